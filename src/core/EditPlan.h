@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+
+// The eight document-information keys, in the fixed order of the second page and of the
+// info-update file.
+enum class InfoField { Title, Subject, Author, Keywords, Creator, Producer, CreationDate, ModDate };
+
+enum class FieldMode {
+    Keep,        // leave the field alone
+    ChangeTo,    // set it to the typed text, exactly as typed (empty allowed)
+    FromFileName // Title only: the input's name without folder and last extension
+};
+
+struct FieldChoice {
+    FieldMode mode = FieldMode::Keep;
+    QString text;
+};
+
+// What the batch run does to each field. Read anew from the second page for every file.
+class EditPlan {
+public:
+    static constexpr std::array<InfoField, 8> fields = {
+        InfoField::Title,    InfoField::Subject,  InfoField::Author,       InfoField::Keywords,
+        InfoField::Creator,  InfoField::Producer, InfoField::CreationDate, InfoField::ModDate};
+
+    // The key as the toolkit spells it.
+    static QString toolkitKey(InfoField field);
+
+    const FieldChoice& choice(InfoField field) const;
+    void keep(InfoField field);
+    void changeTo(InfoField field, const QString& text);
+    void titleFromFileName();
+
+    bool operator==(const EditPlan&) const = default;
+
+private:
+    std::array<FieldChoice, fields.size()> choices_{};
+};

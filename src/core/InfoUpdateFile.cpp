@@ -1,0 +1,46 @@
+#include "InfoUpdateFile.h"
+
+#include "PrivateTempFolder.h"
+
+#include <QList>
+
+namespace {
+const QByteArray lineEnd = QByteArrayLiteral("\r\n");
+}
+
+QString InfoUpdateFile::pathIn(const QString& tempFolder) {
+    return tempFolder + QStringLiteral("/info.txt");
+}
+
+QByteArray InfoUpdateFile::content(const EditPlan& plan, const QString& titleFromName) {
+    QByteArray bytes;
+    for (InfoField field : EditPlan::fields) {
+        const FieldChoice& choice = plan.choice(field);
+        if (choice.mode == FieldMode::Keep)
+            continue;
+        const QString& value = choice.mode == FieldMode::FromFileName ? titleFromName : choice.text;
+        bytes += QByteArrayLiteral("InfoBegin") + lineEnd;
+        bytes += QByteArrayLiteral("InfoKey: ") + EditPlan::toolkitKey(field).toLatin1() + lineEnd;
+        bytes += QByteArrayLiteral("InfoValue: ") + encodeValue(value) + lineEnd;
+    }
+    return bytes + lineEnd;
+}
+
+QByteArray InfoUpdateFile::encodeValue(const QString& value) {
+    QByteArray encoded;
+    encoded.reserve(value.size());
+    const QList<uint> codePoints = value.toUcs4();
+    for (uint codePoint : codePoints) {
+        if (codePoint == '&')
+            encoded += QByteArrayLiteral("&amp;");
+        else if (codePoint >= 0x20 && codePoint <= 0x7e)
+            encoded += static_cast<char>(codePoint);
+        else
+            encoded += "&#" + QByteArray::number(codePoint) + ';';
+    }
+    return encoded;
+}
+
+void InfoUpdateFile::write(const QString& path, const QByteArray& content) {
+    PrivateTempFolder::writeFile(path, content);
+}

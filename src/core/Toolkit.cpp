@@ -1,0 +1,34 @@
+#include "Toolkit.h"
+
+#include "PathHelpers.h"
+
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace {
+const QString toolName = QStringLiteral("pdftk");
+
+bool isExecutableFile(const QString& path) {
+    const QFileInfo info(path);
+    return info.isFile() && info.isExecutable();
+}
+} // namespace
+
+QString Toolkit::path() {
+    static const QString resolved =
+        locate(PathHelpers::ProgramFolder(), qEnvironmentVariable("PATH"));
+    return resolved;
+}
+
+QString Toolkit::locate(const QString& programFolder, const QString& searchPath) {
+    QString own = programFolder;
+    if (!own.endsWith(QLatin1Char('/')))
+        own += QLatin1Char('/');
+    own += toolName;
+    if (isExecutableFile(own))
+        return own;
+    QStringList folders;
+    for (const QString& folder : searchPath.split(QLatin1Char(':'), Qt::SkipEmptyParts))
+        folders << folder;
+    return QStandardPaths::findExecutable(toolName, folders);
+}

@@ -1,0 +1,60 @@
+#include "ToolkitCommand.h"
+
+#include <QDir>
+
+namespace {
+const QString handle = QStringLiteral("A=");
+
+QString quoted(const QString& text) { return QLatin1Char('"') + text + QLatin1Char('"'); }
+} // namespace
+
+QString ToolkitCommand::workCopyPath(const QString& inputPath) {
+    return inputPath + QLatin1Char('2');
+}
+
+QString ToolkitCommand::absolute(const QString& path) {
+    if (path.startsWith(QLatin1Char('/')))
+        return path;
+    QString folder = QDir::currentPath();
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder + path;
+}
+
+ToolInvocation ToolkitCommand::update(const QString& toolkit, const QString& inputPath,
+                                      const std::optional<QString>& password,
+                                      const QString& infoFile, const QString& outputPath) {
+    ToolInvocation invocation{toolkit, {}, std::nullopt};
+    if (password) {
+        invocation.arguments << handle + absolute(inputPath) << QStringLiteral("input_pw")
+                             << handle + QStringLiteral("PROMPT");
+        invocation.standardInput = password->toUtf8() + '\n';
+    } else {
+        invocation.arguments << absolute(inputPath);
+    }
+    invocation.arguments << QStringLiteral("update_info") << absolute(infoFile)
+                         << QStringLiteral("output") << absolute(outputPath)
+                         << QStringLiteral("dont_ask");
+    return invocation;
+}
+
+ToolInvocation ToolkitCommand::dump(const QString& toolkit, const QString& inputPath,
+                                    const QString& dumpFile) {
+    return {toolkit,
+            {absolute(inputPath), QStringLiteral("dumpdata"), QStringLiteral("output"),
+             absolute(dumpFile)},
+            std::nullopt};
+}
+
+QString ToolkitCommand::displayLine(const ToolInvocation& invocation) {
+    QStringList pieces{quoted(invocation.program)};
+    for (const QString& argument : invocation.arguments) {
+        if (argument.startsWith(QLatin1Char('/')))
+            pieces << quoted(argument);
+        else if (argument.startsWith(handle) && argument.mid(handle.size()).startsWith('/'))
+            pieces << handle + quoted(argument.mid(handle.size()));
+        else
+            pieces << argument;
+    }
+    return pieces.join(QLatin1Char(' '));
+}

@@ -1,0 +1,46 @@
+#include "Dialogs.h"
+
+#include "QtDialogs.h"
+
+namespace {
+Dialogs* installed = nullptr;
+QString title;
+} // namespace
+
+Dialogs::Answer Dialogs::message(const QString& text, const QString& boxTitle, Buttons buttons,
+                                 Icon icon, const QString& details) {
+    return showMessage({text, titleOrApplication(boxTitle), buttons, icon, details});
+}
+
+std::optional<QString> Dialogs::input(const QString& prompt, const QString& boxTitle,
+                                      const QString& defaultText) {
+    return showInput({prompt, titleOrApplication(boxTitle), defaultText});
+}
+
+QStringList Dialogs::openFiles(const QString& caption, const QString& folder,
+                               const QString& filter) {
+    return showOpenFiles({caption, folder, filter});
+}
+
+QString Dialogs::pickFolder(const QString& caption, const QString& startFolder) {
+    return showFolderPicker({caption, startFolder});
+}
+
+bool Dialogs::openExternally(const QUrl& url) { return showExternally(url); }
+
+Dialogs& Dialogs::current() {
+    if (installed)
+        return *installed;
+    static QtDialogs native;
+    return native;
+}
+
+void Dialogs::install(Dialogs* dialogs) { installed = dialogs; }
+
+QString Dialogs::applicationTitle() { return title; }
+
+void Dialogs::setApplicationTitle(const QString& newTitle) { title = newTitle; }
+
+QString Dialogs::titleOrApplication(const QString& boxTitle) const {
+    return boxTitle.isEmpty() ? title : boxTitle;
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <optional>
+
+// Every modal box, file dialog and hand-over to the desktop shell goes through this seam, so that
+// the program shows native Qt dialogs while tests queue the answers and read back what was shown.
+class Dialogs {
+public:
+    enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
+    enum class Icon { None, Information, Warning, Critical, Question };
+    enum class Answer { Ok, Cancel, Yes, No };
+
+    struct Message {
+        QString text;
+        QString title;
+        Buttons buttons = Buttons::Ok;
+        Icon icon = Icon::None;
+        QString details; // shown behind a "Show Details..." button when not empty
+    };
+
+    struct Input {
+        QString prompt;
+        QString title;
+        QString defaultText;
+    };
+
+    struct OpenFiles {
+        QString caption;
+        QString folder;
+        QString filter;
+    };
+
+    struct FolderChoice {
+        QString caption;
+        QString startFolder;
+    };
+
+    virtual ~Dialogs() = default;
+
+    // A box that names no title of its own carries the application title.
+    Answer message(const QString& text, const QString& title = {}, Buttons buttons = Buttons::Ok,
+                   Icon icon = Icon::None, const QString& details = {});
+    // Gives nothing when the user cancels.
+    std::optional<QString> input(const QString& prompt, const QString& title = {},
+                                 const QString& defaultText = {});
+    // Full paths of the chosen files, empty on cancel.
+    QStringList openFiles(const QString& caption, const QString& folder, const QString& filter);
+    // The chosen folder, empty on cancel.
+    QString pickFolder(const QString& caption, const QString& startFolder);
+    // Hands a folder or web address to the desktop; false when nothing could open it.
+    bool openExternally(const QUrl& url);
+
+    static Dialogs& current();
+    // Installs a replacement (tests); nullptr returns to the native dialogs. Not owned.
+    static void install(Dialogs* dialogs);
+
+    static QString applicationTitle();
+    static void setApplicationTitle(const QString& title);
+
+protected:
+    virtual Answer showMessage(const Message& message) = 0;
+    virtual std::optional<QString> showInput(const Input& input) = 0;
+    virtual QStringList showOpenFiles(const OpenFiles& request) = 0;
+    virtual QString showFolderPicker(const FolderChoice& request) = 0;
+    virtual bool showExternally(const QUrl& url) = 0;
+
+private:
+    QString titleOrApplication(const QString& title) const;
+};

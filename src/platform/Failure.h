@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+#include <stdexcept>
+
+// An unexpected failure inside a trapped handler. Its text is the description the error report
+// shows, so it must read as a sentence for the user.
+class Failure : public std::runtime_error {
+public:
+    explicit Failure(const QString& description);
+
+    QString description() const;
+};

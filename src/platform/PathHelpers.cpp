@@ -1,0 +1,111 @@
+#include "PathHelpers.h"
+
+#include "Failure.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace PathHelpers {
+
+namespace {
+
+constexpr QChar separator = QLatin1Char('/');
+
+QByteArray native(const QString& path) { return QFile::encodeName(path); }
+
+QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+} // namespace
+
+bool PathExists(const QString& path) {
+    struct stat info {};
+    return !path.isEmpty() && ::stat(native(path).constData(), &info) == 0;
+}
+
+QString FileNameOf(const QString& path) { return path.mid(path.lastIndexOf(separator) + 1); }
+
+QString StripExtension(const QString& name) {
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0)
+        throw Failure(QStringLiteral("Invalid procedure call or argument"));
+    return name.left(dot);
+}
+
+QString FolderOf(const QString& path) { return path.left(path.lastIndexOf(separator) + 1); }
+
+QString CollapseBackslashes(const QString& path) {
+    QString result;
+    result.reserve(path.size());
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        result.append(path.at(i));
+        if (path.at(i) == separator && i + 1 < path.size() && path.at(i + 1) == separator)
+            ++i; // the second of a pair is dropped; the scan goes on after the pair
+    }
+    return result;
+}
+
+bool IsFolder(const QString& path) {
+    struct stat info {};
+    return !path.isEmpty() && ::stat(native(path).constData(), &info) == 0 &&
+           S_ISDIR(info.st_mode);
+}
+
+void RemoveFile(const QString& path) {
+    QCoreApplication::processEvents();
+    if (::unlink(native(path).constData()) == 0)
+        return;
+    try {
+        ForceDeleteFile(path);
+    } catch (const Failure&) {
+        // Missing or not deletable: the caller has nothing it could do about it.
+    }
+}
+
+void ForceDeleteFile(const QString& path) {
+    // A file the owner may not write can still be unlinked here, so there is nothing to clear
+    // first; what remains is to say why the delete failed. The file's mode is left alone, so a
+    // failed delete does not make the file writable as a side effect.
+    if (::unlink(native(path).constData()) != 0)
+        throw Failure(systemError(errno));
+}
+
+std::optional<int> FileAttributes(const QString& path) {
+    const QByteArray name = native(path);
+    struct stat own {};
+    if (path.isEmpty() || ::lstat(name.constData(), &own) != 0)
+        return std::nullopt;
+    int attributes = 0;
+    struct stat target = own;
+    if (S_ISLNK(own.st_mode)) {
+        attributes |= Alias;
+        if (::stat(name.constData(), &target) != 0)
+            return attributes; // a dangling link is only a link
+    }
+    if (!(target.st_mode & S_IWUSR))
+        attributes |= ReadOnly;
+    if (FileNameOf(path).startsWith(QLatin1Char('.')))
+        attributes |= Hidden;
+    if (S_ISDIR(target.st_mode))
+        attributes |= Directory;
+    else if (S_ISREG(target.st_mode))
+        attributes |= Archive;
+    return attributes;
+}
+
+void ResetAttributes(const QString& path) {
+    const QByteArray name = native(path);
+    struct stat info {};
+    if (::stat(name.constData(), &info) != 0)
+        throw Failure(systemError(errno));
+    if (!(info.st_mode & S_IWUSR) && ::chmod(name.constData(), info.st_mode | S_IWUSR) != 0)
+        throw Failure(systemError(errno));
+}
+
+QString ProgramFolder() { return QCoreApplication::applicationDirPath(); }
+
+} // namespace PathHelpers

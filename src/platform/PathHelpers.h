@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// Small path and file routines shared by every page. Paths are plain text with "/" separators:
+// nothing here makes a path absolute, changes letter case or shows a message, and only
+// StripExtension and ForceDeleteFile let a failure escape.
+namespace PathHelpers {
+
+// File attributes in the program's own numbering.
+enum Attribute {
+    ReadOnly = 1, // the owner may not write it
+    Hidden = 2,   // the name begins with "."
+    System = 4,   // never set on this platform
+    Directory = 16,
+    Archive = 32, // every regular file
+    Alias = 1024, // a symbolic link
+};
+
+bool PathExists(const QString& path);
+QString FileNameOf(const QString& path);
+// Throws Failure for a name without a dot.
+QString StripExtension(const QString& name);
+QString FolderOf(const QString& path);
+QString CollapseBackslashes(const QString& path);
+bool IsFolder(const QString& path);
+void RemoveFile(const QString& path);
+// Throws Failure when the file cannot be deleted even after giving its owner write permission.
+void ForceDeleteFile(const QString& path);
+
+// The attributes of the path itself (a link is not followed for Alias; the other bits describe
+// what the link points to); nothing when the path cannot be examined.
+std::optional<int> FileAttributes(const QString& path);
+// Resetting to normal gives the owner write permission and touches nothing else. Throws Failure.
+void ResetAttributes(const QString& path);
+
+// The folder of the running executable, without a trailing "/" (the root stays "/").
+QString ProgramFolder();
+
+} // namespace PathHelpers

@@ -1,0 +1,105 @@
+#include "PrivateTempFolder.h"
+
+#include "Failure.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QString describe(const QString& what, const QString& path, int error) {
+    return QStringLiteral("%1 %2: %3").arg(what, path, QString::fromLocal8Bit(std::strerror(error)));
+}
+
+// Closes the descriptor on every way out of a function.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd);
+    }
+
+private:
+    int fd_;
+};
+
+} // namespace
+
+QString PrivateTempFolder::path() {
+    const QString temp = qEnvironmentVariable("TEMP");
+    const QString base = temp.isEmpty() ? QDir::tempPath() : temp;
+    QString folder = base;
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder + QStringLiteral("metascribe-") + QString::number(::getuid());
+}
+
+QString PrivateTempFolder::ensure() {
+    const QString folder = path();
+    const QByteArray name = QFile::encodeName(folder);
+    if (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST)
+        throw Failure(describe(QStringLiteral("Could not create the temporary folder"), folder, errno));
+    struct stat info {};
+    if (::lstat(name.constData(), &info) != 0)
+        throw Failure(describe(QStringLiteral("Could not examine the temporary folder"), folder, errno));
+    if (S_ISLNK(info.st_mode) || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid())
+        throw Failure(QStringLiteral("The temporary folder %1 is not a private folder of this "
+                                     "user (it is a link, not a folder, or owned by someone else)")
+                          .arg(folder));
+    if ((info.st_mode & 0777) != 0700 && ::chmod(name.constData(), 0700) != 0)
+        throw Failure(describe(QStringLiteral("Could not make the temporary folder private"), folder,
+                               errno));
+    return folder;
+}
+
+void PrivateTempFolder::writeFile(const QString& path, const QByteArray& bytes) {
+    Descriptor file(::open(QFile::encodeName(path).constData(),
+                           O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (file.get() < 0)
+        throw Failure(describe(QStringLiteral("Could not create"), path, errno));
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(file.get(), bytes.constData() + written, bytes.size() - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw Failure(describe(QStringLiteral("Could not write"), path, errno));
+        written += n;
+    }
+    if (file.release() != 0)
+        throw Failure(describe(QStringLiteral("Could not write"), path, errno));
+}
+
+QByteArray PrivateTempFolder::readFile(const QString& path) {
+    Descriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (file.get() < 0)
+        throw Failure(describe(QStringLiteral("Could not open"), path, errno));
+    QByteArray bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw Failure(describe(QStringLiteral("Could not read"), path, errno));
+        if (n == 0)
+            break;
+        bytes.append(buffer, n);
+    }
+    return bytes;
+}

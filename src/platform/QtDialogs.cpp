@@ -1,0 +1,106 @@
+#include "QtDialogs.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace {
+
+QWidget* activeParent() { return QApplication::activeWindow(); }
+
+QMessageBox::StandardButtons standardButtons(Dialogs::Buttons buttons) {
+    switch (buttons) {
+    case Dialogs::Buttons::Ok:
+        return QMessageBox::Ok;
+    case Dialogs::Buttons::OkCancel:
+        return QMessageBox::Ok | QMessageBox::Cancel;
+    case Dialogs::Buttons::YesNo:
+        return QMessageBox::Yes | QMessageBox::No;
+    case Dialogs::Buttons::YesNoCancel:
+        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    }
+    return QMessageBox::Ok;
+}
+
+QMessageBox::Icon messageIcon(Dialogs::Icon icon) {
+    switch (icon) {
+    case Dialogs::Icon::None:
+        return QMessageBox::NoIcon;
+    case Dialogs::Icon::Information:
+        return QMessageBox::Information;
+    case Dialogs::Icon::Warning:
+        return QMessageBox::Warning;
+    case Dialogs::Icon::Critical:
+        return QMessageBox::Critical;
+    case Dialogs::Icon::Question:
+        return QMessageBox::Question;
+    }
+    return QMessageBox::NoIcon;
+}
+
+// Closing a box with its window button or Escape counts as its most cautious answer.
+Dialogs::Answer answerFor(int button, Dialogs::Buttons buttons) {
+    switch (button) {
+    case QMessageBox::Ok:
+        return Dialogs::Answer::Ok;
+    case QMessageBox::Yes:
+        return Dialogs::Answer::Yes;
+    case QMessageBox::No:
+        return Dialogs::Answer::No;
+    case QMessageBox::Cancel:
+        return Dialogs::Answer::Cancel;
+    default:
+        break;
+    }
+    switch (buttons) {
+    case Dialogs::Buttons::Ok:
+        return Dialogs::Answer::Ok;
+    case Dialogs::Buttons::YesNo:
+        return Dialogs::Answer::No;
+    default:
+        return Dialogs::Answer::Cancel;
+    }
+}
+
+} // namespace
+
+QString QtDialogs::forDisplay(const QString& text) {
+    QString shown = text;
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return shown;
+}
+
+Dialogs::Answer QtDialogs::showMessage(const Message& message) {
+    QMessageBox box(messageIcon(message.icon), message.title, forDisplay(message.text),
+                    standardButtons(message.buttons), activeParent());
+    box.setTextFormat(Qt::PlainText);
+    if (!message.details.isEmpty())
+        box.setDetailedText(forDisplay(message.details));
+    return answerFor(box.exec(), message.buttons);
+}
+
+std::optional<QString> QtDialogs::showInput(const Input& input) {
+    bool accepted = false;
+    const QString text = QInputDialog::getText(activeParent(), input.title, forDisplay(input.prompt),
+                                               QLineEdit::Normal, input.defaultText, &accepted);
+    if (!accepted)
+        return std::nullopt;
+    return text;
+}
+
+QStringList QtDialogs::showOpenFiles(const OpenFiles& request) {
+    return QFileDialog::getOpenFileNames(activeParent(), request.caption, request.folder,
+                                         request.filter, nullptr,
+                                         QFileDialog::Options());
+}
+
+QString QtDialogs::showFolderPicker(const FolderChoice& request) {
+    const QString start = QDir(request.startFolder).exists() ? request.startFolder : QString();
+    return QFileDialog::getExistingDirectory(activeParent(), request.caption, start);
+}
+
+bool QtDialogs::showExternally(const QUrl& url) { return QDesktopServices::openUrl(url); }

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "Dialogs.h"
+
+// The seam's real side: Qt's own message, input, file and folder dialogs.
+class QtDialogs : public Dialogs {
+public:
+    // Texts keep the CR and CR LF line ends they were built with; on screen both become line
+    // breaks.
+    static QString forDisplay(const QString& text);
+
+protected:
+    Answer showMessage(const Message& message) override;
+    std::optional<QString> showInput(const Input& input) override;
+    QStringList showOpenFiles(const OpenFiles& request) override;
+    QString showFolderPicker(const FolderChoice& request) override;
+    bool showExternally(const QUrl& url) override;
+};
