@@ -3,7 +3,7 @@
 #include "WindowPointer.h"
 
 #include <QAbstractScrollArea>
-#include <QEvent>
+#include <QMouseEvent>
 #include <QWidget>
 
 HoverPointer::HoverPointer(QWidget* control, Rule rule)
@@ -28,7 +28,13 @@ void HoverPointer::apply(QWidget* window, Rule rule) {
 }
 
 bool HoverPointer::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseMove)
-        apply(control_->window(), rule_);
+    if (event->type() == QEvent::MouseMove) {
+        // A move that a child ignored travels on to its parents; it belongs to the child, so a
+        // surface reacts only when the pointer is over the surface itself.
+        const auto* widget = static_cast<QWidget*>(watched);
+        const auto* move = static_cast<QMouseEvent*>(event);
+        if (!widget->childAt(move->position().toPoint()))
+            apply(control_->window(), rule_);
+    }
     return QObject::eventFilter(watched, event);
 }

@@ -17,6 +17,8 @@ enum class FieldMode {
 struct FieldChoice {
     FieldMode mode = FieldMode::Keep;
     QString text;
+
+    bool operator==(const FieldChoice&) const = default;
 };
 
 // What the batch run does to each field. Read anew from the second page for every file.

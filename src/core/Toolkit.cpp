@@ -27,8 +27,9 @@ QString Toolkit::locate(const QString& programFolder, const QString& searchPath)
     own += toolName;
     if (isExecutableFile(own))
         return own;
-    QStringList folders;
-    for (const QString& folder : searchPath.split(QLatin1Char(':'), Qt::SkipEmptyParts))
-        folders << folder;
+    const QStringList folders = searchPath.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    // With no folders at all, findExecutable would search the program's own PATH instead.
+    if (folders.isEmpty())
+        return {};
     return QStandardPaths::findExecutable(toolName, folders);
 }

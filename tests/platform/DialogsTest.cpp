@@ -1,0 +1,93 @@
+#include "QtDialogs.h"
+#include "ScriptedDialogs.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+class DialogsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void untitledBoxesCarryApplicationTitle() {
+        Dialogs::setApplicationTitle(QStringLiteral("Metascribe"));
+        ScriptedDialogs dialogs;
+        dialogs.inputAnswers.push_back(QStringLiteral("typed"));
+        Dialogs::current().message(QStringLiteral("Done."));
+        Dialogs::current().message(QStringLiteral("x"), QStringLiteral("Application Error"));
+        QCOMPARE(Dialogs::current().input(QStringLiteral("Extension?")),
+                 std::optional<QString>(QStringLiteral("typed")));
+        QCOMPARE(dialogs.shown.size(), 3);
+        QCOMPARE(dialogs.shown[0].title, QStringLiteral("Metascribe"));
+        QCOMPARE(dialogs.shown[1].title, QStringLiteral("Application Error"));
+        QCOMPARE(dialogs.shown[2].title, QStringLiteral("Metascribe"));
+    }
+
+    void scriptedAnswersAreCautiousWhenNoneQueued() {
+        ScriptedDialogs dialogs;
+        QCOMPARE(Dialogs::current().message("q", {}, Dialogs::Buttons::YesNo),
+                 Dialogs::Answer::No);
+        QCOMPARE(Dialogs::current().input("p"), std::nullopt);
+        QCOMPARE(Dialogs::current().pickFolder("c", "/"), QString());
+        QCOMPARE(dialogs.unanswered, 3);
+    }
+
+    void forDisplay_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("CR LF") << "a\r\nb" << "a\nb";
+        QTest::newRow("two lone CR make an empty line") << "a\r\rb" << "a\n\nb";
+        QTest::newRow("LF kept") << "a\nb" << "a\nb";
+        QTest::newRow("mixed") << "a\r\nb\r\rc" << "a\nb\n\nc";
+    }
+    void forDisplay() {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QCOMPARE(QtDialogs::forDisplay(text), expected);
+    }
+
+    // The real boxes, answered by a timer, show the texts with line breaks and give the button
+    // pressed.
+    void nativeMessageBox() {
+        QString shownText;
+        QString shownTitle;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            shownText = box->text();
+            shownTitle = box->windowTitle();
+            QCOMPARE(box->icon(), QMessageBox::Warning);
+            box->button(QMessageBox::No)->click();
+        });
+        const Dialogs::Answer answer = Dialogs::current().message(
+            "first\r\nsecond\r\rthird", "Box", Dialogs::Buttons::YesNo, Dialogs::Icon::Warning);
+        QCOMPARE(answer, Dialogs::Answer::No);
+        QCOMPARE(shownText, QStringLiteral("first\nsecond\n\nthird"));
+        QCOMPARE(shownTitle, QStringLiteral("Box"));
+    }
+
+    void nativeInputCancelGivesNothing() {
+        QTimer::singleShot(0, [] {
+            auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            box->reject();
+        });
+        QCOMPARE(Dialogs::current().input("prompt", "Input Password"), std::nullopt);
+
+        QTimer::singleShot(0, [] {
+            auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            box->setTextValue(QStringLiteral("sécret"));
+            box->accept();
+        });
+        QCOMPARE(Dialogs::current().input("prompt", "Input Password"),
+                 std::optional<QString>(QStringLiteral("sécret")));
+    }
+};
+
+QTEST_MAIN(DialogsTest)
+#include "DialogsTest.moc"

@@ -1,0 +1,57 @@
+#include "TestFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+
+namespace TestFiles {
+
+QString corpusFolder() { return qEnvironmentVariable("METASCRIBE_CORPUS"); }
+
+QString copyCorpusFile(const QString& name, const QString& folder, const QString& newName) {
+    const QString target = folder + QLatin1Char('/') + (newName.isEmpty() ? name : newName);
+    QFile::remove(target);
+    if (!QFile::copy(corpusFolder() + QLatin1Char('/') + name, target))
+        return {};
+    QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                      QFile::ReadOther);
+    return target;
+}
+
+QString writeScript(const QString& path, const QString& body) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return {};
+    file.write("#!/bin/sh\n" + body.toUtf8() + '\n');
+    file.close();
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path;
+}
+
+QMap<QString, QString> pdfInfo(const QString& pdfPath, const QString& password) {
+    QStringList arguments{QStringLiteral("-enc"), QStringLiteral("UTF-8")};
+    if (!password.isEmpty())
+        arguments << QStringLiteral("-upw") << password;
+    arguments << pdfPath;
+    QProcess reader;
+    reader.start(QStringLiteral("pdfinfo"), arguments);
+    if (!reader.waitForFinished(60000) || reader.exitCode() != 0)
+        return {};
+    // pdfinfo pads "Key:" to a fixed column of 17 characters; the value is the rest of the line,
+    // blanks included.
+    QMap<QString, QString> fields;
+    const QStringList lines = QString::fromUtf8(reader.readAllStandardOutput()).split('\n');
+    for (const QString& line : lines) {
+        const qsizetype colon = line.indexOf(QLatin1Char(':'));
+        if (colon <= 0 || line.size() < 17)
+            continue;
+        fields.insert(line.left(colon), line.mid(17));
+    }
+    return fields;
+}
+
+bool haveProgram(const QString& name) { return !QStandardPaths::findExecutable(name).isEmpty(); }
+
+} // namespace TestFiles

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QMap>
+#include <QString>
+
+// Files for tests: copies of the real-world PDF corpus, small scripts, and an independent reader
+// of document information.
+namespace TestFiles {
+
+QString corpusFolder();
+// Copies a corpus file into folder under newName (or its own name) and makes it writable.
+QString copyCorpusFile(const QString& name, const QString& folder, const QString& newName = {});
+
+// Writes an executable shell script.
+QString writeScript(const QString& path, const QString& body);
+
+// The document information as poppler's pdfinfo reads it (values exact, UTF-8). Empty when
+// pdfinfo fails.
+QMap<QString, QString> pdfInfo(const QString& pdfPath, const QString& password = {});
+
+bool haveProgram(const QString& name);
+
+} // namespace TestFiles
