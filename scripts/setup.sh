@@ -1,0 +1,33 @@
+# Sourced by run.sh and test.sh: installs the Debian packages that are missing.
+# Usage: metascribe_setup PACKAGE...
+
+metascribe_setup() {
+    missing=""
+    for package in "$@"; do
+        status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null)
+        case "$status" in
+            *"install ok installed"*) ;;
+            *) missing="$missing $package" ;;
+        esac
+    done
+    [ -z "$missing" ] && return 0
+    if [ "$(id -u)" -eq 0 ]; then
+        echo "Installing:$missing"
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update -q && apt-get install -y -q $missing || return 1
+    else
+        echo "These Debian packages are missing. Install them as root, then run this again:"
+        echo "    sudo apt-get install -y$missing"
+        return 1
+    fi
+}
+
+# The packages every build needs; the toolkit that reads and writes the PDF files.
+METASCRIBE_BUILD_PACKAGES="cmake make g++ qt6-base-dev pdftk-java"
+# What the tests add: independent PDF readers to check results with.
+METASCRIBE_TEST_PACKAGES="poppler-utils qpdf"
+
+metascribe_build() {
+    cmake -S "$METASCRIBE_ROOT" -B "$METASCRIBE_ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        && cmake --build "$METASCRIBE_ROOT/build" -j "$(nproc)"
+}
