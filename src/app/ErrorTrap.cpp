@@ -3,7 +3,6 @@
 #include "ErrorReport.h"
 
 #include <QtGlobal>
-
 #include <exception>
 #include <utility>
 

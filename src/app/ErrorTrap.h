@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <functional>
 
 // The failure trap of an event handler. The handler runs its work as numbered steps; a step

@@ -21,7 +21,9 @@ QString WindowConventions::titleFrom(const QString& displayName) {
     return title;
 }
 
-void WindowConventions::applyTitle() { Dialogs::setApplicationTitle(titleFrom(DisplayName)); }
+void WindowConventions::applyTitle() {
+    Dialogs::setApplicationTitle(titleFrom(DisplayName));
+}
 
 void WindowConventions::applyCaptionAndIcon(QWidget* window) {
     window->setWindowTitle(DisplayName);

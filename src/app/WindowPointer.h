@@ -2,7 +2,6 @@
 
 #include <QCursor>
 #include <QString>
-
 #include <optional>
 
 class QWidget;

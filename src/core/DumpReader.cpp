@@ -87,7 +87,8 @@ QString DumpReader::decodeEntities(const QString& text) {
     decoded.reserve(text.size());
     qsizetype i = 0;
     while (i < text.size()) {
-        const qsizetype end = text.at(i) == QLatin1Char('&') ? text.indexOf(QLatin1Char(';'), i) : -1;
+        const qsizetype end =
+            text.at(i) == QLatin1Char('&') ? text.indexOf(QLatin1Char(';'), i) : -1;
         if (end > i) {
             if (const auto replacement = entityText(QStringView(text).mid(i + 1, end - i - 1))) {
                 decoded += *replacement;

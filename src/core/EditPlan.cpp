@@ -1,7 +1,9 @@
 #include "EditPlan.h"
 
 namespace {
-std::size_t indexOf(InfoField field) { return static_cast<std::size_t>(field); }
+std::size_t indexOf(InfoField field) {
+    return static_cast<std::size_t>(field);
+}
 } // namespace
 
 QString EditPlan::toolkitKey(InfoField field) {
@@ -26,9 +28,13 @@ QString EditPlan::toolkitKey(InfoField field) {
     return {};
 }
 
-const FieldChoice& EditPlan::choice(InfoField field) const { return choices_[indexOf(field)]; }
+const FieldChoice& EditPlan::choice(InfoField field) const {
+    return choices_[indexOf(field)];
+}
 
-void EditPlan::keep(InfoField field) { choices_[indexOf(field)] = {FieldMode::Keep, {}}; }
+void EditPlan::keep(InfoField field) {
+    choices_[indexOf(field)] = {FieldMode::Keep, {}};
+}
 
 void EditPlan::changeTo(InfoField field, const QString& text) {
     choices_[indexOf(field)] = {FieldMode::ChangeTo, text};

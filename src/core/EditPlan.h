@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <array>
 
 // The eight document-information keys, in the fixed order of the second page and of the
@@ -25,8 +24,8 @@ struct FieldChoice {
 class EditPlan {
 public:
     static constexpr std::array<InfoField, 8> fields = {
-        InfoField::Title,    InfoField::Subject,  InfoField::Author,       InfoField::Keywords,
-        InfoField::Creator,  InfoField::Producer, InfoField::CreationDate, InfoField::ModDate};
+        InfoField::Title,   InfoField::Subject,  InfoField::Author,       InfoField::Keywords,
+        InfoField::Creator, InfoField::Producer, InfoField::CreationDate, InfoField::ModDate};
 
     // The key as the toolkit spells it.
     static QString toolkitKey(InfoField field);

@@ -4,7 +4,6 @@
 #include <QEventLoop>
 #include <QProcess>
 #include <QTimer>
-
 #include <csignal>
 #include <unistd.h>
 
@@ -59,7 +58,8 @@ ToolResult ToolRunner::run(const ToolInvocation& invocation, std::chrono::millis
         // Either the time limit passed or the application is leaving its event loop: in both
         // cases nothing may go on writing files behind the user's back.
         killGroup(process);
-        result.outcome = timedOut ? ToolResult::Outcome::TimedOut : ToolResult::Outcome::Interrupted;
+        result.outcome =
+            timedOut ? ToolResult::Outcome::TimedOut : ToolResult::Outcome::Interrupted;
     } else if (process.exitStatus() == QProcess::CrashExit) {
         result.outcome = ToolResult::Outcome::Crashed;
     } else {

@@ -4,7 +4,6 @@
 
 #include <QByteArray>
 #include <QString>
-
 #include <chrono>
 
 struct ToolResult {

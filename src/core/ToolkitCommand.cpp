@@ -5,7 +5,9 @@
 namespace {
 const QString handle = QStringLiteral("A=");
 
-QString quoted(const QString& text) { return QLatin1Char('"') + text + QLatin1Char('"'); }
+QString quoted(const QString& text) {
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
 } // namespace
 
 QString ToolkitCommand::workCopyPath(const QString& inputPath) {

@@ -3,7 +3,6 @@
 #include "ToolInvocation.h"
 
 #include <QString>
-
 #include <optional>
 
 // The two toolkit runs: rewriting a file's document information, and dumping it.
@@ -16,8 +15,8 @@ public:
     // is never put among the arguments, where other users could read it: the toolkit is told to
     // ask for it and receives it on its standard input.
     static ToolInvocation update(const QString& toolkit, const QString& inputPath,
-                                 const std::optional<QString>& password,
-                                 const QString& infoFile, const QString& outputPath);
+                                 const std::optional<QString>& password, const QString& infoFile,
+                                 const QString& outputPath);
 
     // Dumps the document information of inputPath into dumpFile.
     static ToolInvocation dump(const QString& toolkit, const QString& inputPath,

@@ -26,7 +26,9 @@ QString Dialogs::pickFolder(const QString& caption, const QString& startFolder) 
     return showFolderPicker({caption, startFolder});
 }
 
-bool Dialogs::openExternally(const QUrl& url) { return showExternally(url); }
+bool Dialogs::openExternally(const QUrl& url) {
+    return showExternally(url);
+}
 
 Dialogs& Dialogs::current() {
     if (installed)
@@ -35,11 +37,17 @@ Dialogs& Dialogs::current() {
     return native;
 }
 
-void Dialogs::install(Dialogs* dialogs) { installed = dialogs; }
+void Dialogs::install(Dialogs* dialogs) {
+    installed = dialogs;
+}
 
-QString Dialogs::applicationTitle() { return title; }
+QString Dialogs::applicationTitle() {
+    return title;
+}
 
-void Dialogs::setApplicationTitle(const QString& newTitle) { title = newTitle; }
+void Dialogs::setApplicationTitle(const QString& newTitle) {
+    title = newTitle;
+}
 
 QString Dialogs::titleOrApplication(const QString& boxTitle) const {
     return boxTitle.isEmpty() ? title : boxTitle;

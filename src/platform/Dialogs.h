@@ -3,7 +3,6 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
-
 #include <optional>
 
 // Every modal box, file dialog and hand-over to the desktop shell goes through this seam, so that

@@ -2,4 +2,6 @@
 
 Failure::Failure(const QString& description) : std::runtime_error(description.toStdString()) {}
 
-QString Failure::description() const { return QString::fromUtf8(what()); }
+QString Failure::description() const {
+    return QString::fromUtf8(what());
+}

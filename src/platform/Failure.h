@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <stdexcept>
 
 // An unexpected failure inside a trapped handler. Its text is the description the error report

@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QFile>
-
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -16,9 +15,13 @@ namespace {
 
 constexpr QChar separator = QLatin1Char('/');
 
-QByteArray native(const QString& path) { return QFile::encodeName(path); }
+QByteArray native(const QString& path) {
+    return QFile::encodeName(path);
+}
 
-QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+QString systemError(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 
 } // namespace
 
@@ -27,7 +30,9 @@ bool PathExists(const QString& path) {
     return !path.isEmpty() && ::stat(native(path).constData(), &info) == 0;
 }
 
-QString FileNameOf(const QString& path) { return path.mid(path.lastIndexOf(separator) + 1); }
+QString FileNameOf(const QString& path) {
+    return path.mid(path.lastIndexOf(separator) + 1);
+}
 
 QString StripExtension(const QString& name) {
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
@@ -36,7 +41,9 @@ QString StripExtension(const QString& name) {
     return name.left(dot);
 }
 
-QString FolderOf(const QString& path) { return path.left(path.lastIndexOf(separator) + 1); }
+QString FolderOf(const QString& path) {
+    return path.left(path.lastIndexOf(separator) + 1);
+}
 
 QString CollapseBackslashes(const QString& path) {
     QString result;
@@ -51,8 +58,7 @@ QString CollapseBackslashes(const QString& path) {
 
 bool IsFolder(const QString& path) {
     struct stat info {};
-    return !path.isEmpty() && ::stat(native(path).constData(), &info) == 0 &&
-           S_ISDIR(info.st_mode);
+    return !path.isEmpty() && ::stat(native(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 void RemoveFile(const QString& path) {
@@ -106,6 +112,8 @@ void ResetAttributes(const QString& path) {
         throw Failure(systemError(errno));
 }
 
-QString ProgramFolder() { return QCoreApplication::applicationDirPath(); }
+QString ProgramFolder() {
+    return QCoreApplication::applicationDirPath();
+}
 
 } // namespace PathHelpers

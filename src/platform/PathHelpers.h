@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <optional>
 
 // Small path and file routines shared by every page. Paths are plain text with "/" separators:

@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QFile>
-
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -14,7 +13,8 @@
 namespace {
 
 QString describe(const QString& what, const QString& path, int error) {
-    return QStringLiteral("%1 %2: %3").arg(what, path, QString::fromLocal8Bit(std::strerror(error)));
+    return QStringLiteral("%1 %2: %3")
+        .arg(what, path, QString::fromLocal8Bit(std::strerror(error)));
 }
 
 // Closes the descriptor on every way out of a function.
@@ -53,17 +53,19 @@ QString PrivateTempFolder::ensure() {
     const QString folder = path();
     const QByteArray name = QFile::encodeName(folder);
     if (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST)
-        throw Failure(describe(QStringLiteral("Could not create the temporary folder"), folder, errno));
+        throw Failure(
+            describe(QStringLiteral("Could not create the temporary folder"), folder, errno));
     struct stat info {};
     if (::lstat(name.constData(), &info) != 0)
-        throw Failure(describe(QStringLiteral("Could not examine the temporary folder"), folder, errno));
+        throw Failure(
+            describe(QStringLiteral("Could not examine the temporary folder"), folder, errno));
     if (S_ISLNK(info.st_mode) || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid())
         throw Failure(QStringLiteral("The temporary folder %1 is not a private folder of this "
                                      "user (it is a link, not a folder, or owned by someone else)")
                           .arg(folder));
     if ((info.st_mode & 0777) != 0700 && ::chmod(name.constData(), 0700) != 0)
-        throw Failure(describe(QStringLiteral("Could not make the temporary folder private"), folder,
-                               errno));
+        throw Failure(
+            describe(QStringLiteral("Could not make the temporary folder private"), folder, errno));
     return folder;
 }
 

@@ -9,7 +9,9 @@
 
 namespace {
 
-QWidget* activeParent() { return QApplication::activeWindow(); }
+QWidget* activeParent() {
+    return QApplication::activeWindow();
+}
 
 QMessageBox::StandardButtons standardButtons(Dialogs::Buttons buttons) {
     switch (buttons) {
@@ -85,8 +87,9 @@ Dialogs::Answer QtDialogs::showMessage(const Message& message) {
 
 std::optional<QString> QtDialogs::showInput(const Input& input) {
     bool accepted = false;
-    const QString text = QInputDialog::getText(activeParent(), input.title, forDisplay(input.prompt),
-                                               QLineEdit::Normal, input.defaultText, &accepted);
+    const QString text =
+        QInputDialog::getText(activeParent(), input.title, forDisplay(input.prompt),
+                              QLineEdit::Normal, input.defaultText, &accepted);
     if (!accepted)
         return std::nullopt;
     return text;
@@ -94,8 +97,7 @@ std::optional<QString> QtDialogs::showInput(const Input& input) {
 
 QStringList QtDialogs::showOpenFiles(const OpenFiles& request) {
     return QFileDialog::getOpenFileNames(activeParent(), request.caption, request.folder,
-                                         request.filter, nullptr,
-                                         QFileDialog::Options());
+                                         request.filter, nullptr, QFileDialog::Options());
 }
 
 QString QtDialogs::showFolderPicker(const FolderChoice& request) {
@@ -103,4 +105,6 @@ QString QtDialogs::showFolderPicker(const FolderChoice& request) {
     return QFileDialog::getExistingDirectory(activeParent(), request.caption, start);
 }
 
-bool QtDialogs::showExternally(const QUrl& url) { return QDesktopServices::openUrl(url); }
+bool QtDialogs::showExternally(const QUrl& url) {
+    return QDesktopServices::openUrl(url);
+}

@@ -1,5 +1,6 @@
-#include "ErrorReport.h"
 #include "ErrorTrap.h"
+
+#include "ErrorReport.h"
 #include "Failure.h"
 #include "ScriptedDialogs.h"
 
@@ -9,7 +10,9 @@ namespace {
 const QString load = QStringLiteral("in Metascribe2021/08/31.Form1.Form_Load ");
 
 // A routine without a trap of its own: its failure belongs to the step that called it.
-int routineThatFails() { throw Failure(QStringLiteral("File not found")); }
+int routineThatFails() {
+    throw Failure(QStringLiteral("File not found"));
+}
 } // namespace
 
 class ErrorTrapTest : public QObject {
@@ -26,10 +29,12 @@ private slots:
             << "Type mismatch\r\nin Metascribe2021/08/31.Form1.Form_Load at line 126\r\r"
                "Please email screenshot of this message to support@brightfen.example";
         QTest::newRow("empty description keeps its empty first line")
-            << "" << "in Treescribe2021/08/31.AddFolder.GetSubDirectories2016 " << 100
+            << ""
+            << "in Treescribe2021/08/31.AddFolder.GetSubDirectories2016 " << 100
             << "\r\nin Treescribe2021/08/31.AddFolder.GetSubDirectories2016 at line 100\r\r"
                "Please email screenshot of this message to support@brightfen.example";
-        QTest::newRow("odd step number") << "x" << "in a.b " << 333
+        QTest::newRow("odd step number") << "x"
+                                         << "in a.b " << 333
                                          << "x\r\nin a.b at line 333\r\r"
                                             "Please email screenshot of this message to "
                                             "support@brightfen.example";

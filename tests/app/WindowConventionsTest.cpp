@@ -1,6 +1,7 @@
+#include "WindowConventions.h"
+
 #include "HoverPointer.h"
 #include "ScriptedDialogs.h"
-#include "WindowConventions.h"
 #include "WindowPointer.h"
 
 #include <QCheckBox>
@@ -31,20 +32,20 @@ private slots:
     void titleFrom_data() {
         QTest::addColumn<QString>("displayName");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("short name unchanged") << "Metascribe" << "Metascribe";
+        QTest::newRow("short name unchanged") << "Metascribe"
+                                              << "Metascribe";
         const QString forty = "Metascribe batch editor for PDF files 40";
         QCOMPARE(forty.size(), 40);
         QTest::newRow("exactly forty unchanged") << forty << forty;
-        QTest::newRow("cut by whole words")
-            << "Metascribe batch editor for PDF files 401" << "Metascribe batch editor for PDF files";
+        QTest::newRow("cut by whole words") << "Metascribe batch editor for PDF files 401"
+                                            << "Metascribe batch editor for PDF files";
         QTest::newRow("several words go")
             << "Metascribe, the editor: for PDF document information fields"
             << "Metascribe, the editor: for PDF document";
         QTest::newRow("may end in punctuation")
             << "Metascribe, the editor: documentinformationfields"
             << "Metascribe, the editor:";
-        QTest::newRow("no blank to cut at")
-            << QString(45, 'x') << QString(40, 'x');
+        QTest::newRow("no blank to cut at") << QString(45, 'x') << QString(40, 'x');
     }
     void titleFrom() {
         QFETCH(QString, displayName);

@@ -1,4 +1,5 @@
 #include "DumpReader.h"
+
 #include "Failure.h"
 
 #include <QFile>
@@ -20,9 +21,8 @@ private slots:
     void realDump() {
         const Values values =
             DumpReader::FindInfoValue(TEST_DATA_FOLDER "/changed-document.dump", previewKeys);
-        const Values expected{{"Creator", "TeX"},
-                              {"Producer", "pdfTeX-1.40.23"},
-                              {"Title", "Café 東京 😀 A &amp; B"}};
+        const Values expected{
+            {"Creator", "TeX"}, {"Producer", "pdfTeX-1.40.23"}, {"Title", "Café 東京 😀 A &amp; B"}};
         QCOMPARE(values, expected);
         QCOMPARE(DumpReader::FindInfoValue(TEST_DATA_FOLDER "/changed-document.dump",
                                            {"Keywords", "ModDate"}),
@@ -35,8 +35,7 @@ private slots:
         QTest::newRow("key line last has no value")
             << QByteArray("InfoKey: Creator\nInfoValue: TeX\nInfoBegin\nInfoKey: Title\n")
             << Values{{"Creator", "TeX"}};
-        QTest::newRow("key line last without newline")
-            << QByteArray("InfoKey: Title") << Values{};
+        QTest::newRow("key line last without newline") << QByteArray("InfoKey: Title") << Values{};
         QTest::newRow("InfoValue: inside a value is removed too")
             << QByteArray("InfoKey: Title\nInfoValue: see InfoValue: here\n")
             << Values{{"Title", "see  here"}};
@@ -64,16 +63,26 @@ private slots:
     void decodeEntities_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("decimal") << "Caf&#233;" << "Café";
-        QTest::newRow("beyond U+FFFF") << "&#128512;" << "😀";
-        QTest::newRow("surrogate pair") << "&#55357;&#56832;" << "😀";
-        QTest::newRow("hex") << "&#x6771;&#X4EAC;" << "東京";
-        QTest::newRow("named") << "&amp;&lt;&gt;&quot;&apos;" << "&<>\"'";
-        QTest::newRow("decoded once") << "&amp;amp;" << "&amp;";
-        QTest::newRow("unknown name kept") << "&nbsp;" << "&nbsp;";
-        QTest::newRow("no semicolon kept") << "A & B &#233" << "A & B &#233";
-        QTest::newRow("not a number kept") << "&#12a;&#;&#x;&#+5;" << "&#12a;&#;&#x;&#+5;";
-        QTest::newRow("out of range kept") << "&#1114112;&#0;" << "&#1114112;&#0;";
+        QTest::newRow("decimal") << "Caf&#233;"
+                                 << "Café";
+        QTest::newRow("beyond U+FFFF") << "&#128512;"
+                                       << "😀";
+        QTest::newRow("surrogate pair") << "&#55357;&#56832;"
+                                        << "😀";
+        QTest::newRow("hex") << "&#x6771;&#X4EAC;"
+                             << "東京";
+        QTest::newRow("named") << "&amp;&lt;&gt;&quot;&apos;"
+                               << "&<>\"'";
+        QTest::newRow("decoded once") << "&amp;amp;"
+                                      << "&amp;";
+        QTest::newRow("unknown name kept") << "&nbsp;"
+                                           << "&nbsp;";
+        QTest::newRow("no semicolon kept") << "A & B &#233"
+                                           << "A & B &#233";
+        QTest::newRow("not a number kept") << "&#12a;&#;&#x;&#+5;"
+                                           << "&#12a;&#;&#x;&#+5;";
+        QTest::newRow("out of range kept") << "&#1114112;&#0;"
+                                           << "&#1114112;&#0;";
     }
     void decodeEntities() {
         QFETCH(QString, text);
@@ -83,8 +92,8 @@ private slots:
 
     void missingDumpFails() {
         QTemporaryDir dir;
-        QVERIFY_THROWS_EXCEPTION(Failure,
-                                 DumpReader::FindInfoValue(dir.filePath("result.txt"), previewKeys));
+        QVERIFY_THROWS_EXCEPTION(
+            Failure, DumpReader::FindInfoValue(dir.filePath("result.txt"), previewKeys));
     }
 };
 

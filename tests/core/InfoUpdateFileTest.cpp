@@ -1,4 +1,5 @@
 #include "InfoUpdateFile.h"
+
 #include "PrivateTempFolder.h"
 
 #include <QTemporaryDir>
@@ -72,7 +73,8 @@ private slots:
     void encodeValue_data() {
         QTest::addColumn<QString>("value");
         QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("plain ASCII") << "Q3 report <draft> \"x\" 'y' ;#" << QByteArray("Q3 report <draft> \"x\" 'y' ;#");
+        QTest::newRow("plain ASCII")
+            << "Q3 report <draft> \"x\" 'y' ;#" << QByteArray("Q3 report <draft> \"x\" 'y' ;#");
         QTest::newRow("ampersand") << "A & B" << QByteArray("A &amp; B");
         QTest::newRow("typed entity stays literal") << "A &amp; B" << QByteArray("A &amp;amp; B");
         QTest::newRow("typed reference stays literal") << "&#233;" << QByteArray("&amp;#233;");

@@ -1,5 +1,6 @@
-#include "TestFiles.h"
 #include "ToolRunner.h"
+
+#include "TestFiles.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -7,7 +8,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-
 
 using namespace std::chrono_literals;
 
@@ -74,10 +74,10 @@ private slots:
     // Arguments reach the tool one by one, exactly, with no shell in between.
     void argumentsArriveExactly() {
         const QStringList arguments{"a b", "\"q\"", "$HOME", "-x", "two\nlines", "'s'", "*", ""};
-        const ToolResult result = ToolRunner::run(
-            {script("args.sh", "for a in \"$@\"; do printf '%s\\0' \"$a\"; done"), arguments,
-             std::nullopt},
-            60s);
+        const ToolResult result =
+            ToolRunner::run({script("args.sh", "for a in \"$@\"; do printf '%s\\0' \"$a\"; done"),
+                             arguments, std::nullopt},
+                            60s);
         QStringList received = QString::fromUtf8(result.standardOutput).split(QChar(u'\0'));
         received.removeLast();
         QCOMPARE(received, arguments);

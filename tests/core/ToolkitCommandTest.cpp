@@ -18,29 +18,29 @@ private slots:
 
         const QString info = "/tmp/metascribe-1000/info.txt";
         const std::optional<QString> none;
-        QTest::newRow("plain")
-            << "/in/a.pdf" << none
-            << QStringList{"/in/a.pdf", "update_info", info, "output", "/in/a.pdf2", "dont_ask"}
-            << QByteArray();
+        QTest::newRow("plain") << "/in/a.pdf" << none
+                               << QStringList{"/in/a.pdf", "update_info", info,
+                                              "output",    "/in/a.pdf2",  "dont_ask"}
+                               << QByteArray();
         QTest::newRow("spaces, quotes and dollar stay one argument")
             << "/in/my \"best\" $HOME 'x'.pdf" << none
-            << QStringList{"/in/my \"best\" $HOME 'x'.pdf", "update_info", info, "output",
+            << QStringList{"/in/my \"best\" $HOME 'x'.pdf",  "update_info", info, "output",
                            "/in/my \"best\" $HOME 'x'.pdf2", "dont_ask"}
             << QByteArray();
         QTest::newRow("newline in a name")
             << "/in/two\nlines.pdf" << none
-            << QStringList{"/in/two\nlines.pdf", "update_info", info, "output",
+            << QStringList{"/in/two\nlines.pdf",  "update_info", info, "output",
                            "/in/two\nlines.pdf2", "dont_ask"}
             << QByteArray();
         QTest::newRow("password travels on standard input")
             << "/in/a.pdf" << std::optional<QString>("pa\"ss word")
-            << QStringList{"A=/in/a.pdf", "input_pw", "A=PROMPT", "update_info", info,
-                           "output", "/in/a.pdf2", "dont_ask"}
+            << QStringList{"A=/in/a.pdf", "input_pw", "A=PROMPT",   "update_info",
+                           info,          "output",   "/in/a.pdf2", "dont_ask"}
             << QByteArray("pa\"ss word\n");
         QTest::newRow("non-ASCII password")
             << "/in/a.pdf" << std::optional<QString>("clé")
-            << QStringList{"A=/in/a.pdf", "input_pw", "A=PROMPT", "update_info", info,
-                           "output", "/in/a.pdf2", "dont_ask"}
+            << QStringList{"A=/in/a.pdf", "input_pw", "A=PROMPT",   "update_info",
+                           info,          "output",   "/in/a.pdf2", "dont_ask"}
             << QByteArray("cl\xc3\xa9\n");
     }
     void update() {
@@ -48,10 +48,9 @@ private slots:
         QFETCH(std::optional<QString>, password);
         QFETCH(QStringList, arguments);
         QFETCH(QByteArray, standardInput);
-        const ToolInvocation invocation =
-            ToolkitCommand::update("/usr/bin/pdftk", input, password,
-                                   "/tmp/metascribe-1000/info.txt",
-                                   ToolkitCommand::workCopyPath(input));
+        const ToolInvocation invocation = ToolkitCommand::update(
+            "/usr/bin/pdftk", input, password, "/tmp/metascribe-1000/info.txt",
+            ToolkitCommand::workCopyPath(input));
         QCOMPARE(invocation.program, QStringLiteral("/usr/bin/pdftk"));
         QCOMPARE(invocation.arguments, arguments);
         QCOMPARE(invocation.standardInput.has_value(), password.has_value());
@@ -73,9 +72,8 @@ private slots:
         const QString here = QDir::currentPath() + "/";
         const ToolInvocation invocation =
             ToolkitCommand::update("pdftk", input, std::nullopt, "info.txt", input + "2");
-        QCOMPARE(invocation.arguments,
-                 (QStringList{here + input, "update_info", here + "info.txt", "output",
-                              here + input + "2", "dont_ask"}));
+        QCOMPARE(invocation.arguments, (QStringList{here + input, "update_info", here + "info.txt",
+                                                    "output", here + input + "2", "dont_ask"}));
         const ToolInvocation dump = ToolkitCommand::dump("pdftk", input, "result.txt");
         QCOMPARE(dump.arguments,
                  (QStringList{here + input, "dumpdata", "output", here + "result.txt"}));
@@ -93,8 +91,8 @@ private slots:
         QTest::addColumn<ToolInvocation>("invocation");
         QTest::addColumn<QString>("expected");
         QTest::newRow("update")
-            << ToolkitCommand::update("/opt/m/pdftk", "/in/a.pdf", std::nullopt,
-                                      "/tmp/t/info.txt", "/in/a.pdf2")
+            << ToolkitCommand::update("/opt/m/pdftk", "/in/a.pdf", std::nullopt, "/tmp/t/info.txt",
+                                      "/in/a.pdf2")
             << R"("/opt/m/pdftk" "/in/a.pdf" update_info "/tmp/t/info.txt" output "/in/a.pdf2" dont_ask)";
         QTest::newRow("dump")
             << ToolkitCommand::dump("/opt/m/pdftk", "/in/a.pdf", "/tmp/t/result.txt")

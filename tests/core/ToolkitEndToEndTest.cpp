@@ -49,8 +49,8 @@ private:
 
 private slots:
     void initTestCase() {
-        toolkit_ = TestFiles::haveProgram("pdftk") ? QStandardPaths::findExecutable("pdftk")
-                                                   : QString();
+        toolkit_ =
+            TestFiles::haveProgram("pdftk") ? QStandardPaths::findExecutable("pdftk") : QString();
         QVERIFY2(!toolkit_.isEmpty(), "pdftk is missing: install Debian's pdftk-java");
         QVERIFY2(TestFiles::haveProgram("pdfinfo"), "pdfinfo is missing: install poppler-utils");
         qputenv("TEMP", QFile::encodeName(dir_.path()));
@@ -60,14 +60,22 @@ private slots:
     void awkwardValuesArriveExactly_data() {
         QTest::addColumn<QString>("corpusFile");
         QTest::addColumn<QString>("copyName");
-        QTest::newRow("pdfTeX") << "minimal-document.pdf" << "plain.pdf";
-        QTest::newRow("LibreOffice") << "002-trivial-libre-office-writer.pdf" << "writer.pdf";
-        QTest::newRow("four pages") << "pdflatex-4-pages.pdf" << "four.pdf";
-        QTest::newRow("XMP metadata") << "output_with_metadata_pymupdf.pdf" << "xmp.pdf";
-        QTest::newRow("PDF/A, empty fields") << "crazyones-pdfa.pdf" << "pdfa.pdf";
-        QTest::newRow("Arabic") << "habibi.pdf" << "habibi.pdf";
-        QTest::newRow("awkward name") << "minimal-document.pdf" << "-Ü 東京 $HOME \"q\" 'x'.pdf";
-        QTest::newRow("newline in name") << "habibi.pdf" << "two\nlines.pdf";
+        QTest::newRow("pdfTeX") << "minimal-document.pdf"
+                                << "plain.pdf";
+        QTest::newRow("LibreOffice") << "002-trivial-libre-office-writer.pdf"
+                                     << "writer.pdf";
+        QTest::newRow("four pages") << "pdflatex-4-pages.pdf"
+                                    << "four.pdf";
+        QTest::newRow("XMP metadata") << "output_with_metadata_pymupdf.pdf"
+                                      << "xmp.pdf";
+        QTest::newRow("PDF/A, empty fields") << "crazyones-pdfa.pdf"
+                                             << "pdfa.pdf";
+        QTest::newRow("Arabic") << "habibi.pdf"
+                                << "habibi.pdf";
+        QTest::newRow("awkward name") << "minimal-document.pdf"
+                                      << "-Ü 東京 $HOME \"q\" 'x'.pdf";
+        QTest::newRow("newline in name") << "habibi.pdf"
+                                         << "two\nlines.pdf";
     }
     void awkwardValuesArriveExactly() {
         QFETCH(QString, corpusFile);
@@ -125,9 +133,8 @@ private slots:
         QTest::newRow("wrong password")
             << "libreoffice-writer-password.pdf" << QByteArray() << std::optional<QString>("nope")
             << QByteArray("PASSWORD REQUIRED");
-        QTest::newRow("no password")
-            << "libreoffice-writer-password.pdf" << QByteArray() << std::optional<QString>()
-            << QByteArray("PASSWORD REQUIRED");
+        QTest::newRow("no password") << "libreoffice-writer-password.pdf" << QByteArray()
+                                     << std::optional<QString>() << QByteArray("PASSWORD REQUIRED");
         QTest::newRow("not a PDF") << "" << QByteArray("\xff\xd8\xff\xe0 JFIF")
                                    << std::optional<QString>() << QByteArray("Error");
     }

@@ -1,5 +1,6 @@
-#include "TestFiles.h"
 #include "Toolkit.h"
+
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -37,8 +38,8 @@ private slots:
     }
 
     void firstOnPath() {
-        const QString path = dir_.filePath("empty") + ":" + dir_.filePath("bin2") + ":" +
-                             dir_.filePath("bin1");
+        const QString path =
+            dir_.filePath("empty") + ":" + dir_.filePath("bin2") + ":" + dir_.filePath("bin1");
         QCOMPARE(Toolkit::locate(dir_.filePath("program"), path), dir_.filePath("bin2/pdftk"));
     }
 

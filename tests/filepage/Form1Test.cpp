@@ -1,5 +1,6 @@
-#include "Dialogs.h"
 #include "Form1.h"
+
+#include "Dialogs.h"
 
 #include <QTest>
 

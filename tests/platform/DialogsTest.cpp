@@ -29,8 +29,7 @@ private slots:
 
     void scriptedAnswersAreCautiousWhenNoneQueued() {
         ScriptedDialogs dialogs;
-        QCOMPARE(Dialogs::current().message("q", {}, Dialogs::Buttons::YesNo),
-                 Dialogs::Answer::No);
+        QCOMPARE(Dialogs::current().message("q", {}, Dialogs::Buttons::YesNo), Dialogs::Answer::No);
         QCOMPARE(Dialogs::current().input("p"), std::nullopt);
         QCOMPARE(Dialogs::current().pickFolder("c", "/"), QString());
         QCOMPARE(dialogs.unanswered, 3);
@@ -39,10 +38,14 @@ private slots:
     void forDisplay_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("CR LF") << "a\r\nb" << "a\nb";
-        QTest::newRow("two lone CR make an empty line") << "a\r\rb" << "a\n\nb";
-        QTest::newRow("LF kept") << "a\nb" << "a\nb";
-        QTest::newRow("mixed") << "a\r\nb\r\rc" << "a\nb\n\nc";
+        QTest::newRow("CR LF") << "a\r\nb"
+                               << "a\nb";
+        QTest::newRow("two lone CR make an empty line") << "a\r\rb"
+                                                        << "a\n\nb";
+        QTest::newRow("LF kept") << "a\nb"
+                                 << "a\nb";
+        QTest::newRow("mixed") << "a\r\nb\r\rc"
+                               << "a\nb\n\nc";
     }
     void forDisplay() {
         QFETCH(QString, text);

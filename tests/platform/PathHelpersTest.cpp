@@ -1,11 +1,11 @@
-#include "Failure.h"
 #include "PathHelpers.h"
+
+#include "Failure.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <sys/stat.h>
 
 using namespace PathHelpers;
@@ -27,13 +27,20 @@ private slots:
     void fileNameOf_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("full path") << "/in/a.pdf" << "a.pdf";
-        QTest::newRow("bare name") << "a.pdf" << "a.pdf";
-        QTest::newRow("trailing separator") << "/in/" << "";
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("root") << "/" << "";
-        QTest::newRow("backslash is a character") << "/in/a\\b.pdf" << "a\\b.pdf";
-        QTest::newRow("unicode") << "/Dokumente/Übersicht 東京.pdf" << "Übersicht 東京.pdf";
+        QTest::newRow("full path") << "/in/a.pdf"
+                                   << "a.pdf";
+        QTest::newRow("bare name") << "a.pdf"
+                                   << "a.pdf";
+        QTest::newRow("trailing separator") << "/in/"
+                                            << "";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("root") << "/"
+                              << "";
+        QTest::newRow("backslash is a character") << "/in/a\\b.pdf"
+                                                  << "a\\b.pdf";
+        QTest::newRow("unicode") << "/Dokumente/Übersicht 東京.pdf"
+                                 << "Übersicht 東京.pdf";
     }
     void fileNameOf() {
         QFETCH(QString, path);
@@ -44,11 +51,16 @@ private slots:
     void folderOf_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("keeps trailing separator") << "/in/a.pdf" << "/in/";
-        QTest::newRow("bare name") << "a.pdf" << "";
-        QTest::newRow("root") << "/" << "/";
-        QTest::newRow("file in root") << "/a.pdf" << "/";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("keeps trailing separator") << "/in/a.pdf"
+                                                  << "/in/";
+        QTest::newRow("bare name") << "a.pdf"
+                                   << "";
+        QTest::newRow("root") << "/"
+                              << "/";
+        QTest::newRow("file in root") << "/a.pdf"
+                                      << "/";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void folderOf() {
         QFETCH(QString, path);
@@ -59,10 +71,14 @@ private slots:
     void stripExtension_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("last dot only") << "Report.final.pdf" << "Report.final";
-        QTest::newRow("dot first") << ".pdf" << "";
-        QTest::newRow("ends with its only dot") << "scan." << "scan";
-        QTest::newRow("upper case kept") << "SCAN.PDF" << "SCAN";
+        QTest::newRow("last dot only") << "Report.final.pdf"
+                                       << "Report.final";
+        QTest::newRow("dot first") << ".pdf"
+                                   << "";
+        QTest::newRow("ends with its only dot") << "scan."
+                                                << "scan";
+        QTest::newRow("upper case kept") << "SCAN.PDF"
+                                         << "SCAN";
     }
     void stripExtension() {
         QFETCH(QString, name);
@@ -88,16 +104,26 @@ private slots:
     void collapseBackslashes_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("pair after folder") << "/out//a.pdf" << "/out/a.pdf";
-        QTest::newRow("leading pair") << "//home/a.pdf" << "/home/a.pdf";
-        QTest::newRow("every pair") << "//in//a.pdf" << "/in/a.pdf";
-        QTest::newRow("three become two") << "/in///a.pdf" << "/in//a.pdf";
-        QTest::newRow("four become two") << "/in////a.pdf" << "/in//a.pdf";
-        QTest::newRow("five become three") << "/in/////a.pdf" << "/in///a.pdf";
-        QTest::newRow("single kept") << "/x" << "/x";
-        QTest::newRow("separators only") << "////" << "//";
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("backslashes untouched") << "C:\\\\x" << "C:\\\\x";
+        QTest::newRow("pair after folder") << "/out//a.pdf"
+                                           << "/out/a.pdf";
+        QTest::newRow("leading pair") << "//home/a.pdf"
+                                      << "/home/a.pdf";
+        QTest::newRow("every pair") << "//in//a.pdf"
+                                    << "/in/a.pdf";
+        QTest::newRow("three become two") << "/in///a.pdf"
+                                          << "/in//a.pdf";
+        QTest::newRow("four become two") << "/in////a.pdf"
+                                         << "/in//a.pdf";
+        QTest::newRow("five become three") << "/in/////a.pdf"
+                                           << "/in///a.pdf";
+        QTest::newRow("single kept") << "/x"
+                                     << "/x";
+        QTest::newRow("separators only") << "////"
+                                         << "//";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("backslashes untouched") << "C:\\\\x"
+                                               << "C:\\\\x";
     }
     void collapseBackslashes() {
         QFETCH(QString, path);
@@ -158,16 +184,16 @@ private slots:
         QTest::newRow("plain file") << "plain.pdf" << true << int(Archive);
         QTest::newRow("read-only") << "locked.pdf" << false << int(Archive | ReadOnly);
         QTest::newRow("hidden") << ".hidden.pdf" << true << int(Archive | Hidden);
-        QTest::newRow("hidden read-only") << ".both.pdf" << false
-                                          << int(Archive | Hidden | ReadOnly);
+        QTest::newRow("hidden read-only")
+            << ".both.pdf" << false << int(Archive | Hidden | ReadOnly);
     }
     void attributes() {
         QFETCH(QString, name);
         QFETCH(bool, writable);
         QFETCH(int, expected);
         const QString path = make(name);
-        QFile::setPermissions(path, writable ? QFile::ReadOwner | QFile::WriteOwner
-                                             : QFile::ReadOwner);
+        QFile::setPermissions(path,
+                              writable ? QFile::ReadOwner | QFile::WriteOwner : QFile::ReadOwner);
         QCOMPARE(FileAttributes(path), std::optional<int>(expected));
     }
 

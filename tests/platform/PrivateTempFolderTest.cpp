@@ -1,11 +1,11 @@
-#include "Failure.h"
 #include "PrivateTempFolder.h"
+
+#include "Failure.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <sys/stat.h>
 #include <unistd.h>
 

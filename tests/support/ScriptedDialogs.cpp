@@ -12,9 +12,13 @@ template <typename T> T take(std::deque<T>& queue, const T& cautious, int& unans
 }
 } // namespace
 
-ScriptedDialogs::ScriptedDialogs() { Dialogs::install(this); }
+ScriptedDialogs::ScriptedDialogs() {
+    Dialogs::install(this);
+}
 
-ScriptedDialogs::~ScriptedDialogs() { Dialogs::install(nullptr); }
+ScriptedDialogs::~ScriptedDialogs() {
+    Dialogs::install(nullptr);
+}
 
 QList<ScriptedDialogs::Shown> ScriptedDialogs::messages() const {
     QList<Shown> result;
@@ -26,9 +30,14 @@ QList<ScriptedDialogs::Shown> ScriptedDialogs::messages() const {
 }
 
 Dialogs::Answer ScriptedDialogs::showMessage(const Message& message) {
-    shown << Shown{Kind::Message, message.text, message.title, message.buttons, message.icon,
-                   message.details, {}};
-    const Answer cautious = message.buttons == Buttons::Ok ? Answer::Ok
+    shown << Shown{Kind::Message,
+                   message.text,
+                   message.title,
+                   message.buttons,
+                   message.icon,
+                   message.details,
+                   {}};
+    const Answer cautious = message.buttons == Buttons::Ok      ? Answer::Ok
                             : message.buttons == Buttons::YesNo ? Answer::No
                                                                 : Answer::Cancel;
     if (message.buttons == Buttons::Ok && messageAnswers.empty())
@@ -37,8 +46,8 @@ Dialogs::Answer ScriptedDialogs::showMessage(const Message& message) {
 }
 
 std::optional<QString> ScriptedDialogs::showInput(const Input& input) {
-    shown << Shown{Kind::Input, input.prompt, input.title, Buttons::OkCancel, Icon::None, {},
-                   input.defaultText};
+    shown << Shown{Kind::Input, input.prompt, input.title,      Buttons::OkCancel,
+                   Icon::None,  {},           input.defaultText};
     if (inputAnswers.empty()) {
         ++unanswered;
         return std::nullopt;
@@ -53,7 +62,7 @@ std::optional<QString> ScriptedDialogs::showInput(const Input& input) {
 
 QStringList ScriptedDialogs::showOpenFiles(const OpenFiles& request) {
     shown << Shown{Kind::OpenFiles, request.caption, {}, Buttons::OkCancel, Icon::None,
-                   request.filter, request.folder};
+                   request.filter,  request.folder};
     return take(openFilesAnswers, QStringList(), unanswered);
 }
 

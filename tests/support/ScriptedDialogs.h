@@ -3,7 +3,6 @@
 #include "Dialogs.h"
 
 #include <QList>
-
 #include <deque>
 
 // Answers every box from queues the test fills, and keeps a record of each box shown, so no

@@ -8,7 +8,9 @@
 
 namespace TestFiles {
 
-QString corpusFolder() { return qEnvironmentVariable("METASCRIBE_CORPUS"); }
+QString corpusFolder() {
+    return qEnvironmentVariable("METASCRIBE_CORPUS");
+}
 
 QString copyCorpusFile(const QString& name, const QString& folder, const QString& newName) {
     const QString target = folder + QLatin1Char('/') + (newName.isEmpty() ? name : newName);
@@ -52,6 +54,8 @@ QMap<QString, QString> pdfInfo(const QString& pdfPath, const QString& password) 
     return fields;
 }
 
-bool haveProgram(const QString& name) { return !QStandardPaths::findExecutable(name).isEmpty(); }
+bool haveProgram(const QString& name) {
+    return !QStandardPaths::findExecutable(name).isEmpty();
+}
 
 } // namespace TestFiles
