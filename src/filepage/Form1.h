@@ -1,14 +1,78 @@
 #pragma once
 
-#include <QWidget>
+#include "DragReorder.h"
+#include "FileList.h"
 
-// The first page of the wizard: the files to change and where the results go.
+#include <QWidget>
+#include <memory>
+
+class Form2;
+class QCheckBox;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTreeWidget;
+
+// The first page of the wizard: the files to change, where the results go, and the way on to
+// the second page.
 class Form1 : public QWidget {
     Q_OBJECT
 
 public:
     explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
 
     // Runs once before the page is first shown.
     void Form_Load();
+
+    FileList& fileList() { return fileList_; }
+    // The second page, once "Next Step >" has created it.
+    Form2* secondPage() const { return form2_.get(); }
+
+    // Event handlers, named after their control and event.
+    void PushButton1_Click();
+    void PushButton2_Click();
+    void PushButton3_Click();
+    void PushButton5_Click();
+    void PushButton9_Click();
+    void ListView1_DblClick();
+    void ListView1_KeyDown(int key);
+    void Option_Click();
+    void Text1_Change();
+    void Check1_Click();
+
+    static QString helpText();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildPage();
+    void connectHandlers();
+    // Sets an option button without letting the group select the other one.
+    void setOption(QRadioButton* option, bool selected);
+    void restoreOptions();
+
+    QPushButton* PushButton1;
+    QPushButton* PushButton2;
+    QPushButton* PushButton3;
+    QPushButton* PushButton4;
+    QPushButton* PushButton5;
+    QPushButton* PushButton9;
+    QPushButton* PushButton10;
+    QTreeWidget* ListView1;
+    QTreeWidget* ListView2;
+    QGroupBox* Frame1;
+    QGroupBox* Frame3;
+    QGroupBox* Frame5;
+    QCheckBox* Check1;
+    QRadioButton* Option1;
+    QRadioButton* Option2;
+    QLineEdit* Text1;
+
+    FileList fileList_;
+    DragReorder reorder_;
+    std::unique_ptr<Form2> form2_;
 };
