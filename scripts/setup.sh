@@ -4,7 +4,8 @@
 metascribe_setup() {
     missing=""
     for package in "$@"; do
-        status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null)
+        # dpkg-query fails for a package it has never heard of; that only means "missing".
+        status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null) || true
         case "$status" in
             *"install ok installed"*) ;;
             *) missing="$missing $package" ;;
@@ -17,7 +18,7 @@ metascribe_setup() {
         apt-get update -q && apt-get install -y -q $missing || return 1
     else
         echo "These Debian packages are missing. Install them as root, then run this again:"
-        echo "    sudo apt-get install -y$missing"
+        echo "    apt-get install -y$missing"
         return 1
     fi
 }
