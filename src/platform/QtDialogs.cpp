@@ -96,8 +96,11 @@ std::optional<QString> QtDialogs::showInput(const Input& input) {
 }
 
 QStringList QtDialogs::showOpenFiles(const OpenFiles& request) {
+    // Qt's own dialog matches name filters regardless of letter case, so "*.pdf" also offers
+    // "SCAN.PDF"; a desktop's native dialog may not.
     return QFileDialog::getOpenFileNames(activeParent(), request.caption, request.folder,
-                                         request.filter, nullptr, QFileDialog::Options());
+                                         request.filter, nullptr,
+                                         QFileDialog::DontUseNativeDialog);
 }
 
 QString QtDialogs::showFolderPicker(const FolderChoice& request) {

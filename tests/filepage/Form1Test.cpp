@@ -14,7 +14,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QGuiApplication>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 namespace {
@@ -395,6 +397,26 @@ private slots:
         QCOMPARE(control<QTreeWidget>(form, "ListView1")->toolTip(),
                  QStringLiteral("Drag and drop files here. Double-click item to remove it. Move | "
                                 "line to right and out of window to reveal full names."));
+    }
+
+    // Closing the second page ends the program although the first page is only hidden. Runs
+    // last: it ends the application's event loop.
+    void closingEitherPageEndsTheProgram() {
+        ScriptedDialogs dialogs;
+        Form1 form;
+        form.Form_Load();
+        form.show();
+        form.fileList().AddPath("/a.pdf");
+        control<QRadioButton>(form, "Option2")->click();
+        control<QPushButton>(form, "PushButton2")->click();
+        QVERIFY(form.secondPage() && form.secondPage()->isVisible());
+        // Not merely because the last visible window went: the page itself ends the program.
+        QGuiApplication::setQuitOnLastWindowClosed(false);
+        QTimer::singleShot(0, form.secondPage(), &QWidget::close);
+        QTimer safety;
+        connect(&safety, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+        safety.start(10000);
+        QCOMPARE(QCoreApplication::exec(), 0);
     }
 };
 

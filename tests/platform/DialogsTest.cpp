@@ -2,6 +2,10 @@
 #include "ScriptedDialogs.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QTemporaryDir>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
@@ -89,6 +93,42 @@ private slots:
         });
         QCOMPARE(Dialogs::current().input("prompt", "Input Password"),
                  std::optional<QString>(QStringLiteral("sécret")));
+    }
+
+    // The filter "*.pdf" offers files whatever the letter case of their extension.
+    void openFilesFilterIgnoresCase() {
+        QTemporaryDir dir;
+        for (const char* name : {"SCAN.PDF", "a.pdf", "B.Pdf", "notes.txt"}) {
+            QFile file(dir.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QStringList offered;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("Add File(s)"));
+            auto* model = dialog->findChild<QFileSystemModel*>();
+            QVERIFY(model);
+            const auto names = [&] {
+                QStringList found;
+                const QModelIndex root = model->index(dir.path());
+                for (int row = 0; row < model->rowCount(root); ++row) {
+                    const QModelIndex index = model->index(row, 0, root);
+                    if (!model->flags(index).testFlag(Qt::ItemIsEnabled))
+                        continue; // filtered out: shown greyed or not at all
+                    found << model->fileName(index);
+                }
+                found.sort();
+                return found;
+            };
+            QTRY_COMPARE(names().size(), 3);
+            offered = names();
+            dialog->reject();
+        });
+        const QStringList chosen =
+            Dialogs::current().openFiles("Add File(s)", dir.path(), "PDF Files (*.pdf)");
+        QVERIFY(chosen.isEmpty());
+        QCOMPARE(offered, (QStringList{"B.Pdf", "SCAN.PDF", "a.pdf"}));
     }
 };
 
