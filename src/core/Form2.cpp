@@ -81,6 +81,7 @@ Form2::Form2(QWidget* firstPage) : firstPage_(firstPage) {
     page->addWidget(PushButton3);
     auto* frame9 = new QGroupBox(QStringLiteral("Acrobat 7.0 and lower only"));
     frame9->setObjectName(QStringLiteral("Frame9"));
+    frame9->setAccessibleName(frame9->title());
     HoverPointer::install(frame9, HoverPointer::Rule::Reset);
     auto* inner = new QVBoxLayout(frame9);
     for (InfoField field : EditPlan::fields) {
@@ -105,6 +106,8 @@ QGroupBox* Form2::fieldFrame(InfoField field) {
     FieldControls& c = fields_[indexOf(field)];
     c.frame = new QGroupBox(QLatin1String(name.caption));
     c.frame->setObjectName(QLatin1String(name.frame));
+    // Said explicitly: a frame inside another frame is otherwise announced by the outer caption.
+    c.frame->setAccessibleName(c.frame->title());
     HoverPointer::install(c.frame, HoverPointer::Rule::Reset);
     c.keep = option(name.keep, QStringLiteral("Do not change"));
     c.keep->setChecked(true);

@@ -60,6 +60,7 @@ QPushButton* button(const QString& name, const QString& caption) {
 QGroupBox* frame(const QString& name, const QString& caption) {
     auto* control = new QGroupBox(caption);
     control->setObjectName(name);
+    control->setAccessibleName(caption);
     HoverPointer::install(control, HoverPointer::Rule::Reset);
     return control;
 }
@@ -112,6 +113,7 @@ void Form1::buildPage() {
     Frame1 = frame(QStringLiteral("Frame1"), QStringLiteral("Option"));
     Frame5 = frame(QStringLiteral("Frame5"), QStringLiteral("Save Option"));
     Frame3 = frame(QStringLiteral("Frame3"), QString());
+    Frame3->setAccessibleName(QStringLiteral("Result folder"));
     Check1 = new QCheckBox(
         QStringLiteral("Prompt for password because PDF files are password protected"));
     Check1->setObjectName(QStringLiteral("Check1"));

@@ -99,8 +99,7 @@ QStringList QtDialogs::showOpenFiles(const OpenFiles& request) {
     // Qt's own dialog matches name filters regardless of letter case, so "*.pdf" also offers
     // "SCAN.PDF"; a desktop's native dialog may not.
     return QFileDialog::getOpenFileNames(activeParent(), request.caption, request.folder,
-                                         request.filter, nullptr,
-                                         QFileDialog::DontUseNativeDialog);
+                                         request.filter, nullptr, QFileDialog::DontUseNativeDialog);
 }
 
 QString QtDialogs::showFolderPicker(const FolderChoice& request) {

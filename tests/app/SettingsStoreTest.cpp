@@ -1,5 +1,6 @@
-#include "Failure.h"
 #include "SettingsStore.h"
+
+#include "Failure.h"
 
 #include <QDir>
 #include <QFile>

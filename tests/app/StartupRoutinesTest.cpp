@@ -1,6 +1,7 @@
+#include "StartupRoutines.h"
+
 #include "Contact.h"
 #include "ScriptedDialogs.h"
-#include "StartupRoutines.h"
 
 #include <QStandardPaths>
 #include <QTest>
@@ -33,8 +34,7 @@ private slots:
 
     void desktopFolderEndsWithSeparator() {
         const QString desktop = StartupRoutines::desktopFolder();
-        QCOMPARE(desktop,
-                 QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) + "/");
+        QCOMPARE(desktop, QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) + "/");
     }
 };
 

@@ -1,4 +1,5 @@
 #include "Form2.h"
+
 #include "ScriptedDialogs.h"
 
 #include <QLineEdit>

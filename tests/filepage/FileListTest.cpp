@@ -1,6 +1,7 @@
+#include "FileList.h"
+
 #include "DragReorder.h"
 #include "Failure.h"
-#include "FileList.h"
 
 #include <QTest>
 #include <QTreeWidget>

@@ -1,5 +1,6 @@
-#include "ErrorReport.h"
 #include "Form1.h"
+
+#include "ErrorReport.h"
 #include "Form2.h"
 #include "ScriptedDialogs.h"
 #include "SettingsStore.h"
@@ -10,11 +11,11 @@
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
-#include <QGuiApplication>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -106,10 +107,14 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<int>("step");
         QTest::addColumn<QString>("description");
-        QTest::newRow("Check1 letters") << "Check1" << "abc" << 136 << "Type mismatch";
-        QTest::newRow("Check1 out of range") << "Check1" << "5" << 136 << "Invalid property value";
-        QTest::newRow("Option1 letters") << "Option1" << "yes" << 140 << "Type mismatch";
-        QTest::newRow("Option2 letters") << "Option2" << "maybe" << 142 << "Type mismatch";
+        QTest::newRow("Check1 letters") << "Check1"
+                                        << "abc" << 136 << "Type mismatch";
+        QTest::newRow("Check1 out of range") << "Check1"
+                                             << "5" << 136 << "Invalid property value";
+        QTest::newRow("Option1 letters") << "Option1"
+                                         << "yes" << 140 << "Type mismatch";
+        QTest::newRow("Option2 letters") << "Option2"
+                                         << "maybe" << 142 << "Type mismatch";
     }
     void storedTextsThatDoNotConvert() {
         QFETCH(QString, key);
@@ -291,10 +296,18 @@ private slots:
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("lastFolderDot");
-        QTest::newRow("cancel") << "" << "/before/" << "unchanged";
-        QTest::newRow("folder gets its separator") << "/srv/out" << "/srv/out/" << "/srv/out";
-        QTest::newRow("picker's trailing separator") << "/srv/out/" << "/srv/out/" << "/srv/out";
-        QTest::newRow("root") << "/" << "/" << "/";
+        QTest::newRow("cancel") << ""
+                                << "/before/"
+                                << "unchanged";
+        QTest::newRow("folder gets its separator") << "/srv/out"
+                                                   << "/srv/out/"
+                                                   << "/srv/out";
+        QTest::newRow("picker's trailing separator") << "/srv/out/"
+                                                     << "/srv/out/"
+                                                     << "/srv/out";
+        QTest::newRow("root") << "/"
+                              << "/"
+                              << "/";
     }
     void browseForResultFolder() {
         QFETCH(QString, chosen);
@@ -358,7 +371,7 @@ private slots:
         control<QPushButton>(form, "PushButton9")->click();
         QCOMPARE(form.fileList().Count(), 0);
         QCOMPARE(preview->topLevelItemCount(), 1); // Clear List leaves the preview alone
-        QTest::keyClick(list, Qt::Key_Delete);      // on an empty list: nothing
+        QTest::keyClick(list, Qt::Key_Delete);     // on an empty list: nothing
         QVERIFY(dialogs.shown.isEmpty());
     }
 

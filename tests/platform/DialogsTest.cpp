@@ -5,11 +5,11 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
-#include <QTemporaryDir>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 

@@ -1,4 +1,5 @@
 #include "FolderPicker.h"
+
 #include "ScriptedDialogs.h"
 
 #include <QTest>
@@ -10,11 +11,16 @@ private slots:
     void answers_data() {
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("cancel") << "" << "";
-        QTest::newRow("folder") << "/home/anna/Out" << "/home/anna/Out";
-        QTest::newRow("trailing separator dropped") << "/home/anna/Out/" << "/home/anna/Out";
-        QTest::newRow("root keeps its separator") << "/" << "/";
-        QTest::newRow("unicode") << "/home/ü/東京" << "/home/ü/東京";
+        QTest::newRow("cancel") << ""
+                                << "";
+        QTest::newRow("folder") << "/home/anna/Out"
+                                << "/home/anna/Out";
+        QTest::newRow("trailing separator dropped") << "/home/anna/Out/"
+                                                    << "/home/anna/Out";
+        QTest::newRow("root keeps its separator") << "/"
+                                                  << "/";
+        QTest::newRow("unicode") << "/home/ü/東京"
+                                 << "/home/ü/東京";
     }
     void answers() {
         QFETCH(QString, chosen);
