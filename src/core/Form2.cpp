@@ -1,14 +1,23 @@
 #include "Form2.h"
 
+#include "BatchSource.h"
+#include "Dialogs.h"
 #include "ErrorTrap.h"
 #include "Failure.h"
 #include "HoverPointer.h"
+#include "InfoUpdateFile.h"
+#include "OutputFile.h"
 #include "PathHelpers.h"
+#include "PrivateTempFolder.h"
+#include "ToolRunner.h"
+#include "Toolkit.h"
+#include "ToolkitCommand.h"
 #include "WindowConventions.h"
 #include "WindowPointer.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -21,6 +30,8 @@ namespace {
 
 const QString loadContext = QStringLiteral("in Metascribe2021/08/31.Form2.Form_Load ");
 const QString backContext = QStringLiteral("in Metascribe2021/08/31.Form2.PushButton3_Click ");
+const QString startContext = QStringLiteral("in Metascribe2021/08/31.Form2.PushButton4_Click ");
+const QString idleText = QStringLiteral("Progress Bar");
 
 // Per field, in plan order: frame, caption, "Do not change", "Change to:", text box.
 struct FieldNames {
@@ -60,7 +71,7 @@ QRadioButton* option(const char* name, const QString& caption) {
 
 } // namespace
 
-Form2::Form2(QWidget* firstPage) : firstPage_(firstPage) {
+Form2::Form2(QWidget* firstPage, BatchSource* source) : firstPage_(firstPage), source_(source) {
     setObjectName(QStringLiteral("Form2"));
     PushButton3 = button(QStringLiteral("PushButton3"), QStringLiteral("< Back"));
     PushButton4 = button(QStringLiteral("PushButton4"), QStringLiteral("Start Changing"));
@@ -70,11 +81,9 @@ Form2::Form2(QWidget* firstPage) : firstPage_(firstPage) {
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(true);
     ProgressBar1->setAlignment(Qt::AlignCenter);
-    ProgressBar1->setFormat(QStringLiteral("Progress Bar"));
-    ProgressBar1->setAccessibleName(ProgressBar1->format());
+    ProgressBar1->setFormat(idleText);
     // A screen reader announces the bar by the text it shows.
-    connect(ProgressBar1, &QProgressBar::valueChanged, ProgressBar1,
-            [bar = ProgressBar1] { bar->setAccessibleName(bar->format()); });
+    ProgressBar1->setAccessibleName(idleText);
 
     auto* page = new QVBoxLayout(this);
     page->setContentsMargins(120 / 15, 120 / 15, 120 / 15, 120 / 15);
@@ -97,6 +106,7 @@ Form2::Form2(QWidget* firstPage) : firstPage_(firstPage) {
     page->addStretch(1);
 
     connect(PushButton3, &QPushButton::clicked, this, &Form2::PushButton3_Click);
+    connect(PushButton4, &QPushButton::clicked, this, &Form2::PushButton4_Click);
     resize(8040 / 15, 8580 / 15);
     HoverPointer::install(this, HoverPointer::Rule::Reset);
 }
@@ -175,8 +185,165 @@ void Form2::PushButton3_Click() {
     trap.step(102, [this] { hide(); });
 }
 
+void Form2::setProgress(double value) {
+    progress_ = value;
+    ProgressBar1->setValue(qRound(value));
+    emit progressShown(progress_, ProgressBar1->format());
+}
+
+void Form2::setProgressText(const QString& text) {
+    ProgressBar1->setFormat(text);
+    ProgressBar1->setAccessibleName(text);
+    emit progressShown(progress_, text);
+}
+
+void Form2::PushButton4_Click() {
+    // A second press while files are being changed would interleave two runs.
+    if (running_)
+        return;
+    running_ = true;
+    ErrorTrap trap(startContext);
+    int count = 0;
+    trap.step(100, [&] { count = source_->fileCount(); });
+    const QString toolkit = Toolkit::path();
+    if (count > 0 && toolkit.isEmpty()) {
+        Dialogs::current().message(
+            QStringLiteral("No file was changed: the PDF toolkit \"pdftk\" was not found, neither "
+                           "beside this program nor on the search path.\r\n\r\nDebian's "
+                           "pdftk-java package provides it."),
+            {}, Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
+        running_ = false;
+        return;
+    }
+    QList<BatchRun::Outcome> outcomes;
+    for (int position = 1; position <= count; ++position) {
+        if (!changeFile(trap, position, count, toolkit, outcomes))
+            break;
+    }
+    if (!closing_) {
+        trap.step(234, [this] { WindowPointer::set(this, WindowPointer::State::Default); });
+        trap.step(236, [this] { setProgress(0); });
+        trap.step(238, [this] { setProgressText(idleText); });
+        trap.step(240, [&] {
+            Dialogs::current().message(BatchRun::summary(outcomes, count), {}, Dialogs::Buttons::Ok,
+                                       Dialogs::Icon::None, BatchRun::details(outcomes));
+        });
+    }
+    running_ = false;
+}
+
+bool Form2::changeFile(ErrorTrap& trap, int position, int count, const QString& toolkit,
+                       QList<BatchRun::Outcome>& outcomes) {
+    BatchRun::Outcome outcome;
+    bool listed = false;
+    trap.step(102, [&] {
+        outcome.path = source_->pathAt(position);
+        listed = true;
+    });
+    // The row went while the run was waiting; there is nothing to change for it.
+    if (!listed)
+        return true;
+    const QString& input = outcome.path;
+    const auto fail = [&](const QString& reason) {
+        outcome.reason = reason;
+        outcomes << outcome;
+        return true;
+    };
+
+    trap.step(104, [&] { setProgress(100.0 * position / count); });
+    trap.step(106, [&] {
+        setProgressText(QStringLiteral("Processing: ") + PathHelpers::FileNameOf(input));
+    });
+    trap.step(108, [] { QCoreApplication::processEvents(); });
+    if (closing_)
+        return false;
+    trap.step(110, [this] { WindowPointer::set(this, WindowPointer::State::Wait); });
+
+    // A name without a dot keeps its whole name as title and base, after the report.
+    QString titleFromName;
+    trap.step(114, [&] { titleFromName = PathHelpers::FileNameOf(input); });
+    trap.step(116, [&] { titleFromName = PathHelpers::StripExtension(titleFromName); });
+    QString base = PathHelpers::FileNameOf(input);
+    trap.step(120, [&] { base = PathHelpers::StripExtension(base); });
+    std::optional<QString> destination;
+    trap.step(122, [&] {
+        destination = BatchRun::destination(input, base, source_->saveToFolder(),
+                                            source_->saveBesideOriginal(), source_->resultFolder());
+    });
+    if (!destination)
+        return fail(QStringLiteral("no destination: neither save option is selected"));
+
+    QByteArray info;
+    trap.step(128, [&] { info = InfoUpdateFile::content(plan(), titleFromName); });
+    // Without its own info-update file the toolkit would apply the previous file's plan.
+    QString infoFile;
+    QString infoFailure = QStringLiteral("could not write the info-update file");
+    trap.step(184, [&] {
+        try {
+            const QString path = InfoUpdateFile::pathIn(PrivateTempFolder::ensure());
+            InfoUpdateFile::write(path, info);
+            infoFile = path;
+        } catch (const Failure& failure) {
+            infoFailure += QStringLiteral(": ") + failure.description();
+            throw;
+        }
+    });
+    if (infoFile.isEmpty())
+        return fail(infoFailure);
+
+    std::optional<QString> password;
+    if (trap.test(196, [this] { return source_->promptForPassword(); })) {
+        trap.step(198, [&] {
+            const std::optional<QString> answer = Dialogs::current().input(
+                BatchRun::passwordPrompt(input), QStringLiteral("Input Password"));
+            if (answer && !answer->isEmpty())
+                password = answer;
+        });
+    }
+    if (closing_)
+        return false;
+
+    std::unique_ptr<OutputFile> output;
+    try {
+        output = std::make_unique<OutputFile>(*destination);
+    } catch (const OutputFile::Refused& refused) {
+        if (refused.permissionDenied())
+            Dialogs::current().message(BatchRun::copyFailureMessage(*destination));
+        return fail(QStringLiteral("could not write the destination: ") + refused.description());
+    }
+
+    ToolResult result;
+    trap.step(222, [&] {
+        result = ToolRunner::run(
+            ToolkitCommand::update(toolkit, input, password, infoFile, output->temporaryPath()),
+            BatchRun::timeLimit(QFileInfo(input).size()));
+    });
+    if (result.outcome == ToolResult::Outcome::Interrupted || closing_)
+        return false;
+    if (!result.succeeded() || !output->looksComplete())
+        return fail(BatchRun::toolkitReason(result, input));
+
+    trap.step(226, [&] { PathHelpers::ResetAttributes(input); });
+    if (!output->targetWritable()) {
+        Dialogs::current().message(BatchRun::copyFailureMessage(*destination));
+        return fail(QStringLiteral("could not write the destination: the file is read-only"));
+    }
+    try {
+        output->commit();
+    } catch (const OutputFile::Refused& refused) {
+        if (refused.permissionDenied())
+            Dialogs::current().message(BatchRun::copyFailureMessage(*destination));
+        return fail(QStringLiteral("could not write the destination: ") + refused.description());
+    }
+    outcome.protectionRemoved = password.has_value() || BatchRun::hadOwnerPassword(result);
+    outcomes << outcome;
+    return true;
+}
+
 void Form2::closeEvent(QCloseEvent* event) {
-    // Closing either page ends the whole program.
+    // Closing either page ends the whole program at once; a running toolkit is stopped and its
+    // unfinished output removed on the way out.
+    closing_ = true;
     event->accept();
-    QCoreApplication::quit();
+    QCoreApplication::exit(0);
 }

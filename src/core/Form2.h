@@ -1,10 +1,12 @@
 #pragma once
 
+#include "BatchRun.h"
 #include "EditPlan.h"
 
 #include <QWidget>
 #include <array>
 
+class BatchSource;
 class QGroupBox;
 class QLineEdit;
 class QProgressBar;
@@ -16,8 +18,8 @@ class Form2 : public QWidget {
     Q_OBJECT
 
 public:
-    // firstPage is shown again by "< Back".
-    explicit Form2(QWidget* firstPage);
+    // firstPage is shown again by "< Back"; source gives the files and save options.
+    Form2(QWidget* firstPage, BatchSource* source);
 
     void Form_Load();
 
@@ -25,11 +27,18 @@ public:
     EditPlan plan() const;
 
     void PushButton3_Click();
+    // "Start Changing": changes every listed file.
+    void PushButton4_Click();
+    bool running() const { return running_; }
     // A text typed into a field's box selects its "Change to:" option.
     void Text_Change(InfoField field);
 
     QPushButton* startButton() const { return PushButton4; }
     QProgressBar* progressBar() const { return ProgressBar1; }
+
+signals:
+    // The bar's value (a fraction of 100) or text changed.
+    void progressShown(double value, const QString& text);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -43,9 +52,18 @@ private:
     };
 
     QGroupBox* fieldFrame(InfoField field);
+    void setProgress(double value);
+    void setProgressText(const QString& text);
+    // One file of the run; false when the run must stop (the program is closing).
+    bool changeFile(class ErrorTrap& trap, int position, int count, const QString& toolkit,
+                    QList<BatchRun::Outcome>& outcomes);
     const FieldControls& controls(InfoField field) const;
 
     QWidget* firstPage_;
+    BatchSource* source_;
+    bool running_ = false;
+    bool closing_ = false;
+    double progress_ = 0;
     std::array<FieldControls, EditPlan::fields.size()> fields_;
     QRadioButton* Option1; // Title: "Change to filename"
     QPushButton* PushButton3;

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <optional>
+
 namespace {
 const QString toolName = QStringLiteral("pdftk");
 
@@ -14,11 +16,21 @@ bool isExecutableFile(const QString& path) {
 }
 } // namespace
 
+namespace {
+std::optional<QString> replacement;
+}
+
 QString Toolkit::path() {
+    if (replacement)
+        return *replacement;
     static const QString resolved =
         locate(PathHelpers::ProgramFolder(), qEnvironmentVariable("PATH"));
     return resolved;
 }
+
+void Toolkit::replace(const QString& program) { replacement = program; }
+
+void Toolkit::restore() { replacement.reset(); }
 
 QString Toolkit::locate(const QString& programFolder, const QString& searchPath) {
     QString own = programFolder;

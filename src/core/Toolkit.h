@@ -10,4 +10,9 @@ public:
 
     // The lookup itself, for a given program folder and search path (PATH's syntax).
     static QString locate(const QString& programFolder, const QString& searchPath);
+
+    // Puts another program in the toolkit's place (tests: a fake that misbehaves on purpose);
+    // an empty text means none is found. Undone by restore().
+    static void replace(const QString& program);
+    static void restore();
 };

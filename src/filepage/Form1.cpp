@@ -289,7 +289,7 @@ void Form1::PushButton2_Click() {
     }
     trap.step(104, [this] {
         if (!form2_) {
-            form2_ = std::make_unique<Form2>(this);
+            form2_ = std::make_unique<Form2>(this, this);
             form2_->Form_Load();
         }
         form2_->show();
@@ -408,8 +408,20 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
+int Form1::fileCount() const { return fileList_.Count(); }
+
+QString Form1::pathAt(int position) const { return fileList_.PathAt(position); }
+
+bool Form1::saveToFolder() const { return Option1->isChecked(); }
+
+bool Form1::saveBesideOriginal() const { return Option2->isChecked(); }
+
+QString Form1::resultFolder() const { return Text1->text(); }
+
+bool Form1::promptForPassword() const { return Check1->isChecked(); }
+
 void Form1::closeEvent(QCloseEvent* event) {
-    // Closing either page ends the whole program.
+    // Closing either page ends the whole program at once.
     event->accept();
-    QCoreApplication::quit();
+    QCoreApplication::exit(0);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BatchSource.h"
 #include "DragReorder.h"
 #include "FileList.h"
 
@@ -16,7 +17,7 @@ class QTreeWidget;
 
 // The first page of the wizard: the files to change, where the results go, and the way on to
 // the second page.
-class Form1 : public QWidget {
+class Form1 : public QWidget, public BatchSource {
     Q_OBJECT
 
 public:
@@ -43,6 +44,14 @@ public:
     void Check1_Click();
 
     static QString helpText();
+
+    // What the batch run reads from this page.
+    int fileCount() const override;
+    QString pathAt(int position) const override;
+    bool saveToFolder() const override;
+    bool saveBesideOriginal() const override;
+    QString resultFolder() const override;
+    bool promptForPassword() const override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

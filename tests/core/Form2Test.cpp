@@ -45,7 +45,7 @@ private slots:
     void loadEmptiesEveryBox() {
         ScriptedDialogs dialogs;
         QWidget first;
-        Form2 form(&first);
+        Form2 form(&first, nullptr);
         form.Form_Load();
         QCOMPARE(form.windowTitle(), QStringLiteral("Metascribe"));
         for (const FieldControlNames& names : fieldControls) {
@@ -69,7 +69,7 @@ private slots:
         QFETCH(int, index);
         const FieldControlNames& names = fieldControls[index];
         QWidget first;
-        Form2 form(&first);
+        Form2 form(&first, nullptr);
         form.Form_Load();
         // A text in a box whose field is kept is ignored.
         control<QLineEdit>(form, names.text)->setText(" typed  value ");
@@ -84,7 +84,7 @@ private slots:
 
     void typingSelectsChangeTo() {
         QWidget first;
-        Form2 form(&first);
+        Form2 form(&first, nullptr);
         form.Form_Load();
         auto* keywords = control<QLineEdit>(form, "Text4");
         QTest::keyClicks(keywords, "x");
@@ -99,7 +99,7 @@ private slots:
 
     void titleFromFileName() {
         QWidget first;
-        Form2 form(&first);
+        Form2 form(&first, nullptr);
         form.Form_Load();
         control<QLineEdit>(form, "Text1")->setText("ignored");
         control<QRadioButton>(form, "Option1")->click();
@@ -114,7 +114,7 @@ private slots:
 
     void backShowsTheFirstPage() {
         QWidget first;
-        Form2 form(&first);
+        Form2 form(&first, nullptr);
         form.Form_Load();
         form.show();
         control<QPushButton>(form, "PushButton3")->click();

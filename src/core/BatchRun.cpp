@@ -1,0 +1,106 @@
+#include "BatchRun.h"
+
+#include "Contact.h"
+#include "PathHelpers.h"
+
+using namespace std::chrono_literals;
+
+std::optional<QString> BatchRun::destination(const QString& inputPath, const QString& base,
+                                             bool saveToFolder, bool saveBesideOriginal,
+                                             const QString& resultFolder) {
+    QString folder;
+    if (saveToFolder)
+        folder = resultFolder;
+    else if (saveBesideOriginal)
+        folder = PathHelpers::FolderOf(inputPath);
+    else
+        return std::nullopt;
+    return PathHelpers::CollapseBackslashes(folder + QLatin1Char('/') + base +
+                                            QStringLiteral(".pdf"));
+}
+
+std::chrono::milliseconds BatchRun::timeLimit(qint64 fileSize) {
+    return 60s + std::chrono::seconds(fileSize / (1024 * 1024));
+}
+
+QString BatchRun::passwordPrompt(const QString& inputPath) {
+    return QStringLiteral("Enter password for file (") + inputPath +
+           QStringLiteral("): \r\nNote: Leave this box blank if file is not password protected");
+}
+
+QString BatchRun::toolkitReason(const ToolResult& result, const QString& inputPath) {
+    switch (result.outcome) {
+    case ToolResult::Outcome::NotStarted:
+        return QStringLiteral("the toolkit could not be started: ") + result.startError;
+    case ToolResult::Outcome::TimedOut:
+        return QStringLiteral("timed out");
+    case ToolResult::Outcome::Crashed:
+        return QStringLiteral("the toolkit stopped unexpectedly");
+    case ToolResult::Outcome::Interrupted:
+        return QStringLiteral("stopped because the program was closed");
+    case ToolResult::Outcome::Finished:
+        break;
+    }
+    QStringList words;
+    bool inError = false;
+    const QStringList lines = QString::fromUtf8(result.standardError).split(QLatin1Char('\n'));
+    for (const QString& raw : lines) {
+        const QString line = raw.trimmed();
+        if (line.startsWith(QLatin1String("Error:")))
+            inError = true;
+        if (!inError || line.isEmpty() || line == inputPath)
+            continue;
+        if (line.startsWith(QLatin1String("Errors encountered")) ||
+            line.startsWith(QLatin1String("Done.")))
+            break;
+        words << line;
+    }
+    if (!words.isEmpty())
+        return words.join(QLatin1Char(' '));
+    if (result.exitCode != 0)
+        return QStringLiteral("the toolkit failed (exit code %1)").arg(result.exitCode);
+    return QStringLiteral("the toolkit's output is not a complete PDF file");
+}
+
+bool BatchRun::hadOwnerPassword(const ToolResult& result) {
+    return result.standardError.contains("has set an owner password");
+}
+
+QString BatchRun::summary(const QList<Outcome>& outcomes, int total) {
+    int failed = 0;
+    int unprotected = 0;
+    for (const Outcome& outcome : outcomes) {
+        if (!outcome.reason.isEmpty())
+            ++failed;
+        else if (outcome.protectionRemoved)
+            ++unprotected;
+    }
+    QString text = QStringLiteral("Done.");
+    if (failed > 0)
+        text += QStringLiteral("\r\n%1 of %2 files were not changed.").arg(failed).arg(total);
+    if (unprotected > 0)
+        text += QStringLiteral("\r\n%1 of %2 files were changed but are no longer "
+                               "password-protected.")
+                    .arg(unprotected)
+                    .arg(total);
+    return text;
+}
+
+QString BatchRun::details(const QList<Outcome>& outcomes) {
+    QStringList lines;
+    for (const Outcome& outcome : outcomes) {
+        if (!outcome.reason.isEmpty())
+            lines << outcome.path + QStringLiteral(": not changed: ") + outcome.reason;
+        else if (outcome.protectionRemoved)
+            lines << outcome.path +
+                         QStringLiteral(": changed, but no longer password-protected");
+    }
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+QString BatchRun::copyFailureMessage(const QString& destination) {
+    return QStringLiteral("Error #194635: Please make sure that destination file: \r\n") +
+           destination + QStringLiteral("\r\nis not open.\r\n\r\nPlease email ") +
+           QLatin1String(Contact::SupportEmail) +
+           QStringLiteral(" with a screenshot of this message if you have any questions.");
+}

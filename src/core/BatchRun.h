@@ -1,0 +1,46 @@
+#pragma once
+
+#include "ToolRunner.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <optional>
+
+// The pieces of "Start Changing" that do not need the page: where a result goes, how long the
+// toolkit may take, why a file failed, and what the user is told at the end.
+class BatchRun {
+public:
+    // base = the input's name without folder and last extension (the whole name when it has no
+    // dot). Into the folder typed on the first page, or beside the input; nothing when neither
+    // option is selected. Separators doubled by the joining are collapsed.
+    static std::optional<QString> destination(const QString& inputPath, const QString& base,
+                                              bool saveToFolder, bool saveBesideOriginal,
+                                              const QString& resultFolder);
+
+    // Generous for real files: a minute, and a second more for every megabyte.
+    static std::chrono::milliseconds timeLimit(qint64 fileSize);
+
+    static QString passwordPrompt(const QString& inputPath);
+
+    // The toolkit's own words for a failed run, without the lines that only repeat the file
+    // name or say that nothing was written.
+    static QString toolkitReason(const ToolResult& result, const QString& inputPath);
+
+    // Whether the toolkit said the file carries an owner password it did not need.
+    static bool hadOwnerPassword(const ToolResult& result);
+
+    struct Outcome {
+        QString path;
+        QString reason; // empty when the file was changed
+        bool protectionRemoved = false;
+    };
+
+    // "Done.", followed by how many files were not changed or lost their protection; the
+    // details list each such file with its reason.
+    static QString summary(const QList<Outcome>& outcomes, int total);
+    static QString details(const QList<Outcome>& outcomes);
+
+    static QString copyFailureMessage(const QString& destination);
+};

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+// What the batch run reads from the first page, anew for every file: the list, where results
+// go and whether to ask for passwords.
+class BatchSource {
+public:
+    virtual ~BatchSource() = default;
+
+    virtual int fileCount() const = 0;
+    // Throws Failure for a position no longer in the list.
+    virtual QString pathAt(int position) const = 0;
+    virtual bool saveToFolder() const = 0;       // "Save results to this folder:"
+    virtual bool saveBesideOriginal() const = 0; // "Save results in folder of original file"
+    virtual QString resultFolder() const = 0;
+    virtual bool promptForPassword() const = 0;
+};

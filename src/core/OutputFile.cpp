@@ -1,0 +1,112 @@
+#include "OutputFile.h"
+
+#include "Failure.h"
+#include "PathHelpers.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray native(const QString& path) { return QFile::encodeName(path); }
+
+[[noreturn]] void fail(int error) {
+    throw OutputFile::Refused(QString::fromLocal8Bit(std::strerror(error)),
+                              error == EACCES || error == EPERM || error == EROFS);
+}
+
+// The file a destination stands for: a link is followed to what it points to, however many
+// links deep, so the link itself is kept.
+QString resolveLink(const QString& destination) {
+    const QFileInfo info(destination);
+    if (!info.isSymLink())
+        return destination;
+    const QString target = info.canonicalFilePath();
+    // A dangling link: write where it points.
+    return target.isEmpty() ? info.symLinkTarget() : target;
+}
+
+mode_t currentUmask() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+} // namespace
+
+OutputFile::OutputFile(const QString& destination) : target_(resolveLink(destination)) {
+    QString folder = PathHelpers::FolderOf(target_);
+    if (folder.isEmpty())
+        folder = QStringLiteral("./");
+    // Hidden, and named after the program, so that a user who sees one knows whose it is.
+    QByteArray pattern = native(folder + QStringLiteral(".metascribe-XXXXXX.pdf"));
+    const int fd = ::mkostemps(pattern.data(), 4, O_CLOEXEC);
+    if (fd < 0)
+        fail(errno);
+    ::close(fd);
+    temporary_ = QFile::decodeName(pattern);
+}
+
+OutputFile::~OutputFile() { discard(); }
+
+bool OutputFile::looksComplete() const { return looksComplete(temporary_); }
+
+bool OutputFile::looksComplete(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() <= 0)
+        return false;
+    if (file.read(5) != "%PDF-")
+        return false;
+    const qint64 tail = qMin<qint64>(file.size(), 1024);
+    if (!file.seek(file.size() - tail))
+        return false;
+    return file.read(tail).contains("%%EOF");
+}
+
+bool OutputFile::targetWritable() const {
+    struct stat info {};
+    if (::stat(native(target_).constData(), &info) != 0)
+        return true;
+    return info.st_mode & S_IWUSR;
+}
+
+void OutputFile::commit() {
+    const QByteArray temporary = native(temporary_);
+    struct stat replaced {};
+    const mode_t mode = ::stat(native(target_).constData(), &replaced) == 0
+                            ? replaced.st_mode & 07777
+                            : 0666 & ~currentUmask();
+    const int fd = ::open(temporary.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        fail(errno);
+    if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) {
+        const int error = errno;
+        ::close(fd);
+        fail(error);
+    }
+    ::close(fd);
+    if (::rename(temporary.constData(), native(target_).constData()) != 0)
+        fail(errno);
+    committed_ = true;
+    // The rename itself must survive a crash too.
+    QString folder = PathHelpers::FolderOf(target_);
+    const int dir = ::open(native(folder.isEmpty() ? QStringLiteral(".") : folder).constData(),
+                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
+
+void OutputFile::discard() {
+    if (!committed_ && !temporary_.isEmpty())
+        ::unlink(native(temporary_).constData());
+    temporary_.clear();
+}
