@@ -50,8 +50,9 @@ QString BatchRun::toolkitReason(const ToolResult& result, const QString& inputPa
             inError = true;
         if (!inError || line.isEmpty() || line == inputPath)
             continue;
+        // The end of the toolkit's report, or the start of a Java stack trace.
         if (line.startsWith(QLatin1String("Errors encountered")) ||
-            line.startsWith(QLatin1String("Done.")))
+            line.startsWith(QLatin1String("Done.")) || line.startsWith(QLatin1String("at ")))
             break;
         words << line;
     }
@@ -92,8 +93,7 @@ QString BatchRun::details(const QList<Outcome>& outcomes) {
         if (!outcome.reason.isEmpty())
             lines << outcome.path + QStringLiteral(": not changed: ") + outcome.reason;
         else if (outcome.protectionRemoved)
-            lines << outcome.path +
-                         QStringLiteral(": changed, but no longer password-protected");
+            lines << outcome.path + QStringLiteral(": changed, but no longer password-protected");
     }
     return lines.join(QStringLiteral("\r\n"));
 }

@@ -1,0 +1,155 @@
+#include "BatchRun.h"
+
+#include <QTest>
+
+using namespace std::chrono_literals;
+
+Q_DECLARE_METATYPE(std::optional<QString>)
+
+class BatchRunTest : public QObject {
+    Q_OBJECT
+
+private:
+    static ToolResult finished(int exitCode, const QByteArray& standardError) {
+        ToolResult result;
+        result.outcome = ToolResult::Outcome::Finished;
+        result.exitCode = exitCode;
+        result.standardError = standardError;
+        return result;
+    }
+
+private slots:
+    void destination_data() {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("base");
+        QTest::addColumn<bool>("toFolder");
+        QTest::addColumn<bool>("beside");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<std::optional<QString>>("expected");
+        using O = std::optional<QString>;
+        QTest::newRow("folder with separator")
+            << "/in/SCAN.PDF"
+            << "SCAN" << true << false << "/out/" << O("/out/SCAN.pdf");
+        QTest::newRow("folder without separator")
+            << "/in/a.pdf"
+            << "a" << true << false << "/out" << O("/out/a.pdf");
+        QTest::newRow("beside the original replaces it")
+            << "/in/a.pdf"
+            << "a" << false << true << "/ignored" << O("/in/a.pdf");
+        QTest::newRow("beside, upper-case extension becomes lower case")
+            << "/in/scan.PDF"
+            << "scan" << false << true << "" << O("/in/scan.pdf");
+        QTest::newRow("beside, root folder") << "/x.pdf"
+                                             << "x" << false << true << "" << O("/x.pdf");
+        QTest::newRow("several dots")
+            << "/in/Annual.Report.pdf"
+            << "Annual.Report" << false << true << "" << O("/in/Annual.Report.pdf");
+        QTest::newRow("name without dot keeps its name")
+            << "/in/scan"
+            << "scan" << false << true << "" << O("/in/scan.pdf");
+        QTest::newRow("doubled separators collapse")
+            << "/in/a.pdf"
+            << "a" << true << false << "/out//sub/" << O("/out/sub/a.pdf");
+        QTest::newRow("neither option") << "/in/a.pdf"
+                                        << "a" << false << false << "/out" << O();
+    }
+    void destination() {
+        QFETCH(QString, input);
+        QFETCH(QString, base);
+        QFETCH(bool, toFolder);
+        QFETCH(bool, beside);
+        QFETCH(QString, folder);
+        QFETCH(std::optional<QString>, expected);
+        QCOMPARE(BatchRun::destination(input, base, toFolder, beside, folder), expected);
+    }
+
+    void timeLimitGrowsWithSize() {
+        QCOMPARE(BatchRun::timeLimit(0), 60000ms);
+        QCOMPARE(BatchRun::timeLimit(1024 * 1024 - 1), 60000ms);
+        QCOMPARE(BatchRun::timeLimit(500LL * 1024 * 1024), 560000ms);
+    }
+
+    void passwordPrompt() {
+        QCOMPARE(BatchRun::passwordPrompt("/in/a.pdf"),
+                 QStringLiteral("Enter password for file (/in/a.pdf): \r\nNote: Leave this box "
+                                "blank if file is not password protected"));
+    }
+
+    void toolkitReason_data() {
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("standardError");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("wrong password")
+            << 1
+            << QByteArray("WARNING: The creator of the input PDF:\n   /in/a.pdf\n   has set an "
+                          "owner password\nError: Failed to open input PDF file: \n   /in/a.pdf\n"
+                          "   OWNER OR USER PASSWORD REQUIRED, but incorrect\nErrors encountered.  "
+                          "No output created.\nDone.  Input errors, so no output created.\n")
+            << "Error: Failed to open input PDF file: OWNER OR USER PASSWORD REQUIRED, but "
+               "incorrect";
+        QTest::newRow("not a PDF")
+            << 1
+            << QByteArray("Error: Invalid PDF: PDF header signature not found.\nError: Failed to "
+                          "open input PDF file: \n   /in/a.pdf\nErrors encountered.  No output "
+                          "created.\n")
+            << "Error: Invalid PDF: PDF header signature not found. Error: Failed to open input "
+               "PDF file:";
+        QTest::newRow("Java exception")
+            << 1
+            << QByteArray("Error: Unexpected Exception in open_reader()\njava.io.IOException: "
+                          "No space left on device\n\tat java.base/java.io.FileOutputStream."
+                          "writeBytes(Native Method)\n\tat java.base/x.y(Z.java:1)\n")
+            << "Error: Unexpected Exception in open_reader() java.io.IOException: No space left "
+               "on device";
+        QTest::newRow("silent failure") << 3 << QByteArray() << "the toolkit failed (exit code 3)";
+        QTest::newRow("success with a bad file")
+            << 0 << QByteArray() << "the toolkit's output is not a complete PDF file";
+    }
+    void toolkitReason() {
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, standardError);
+        QFETCH(QString, expected);
+        QCOMPARE(BatchRun::toolkitReason(finished(exitCode, standardError), "/in/a.pdf"), expected);
+    }
+
+    void reasonsBeyondTheToolkitsWords() {
+        ToolResult result;
+        result.outcome = ToolResult::Outcome::TimedOut;
+        QCOMPARE(BatchRun::toolkitReason(result, "/a.pdf"), QStringLiteral("timed out"));
+        result.outcome = ToolResult::Outcome::Crashed;
+        QCOMPARE(BatchRun::toolkitReason(result, "/a.pdf"),
+                 QStringLiteral("the toolkit stopped unexpectedly"));
+        result.outcome = ToolResult::Outcome::NotStarted;
+        result.startError = "No such file or directory";
+        QCOMPARE(BatchRun::toolkitReason(result, "/a.pdf"),
+                 QStringLiteral("the toolkit could not be started: No such file or directory"));
+    }
+
+    void summary() {
+        const QList<BatchRun::Outcome> allGood{{"/a.pdf", {}, false}, {"/b.pdf", {}, false}};
+        QCOMPARE(BatchRun::summary(allGood, 2), QStringLiteral("Done."));
+        QCOMPARE(BatchRun::details(allGood), QString());
+
+        const QList<BatchRun::Outcome> mixed{{"/a.pdf", {}, false},
+                                             {"/b.pdf", "timed out", false},
+                                             {"/c.pdf", {}, true},
+                                             {"/d.pdf", "Error: Invalid PDF", false}};
+        QCOMPARE(BatchRun::summary(mixed, 4),
+                 QStringLiteral("Done.\r\n2 of 4 files were not changed.\r\n1 of 4 files were "
+                                "changed but are no longer password-protected."));
+        QCOMPARE(BatchRun::details(mixed),
+                 QStringLiteral("/b.pdf: not changed: timed out\r\n/c.pdf: changed, but no longer "
+                                "password-protected\r\n/d.pdf: not changed: Error: Invalid PDF"));
+    }
+
+    void copyFailureMessage() {
+        QCOMPARE(BatchRun::copyFailureMessage("/out/a.pdf"),
+                 QStringLiteral("Error #194635: Please make sure that destination file: \r\n"
+                                "/out/a.pdf\r\nis not open.\r\n\r\nPlease email "
+                                "support@brightfen.example with a screenshot of this message if "
+                                "you have any questions."));
+    }
+};
+
+QTEST_GUILESS_MAIN(BatchRunTest)
+#include "BatchRunTest.moc"

@@ -1,0 +1,406 @@
+#include "Form1.h"
+#include "Form2.h"
+#include "ScriptedDialogs.h"
+#include "StartupRoutines.h"
+#include "TestFiles.h"
+#include "Toolkit.h"
+#include "WindowPointer.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <sys/stat.h>
+
+Q_DECLARE_METATYPE(std::optional<QString>)
+
+// "Start Changing" end to end: the real toolkit on copies of real files, read back with pdfinfo.
+class StartChangingTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir home_;
+    std::unique_ptr<QTemporaryDir> work_;
+    std::unique_ptr<ScriptedDialogs> dialogs_;
+    std::unique_ptr<Form1> form_;
+
+    template <typename T> static T* control(QWidget* form, const char* name) {
+        T* found = form->findChild<T*>(QLatin1String(name));
+        if (!found)
+            qFatal("no control %s", name);
+        return found;
+    }
+    QString copy(const QString& corpusFile, const QString& name = {}) {
+        return TestFiles::copyCorpusFile(corpusFile, work_->path(), name);
+    }
+    QString write(const QString& name, const QByteArray& bytes) {
+        QFile file(work_->filePath(name));
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        file.write(bytes);
+        return file.fileName();
+    }
+    static QByteArray bytes(const QString& path) {
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        return file.readAll();
+    }
+    static mode_t mode(const QString& path) {
+        struct stat info {};
+        ::stat(QFile::encodeName(path).constData(), &info);
+        return info.st_mode & 07777;
+    }
+    // The first page with these files and save option, and the second page open.
+    Form2* pages(const QStringList& files, bool besideOriginal, const QString& folder = {}) {
+        form_ = std::make_unique<Form1>();
+        form_->Form_Load();
+        form_->show();
+        for (const QString& file : files)
+            form_->fileList().AddPath(file);
+        control<QRadioButton>(form_.get(), besideOriginal ? "Option2" : "Option1")->click();
+        control<QLineEdit>(form_.get(), "Text1")->setText(folder);
+        control<QPushButton>(form_.get(), "PushButton2")->click();
+        Form2* second = form_->secondPage();
+        if (!second)
+            qFatal("the second page did not open: %s", qPrintable(dialogs_->shown.value(0).text));
+        return second;
+    }
+    static void start(Form2* second) { control<QPushButton>(second, "PushButton4")->click(); }
+    QStringList leftovers() const {
+        QStringList found;
+        for (const QString& name :
+             QDir(work_->path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot))
+            if (name.startsWith(".metascribe-") || name.endsWith(".pdf2"))
+                found << name;
+        return found;
+    }
+    const ScriptedDialogs::Shown& lastBox() const { return dialogs_->messages().constLast(); }
+
+private slots:
+    void initTestCase() {
+        qputenv("HOME", QFile::encodeName(home_.path()));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.filePath("config")));
+        qputenv("TEMP", QFile::encodeName(home_.path()));
+        StartupRoutines::setDraw([] { return 1; });
+        QVERIFY2(!Toolkit::path().isEmpty(), "pdftk is missing: install Debian's pdftk-java");
+        QVERIFY2(TestFiles::haveProgram("pdfinfo"), "pdfinfo is missing: install poppler-utils");
+    }
+    void init() {
+        work_ = std::make_unique<QTemporaryDir>();
+        dialogs_ = std::make_unique<ScriptedDialogs>();
+    }
+    void cleanup() {
+        form_.reset();
+        dialogs_.reset();
+        Toolkit::restore();
+    }
+
+    void threeFilesBesideTheirOriginals() {
+        const QStringList files{copy("minimal-document.pdf", "Annual.Report.pdf"),
+                                copy("pdflatex-4-pages.pdf", "four pages.pdf"),
+                                copy("habibi.pdf", "حبيبي.pdf")};
+        QMap<QString, QString> pagesBefore;
+        for (const QString& file : files)
+            pagesBefore[file] = TestFiles::pdfInfo(file).value("Pages");
+        Form2* second = pages(files, true, "/does/not/matter");
+        control<QRadioButton>(second, "Option1")->click(); // Title from the file name
+        control<QLineEdit>(second, "Text3")->setText("Finance");
+        QTest::keyClicks(control<QLineEdit>(second, "Text4"), "k");
+        QTest::keyClick(control<QLineEdit>(second, "Text4"), Qt::Key_Backspace);
+
+        QSignalSpy progress(second, &Form2::progressShown);
+        start(second);
+
+        const QStringList titles{"Annual.Report", "four pages", "حبيبي"};
+        for (int i = 0; i < files.size(); ++i) {
+            const QMap<QString, QString> info = TestFiles::pdfInfo(files[i]);
+            QCOMPARE(info.value("Title"), titles[i]);
+            QCOMPARE(info.value("Author"), QStringLiteral("Finance"));
+            QVERIFY(info.contains("Keywords"));
+            QCOMPARE(info.value("Keywords"), QString());
+            QCOMPARE(info.value("Pages"), pagesBefore[files[i]]);
+        }
+        QList<double> values;
+        QStringList texts;
+        for (const QList<QVariant>& shown : progress) {
+            if (values.isEmpty() || values.constLast() != shown[0].toDouble())
+                values << shown[0].toDouble();
+            if (texts.isEmpty() || texts.constLast() != shown[1].toString())
+                texts << shown[1].toString();
+        }
+        QCOMPARE(values.size(), 4);
+        QVERIFY(qAbs(values[0] - 100.0 / 3) < 1e-9);
+        QVERIFY(qAbs(values[1] - 200.0 / 3) < 1e-9);
+        QCOMPARE(values[2], 100.0);
+        QCOMPARE(values[3], 0.0);
+        QCOMPARE(texts, (QStringList{"Progress Bar", "Processing: Annual.Report.pdf",
+                                     "Processing: four pages.pdf", "Processing: حبيبي.pdf",
+                                     "Progress Bar"}));
+        QCOMPARE(second->progressBar()->value(), 0);
+        QCOMPARE(dialogs_->messages().size(), 1);
+        QCOMPARE(lastBox().text, QStringLiteral("Done."));
+        QCOMPARE(lastBox().title, QStringLiteral("Metascribe"));
+        QCOMPARE(lastBox().buttons, Dialogs::Buttons::Ok);
+        QVERIFY(!WindowPointer::isBusy(second));
+        QVERIFY(leftovers().isEmpty());
+    }
+
+    void intoOneFolder_data() {
+        QTest::addColumn<QString>("folderSuffix");
+        QTest::newRow("with separator") << "/";
+        QTest::newRow("without separator") << "";
+    }
+    void intoOneFolder() {
+        QFETCH(QString, folderSuffix);
+        const QString input = copy("002-trivial-libre-office-writer.pdf", "SCAN.PDF");
+        QVERIFY(::chmod(QFile::encodeName(input).constData(), 0444) == 0);
+        const QByteArray original = bytes(input);
+        QVERIFY(QDir(work_->path()).mkpath("out"));
+        Form2* second = pages({input}, false, work_->filePath("out") + folderSuffix);
+        control<QLineEdit>(second, "Text1")->setText("Scanned");
+        start(second);
+        const QString result = work_->filePath("out/SCAN.pdf");
+        QCOMPARE(TestFiles::pdfInfo(result).value("Title"), QStringLiteral("Scanned"));
+        QCOMPARE(bytes(input), original);
+        QCOMPARE(mode(input), mode_t(0644)); // the input was given owner write
+        QCOMPARE(lastBox().text, QStringLiteral("Done."));
+    }
+
+    void readOnlyOriginalReplacedBeside() {
+        const QString input = copy("minimal-document.pdf", "locked.pdf");
+        QVERIFY(::chmod(QFile::encodeName(input).constData(), 0444) == 0);
+        const QString userFile = write("locked.pdf2", "the user's own file");
+        Form2* second = pages({input}, true);
+        control<QLineEdit>(second, "Text2")->setText("Subject é");
+        start(second);
+        QCOMPARE(TestFiles::pdfInfo(input).value("Subject"), QStringLiteral("Subject é"));
+        QCOMPARE(mode(input), mode_t(0644));
+        QCOMPARE(bytes(userFile), QByteArray("the user's own file"));
+        QCOMPARE(lastBox().text, QStringLiteral("Done."));
+        QVERIFY(leftovers() == QStringList{"locked.pdf2"});
+    }
+
+    void linkDestinationKeepsTheLink() {
+        const QString target = copy("minimal-document.pdf", "real.pdf");
+        const QString link = work_->filePath("linked.pdf");
+        QVERIFY(QFile::link(target, link));
+        Form2* second = pages({link}, true);
+        control<QLineEdit>(second, "Text1")->setText("Through a link");
+        start(second);
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(TestFiles::pdfInfo(target).value("Title"), QStringLiteral("Through a link"));
+    }
+
+    void passwords_data() {
+        QTest::addColumn<std::optional<QString>>("answer");
+        QTest::addColumn<bool>("changed");
+        QTest::newRow("right password") << std::optional<QString>("openpassword") << true;
+        QTest::newRow("wrong password") << std::optional<QString>("wrong") << false;
+        QTest::newRow("empty answer") << std::optional<QString>("") << false;
+        QTest::newRow("cancel") << std::optional<QString>() << false;
+    }
+    void passwords() {
+        QFETCH(std::optional<QString>, answer);
+        QFETCH(bool, changed);
+        const QString input = copy("libreoffice-writer-password.pdf");
+        const QByteArray original = bytes(input);
+        dialogs_->inputAnswers.push_back(answer);
+        Form2* second = pages({input}, true);
+        control<QCheckBox>(form_.get(), "Check1")->setChecked(true);
+        control<QLineEdit>(second, "Text1")->setText("Opened");
+        start(second);
+
+        const QList<ScriptedDialogs::Shown> prompts = [&] {
+            QList<ScriptedDialogs::Shown> found;
+            for (const auto& box : dialogs_->shown)
+                if (box.kind == ScriptedDialogs::Kind::Input)
+                    found << box;
+            return found;
+        }();
+        QCOMPARE(prompts.size(), 1);
+        QCOMPARE(prompts[0].title, QStringLiteral("Input Password"));
+        QCOMPARE(prompts[0].text, "Enter password for file (" + input +
+                                      "): \r\nNote: Leave this box blank if file is not password "
+                                      "protected");
+        if (changed) {
+            QCOMPARE(TestFiles::pdfInfo(input).value("Title"), QStringLiteral("Opened"));
+            QCOMPARE(lastBox().text, QStringLiteral("Done.\r\n1 of 1 files were changed but are "
+                                                    "no longer password-protected."));
+            QCOMPARE(lastBox().details, input + ": changed, but no longer password-protected");
+        } else {
+            QCOMPARE(bytes(input), original);
+            QCOMPARE(lastBox().text, QStringLiteral("Done.\r\n1 of 1 files were not changed."));
+            QVERIFY2(lastBox().details.contains("PASSWORD REQUIRED"),
+                     qPrintable(lastBox().details));
+        }
+        QVERIFY(leftovers().isEmpty());
+    }
+
+    void badFilesAmongGoodOnes() {
+        const QString good1 = copy("minimal-document.pdf", "good1.pdf");
+        const QString empty = write("empty.pdf", "");
+        const QString jpeg = write("photo.pdf", QByteArray("\xff\xd8\xff\xe0\x00\x10JFIF", 10));
+        const QString truncated =
+            write("cut.pdf", bytes(TestFiles::corpusFolder() + "/pdflatex-4-pages.pdf").left(3000));
+        const QString good2 = copy("crazyones-pdfa.pdf", "good2.pdf");
+        const QMap<QString, QByteArray> before{
+            {empty, bytes(empty)}, {jpeg, bytes(jpeg)}, {truncated, bytes(truncated)}};
+        Form2* second = pages({good1, empty, jpeg, truncated, good2}, true);
+        control<QLineEdit>(second, "Text3")->setText("Checked");
+        start(second);
+        QCOMPARE(TestFiles::pdfInfo(good1).value("Author"), QStringLiteral("Checked"));
+        QCOMPARE(TestFiles::pdfInfo(good2).value("Author"), QStringLiteral("Checked"));
+        for (auto it = before.cbegin(); it != before.cend(); ++it) {
+            QCOMPARE(bytes(it.key()), it.value());
+            QVERIFY2(lastBox().details.contains(it.key() + ": not changed: "),
+                     qPrintable(lastBox().details));
+        }
+        QCOMPARE(lastBox().text, QStringLiteral("Done.\r\n3 of 5 files were not changed."));
+        QVERIFY(leftovers().isEmpty());
+    }
+
+    // A toolkit that claims success without a whole result, or fails after writing one.
+    void toolkitThatLies_data() {
+        QTest::addColumn<QString>("script");
+        QTest::newRow("success, empty output") << "exit 0";
+        // Without a password the output path is the fifth argument.
+        QTest::newRow("success, truncated output") << "printf '%%PDF-1.4\\nhalf' > \"$5\"";
+        QTest::newRow("failure after a whole output")
+            << "printf '%%PDF-1.4\\n%%%%EOF\\n' > \"$5\"; exit 1";
+    }
+    void toolkitThatLies() {
+        QFETCH(QString, script);
+        const QString input = copy("minimal-document.pdf", "kept.pdf");
+        const QByteArray original = bytes(input);
+        QTemporaryDir tools;
+        Toolkit::replace(TestFiles::writeScript(tools.filePath("pdftk"), script));
+        Form2* second = pages({input}, true);
+        control<QLineEdit>(second, "Text1")->setText("Never");
+        start(second);
+        QCOMPARE(bytes(input), original);
+        QCOMPARE(lastBox().text, QStringLiteral("Done.\r\n1 of 1 files were not changed."));
+        QVERIFY(lastBox().details.startsWith(input + ": not changed: "));
+        QVERIFY(leftovers().isEmpty());
+    }
+
+    void readOnlyDestinationShowsTheCopyMessage() {
+        const QString input = copy("minimal-document.pdf", "in.pdf");
+        QVERIFY(QDir(work_->path()).mkpath("out"));
+        const QString destination = write("out/in.pdf", "keep this");
+        QVERIFY(::chmod(QFile::encodeName(destination).constData(), 0444) == 0);
+        const QString second2 = copy("habibi.pdf", "other.pdf");
+        Form2* second = pages({input, second2}, false, work_->filePath("out"));
+        control<QLineEdit>(second, "Text1")->setText("Blocked");
+        start(second);
+        QCOMPARE(bytes(destination), QByteArray("keep this"));
+        const QList<ScriptedDialogs::Shown> boxes = dialogs_->messages();
+        QCOMPARE(boxes.size(), 2);
+        QCOMPARE(boxes[0].text, "Error #194635: Please make sure that destination file: \r\n" +
+                                    destination +
+                                    "\r\nis not open.\r\n\r\nPlease email "
+                                    "support@brightfen.example with a screenshot of this message "
+                                    "if you have any questions.");
+        QCOMPARE(boxes[0].title, QStringLiteral("Metascribe"));
+        // The run went on with the next file.
+        QCOMPARE(TestFiles::pdfInfo(work_->filePath("out/other.pdf")).value("Title"),
+                 QStringLiteral("Blocked"));
+        QCOMPARE(boxes[1].text, QStringLiteral("Done.\r\n1 of 2 files were not changed."));
+        QVERIFY(QDir(work_->filePath("out"))
+                    .entryList({".metascribe-*"}, QDir::Hidden | QDir::Files)
+                    .isEmpty());
+    }
+
+    void folderWithoutWritePermission() {
+        if (::getuid() == 0)
+            QSKIP("root may write into any folder; run the tests as another user to see this");
+        const QString input = copy("minimal-document.pdf", "in.pdf");
+        QVERIFY(QDir(work_->path()).mkpath("closed"));
+        QVERIFY(::chmod(QFile::encodeName(work_->filePath("closed")).constData(), 0555) == 0);
+        Form2* second = pages({input}, false, work_->filePath("closed"));
+        control<QLineEdit>(second, "Text1")->setText("Blocked");
+        start(second);
+        QVERIFY(dialogs_->messages().first().text.startsWith("Error #194635"));
+        QCOMPARE(dialogs_->messages().size(), 2);
+        ::chmod(QFile::encodeName(work_->filePath("closed")).constData(), 0755);
+    }
+
+    void noDestinationAndMissingFolder() {
+        const QString input = copy("minimal-document.pdf", "a.pdf");
+        const QByteArray original = bytes(input);
+        QVERIFY(QDir(work_->path()).mkpath("gone"));
+        Form2* second = pages({input}, false, work_->filePath("gone"));
+        QVERIFY(QDir(work_->filePath("gone")).removeRecursively()); // vanished after Next Step
+        control<QLineEdit>(second, "Text1")->setText("x");
+        start(second);
+        QCOMPARE(bytes(input), original);
+        QVERIFY(lastBox().details.contains("could not write the destination: No such file"));
+    }
+
+    void noToolkitRunsNothing() {
+        const QString input = copy("minimal-document.pdf", "a.pdf");
+        const QByteArray original = bytes(input);
+        Toolkit::replace(QString());
+        Form2* second = pages({input}, true);
+        control<QLineEdit>(second, "Text1")->setText("x");
+        QSignalSpy progress(second, &Form2::progressShown);
+        start(second);
+        QCOMPARE(dialogs_->messages().size(), 1);
+        QVERIFY(lastBox().text.contains("pdftk-java"));
+        QCOMPARE(progress.count(), 0);
+        QCOMPARE(bytes(input), original);
+    }
+
+    void everyFieldKeptStillRunsTheToolkit() {
+        const QString input = copy("minimal-document.pdf", "same.pdf");
+        const QString before = TestFiles::pdfInfo(input).value("Title");
+        Form2* second = pages({input}, true);
+        start(second);
+        QCOMPARE(TestFiles::pdfInfo(input).value("Title"), before);
+        QCOMPARE(lastBox().text, QStringLiteral("Done."));
+    }
+
+    // Closing the second page mid-run stops the toolkit, removes its output, leaves every
+    // destination whole and ends the program. Runs last: it ends the event loop.
+    void closingDuringARun() {
+        const QString input = copy("minimal-document.pdf", "slow.pdf");
+        const QByteArray original = bytes(input);
+        QTemporaryDir tools;
+        const QString pidFile = tools.filePath("pid");
+        Toolkit::replace(TestFiles::writeScript(
+            tools.filePath("pdftk"),
+            QStringLiteral("echo $$ > '%1'; printf '%%PDF-1.4\\n' > \"$5\"; sleep 30")
+                .arg(pidFile)));
+        Form2* second = pages({input, input}, true);
+        control<QLineEdit>(second, "Text1")->setText("Never");
+        int pressesDuringRun = 0;
+        QTimer::singleShot(500, second, [&] {
+            // A second press while the run waits does nothing.
+            QVERIFY(second->running());
+            start(second);
+            ++pressesDuringRun;
+            second->close();
+        });
+        start(second);
+        QCOMPARE(pressesDuringRun, 1);
+        QCOMPARE(bytes(input), original);
+        QVERIFY(leftovers().isEmpty());
+        QVERIFY(dialogs_->messages().isEmpty()); // no "Done." for a run the user ended
+        // The fake toolkit is gone (or a zombie nobody reaps, which counts as gone).
+        const QByteArray pid = bytes(pidFile).trimmed();
+        QVERIFY(!pid.isEmpty());
+        QTRY_VERIFY([&] {
+            const QByteArray stat = bytes("/proc/" + pid + "/stat");
+            const qsizetype close = stat.lastIndexOf(')');
+            return stat.isEmpty() || stat.mid(close + 2, 1) == "Z";
+        }());
+    }
+};
+
+QTEST_MAIN(StartChangingTest)
+#include "StartChangingTest.moc"
