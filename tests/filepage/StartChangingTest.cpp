@@ -1,3 +1,4 @@
+#include "ErrorReport.h"
 #include "Form1.h"
 #include "Form2.h"
 #include "ScriptedDialogs.h"
@@ -340,6 +341,57 @@ private slots:
         start(second);
         QCOMPARE(bytes(input), original);
         QVERIFY(lastBox().details.contains("could not write the destination: No such file"));
+    }
+
+    // A name without a dot is reported where it is cut, then used whole as title and base.
+    void nameWithoutDot() {
+        const QString input = copy("minimal-document.pdf", "scan");
+        Form2* second = pages({input}, true);
+        control<QRadioButton>(second, "Option1")->click();
+        start(second);
+        const QList<ScriptedDialogs::Shown> boxes = dialogs_->messages();
+        QCOMPARE(boxes.size(), 3);
+        const QString context = "in Metascribe2021/08/31.Form2.PushButton4_Click ";
+        QCOMPARE(boxes[0].text,
+                 ErrorReport::messageText("Invalid procedure call or argument", context, 116));
+        QCOMPARE(boxes[1].text,
+                 ErrorReport::messageText("Invalid procedure call or argument", context, 120));
+        QCOMPARE(boxes[2].text, QStringLiteral("Done."));
+        QCOMPARE(TestFiles::pdfInfo(input + ".pdf").value("Title"), QStringLiteral("scan"));
+    }
+
+    // The plan is read for every file, so a change during the run reaches the files after it.
+    void planReadAnewForEveryFile() {
+        const QStringList files{copy("minimal-document.pdf", "a.pdf"), copy("habibi.pdf", "b.pdf")};
+        Form2* second = pages(files, true);
+        auto* author = control<QLineEdit>(second, "Text3");
+        author->setText("First");
+        connect(second, &Form2::progressShown, author, [author](double, const QString& text) {
+            if (text == "Processing: b.pdf")
+                author->setText("Second");
+        });
+        start(second);
+        QCOMPARE(TestFiles::pdfInfo(files[0]).value("Author"), QStringLiteral("First"));
+        QCOMPARE(TestFiles::pdfInfo(files[1]).value("Author"), QStringLiteral("Second"));
+    }
+
+    // Without its own info-update file the toolkit is not run: it would apply an old plan.
+    void infoFileThatCannotBeWritten() {
+        const QString input = copy("minimal-document.pdf", "a.pdf");
+        const QByteArray original = bytes(input);
+        qputenv("TEMP", QFile::encodeName(work_->filePath("no/such/folder")));
+        Form2* second = pages({input}, true);
+        control<QLineEdit>(second, "Text1")->setText("x");
+        start(second);
+        qputenv("TEMP", QFile::encodeName(home_.path()));
+        QCOMPARE(bytes(input), original);
+        const QList<ScriptedDialogs::Shown> boxes = dialogs_->messages();
+        QCOMPARE(boxes.size(), 2);
+        QCOMPARE(boxes[0].title, QStringLiteral("Application Error"));
+        QVERIFY(boxes[0].text.contains(
+            "\r\nin Metascribe2021/08/31.Form2.PushButton4_Click at line 184\r\r"));
+        QCOMPARE(boxes[1].text, QStringLiteral("Done.\r\n1 of 1 files were not changed."));
+        QVERIFY(boxes[1].details.contains("could not write the info-update file: "));
     }
 
     void noToolkitRunsNothing() {
