@@ -1,0 +1,200 @@
+#include "FolderWalker.h"
+
+#include "ErrorTrap.h"
+#include "Failure.h"
+#include "PathHelpers.h"
+
+#include <QCollator>
+#include <QCoreApplication>
+#include <QFile>
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <sys/stat.h>
+
+namespace {
+
+const QString walkContext =
+    QStringLiteral("in Treescribe2021/08/31.AddFolder.GetSubDirectories2016 ");
+
+QString withSeparator(const QString& folder) {
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+// A failure to open a folder that only means it is out of reach.
+bool outOfReach(int error) {
+    return error == EACCES || error == EPERM || error == ENOENT || error == ENOTDIR;
+}
+
+// Closes the directory stream on every way out.
+class DirectoryStream {
+public:
+    explicit DirectoryStream(const QString& folder)
+        : stream_(::opendir(QFile::encodeName(folder).constData())), error_(errno) {}
+    ~DirectoryStream() {
+        if (stream_)
+            ::closedir(stream_);
+    }
+    DirectoryStream(const DirectoryStream&) = delete;
+    DirectoryStream& operator=(const DirectoryStream&) = delete;
+
+    bool isOpen() const { return stream_ != nullptr; }
+    int error() const { return error_; }
+    dirent* next() { return ::readdir(stream_); }
+
+private:
+    DIR* stream_;
+    int error_;
+};
+
+bool isDotEntry(const char* name) {
+    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+}
+
+// A real folder, not a link to one.
+bool isFolderEntry(const QString& folder, const dirent* entry) {
+    if (entry->d_type == DT_DIR)
+        return true;
+    if (entry->d_type != DT_UNKNOWN)
+        return false;
+    struct stat info {};
+    const QByteArray path = QFile::encodeName(folder) + entry->d_name;
+    return ::lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+} // namespace
+
+bool FolderWalker::HasOddCharacters(const QByteArray& name) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(name);
+    if (decoder.hasError())
+        return true;
+    for (const QChar c : text) {
+        const char16_t code = c.unicode();
+        if (code < 32 || (code >= 127 && code <= 159) || code == u'?')
+            return true;
+    }
+    return false;
+}
+
+bool FolderWalker::matches(const QString& name, const QString& pattern) {
+    if (pattern == QLatin1String("*.*") || pattern == QLatin1String("*"))
+        return true;
+    const QString text = name.toCaseFolded();
+    const QString wild = pattern.toCaseFolded();
+    // Greedy match with one backtrack point per "*", enough for "*" and "?".
+    qsizetype t = 0, w = 0, starW = -1, starT = 0;
+    while (t < text.size()) {
+        if (w < wild.size() && (wild.at(w) == QLatin1Char('?') || wild.at(w) == text.at(t))) {
+            ++t;
+            ++w;
+        } else if (w < wild.size() && wild.at(w) == QLatin1Char('*')) {
+            starW = w++;
+            starT = t;
+        } else if (starW >= 0) {
+            w = starW + 1;
+            t = ++starT;
+        } else {
+            return false;
+        }
+    }
+    while (w < wild.size() && wild.at(w) == QLatin1Char('*'))
+        ++w;
+    return w == wild.size();
+}
+
+void FolderWalker::sortNames(QStringList& names) {
+    QCollator collator;
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::vector<std::pair<QCollatorSortKey, QString>> keyed;
+    keyed.reserve(names.size());
+    for (const QString& name : names)
+        keyed.emplace_back(collator.sortKey(name), name);
+    // Names the collator takes as equal ("a" and "A") keep a fixed order all the same.
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+        const int order = a.first.compare(b.first);
+        return order != 0 ? order < 0 : a.second < b.second;
+    });
+    for (qsizetype i = 0; i < names.size(); ++i)
+        names[i] = keyed[i].second;
+}
+
+bool FolderWalker::IsExistingFile(const QString& path) {
+    struct stat info {};
+    return !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &info) == 0 &&
+           S_ISREG(info.st_mode);
+}
+
+QStringList FolderWalker::GetFolderFiles(const QString& folder, const QString& pattern) {
+    const QString base = withSeparator(folder);
+    DirectoryStream stream(base);
+    if (!stream.isOpen())
+        throw Failure(QString::fromLocal8Bit(std::strerror(stream.error())) + QStringLiteral(": ") +
+                      base);
+    QStringList names;
+    while (const dirent* entry = stream.next()) {
+        if (isDotEntry(entry->d_name))
+            continue;
+        const QByteArray raw(entry->d_name);
+        // A name that is not UTF-8 could not be given back to the file system as a path.
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString name = decoder.decode(raw);
+        if (decoder.hasError() || !matches(name, pattern))
+            continue;
+        if (IsExistingFile(base + name))
+            names << name;
+    }
+    sortNames(names);
+    return names;
+}
+
+void FolderWalker::GetSubDirectories2016(QStringList& folders, bool recurse) {
+    ErrorTrap trap(walkContext);
+    QStringList found;
+    const QStringList starting = folders;
+    for (const QString& folder : starting) {
+        if (!PathHelpers::IsFolder(folder))
+            continue;
+        if (QFile::encodeName(folder).size() >= PathLimit)
+            continue;
+        trap.step(114, [] { QCoreApplication::processEvents(); });
+        DirectoryStream stream(folder);
+        if (!stream.isOpen()) {
+            if (outOfReach(stream.error())) {
+                folders.removeOne(folder);
+            } else {
+                trap.step(118, [&] {
+                    throw Failure(QString::fromLocal8Bit(std::strerror(stream.error())) +
+                                  QStringLiteral(": ") + folder);
+                });
+            }
+            continue;
+        }
+        QStringList children;
+        while (const dirent* entry = stream.next()) {
+            if (isDotEntry(entry->d_name) || !isFolderEntry(folder, entry))
+                continue;
+            const QByteArray raw(entry->d_name);
+            if (raw.size() > NameLimit || HasOddCharacters(raw))
+                continue;
+            children << QString::fromUtf8(raw);
+        }
+        sortNames(children);
+        for (const QString& child : children) {
+            trap.step(120, [] { QCoreApplication::processEvents(); });
+            found << folder + child + QLatin1Char('/');
+        }
+    }
+    if (recurse && !found.isEmpty())
+        trap.step(150, [&] { GetSubDirectories2016(found, true); });
+    for (const QString& folder : std::as_const(found)) {
+        if (!PathHelpers::IsFolder(folder))
+            continue;
+        trap.step(156, [] { QCoreApplication::processEvents(); });
+        folders << folder;
+    }
+}

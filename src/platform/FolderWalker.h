@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// Walks folder trees and lists the files of one folder. Folder entries end with "/".
+// Sub-folders and files come sorted as a file manager shows them (letter case ignored, numbers
+// in numeric order), so results are stable. Links to folders are never followed, so a link loop
+// cannot hang a walk or repeat files.
+class FolderWalker {
+public:
+    // Appends to folders every accepted folder beneath its entries, breadth-first. An entry
+    // whose sub-folders cannot be listed (no permission, vanished) is removed, and the walk goes
+    // on. Yields to the event loop as it goes, so windows stay responsive.
+    static void GetSubDirectories2016(QStringList& folders, bool recurse);
+
+    // The names of the files directly in folder that match the wildcard pattern ("*" any run,
+    // "?" one character, letter case ignored; "*.*" every file), hidden files included.
+    static QStringList GetFolderFiles(const QString& folder, const QString& pattern);
+
+    // An existing regular file, after following a link to it.
+    static bool IsExistingFile(const QString& path);
+
+    // A name the walk refuses: a character below 32, from 127 to 159, or "?"; or bytes that are
+    // not valid UTF-8 (such a name cannot be written back as a path).
+    static bool HasOddCharacters(const QByteArray& name);
+
+    static bool matches(const QString& name, const QString& pattern);
+
+    // Names in a file manager's order.
+    static void sortNames(QStringList& names);
+
+    static constexpr int NameLimit = 255;  // bytes
+    static constexpr int PathLimit = 4096; // bytes
+};
