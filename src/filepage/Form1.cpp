@@ -1,30 +1,42 @@
 #include "Form1.h"
 
+#include "BatchRun.h"
 #include "Contact.h"
 #include "Dialogs.h"
 #include "ErrorTrap.h"
 #include "Failure.h"
 #include "FolderPicker.h"
+#include "FolderWalker.h"
 #include "Form2.h"
 #include "HoverPointer.h"
+#include "MetadataPreview.h"
 #include "PathHelpers.h"
+#include "PrivateTempFolder.h"
 #include "SampleFiles.h"
 #include "SettingsStore.h"
 #include "StartupRoutines.h"
+#include "ToolRunner.h"
+#include "Toolkit.h"
+#include "ToolkitCommand.h"
 #include "WindowConventions.h"
 #include "WindowPointer.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QTreeWidget>
+#include <QUrl>
 #include <QVBoxLayout>
 
 using PathHelpers::CollapseBackslashes;
@@ -37,6 +49,8 @@ const QString nextStepContext = QStringLiteral("in Metascribe2021/08/31.Form1.Pu
 const QString helpContext = QStringLiteral("in Metascribe2021/08/31.Form1.PushButton3_Click ");
 const QString browseContext = QStringLiteral("in Metascribe2021/08/31.Form1.PushButton5_Click ");
 const QString clearContext = QStringLiteral("in Metascribe2021/08/31.Form1.PushButton9_Click ");
+const QString addFolderContext = QStringLiteral("in Metascribe2021/08/31.Form1.PushButton4_Click ");
+const QString samplesContext = QStringLiteral("in Metascribe2021/08/31.Form1.PushButton10_Click ");
 
 const QString listHeader = QStringLiteral("PDF File(s)");
 const QString previewHeader =
@@ -168,8 +182,10 @@ void Form1::connectHandlers() {
     connect(PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
     connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
     connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
+    connect(PushButton4, &QPushButton::clicked, this, &Form1::PushButton4_Click);
     connect(PushButton5, &QPushButton::clicked, this, &Form1::PushButton5_Click);
     connect(PushButton9, &QPushButton::clicked, this, &Form1::PushButton9_Click);
+    connect(PushButton10, &QPushButton::clicked, this, &Form1::PushButton10_Click);
     // Like the platform's click events, these fire for changes the program makes too.
     connect(Option1, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
@@ -187,6 +203,8 @@ void Form1::connectHandlers() {
                                                        : QCursor(drag));
         reorder_.itemClick();
     });
+    ListView1->setAcceptDrops(true);
+    ListView1->viewport()->setAcceptDrops(true);
     ListView1->viewport()->installEventFilter(this);
     ListView1->viewport()->setMouseTracking(true);
     ListView1->installEventFilter(this);
@@ -398,7 +416,29 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseButtonRelease:
         reorder_.release();
         ListView1->viewport()->unsetCursor();
+        // A click previews once the list has finished with the click itself.
+        QTimer::singleShot(0, this, &Form1::ListView1_Click);
         break;
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        bool local = false;
+        for (const QUrl& url : drag->mimeData()->urls())
+            local = local || url.isLocalFile();
+        if (local)
+            drag->acceptProposedAction();
+        else
+            drag->ignore();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        if (dropPaths(drop->mimeData()->urls()))
+            drop->acceptProposedAction();
+        else
+            drop->ignore();
+        return true;
+    }
     case QEvent::MouseButtonDblClick:
         ListView1_DblClick();
         return true;
@@ -408,17 +448,149 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-int Form1::fileCount() const { return fileList_.Count(); }
+QString Form1::extensionPrompt() {
+    return QStringLiteral("Enter file extension to load:\r\r(* for all files, txt for all txt "
+                          "files, doc for all doc files, etc.)");
+}
 
-QString Form1::pathAt(int position) const { return fileList_.PathAt(position); }
+void Form1::PushButton4_Click() {
+    ErrorTrap trap(addFolderContext);
+    QString extension;
+    trap.step(100, [&] {
+        extension =
+            Dialogs::current()
+                .input(extensionPrompt(), {},
+                       SettingsStore::get(QStringLiteral("Extension"), QStringLiteral("pdf")))
+                .value_or(QString());
+        if (!extension.isEmpty())
+            SettingsStore::save(QStringLiteral("Extension"), extension);
+    });
+    if (trap.test(102, [&] { return extension.isEmpty(); }))
+        return;
+    QString chosen;
+    trap.step(104, [&] {
+        chosen = FolderPicker::BrowseForFolder(QStringLiteral("Please select folder:"),
+                                               SettingsStore::get(QStringLiteral("LastFolder")));
+    });
+    if (trap.test(106, [&] { return chosen.isEmpty(); }))
+        return;
+    trap.step(333, [&] { lastFolder_ = chosen; });
+    trap.step(334, [&] { SettingsStore::save(QStringLiteral("LastFolder"), chosen); });
+    trap.step(112, [this] { WindowPointer::set(this, WindowPointer::State::Wait); });
+    addFolderTree(chosen, QStringLiteral("*.") + extension, &trap);
+    trap.step(136, [this] { WindowPointer::set(this, WindowPointer::State::Default); });
+}
 
-bool Form1::saveToFolder() const { return Option1->isChecked(); }
+void Form1::addFolderTree(const QString& folder, const QString& pattern, ErrorTrap* trap) {
+    // Without a trap (a drop) a failure skips what it concerns and nothing is shown.
+    const auto step = [trap](int number, const std::function<void()>& statement) {
+        if (trap)
+            trap->step(number, statement);
+        else
+            ErrorTrap::shielded("drop", statement);
+    };
+    QStringList folders{folder + QLatin1Char('/')};
+    step(116, [&] { FolderWalker::GetSubDirectories2016(folders, true); });
+    for (const QString& entry : std::as_const(folders)) {
+        const QString base = entry.chopped(1);
+        QStringList names;
+        step(122, [&] { names = FolderWalker::GetFolderFiles(base, pattern); });
+        for (const QString& name : std::as_const(names)) {
+            if (name.startsWith(QLatin1Char('~')))
+                continue;
+            const QString path = base + QLatin1Char('/') + name;
+            step(132, [&] {
+                // A writable hidden file (hidden and archive only) is left out.
+                const std::optional<int> attributes = PathHelpers::FileAttributes(path);
+                if (FolderWalker::IsExistingFile(path) &&
+                    attributes != (PathHelpers::Hidden | PathHelpers::Archive))
+                    fileList_.AddPath(CollapseBackslashes(path));
+            });
+        }
+    }
+}
 
-bool Form1::saveBesideOriginal() const { return Option2->isChecked(); }
+bool Form1::dropPaths(const QList<QUrl>& urls) {
+    bool any = false;
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile())
+            continue;
+        any = true;
+        QString path = url.toLocalFile();
+        if (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+            path.chop(1);
+        if (PathHelpers::IsFolder(path))
+            addFolderTree(path, QStringLiteral("*.*"), nullptr);
+        else
+            fileList_.AddPath(path);
+    }
+    return any;
+}
 
-QString Form1::resultFolder() const { return Text1->text(); }
+void Form1::PushButton10_Click() {
+    ErrorTrap trap(samplesContext);
+    trap.step(100, [this] { SampleFiles::AddSampleFiles(fileList_); });
+}
 
-bool Form1::promptForPassword() const { return Check1->isChecked(); }
+void Form1::ListView1_Click() {
+    if (fileList_.Count() == 0) {
+        ListView2->clear();
+        return;
+    }
+    const quint64 generation = ++previewGeneration_;
+    WindowPointer::set(this, WindowPointer::State::Wait);
+    ListView2->clear();
+    ErrorTrap::shielded("preview", [&] {
+        const QString path = fileList_.SelectedPath();
+        const QString toolkit = Toolkit::path();
+        if (path.isEmpty() || toolkit.isEmpty())
+            return;
+        // Each preview has a dump file of its own: one started while another waits must not
+        // read the other's.
+        const QString dumpFile =
+            PrivateTempFolder::ensure() + QStringLiteral("/result-%1.txt").arg(generation);
+        PathHelpers::RemoveFile(dumpFile);
+        ToolRunner::run(ToolkitCommand::dump(toolkit, path, dumpFile),
+                        BatchRun::timeLimit(QFileInfo(path).size()));
+        if (!PathHelpers::PathExists(dumpFile))
+            return;
+        DumpReader::Values values;
+        const bool read = ErrorTrap::shielded("preview", [&] {
+            values = DumpReader::FindInfoValue(dumpFile, MetadataPreview::dumpKeys);
+        });
+        PathHelpers::RemoveFile(dumpFile);
+        // A newer click owns the preview list now.
+        if (!read || generation != previewGeneration_ || fileList_.Count() == 0)
+            return;
+        for (const QString& row : MetadataPreview::rows(values, path))
+            new QTreeWidgetItem(ListView2, QStringList{row});
+    });
+    WindowPointer::set(this, WindowPointer::State::Default);
+}
+
+int Form1::fileCount() const {
+    return fileList_.Count();
+}
+
+QString Form1::pathAt(int position) const {
+    return fileList_.PathAt(position);
+}
+
+bool Form1::saveToFolder() const {
+    return Option1->isChecked();
+}
+
+bool Form1::saveBesideOriginal() const {
+    return Option2->isChecked();
+}
+
+QString Form1::resultFolder() const {
+    return Text1->text();
+}
+
+bool Form1::promptForPassword() const {
+    return Check1->isChecked();
+}
 
 void Form1::closeEvent(QCloseEvent* event) {
     // Closing either page ends the whole program at once.

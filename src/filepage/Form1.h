@@ -14,6 +14,7 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QTreeWidget;
+class QUrl;
 
 // The first page of the wizard: the files to change, where the results go, and the way on to
 // the second page.
@@ -35,8 +36,11 @@ public:
     void PushButton1_Click();
     void PushButton2_Click();
     void PushButton3_Click();
+    void PushButton4_Click();
     void PushButton5_Click();
     void PushButton9_Click();
+    void PushButton10_Click();
+    void ListView1_Click();
     void ListView1_DblClick();
     void ListView1_KeyDown(int key);
     void Option_Click();
@@ -44,6 +48,11 @@ public:
     void Check1_Click();
 
     static QString helpText();
+    static QString extensionPrompt();
+
+    // Appends the dropped local files and, walked, the dropped folders; gives whether the data
+    // held any local file.
+    bool dropPaths(const QList<QUrl>& urls);
 
     // What the batch run reads from this page.
     int fileCount() const override;
@@ -62,7 +71,9 @@ private:
     void connectHandlers();
     // Sets an option button without letting the group select the other one.
     void setOption(QRadioButton* option, bool selected);
-    void restoreOptions();
+    // Appends the files matching pattern in folder and every folder beneath it. Failures are
+    // reported through the trap when there is one, and skipped quietly otherwise.
+    void addFolderTree(const QString& folder, const QString& pattern, class ErrorTrap* trap);
 
     QPushButton* PushButton1;
     QPushButton* PushButton2;
@@ -84,4 +95,7 @@ private:
     FileList fileList_;
     DragReorder reorder_;
     std::unique_ptr<Form2> form2_;
+    QString lastFolder_;
+    // Counts previews, so one that a newer click overtook shows nothing when it ends.
+    quint64 previewGeneration_ = 0;
 };
