@@ -4,11 +4,9 @@
 #include "Failure.h"
 #include "PathHelpers.h"
 
-#include <QCollator>
 #include <QCoreApplication>
 #include <QFile>
 #include <QStringDecoder>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -106,21 +104,47 @@ bool FolderWalker::matches(const QString& name, const QString& pattern) {
     return w == wild.size();
 }
 
+int FolderWalker::compareNames(const QString& a, const QString& b) {
+    // Runs of digits compare by their value, everything else by letters with case ignored,
+    // so "item9" comes before "item10" and "b" between "A" and "C".
+    qsizetype i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a.at(i).isDigit() && b.at(j).isDigit()) {
+            qsizetype endA = i, endB = j;
+            while (endA < a.size() && a.at(endA).isDigit())
+                ++endA;
+            while (endB < b.size() && b.at(endB).isDigit())
+                ++endB;
+            QStringView digitsA = QStringView(a).mid(i, endA - i);
+            QStringView digitsB = QStringView(b).mid(j, endB - j);
+            while (digitsA.size() > 1 && digitsA.front() == u'0')
+                digitsA = digitsA.mid(1);
+            while (digitsB.size() > 1 && digitsB.front() == u'0')
+                digitsB = digitsB.mid(1);
+            if (digitsA.size() != digitsB.size())
+                return digitsA.size() < digitsB.size() ? -1 : 1;
+            if (const int order = digitsA.compare(digitsB))
+                return order;
+            i = endA;
+            j = endB;
+            continue;
+        }
+        const QChar x = a.at(i).toCaseFolded();
+        const QChar y = b.at(j).toCaseFolded();
+        if (x != y)
+            return x < y ? -1 : 1;
+        ++i;
+        ++j;
+    }
+    if (i < a.size() || j < b.size())
+        return i < a.size() ? 1 : -1;
+    // Equal but for letter case or leading zeros: a fixed order all the same.
+    return a.compare(b);
+}
+
 void FolderWalker::sortNames(QStringList& names) {
-    QCollator collator;
-    collator.setNumericMode(true);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::vector<std::pair<QCollatorSortKey, QString>> keyed;
-    keyed.reserve(names.size());
-    for (const QString& name : names)
-        keyed.emplace_back(collator.sortKey(name), name);
-    // Names the collator takes as equal ("a" and "A") keep a fixed order all the same.
-    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
-        const int order = a.first.compare(b.first);
-        return order != 0 ? order < 0 : a.second < b.second;
-    });
-    for (qsizetype i = 0; i < names.size(); ++i)
-        names[i] = keyed[i].second;
+    std::sort(names.begin(), names.end(),
+              [](const QString& a, const QString& b) { return compareNames(a, b) < 0; });
 }
 
 bool FolderWalker::IsExistingFile(const QString& path) {

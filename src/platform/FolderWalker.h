@@ -30,6 +30,7 @@ public:
 
     // Names in a file manager's order.
     static void sortNames(QStringList& names);
+    static int compareNames(const QString& a, const QString& b);
 
     static constexpr int NameLimit = 255;  // bytes
     static constexpr int PathLimit = 4096; // bytes

@@ -1,0 +1,159 @@
+#include "FolderWalker.h"
+
+#include "Failure.h"
+#include "ScriptedDialogs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <sys/stat.h>
+#include <unistd.h>
+
+class FolderWalkerTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_;
+
+    QString root() const { return dir_->path() + "/R/"; }
+    void folders(const QStringList& paths) {
+        for (const QString& path : paths)
+            QVERIFY(QDir().mkpath(dir_->path() + "/R/" + path));
+    }
+    void files(const QStringList& paths) {
+        for (const QString& path : paths) {
+            QFile file(dir_->path() + "/R/" + path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+    }
+    QStringList walk() {
+        QStringList list{root()};
+        FolderWalker::GetSubDirectories2016(list, true);
+        QStringList relative;
+        for (const QString& entry : list)
+            relative << entry.mid(dir_->path().size() + 1);
+        return relative;
+    }
+
+private slots:
+    void init() { dir_ = std::make_unique<QTemporaryDir>(); }
+
+    void breadthFirst() {
+        folders({"B/B1", "A/A1"});
+        QCOMPARE(walk(), (QStringList{"R/", "R/A/", "R/B/", "R/A/A1/", "R/B/B1/"}));
+    }
+
+    void noSubFolders() {
+        folders({""});
+        files({"a.pdf"});
+        QCOMPARE(walk(), QStringList{"R/"});
+    }
+
+    void sortedAsAFileManagerShowsThem() {
+        folders({"b", "A", "item10", "item9", "C"});
+        QCOMPARE(walk(), (QStringList{"R/", "R/A/", "R/b/", "R/C/", "R/item9/", "R/item10/"}));
+    }
+
+    void linksToFoldersAreNotFollowed() {
+        folders({"A/A1"});
+        QVERIFY(QFile::link(root(), root() + "A/A1/loop"));
+        QVERIFY(QFile::link(root() + "A", root() + "toA"));
+        QCOMPARE(walk(), (QStringList{"R/", "R/A/", "R/A/A1/"}));
+    }
+
+    void oddNamesLeftOutWithEverythingBelow_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::newRow("control character") << QByteArray("tab\there");
+        QTest::newRow("question mark") << QByteArray("what?");
+        QTest::newRow("DEL") << QByteArray("del\x7f");
+        QTest::newRow("C1 control") << QByteArray("c1\xc2\x85");
+        QTest::newRow("not UTF-8") << QByteArray("latin1-\xe9");
+    }
+    void oddNamesLeftOutWithEverythingBelow() {
+        QFETCH(QByteArray, name);
+        folders({"fine/Ünïcödé 東京"});
+        const QByteArray odd = QFile::encodeName(root()) + name;
+        QVERIFY(::mkdir(odd.constData(), 0755) == 0);
+        QVERIFY(::mkdir((odd + "/below").constData(), 0755) == 0);
+        QCOMPARE(walk(), (QStringList{"R/", "R/fine/", "R/fine/Ünïcödé 東京/"}));
+    }
+
+    void folderWithoutPermissionDropped() {
+        if (::getuid() == 0)
+            QSKIP("root may list any folder; run the tests as another user to see this");
+        folders({"A/hidden", "B/B1"});
+        QVERIFY(::chmod(QFile::encodeName(root() + "A").constData(), 0) == 0);
+        const QStringList result = walk();
+        ::chmod(QFile::encodeName(root() + "A").constData(), 0755);
+        QCOMPARE(result, (QStringList{"R/", "R/B/", "R/B/B1/"}));
+    }
+
+    void missingStartStaysButGivesNothing() {
+        QStringList list{dir_->path() + "/gone/"};
+        ScriptedDialogs dialogs;
+        FolderWalker::GetSubDirectories2016(list, true);
+        QCOMPARE(list, QStringList{dir_->path() + "/gone/"});
+        QVERIFY(dialogs.shown.isEmpty());
+    }
+
+    void folderFiles() {
+        folders({"sub.pdf"});
+        files({"a.pdf", "B.Pdf", "c.PDF.txt", ".hidden.pdf", "noext", "file10.pdf", "file9.pdf"});
+        QVERIFY(QFile::link(root() + "a.pdf", root() + "link.pdf"));
+        QVERIFY(QFile::link(root() + "missing.pdf", root() + "dangling.pdf"));
+        QCOMPARE(
+            FolderWalker::GetFolderFiles(root(), "*.pdf"),
+            (QStringList{".hidden.pdf", "a.pdf", "B.Pdf", "file9.pdf", "file10.pdf", "link.pdf"}));
+        QCOMPARE(FolderWalker::GetFolderFiles(dir_->path() + "/R", "*.PDF").size(), 6);
+        QCOMPARE(FolderWalker::GetFolderFiles(root(), "*.*").size(), 8);
+        QVERIFY(FolderWalker::GetFolderFiles(root(), "*.doc").isEmpty());
+        QVERIFY_THROWS_EXCEPTION(Failure, FolderWalker::GetFolderFiles(root() + "gone", "*.*"));
+    }
+
+    void existingFile() {
+        folders({"folder"});
+        files({"a.pdf"});
+        QVERIFY(QFile::link(root() + "a.pdf", root() + "link"));
+        QVERIFY(FolderWalker::IsExistingFile(root() + "a.pdf"));
+        QVERIFY(FolderWalker::IsExistingFile(root() + "link"));
+        QVERIFY(!FolderWalker::IsExistingFile(root() + "folder"));
+        QVERIFY(!FolderWalker::IsExistingFile(root() + "missing"));
+        QVERIFY(!FolderWalker::IsExistingFile(""));
+    }
+
+    void matches_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<bool>("expected");
+        QTest::newRow("extension") << "a.pdf"
+                                   << "*.pdf" << true;
+        QTest::newRow("case ignored") << "SCAN.PDF"
+                                      << "*.pdf" << true;
+        QTest::newRow("upper-case pattern") << "notes.txt"
+                                            << "*.TXT" << true;
+        QTest::newRow("other extension") << "a.pdf.txt"
+                                         << "*.pdf" << false;
+        QTest::newRow("every file") << "noext"
+                                    << "*.*" << true;
+        QTest::newRow("question mark") << "a1.pdf"
+                                       << "a?.pdf" << true;
+        QTest::newRow("question mark needs a character") << "a.pdf"
+                                                         << "a?.pdf" << false;
+        QTest::newRow("brackets are plain") << "[x].pdf"
+                                            << "[x].*" << true;
+        QTest::newRow("non-Latin") << "東京.PDF"
+                                   << "*.pdf" << true;
+        QTest::newRow("two stars") << "a.b.c"
+                                   << "*.*.c" << true;
+    }
+    void matches() {
+        QFETCH(QString, name);
+        QFETCH(QString, pattern);
+        QFETCH(bool, expected);
+        QCOMPARE(FolderWalker::matches(name, pattern), expected);
+    }
+};
+
+QTEST_MAIN(FolderWalkerTest)
+#include "FolderWalkerTest.moc"
