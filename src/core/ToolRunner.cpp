@@ -1,5 +1,7 @@
 #include "ToolRunner.h"
 
+#include "ToolkitHost.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QProcess>
@@ -20,6 +22,8 @@ void killGroup(QProcess& process) {
 } // namespace
 
 ToolResult ToolRunner::run(const ToolInvocation& invocation, std::chrono::milliseconds timeLimit) {
+    if (std::optional<ToolResult> hosted = ToolkitHost::instance().run(invocation, timeLimit))
+        return *hosted;
     ToolResult result;
 
     QProcess process;

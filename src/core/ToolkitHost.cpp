@@ -1,0 +1,250 @@
+#include "ToolkitHost.h"
+
+#include "PathHelpers.h"
+#include "Toolkit.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QtEndian>
+
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr auto startLimit = 30s;
+
+void appendNumber(QByteArray& bytes, quint32 number) {
+    char raw[4];
+    qToBigEndian(number, raw);
+    bytes.append(raw, 4);
+}
+
+void appendBlock(QByteArray& bytes, const QByteArray& block) {
+    appendNumber(bytes, static_cast<quint32>(block.size()));
+    bytes.append(block);
+}
+
+quint32 numberAt(const QByteArray& bytes, qsizetype offset) {
+    return qFromBigEndian<quint32>(bytes.constData() + offset);
+}
+
+// Waits with the event loop turning until done() holds, the process ends, the limit passes or
+// the application leaves its event loop. Gives whether done() holds.
+enum class Wait { Done, Ended, TimedOut, Interrupted };
+Wait waitFor(QProcess* process, std::chrono::milliseconds limit,
+             const std::function<bool()>& done) {
+    if (done())
+        return Wait::Done;
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    bool timedOut = false;
+    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
+        timedOut = true;
+        loop.quit();
+    });
+    QObject::connect(process, &QProcess::readyReadStandardOutput, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    QObject::connect(process, &QProcess::finished, &loop, &QEventLoop::quit);
+    timer.start(limit);
+    if (process->state() != QProcess::NotRunning)
+        loop.exec();
+    if (done())
+        return Wait::Done;
+    if (timedOut)
+        return Wait::TimedOut;
+    if (process->state() == QProcess::NotRunning)
+        return Wait::Ended;
+    return Wait::Interrupted;
+}
+
+} // namespace
+
+ToolkitHost& ToolkitHost::instance() {
+    static ToolkitHost host;
+    return host;
+}
+
+ToolkitHost::ToolkitHost() {
+    // Nothing of the host may outlive the program.
+    if (QCoreApplication::instance())
+        connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
+                &ToolkitHost::shutDown);
+}
+
+void ToolkitHost::setEnabled(bool enabled) {
+    enabled_ = enabled;
+    if (!enabled)
+        shutDown();
+}
+
+bool ToolkitHost::isRunning() const {
+    return process_ && process_->state() != QProcess::NotRunning;
+}
+
+qint64 ToolkitHost::processId() const { return process_ ? process_->processId() : 0; }
+
+QStringList ToolkitHost::launcherJars(const QString& launcher) {
+    QFile script(launcher);
+    if (!script.open(QIODevice::ReadOnly) || script.peek(2) != "#!")
+        return {};
+    const QString text = QString::fromUtf8(script.read(64 * 1024));
+    static const QRegularExpression jar(QStringLiteral("(/[^\\s:=\"'$]+\\.jar)"));
+    QStringList jars;
+    for (auto match = jar.globalMatch(text); match.hasNext();) {
+        const QString path = match.next().captured(1);
+        if (QFileInfo(path).isFile() && !jars.contains(path))
+            jars << path;
+    }
+    return jars;
+}
+
+QByteArray ToolkitHost::encodeRequest(const QStringList& arguments, const QByteArray& input) {
+    QByteArray request;
+    appendNumber(request, static_cast<quint32>(arguments.size()));
+    for (const QString& argument : arguments)
+        appendBlock(request, argument.toUtf8());
+    appendBlock(request, input);
+    return request;
+}
+
+std::optional<ToolkitHost::Answer> ToolkitHost::takeAnswer(QByteArray& buffer) {
+    qsizetype offset = 4;
+    QByteArray blocks[2];
+    for (QByteArray& block : blocks) {
+        if (buffer.size() < offset + 4)
+            return std::nullopt;
+        const quint32 length = numberAt(buffer, offset);
+        if (buffer.size() < offset + 4 + qsizetype(length))
+            return std::nullopt;
+        block = buffer.mid(offset + 4, length);
+        offset += 4 + length;
+    }
+    Answer answer{static_cast<qint32>(numberAt(buffer, 0)), blocks[0], blocks[1]};
+    buffer.remove(0, offset);
+    return answer;
+}
+
+bool ToolkitHost::start(const QString& toolkit) {
+    const QString hostJar = PathHelpers::ProgramFolder() + QStringLiteral("/metascribe-toolkit-host.jar");
+    const QString java = QStandardPaths::findExecutable(QStringLiteral("java"));
+    const QStringList jars = launcherJars(toolkit);
+    if (!QFileInfo(hostJar).isFile() || java.isEmpty() || jars.isEmpty())
+        return false;
+
+    process_ = new QProcess(this);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    process_->setProcessEnvironment(environment);
+    process_->setStandardErrorFile(QProcess::nullDevice());
+    process_->setChildProcessModifier([] {
+        ::setpgid(0, 0);
+        // Ends with the program even if the program is killed.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    });
+    process_->start(java, {QStringLiteral("-Xshare:auto"), QStringLiteral("-cp"),
+                           (QStringList{hostJar} + jars).join(QLatin1Char(':')),
+                           QStringLiteral("metascribe.ToolkitHost")});
+    if (!process_->waitForStarted()) {
+        discardProcess();
+        return false;
+    }
+    received_.clear();
+    const auto ready = [this] {
+        received_ += process_->readAllStandardOutput();
+        return received_.size() >= 4;
+    };
+    if (waitFor(process_, startLimit, ready) != Wait::Done || numberAt(received_, 0) != Ready) {
+        discardProcess();
+        return false;
+    }
+    received_.remove(0, 4);
+    toolkit_ = toolkit;
+    return true;
+}
+
+void ToolkitHost::discardProcess() {
+    if (!process_)
+        return;
+    if (process_->state() != QProcess::NotRunning) {
+        const qint64 pid = process_->processId();
+        if (pid > 0)
+            ::kill(-static_cast<pid_t>(pid), SIGKILL);
+        process_->kill();
+        process_->waitForFinished(5000);
+    }
+    process_->deleteLater();
+    process_ = nullptr;
+    received_.clear();
+}
+
+void ToolkitHost::shutDown() {
+    if (process_ && process_->state() != QProcess::NotRunning) {
+        // Closing its input ends the host between requests; a request still running is cut off.
+        process_->closeWriteChannel();
+        process_->waitForFinished(1000);
+    }
+    discardProcess();
+}
+
+std::optional<ToolResult> ToolkitHost::run(const ToolInvocation& invocation,
+                                           std::chrono::milliseconds timeLimit) {
+    const QString toolkit = Toolkit::path();
+    if (!enabled_ || busy_ || toolkit.isEmpty() || invocation.program != toolkit ||
+        unusableFor_ == toolkit)
+        return std::nullopt;
+    if (process_ && toolkit_ != toolkit)
+        discardProcess();
+    if (!process_ && !start(toolkit)) {
+        unusableFor_ = toolkit;
+        return std::nullopt;
+    }
+
+    busy_ = true;
+    process_->write(encodeRequest(invocation.arguments, invocation.standardInput.value_or(QByteArray())));
+    std::optional<Answer> answer;
+    const Wait wait = waitFor(process_, timeLimit, [&] {
+        if (!answer) {
+            received_ += process_->readAllStandardOutput();
+            answer = takeAnswer(received_);
+        }
+        return answer.has_value();
+    });
+    busy_ = false;
+
+    ToolResult result;
+    switch (wait) {
+    case Wait::Done:
+        result.outcome = ToolResult::Outcome::Finished;
+        result.exitCode = answer->exitCode;
+        result.standardError = answer->standardError;
+        result.standardOutput = answer->standardOutput;
+        break;
+    case Wait::TimedOut:
+        // The request may go on writing its output; only ending the host stops it.
+        discardProcess();
+        result.outcome = ToolResult::Outcome::TimedOut;
+        break;
+    case Wait::Ended:
+        discardProcess();
+        result.outcome = ToolResult::Outcome::Crashed;
+        break;
+    case Wait::Interrupted:
+        discardProcess();
+        result.outcome = ToolResult::Outcome::Interrupted;
+        break;
+    }
+    return result;
+}

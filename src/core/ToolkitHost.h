@@ -1,0 +1,64 @@
+#pragma once
+
+#include "ToolRunner.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QStringList>
+
+#include <chrono>
+#include <optional>
+
+class QProcess;
+
+// One resident Java process that runs toolkit requests one after another, so a batch pays for
+// starting Java once instead of once per file. The toolkit still does every read and write, with
+// the same arguments, files and exit codes as a toolkit process of its own. Requests the host
+// cannot take (no host, another request waiting, not the toolkit) go back to the caller, which
+// then starts a process.
+class ToolkitHost : public QObject {
+    Q_OBJECT
+
+public:
+    static ToolkitHost& instance();
+
+    // Nothing when the host cannot take this invocation.
+    std::optional<ToolResult> run(const ToolInvocation& invocation,
+                                  std::chrono::milliseconds timeLimit);
+
+    // Ends the host; the next request starts a new one.
+    void shutDown();
+    // Tests and benchmarks compare with and without the host.
+    void setEnabled(bool enabled);
+    bool isRunning() const;
+    qint64 processId() const;
+
+    // The jars a toolkit launcher script puts on Java's class path; empty when the toolkit is
+    // not such a script.
+    static QStringList launcherJars(const QString& launcher);
+
+    // The framing of the host's protocol.
+    static QByteArray encodeRequest(const QStringList& arguments, const QByteArray& input);
+    struct Answer {
+        int exitCode = 0;
+        QByteArray standardError;
+        QByteArray standardOutput;
+    };
+    // Takes one whole answer off the front of buffer, when it holds one.
+    static std::optional<Answer> takeAnswer(QByteArray& buffer);
+
+    static constexpr quint32 Ready = 0x4D534831;
+
+private:
+    ToolkitHost();
+    bool start(const QString& toolkit);
+    void discardProcess();
+
+    QProcess* process_ = nullptr;
+    QString toolkit_;
+    QByteArray received_;
+    bool busy_ = false;
+    bool enabled_ = true;
+    // The host could not start for this toolkit; runs go to processes from now on.
+    QString unusableFor_;
+};
