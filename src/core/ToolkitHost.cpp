@@ -12,7 +12,6 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <QtEndian>
-
 #include <csignal>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -94,7 +93,9 @@ bool ToolkitHost::isRunning() const {
     return process_ && process_->state() != QProcess::NotRunning;
 }
 
-qint64 ToolkitHost::processId() const { return process_ ? process_->processId() : 0; }
+qint64 ToolkitHost::processId() const {
+    return process_ ? process_->processId() : 0;
+}
 
 QStringList ToolkitHost::launcherJars(const QString& launcher) {
     QFile script(launcher);
@@ -138,7 +139,8 @@ std::optional<ToolkitHost::Answer> ToolkitHost::takeAnswer(QByteArray& buffer) {
 }
 
 bool ToolkitHost::start(const QString& toolkit) {
-    const QString hostJar = PathHelpers::ProgramFolder() + QStringLiteral("/metascribe-toolkit-host.jar");
+    const QString hostJar =
+        PathHelpers::ProgramFolder() + QStringLiteral("/metascribe-toolkit-host.jar");
     const QString java = QStandardPaths::findExecutable(QStringLiteral("java"));
     const QStringList jars = launcherJars(toolkit);
     if (!QFileInfo(hostJar).isFile() || java.isEmpty() || jars.isEmpty())
@@ -205,7 +207,8 @@ std::optional<ToolResult> ToolkitHost::run(const ToolInvocation& invocation,
     if (!enabled_ || busy_ || toolkit.isEmpty() || invocation.program != toolkit ||
         unusableFor_ == toolkit)
         return std::nullopt;
-    if (process_ && toolkit_ != toolkit)
+    // A host that ended between requests, or serves another toolkit, is replaced.
+    if (process_ && (toolkit_ != toolkit || process_->state() == QProcess::NotRunning))
         discardProcess();
     if (!process_ && !start(toolkit)) {
         unusableFor_ = toolkit;
@@ -213,7 +216,8 @@ std::optional<ToolResult> ToolkitHost::run(const ToolInvocation& invocation,
     }
 
     busy_ = true;
-    process_->write(encodeRequest(invocation.arguments, invocation.standardInput.value_or(QByteArray())));
+    process_->write(
+        encodeRequest(invocation.arguments, invocation.standardInput.value_or(QByteArray())));
     std::optional<Answer> answer;
     const Wait wait = waitFor(process_, timeLimit, [&] {
         if (!answer) {

@@ -1,0 +1,212 @@
+#include "ToolkitHost.h"
+
+#include "InfoUpdateFile.h"
+#include "PrivateTempFolder.h"
+#include "TestFiles.h"
+#include "ToolRunner.h"
+#include "Toolkit.h"
+#include "ToolkitCommand.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <csignal>
+#include <sys/stat.h>
+
+using namespace std::chrono_literals;
+
+class ToolkitHostTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir_;
+    QString info_;
+
+    ToolInvocation update(const QString& input, const std::optional<QString>& password = {}) {
+        return ToolkitCommand::update(Toolkit::path(), input, password, info_,
+                                      ToolkitCommand::workCopyPath(input));
+    }
+    static QByteArray withoutId(QByteArray pdf) {
+        static const QRegularExpression id(QStringLiteral("/ID\\s*\\[[^\\]]*\\]"));
+        return QString::fromLatin1(pdf).remove(id).toLatin1();
+    }
+    static QByteArray bytes(const QString& path) {
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        return file.readAll();
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY2(!Toolkit::path().isEmpty(), "pdftk is missing: install Debian's pdftk-java");
+        qputenv("TEMP", QFile::encodeName(dir_.path()));
+        info_ = InfoUpdateFile::pathIn(PrivateTempFolder::ensure());
+        EditPlan plan;
+        plan.changeTo(InfoField::Title, "Hosted Café");
+        plan.changeTo(InfoField::Author, "Finance");
+        InfoUpdateFile::write(info_, InfoUpdateFile::content(plan, {}));
+    }
+    void cleanup() {
+        ToolkitHost::instance().setEnabled(true);
+        Toolkit::restore();
+    }
+
+    void framing() {
+        const QByteArray request = ToolkitHost::encodeRequest({"a\nb", "", "é"}, "pw\n");
+        QCOMPARE(request, QByteArray("\0\0\0\3"
+                                     "\0\0\0\3a\nb"
+                                     "\0\0\0\0"
+                                     "\0\0\0\2\xc3\xa9"
+                                     "\0\0\0\3pw\n",
+                                     4 + 7 + 4 + 6 + 7));
+        const QByteArray answers("\xff\xff\xff\xfe"
+                                 "\0\0\0\2e1"
+                                 "\0\0\0\0",
+                                 4 + 6 + 4);
+        const QByteArray partial = answers.left(9);
+        QByteArray buffer = partial;
+        QVERIFY(!ToolkitHost::takeAnswer(buffer));
+        QCOMPARE(buffer, partial);
+        buffer = answers + QByteArray("\0\0", 2);
+        const auto answer = ToolkitHost::takeAnswer(buffer);
+        QVERIFY(answer);
+        QCOMPARE(answer->exitCode, -2);
+        QCOMPARE(answer->standardError, QByteArray("e1"));
+        QCOMPARE(answer->standardOutput, QByteArray());
+        QCOMPARE(buffer, QByteArray("\0\0", 2));
+    }
+
+    void launcherJars() {
+        const QStringList jars = ToolkitHost::launcherJars(Toolkit::path());
+        QVERIFY2(!jars.isEmpty(), "the toolkit is not the launcher script of Debian's package");
+        for (const QString& jar : jars)
+            QVERIFY(jar.endsWith(".jar"));
+        QVERIFY(ToolkitHost::launcherJars("/bin/true").isEmpty());
+    }
+
+    // Names with a newline, a tab, quotes and non-Latin letters reach the toolkit intact.
+    void hostileNamesThroughTheHost() {
+        const QString name = "new\nline\ttab \"q\" 'x' $HOME 東京.pdf";
+        const QString input = TestFiles::copyCorpusFile("minimal-document.pdf", dir_.path(), name);
+        ToolkitHost::instance().shutDown();
+        const ToolResult result = ToolRunner::run(update(input), 60s);
+        QVERIFY2(result.succeeded(), result.standardError.constData());
+        QVERIFY(ToolkitHost::instance().isRunning());
+        QCOMPARE(TestFiles::pdfInfo(ToolkitCommand::workCopyPath(input)).value("Title"),
+                 QStringLiteral("Hosted Café"));
+    }
+
+    void wrongPasswordThenAGoodFile() {
+        const QString locked =
+            TestFiles::copyCorpusFile("libreoffice-writer-password.pdf", dir_.path());
+        const QString plain = TestFiles::copyCorpusFile("habibi.pdf", dir_.path());
+        const ToolResult wrong = ToolRunner::run(update(locked, QString("wrong")), 60s);
+        QCOMPARE(wrong.outcome, ToolResult::Outcome::Finished);
+        QCOMPARE(wrong.exitCode, 1);
+        QVERIFY(wrong.standardError.contains("OWNER OR USER PASSWORD REQUIRED"));
+        const ToolResult right = ToolRunner::run(update(locked, QString("openpassword")), 60s);
+        QVERIFY2(right.succeeded(), right.standardError.constData());
+        const ToolResult good = ToolRunner::run(update(plain), 60s);
+        QVERIFY2(good.succeeded(), good.standardError.constData());
+        QCOMPARE(TestFiles::pdfInfo(ToolkitCommand::workCopyPath(plain)).value("Author"),
+                 QStringLiteral("Finance"));
+    }
+
+    void sameResultsAsAProcessPerRun_data() {
+        QTest::addColumn<QString>("corpusFile");
+        QTest::newRow("pdfTeX") << "minimal-document.pdf";
+        QTest::newRow("four pages") << "pdflatex-4-pages.pdf";
+        QTest::newRow("XMP") << "output_with_metadata_pymupdf.pdf";
+        QTest::newRow("LibreOffice") << "002-trivial-libre-office-writer.pdf";
+    }
+    void sameResultsAsAProcessPerRun() {
+        QFETCH(QString, corpusFile);
+        const QString hosted = TestFiles::copyCorpusFile(corpusFile, dir_.path(), "hosted.pdf");
+        const QString alone = TestFiles::copyCorpusFile(corpusFile, dir_.path(), "alone.pdf");
+        const ToolResult viaHost = ToolRunner::run(update(hosted), 60s);
+        QVERIFY(ToolkitHost::instance().isRunning());
+        ToolkitHost::instance().setEnabled(false);
+        const ToolResult viaProcess = ToolRunner::run(update(alone), 60s);
+        QCOMPARE(viaHost.exitCode, viaProcess.exitCode);
+        QCOMPARE(viaHost.standardError, viaProcess.standardError);
+        QCOMPARE(withoutId(bytes(hosted + "2")), withoutId(bytes(alone + "2")));
+    }
+
+    // A request past its time limit ends the host; the next request gets a fresh one.
+    void hangingRequest() {
+        const QString fifo = dir_.filePath("never-written.pdf");
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        const QString good = TestFiles::copyCorpusFile("minimal-document.pdf", dir_.path());
+        QVERIFY(ToolRunner::run(update(good), 60s).succeeded());
+        const qint64 before = ToolkitHost::instance().processId();
+        int ticks = 0;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+        timer.start(50);
+        const ToolResult hung = ToolRunner::run(update(fifo), 1s);
+        QCOMPARE(hung.outcome, ToolResult::Outcome::TimedOut);
+        QVERIFY(ticks >= 10);
+        QVERIFY(!ToolkitHost::instance().isRunning());
+        QVERIFY(::kill(static_cast<pid_t>(before), 0) != 0);
+        QVERIFY(ToolRunner::run(update(good), 60s).succeeded());
+        QVERIFY(ToolkitHost::instance().processId() != before);
+    }
+
+    // A host that dies is reported for that file and replaced for the next.
+    void killedHost() {
+        const QString fifo = dir_.filePath("stuck.pdf");
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        const QString good = TestFiles::copyCorpusFile("habibi.pdf", dir_.path());
+        QVERIFY(ToolRunner::run(update(good), 60s).succeeded());
+        const qint64 pid = ToolkitHost::instance().processId();
+        QTimer::singleShot(300, [pid] { ::kill(static_cast<pid_t>(pid), SIGKILL); });
+        const ToolResult killed = ToolRunner::run(update(fifo), 60s);
+        QCOMPARE(killed.outcome, ToolResult::Outcome::Crashed);
+        const ToolResult next = ToolRunner::run(update(good), 60s);
+        QVERIFY2(next.succeeded(), next.standardError.constData());
+        QVERIFY(ToolkitHost::instance().processId() != pid);
+
+        // Killed between requests: the next request starts a new host.
+        ::kill(static_cast<pid_t>(ToolkitHost::instance().processId()), SIGKILL);
+        QTRY_VERIFY(!ToolkitHost::instance().isRunning());
+        QVERIFY(ToolRunner::run(update(good), 60s).succeeded());
+    }
+
+    // A toolkit the host cannot load runs as a process of its own, every time.
+    void fallbackWhenTheHostCannotStart() {
+        QTemporaryDir tools;
+        const QString launcher = TestFiles::writeScript(
+            tools.filePath("pdftk"),
+            "# class path: /usr/share/java/commons-lang3.jar\nexec /usr/bin/pdftk \"$@\"");
+        Toolkit::replace(launcher);
+        const QString input =
+            TestFiles::copyCorpusFile("minimal-document.pdf", dir_.path(), "f.pdf");
+        for (int i = 0; i < 2; ++i) {
+            QElapsedTimer clock;
+            clock.start();
+            const ToolResult result =
+                ToolRunner::run(ToolkitCommand::update(launcher, input, {}, info_,
+                                                       ToolkitCommand::workCopyPath(input)),
+                                60s);
+            QVERIFY2(result.succeeded(), result.standardError.constData());
+            QVERIFY(!ToolkitHost::instance().isRunning());
+        }
+        QCOMPARE(TestFiles::pdfInfo(input + "2").value("Title"), QStringLiteral("Hosted Café"));
+    }
+
+    void shutDownEndsTheHost() {
+        const QString good = TestFiles::copyCorpusFile("minimal-document.pdf", dir_.path());
+        QVERIFY(ToolRunner::run(update(good), 60s).succeeded());
+        const qint64 pid = ToolkitHost::instance().processId();
+        QVERIFY(pid > 0);
+        ToolkitHost::instance().shutDown();
+        QVERIFY(!ToolkitHost::instance().isRunning());
+        QTRY_VERIFY(::kill(static_cast<pid_t>(pid), 0) != 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(ToolkitHostTest)
+#include "ToolkitHostTest.moc"
