@@ -1,0 +1,297 @@
+// Measures the program's own batch run, preview, folder walk and memory against plain tools in
+// the same run, and prints each as a ratio (a Markdown table).
+//
+//     scripts/bench.sh [--files N] [--tree N]
+
+#include "Form1.h"
+#include "Form2.h"
+#include "ScriptedDialogs.h"
+#include "StartupRoutines.h"
+#include "Toolkit.h"
+#include "ToolkitHost.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+struct Row {
+    QString what;
+    QString ours;
+    QString baseline;
+    double ratio;
+    QString goal;
+};
+QList<Row> table;
+
+double seconds(const std::function<void()>& work) {
+    QElapsedTimer clock;
+    clock.start();
+    work();
+    return clock.nsecsElapsed() / 1e9;
+}
+
+double shell(const QString& script) {
+    return seconds([&] {
+        QProcess process;
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.start(QStringLiteral("/bin/bash"), {QStringLiteral("-c"), script});
+        process.waitForFinished(-1);
+        if (process.exitCode() != 0)
+            std::fprintf(stderr, "failed: %s\n", qPrintable(script));
+    });
+}
+
+QString quoted(const QString& path) {
+    return QLatin1Char('\'') + QString(path).replace("'", "'\\''") + QLatin1Char('\'');
+}
+
+// Copies the sources round-robin into a new folder until it holds count files.
+void fillFolder(const QString& folder, const QStringList& sources, int count) {
+    QDir().mkpath(folder);
+    for (int i = 0; i < count; ++i)
+        QFile::copy(sources[i % sources.size()],
+                    folder + QStringLiteral("/file%1.pdf").arg(i, 5, 10, QLatin1Char('0')));
+}
+
+// The worst lateness of a 10 ms timer while work runs.
+class StallMeter {
+public:
+    StallMeter() {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const qint64 now = clock_.nsecsElapsed();
+            worst_ = std::max(worst_, (now - last_) / 1e6 - 10);
+            last_ = now;
+        });
+    }
+    void start() {
+        clock_.start();
+        last_ = 0;
+        worst_ = 0;
+        timer_.start(10);
+    }
+    double stop() {
+        timer_.stop();
+        return worst_;
+    }
+
+private:
+    QTimer timer_;
+    QElapsedTimer clock_;
+    qint64 last_ = 0;
+    double worst_ = 0;
+};
+
+struct Batch {
+    double seconds;
+    double worstStall;
+};
+
+Batch runBatch(const QString& folder) {
+    ScriptedDialogs dialogs;
+    Form1 form;
+    form.Form_Load();
+    for (const QString& name : QDir(folder).entryList({"*.pdf"}, QDir::Files, QDir::Name))
+        form.fileList().AddPath(folder + QLatin1Char('/') + name);
+    form.findChild<QRadioButton*>("Option2")->click();
+    form.findChild<QPushButton*>("PushButton2")->click();
+    Form2* second = form.secondPage();
+    second->findChild<QLineEdit*>("Text1")->setText("Benchmark Title");
+    second->findChild<QLineEdit*>("Text3")->setText("Benchmark Author");
+    StallMeter stalls;
+    stalls.start();
+    const double elapsed = seconds([&] { second->PushButton4_Click(); });
+    const double worst = stalls.stop();
+    if (dialogs.messages().isEmpty() || dialogs.messages().constLast().text != "Done.")
+        std::fprintf(stderr, "batch did not end with a plain Done.: %s\n",
+                     qPrintable(dialogs.messages().value(0).details.left(300)));
+    return {elapsed, worst};
+}
+
+void batchBenchmarks(const QString& work, const QString& label, const QStringList& sources,
+                     int files, double& worstStall) {
+    const QString info = work + "/info.txt";
+    QFile file(info);
+    file.open(QIODevice::WriteOnly);
+    file.write("InfoBegin\r\nInfoKey: Title\r\nInfoValue: Benchmark Title\r\nInfoBegin\r\n"
+               "InfoKey: Author\r\nInfoValue: Benchmark Author\r\n\r\n");
+    file.close();
+
+    const auto fresh = [&](const QString& name) {
+        const QString folder = work + "/" + name;
+        QDir(folder).removeRecursively();
+        fillFolder(folder, sources, files);
+        return folder;
+    };
+    const Batch ours = runBatch(fresh("ours"));
+    worstStall = std::max(worstStall, ours.worstStall);
+    const QString loopFolder = fresh("loop");
+    const double loop = shell(
+        QStringLiteral("cd %1 && for f in *.pdf; do pdftk \"$f\" update_info %2 output \"$f.new\" "
+                       "dont_ask && mv \"$f.new\" \"$f\"; done")
+            .arg(quoted(loopFolder), quoted(info)));
+    const QString exifFolder = fresh("exif");
+    const double exif =
+        shell(QStringLiteral("exiftool -q -q -overwrite_original "
+                             "-Title='Benchmark Title' -Author='Benchmark Author' %1")
+                  .arg(quoted(exifFolder)));
+    const QString copyFolder = fresh("copy");
+    const double copy = shell(
+        QStringLiteral("cp -r %1 %2").arg(quoted(copyFolder), quoted(copyFolder + "-copied")));
+    const QString what = QStringLiteral("%1 files, %2").arg(files).arg(label);
+    const auto s = [](double value) {
+        return QStringLiteral("%1 s").arg(value, 0, 'f', 2);
+    };
+    table << Row{what + ": batch vs one pdftk per file", s(ours.seconds), s(loop),
+                 ours.seconds / loop, ""};
+    table << Row{what + ": batch vs ExifTool", s(ours.seconds), s(exif), ours.seconds / exif,
+                 "at most 0.8"};
+    table << Row{what + ": batch vs cp (the floor)", s(ours.seconds), s(copy), ours.seconds / copy,
+                 ""};
+}
+
+double median(QList<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.at(values.size() / 2);
+}
+
+void previewBenchmark(const QString& work, const QString& sample) {
+    ScriptedDialogs dialogs;
+    Form1 form;
+    form.Form_Load();
+    const QString file = work + "/preview.pdf";
+    QFile::copy(sample, file);
+    form.fileList().AddPath(file);
+    form.fileList().select(1);
+    form.ListView1_Click(); // starts the host
+    QList<double> ours;
+    QList<double> process;
+    for (int i = 0; i < 15; ++i) {
+        ours << seconds([&] { form.ListView1_Click(); });
+        process << shell(QStringLiteral("pdftk %1 dump_data").arg(quoted(file)));
+    }
+    const double warm = median(ours) * 1000;
+    const double alone = median(process) * 1000;
+    table << Row{"warm preview of one file vs one pdftk dump_data",
+                 QStringLiteral("%1 ms").arg(warm, 0, 'f', 1),
+                 QStringLiteral("%1 ms").arg(alone, 0, 'f', 1), warm / alone, "under 30 ms"};
+}
+
+void walkBenchmark(const QString& work, int files, double& worstStall) {
+    const QString tree = work + "/tree";
+    // 100 folders in two levels, files spread evenly.
+    const int folders = 100;
+    for (int f = 0; f < folders; ++f) {
+        const QString folder = tree + QStringLiteral("/group%1/folder%2").arg(f / 10).arg(f);
+        QDir().mkpath(folder);
+        for (int i = 0; i < files / folders; ++i) {
+            QFile touch(folder + QStringLiteral("/doc%1.pdf").arg(i));
+            touch.open(QIODevice::WriteOnly);
+        }
+    }
+    ScriptedDialogs dialogs;
+    Form1 form;
+    form.Form_Load();
+    dialogs.inputAnswers.push_back(QStringLiteral("*"));
+    dialogs.folderAnswers.push_back(tree);
+    StallMeter stalls;
+    stalls.start();
+    const double ours = seconds([&] { form.findChild<QPushButton*>("PushButton4")->click(); });
+    const double worst = stalls.stop();
+    worstStall = std::max(worstStall, worst);
+    const double find = shell(QStringLiteral("find %1 -type f").arg(quoted(tree)));
+    table << Row{QStringLiteral("adding a tree of %1 files vs find").arg(form.fileList().Count()),
+                 QStringLiteral("%1 s").arg(ours, 0, 'f', 2),
+                 QStringLiteral("%1 s").arg(find, 0, 'f', 2), ours / find, "at most 2"};
+    table << Row{"longest event-loop stall while adding the tree",
+                 QStringLiteral("%1 ms").arg(worst, 0, 'f', 1), "50 ms", worst / 50, "at most 1"};
+}
+
+double residentMegabytes() {
+    QFile status("/proc/self/status");
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
+    return 0;
+}
+
+void memoryBenchmark() {
+    ScriptedDialogs dialogs;
+    const double before = residentMegabytes();
+    Form1 form;
+    form.Form_Load();
+    for (int i = 0; i < 10000; ++i)
+        form.fileList().AddPath(
+            QStringLiteral("/home/someone/Documents/Archive/2024/scans/document-%1.pdf").arg(i));
+    const double after = residentMegabytes();
+    table << Row{"resident memory with 10,000 rows", QStringLiteral("%1 MB").arg(after, 0, 'f', 1),
+                 "100 MB", after / 100,
+                 QStringLiteral("at most 1 (%1 MB before the page)").arg(before, 0, 'f', 1)};
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    int files = 1000;
+    int treeFiles = 100000;
+    const QStringList arguments = application.arguments();
+    for (int i = 1; i + 1 < arguments.size(); ++i) {
+        if (arguments[i] == "--files")
+            files = arguments[i + 1].toInt();
+        if (arguments[i] == "--tree")
+            treeFiles = arguments[i + 1].toInt();
+    }
+    QTemporaryDir home;
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath("config")));
+    qputenv("TEMP", QFile::encodeName(home.path()));
+    StartupRoutines::setDraw([] { return 1; });
+    if (Toolkit::path().isEmpty()) {
+        std::fprintf(stderr, "pdftk is missing\n");
+        return 1;
+    }
+    QTemporaryDir work;
+    const QString samples = QCoreApplication::applicationDirPath() + "/Samples";
+    const QString onePage = samples + "/Quarterly Report.pdf";
+    QStringList corpus;
+    for (const QString& name : QDir(CORPUS_FOLDER).entryList({"*.pdf"}, QDir::Files, QDir::Name))
+        if (!name.contains("password"))
+            corpus << QStringLiteral(CORPUS_FOLDER) + "/" + name;
+
+    double worstStall = 0;
+    std::fprintf(stderr, "batches of %d files...\n", files);
+    batchBenchmarks(work.path(), "one-page PDFs", {onePage}, files, worstStall);
+    batchBenchmarks(work.path(), "corpus copies", corpus, files, worstStall);
+    table << Row{"longest event-loop stall during a batch",
+                 QStringLiteral("%1 ms").arg(worstStall, 0, 'f', 1), "50 ms", worstStall / 50,
+                 "at most 1"};
+    std::fprintf(stderr, "preview...\n");
+    previewBenchmark(work.path(), onePage);
+    std::fprintf(stderr, "tree of %d files...\n", treeFiles);
+    double walkStall = 0;
+    walkBenchmark(work.path(), treeFiles, walkStall);
+    memoryBenchmark();
+    ToolkitHost::instance().shutDown();
+
+    std::printf("| measurement | Metascribe | baseline | ratio | goal |\n|---|---|---|---|---|\n");
+    for (const Row& row : table)
+        std::printf("| %s | %s | %s | %.2f | %s |\n", qPrintable(row.what), qPrintable(row.ours),
+                    qPrintable(row.baseline), row.ratio, qPrintable(row.goal));
+    return 0;
+}
