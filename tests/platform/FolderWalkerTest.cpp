@@ -76,7 +76,11 @@ private slots:
         const QByteArray odd = QFile::encodeName(root()) + name;
         QVERIFY(::mkdir(odd.constData(), 0755) == 0);
         QVERIFY(::mkdir((odd + "/below").constData(), 0755) == 0);
-        QCOMPARE(walk(), (QStringList{"R/", "R/fine/", "R/fine/Ünïcödé 東京/"}));
+        const QStringList walked = walk();
+        // Removed by its bytes: a name that is not UTF-8 cannot be removed through a QString.
+        ::rmdir((odd + "/below").constData());
+        ::rmdir(odd.constData());
+        QCOMPARE(walked, (QStringList{"R/", "R/fine/", "R/fine/Ünïcödé 東京/"}));
     }
 
     void folderWithoutPermissionDropped() {
