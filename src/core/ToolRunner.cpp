@@ -1,5 +1,9 @@
 #include "ToolRunner.h"
 
+#include "ErrorTrap.h"
+#include "JavaStartup.h"
+#include "PrivateTempFolder.h"
+#include "Toolkit.h"
 #include "ToolkitHost.h"
 
 #include <QCoreApplication>
@@ -29,8 +33,16 @@ ToolResult ToolRunner::run(const ToolInvocation& invocation, std::chrono::millis
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    const JavaStartup::Plan java = invocation.program == Toolkit::path()
+                                       ? JavaStartup::plan(invocation.program)
+                                       : JavaStartup::Plan();
+    JavaStartup::apply(java, environment);
     process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::SeparateChannels);
+    // Every path the tool gets is absolute; its working folder is where a Java crash report
+    // lands, which must not be a folder of the user's.
+    ErrorTrap::shielded("tool folder",
+                        [&] { process.setWorkingDirectory(PrivateTempFolder::ensure()); });
     if (!invocation.standardInput)
         process.setStandardInputFile(QProcess::nullDevice());
     process.setChildProcessModifier([] { ::setpgid(0, 0); });
@@ -72,5 +84,6 @@ ToolResult ToolRunner::run(const ToolInvocation& invocation, std::chrono::millis
     }
     result.standardOutput = process.readAllStandardOutput();
     result.standardError = process.readAllStandardError();
+    JavaStartup::finish(java, result);
     return result;
 }

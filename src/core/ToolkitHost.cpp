@@ -1,6 +1,8 @@
 #include "ToolkitHost.h"
 
+#include "ErrorTrap.h"
 #include "PathHelpers.h"
+#include "PrivateTempFolder.h"
 #include "Toolkit.h"
 
 #include <QCoreApplication>
@@ -151,6 +153,8 @@ bool ToolkitHost::start(const QString& toolkit) {
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     process_->setProcessEnvironment(environment);
     process_->setStandardErrorFile(QProcess::nullDevice());
+    ErrorTrap::shielded("host folder",
+                        [this] { process_->setWorkingDirectory(PrivateTempFolder::ensure()); });
     process_->setChildProcessModifier([] {
         ::setpgid(0, 0);
         // Ends with the program even if the program is killed.
