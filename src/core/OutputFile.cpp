@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -15,7 +14,9 @@
 
 namespace {
 
-QByteArray native(const QString& path) { return QFile::encodeName(path); }
+QByteArray native(const QString& path) {
+    return QFile::encodeName(path);
+}
 
 [[noreturn]] void fail(int error) {
     throw OutputFile::Refused(QString::fromLocal8Bit(std::strerror(error)),
@@ -54,9 +55,13 @@ OutputFile::OutputFile(const QString& destination) : target_(resolveLink(destina
     temporary_ = QFile::decodeName(pattern);
 }
 
-OutputFile::~OutputFile() { discard(); }
+OutputFile::~OutputFile() {
+    discard();
+}
 
-bool OutputFile::looksComplete() const { return looksComplete(temporary_); }
+bool OutputFile::looksComplete() const {
+    return looksComplete(temporary_);
+}
 
 bool OutputFile::looksComplete(const QString& path) {
     QFile file(path);
@@ -95,14 +100,6 @@ void OutputFile::commit() {
     if (::rename(temporary.constData(), native(target_).constData()) != 0)
         fail(errno);
     committed_ = true;
-    // The rename itself must survive a crash too.
-    QString folder = PathHelpers::FolderOf(target_);
-    const int dir = ::open(native(folder.isEmpty() ? QStringLiteral(".") : folder).constData(),
-                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
 }
 
 void OutputFile::discard() {

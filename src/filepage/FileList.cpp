@@ -10,6 +10,14 @@ void FileList::AddPath(const QString& path) {
     view_->addTopLevelItem(new QTreeWidgetItem(QStringList{path}));
 }
 
+void FileList::AddPaths(const QStringList& paths) {
+    QList<QTreeWidgetItem*> items;
+    items.reserve(paths.size());
+    for (const QString& path : paths)
+        items << new QTreeWidgetItem(QStringList{path});
+    view_->addTopLevelItems(items);
+}
+
 bool FileList::ContainsPath(const QString& path) const {
     bool found = false;
     for (int i = 0; i < view_->topLevelItemCount(); ++i)

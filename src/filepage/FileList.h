@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QTreeWidget;
 
@@ -11,6 +12,8 @@ public:
     explicit FileList(QTreeWidget* view);
 
     void AddPath(const QString& path);
+    // Many rows at once, much faster than one by one.
+    void AddPaths(const QStringList& paths);
     bool ContainsPath(const QString& path) const;
     int Count() const;
     // Throws Failure for a position outside 1..Count().

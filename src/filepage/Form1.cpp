@@ -490,23 +490,28 @@ void Form1::addFolderTree(const QString& folder, const QString& pattern, ErrorTr
             ErrorTrap::shielded("drop", statement);
     };
     QStringList folders{folder + QLatin1Char('/')};
-    step(116, [&] { FolderWalker::GetSubDirectories2016(folders, true); });
+    FolderWalker::Listing listing;
+    step(116, [&] { FolderWalker::GetSubDirectories2016(folders, true, &listing); });
     for (const QString& entry : std::as_const(folders)) {
         const QString base = entry.chopped(1);
         QStringList names;
-        step(122, [&] { names = FolderWalker::GetFolderFiles(base, pattern); });
+        step(122, [&] { names = FolderWalker::GetFolderFiles(base, pattern, &listing); });
+        QStringList paths;
         for (const QString& name : std::as_const(names)) {
             if (name.startsWith(QLatin1Char('~')))
                 continue;
             const QString path = base + QLatin1Char('/') + name;
             step(132, [&] {
-                // A writable hidden file (hidden and archive only) is left out.
-                const std::optional<int> attributes = PathHelpers::FileAttributes(path);
-                if (FolderWalker::IsExistingFile(path) &&
-                    attributes != (PathHelpers::Hidden | PathHelpers::Archive))
-                    fileList_.AddPath(CollapseBackslashes(path));
+                // A writable hidden file (hidden and archive only) is left out. The listing has
+                // just found the file, and only a name with a leading dot can be hidden.
+                if (name.startsWith(QLatin1Char('.')) &&
+                    PathHelpers::FileAttributes(path) ==
+                        (PathHelpers::Hidden | PathHelpers::Archive))
+                    return;
+                paths << CollapseBackslashes(path);
             });
         }
+        step(132, [&] { fileList_.AddPaths(paths); });
     }
 }
 

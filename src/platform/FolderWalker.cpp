@@ -48,6 +48,18 @@ private:
     int error_;
 };
 
+// Letter case ignored, with a short way for the ASCII letters most names are made of.
+char16_t foldedCase(char16_t c) {
+    if (c < 0x80)
+        return c >= u'A' && c <= u'Z' ? c + (u'a' - u'A') : c;
+    return QChar::toCaseFolded(c);
+}
+
+// Digits that count as numbers in names: the ASCII ones.
+bool isDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
+
 bool isDotEntry(const char* name) {
     return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
 }
@@ -65,11 +77,22 @@ bool isFolderEntry(const QString& folder, const dirent* entry) {
 
 } // namespace
 
-bool FolderWalker::HasOddCharacters(const QByteArray& name) {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder.decode(name);
-    if (decoder.hasError())
+bool FolderWalker::isUtf8(const QByteArray& bytes) {
+    // Names are nearly always plain ASCII; only the others need the decoder's verdict.
+    bool ascii = true;
+    for (const char c : bytes)
+        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (ascii)
         return true;
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(bytes);
+    return !decoder.hasError();
+}
+
+bool FolderWalker::HasOddCharacters(const QByteArray& name) {
+    if (!isUtf8(name))
+        return true;
+    const QString text = QString::fromUtf8(name);
     for (const QChar c : text) {
         const char16_t code = c.unicode();
         if (code < 32 || (code >= 127 && code <= 159) || code == u'?')
@@ -109,11 +132,11 @@ int FolderWalker::compareNames(const QString& a, const QString& b) {
     // so "item9" comes before "item10" and "b" between "A" and "C".
     qsizetype i = 0, j = 0;
     while (i < a.size() && j < b.size()) {
-        if (a.at(i).isDigit() && b.at(j).isDigit()) {
+        if (isDigit(a.at(i)) && isDigit(b.at(j))) {
             qsizetype endA = i, endB = j;
-            while (endA < a.size() && a.at(endA).isDigit())
+            while (endA < a.size() && isDigit(a.at(endA)))
                 ++endA;
-            while (endB < b.size() && b.at(endB).isDigit())
+            while (endB < b.size() && isDigit(b.at(endB)))
                 ++endB;
             QStringView digitsA = QStringView(a).mid(i, endA - i);
             QStringView digitsB = QStringView(b).mid(j, endB - j);
@@ -129,8 +152,8 @@ int FolderWalker::compareNames(const QString& a, const QString& b) {
             j = endB;
             continue;
         }
-        const QChar x = a.at(i).toCaseFolded();
-        const QChar y = b.at(j).toCaseFolded();
+        const char16_t x = foldedCase(a.at(i).unicode());
+        const char16_t y = foldedCase(b.at(j).unicode());
         if (x != y)
             return x < y ? -1 : 1;
         ++i;
@@ -153,8 +176,19 @@ bool FolderWalker::IsExistingFile(const QString& path) {
            S_ISREG(info.st_mode);
 }
 
-QStringList FolderWalker::GetFolderFiles(const QString& folder, const QString& pattern) {
+QStringList FolderWalker::GetFolderFiles(const QString& folder, const QString& pattern,
+                                         const Listing* listing) {
     const QString base = withSeparator(folder);
+    if (listing) {
+        if (const auto seen = listing->constFind(base); seen != listing->constEnd()) {
+            QStringList names;
+            for (const QString& name : *seen) {
+                if (matches(name, pattern))
+                    names << name;
+            }
+            return names;
+        }
+    }
     DirectoryStream stream(base);
     if (!stream.isOpen())
         throw Failure(QString::fromLocal8Bit(std::strerror(stream.error())) + QStringLiteral(": ") +
@@ -165,18 +199,24 @@ QStringList FolderWalker::GetFolderFiles(const QString& folder, const QString& p
             continue;
         const QByteArray raw(entry->d_name);
         // A name that is not UTF-8 could not be given back to the file system as a path.
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString name = decoder.decode(raw);
-        if (decoder.hasError() || !matches(name, pattern))
+        if (!isUtf8(raw))
             continue;
-        if (IsExistingFile(base + name))
+        const QString name = QString::fromUtf8(raw);
+        if (!matches(name, pattern))
+            continue;
+        // The listing already says what most entries are; only links and file systems that do
+        // not say need a look at the file itself.
+        const bool regular =
+            entry->d_type == DT_REG || ((entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) &&
+                                        IsExistingFile(base + name));
+        if (regular)
             names << name;
     }
     sortNames(names);
     return names;
 }
 
-void FolderWalker::GetSubDirectories2016(QStringList& folders, bool recurse) {
+void FolderWalker::GetSubDirectories2016(QStringList& folders, bool recurse, Listing* listing) {
     ErrorTrap trap(walkContext);
     QStringList found;
     const QStringList starting = folders;
@@ -199,22 +239,35 @@ void FolderWalker::GetSubDirectories2016(QStringList& folders, bool recurse) {
             continue;
         }
         QStringList children;
+        QStringList files;
         while (const dirent* entry = stream.next()) {
-            if (isDotEntry(entry->d_name) || !isFolderEntry(folder, entry))
+            if (isDotEntry(entry->d_name))
                 continue;
             const QByteArray raw(entry->d_name);
+            if (!isFolderEntry(folder, entry)) {
+                const bool regular = entry->d_type == DT_REG ||
+                                     ((entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) &&
+                                      IsExistingFile(folder + QString::fromUtf8(raw)));
+                if (listing && regular && isUtf8(raw))
+                    files << QString::fromUtf8(raw);
+                continue;
+            }
             if (raw.size() > NameLimit || HasOddCharacters(raw))
                 continue;
             children << QString::fromUtf8(raw);
         }
         sortNames(children);
+        if (listing) {
+            sortNames(files);
+            listing->insert(folder, files);
+        }
         for (const QString& child : children) {
             trap.step(120, [] { QCoreApplication::processEvents(); });
             found << folder + child + QLatin1Char('/');
         }
     }
     if (recurse && !found.isEmpty())
-        trap.step(150, [&] { GetSubDirectories2016(found, true); });
+        trap.step(150, [&] { GetSubDirectories2016(found, true, listing); });
     for (const QString& folder : std::as_const(found)) {
         if (!PathHelpers::IsFolder(folder))
             continue;

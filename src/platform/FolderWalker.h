@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -10,14 +11,21 @@
 // cannot hang a walk or repeat files.
 class FolderWalker {
 public:
+    // The files a walk saw in each folder it read (folder with its trailing "/" to file names),
+    // so listing those folders afterwards needs no second read of the disk.
+    using Listing = QHash<QString, QStringList>;
+
     // Appends to folders every accepted folder beneath its entries, breadth-first. An entry
     // whose sub-folders cannot be listed (no permission, vanished) is removed, and the walk goes
     // on. Yields to the event loop as it goes, so windows stay responsive.
-    static void GetSubDirectories2016(QStringList& folders, bool recurse);
+    static void GetSubDirectories2016(QStringList& folders, bool recurse,
+                                      Listing* listing = nullptr);
 
     // The names of the files directly in folder that match the wildcard pattern ("*" any run,
-    // "?" one character, letter case ignored; "*.*" every file), hidden files included.
-    static QStringList GetFolderFiles(const QString& folder, const QString& pattern);
+    // "?" one character, letter case ignored; "*.*" every file), hidden files included. Taken
+    // from the listing when it holds the folder.
+    static QStringList GetFolderFiles(const QString& folder, const QString& pattern,
+                                      const Listing* listing = nullptr);
 
     // An existing regular file, after following a link to it.
     static bool IsExistingFile(const QString& path);
@@ -25,6 +33,7 @@ public:
     // A name the walk refuses: a character below 32, from 127 to 159, or "?"; or bytes that are
     // not valid UTF-8 (such a name cannot be written back as a path).
     static bool HasOddCharacters(const QByteArray& name);
+    static bool isUtf8(const QByteArray& bytes);
 
     static bool matches(const QString& name, const QString& pattern);
 

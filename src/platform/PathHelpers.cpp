@@ -46,6 +46,8 @@ QString FolderOf(const QString& path) {
 }
 
 QString CollapseBackslashes(const QString& path) {
+    if (!path.contains(QStringLiteral("//")))
+        return path;
     QString result;
     result.reserve(path.size());
     for (qsizetype i = 0; i < path.size(); ++i) {
