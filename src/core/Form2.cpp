@@ -6,6 +6,7 @@
 #include "Failure.h"
 #include "HoverPointer.h"
 #include "InfoUpdateFile.h"
+#include "OffThread.h"
 #include "OutputFile.h"
 #include "PathHelpers.h"
 #include "PrivateTempFolder.h"
@@ -329,7 +330,8 @@ bool Form2::changeFile(ErrorTrap& trap, int position, int count, const QString& 
         return fail(QStringLiteral("could not write the destination: the file is read-only"));
     }
     try {
-        output->commit();
+        // Flushing to disk can take long on a busy disk; the window keeps reacting meanwhile.
+        OffThread::run([&] { output->commit(); });
     } catch (const OutputFile::Refused& refused) {
         if (refused.permissionDenied())
             Dialogs::current().message(BatchRun::copyFailureMessage(*destination));
