@@ -157,6 +157,9 @@ bool ToolkitHost::start(const QString& toolkit) {
                         [this] { process_->setWorkingDirectory(PrivateTempFolder::ensure()); });
     process_->setChildProcessModifier([] {
         ::setpgid(0, 0);
+        // The window's thread wins when both want the processor, so it never waits on the
+        // host's compiler threads.
+        [[maybe_unused]] const int niceness = ::nice(5);
         // Ends with the program even if the program is killed.
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     });

@@ -1,5 +1,6 @@
 #include "Form2.h"
 
+#include "Controls.h"
 #include "ScriptedDialogs.h"
 
 #include <QLineEdit>
@@ -34,13 +35,6 @@ class Form2Test : public QObject {
     Q_OBJECT
 
 private:
-    template <typename T> static T* control(QWidget& form, const char* name) {
-        T* found = form.findChild<T*>(QLatin1String(name));
-        if (!found)
-            qFatal("no control %s", name);
-        return found;
-    }
-
 private slots:
     void loadEmptiesEveryBox() {
         ScriptedDialogs dialogs;

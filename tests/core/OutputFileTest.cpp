@@ -1,5 +1,7 @@
 #include "OutputFile.h"
 
+#include "TestFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -12,17 +14,10 @@ class OutputFileTest : public QObject {
 private:
     QTemporaryDir dir_;
 
-    QString write(const QString& name, const QByteArray& bytes) {
-        QFile file(dir_.filePath(name));
-        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        file.write(bytes);
-        return file.fileName();
+    QString write(const QString& name, const QByteArray& content) {
+        return TestFiles::write(dir_.filePath(name), content);
     }
-    static QByteArray read(const QString& path) {
-        QFile file(path);
-        file.open(QIODevice::ReadOnly);
-        return file.readAll();
-    }
+    static QByteArray read(const QString& path) { return TestFiles::bytes(path); }
     QStringList leftovers() const {
         return QDir(dir_.path()).entryList({".metascribe-*"}, QDir::Files | QDir::Hidden);
     }

@@ -33,11 +33,7 @@ private:
         static const QRegularExpression id(QStringLiteral("/ID\\s*\\[[^\\]]*\\]"));
         return QString::fromLatin1(pdf).remove(id).toLatin1();
     }
-    static QByteArray bytes(const QString& path) {
-        QFile file(path);
-        file.open(QIODevice::ReadOnly);
-        return file.readAll();
-    }
+    static QByteArray bytes(const QString& path) { return TestFiles::bytes(path); }
 
 private slots:
     void initTestCase() {

@@ -1,5 +1,6 @@
 #include "Form1.h"
 
+#include "Controls.h"
 #include "ErrorReport.h"
 #include "Form2.h"
 #include "ScriptedDialogs.h"
@@ -31,12 +32,6 @@ private:
     QTemporaryDir home_;
     QTemporaryDir work_;
 
-    template <typename T> static T* control(QWidget& form, const char* name) {
-        T* found = form.findChild<T*>(QLatin1String(name));
-        if (!found)
-            qFatal("no control %s", name);
-        return found;
-    }
     static QStringList rows(Form1& form) {
         QStringList result;
         for (int i = 1; i <= form.fileList().Count(); ++i)

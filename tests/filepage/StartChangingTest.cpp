@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "ErrorReport.h"
 #include "Form1.h"
 #include "Form2.h"
@@ -32,26 +33,13 @@ private:
     std::unique_ptr<ScriptedDialogs> dialogs_;
     std::unique_ptr<Form1> form_;
 
-    template <typename T> static T* control(QWidget* form, const char* name) {
-        T* found = form->findChild<T*>(QLatin1String(name));
-        if (!found)
-            qFatal("no control %s", name);
-        return found;
-    }
     QString copy(const QString& corpusFile, const QString& name = {}) {
         return TestFiles::copyCorpusFile(corpusFile, work_->path(), name);
     }
-    QString write(const QString& name, const QByteArray& bytes) {
-        QFile file(work_->filePath(name));
-        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        file.write(bytes);
-        return file.fileName();
+    QString write(const QString& name, const QByteArray& content) {
+        return TestFiles::write(work_->filePath(name), content);
     }
-    static QByteArray bytes(const QString& path) {
-        QFile file(path);
-        file.open(QIODevice::ReadOnly);
-        return file.readAll();
-    }
+    static QByteArray bytes(const QString& path) { return TestFiles::bytes(path); }
     static mode_t mode(const QString& path) {
         struct stat info {};
         ::stat(QFile::encodeName(path).constData(), &info);

@@ -54,6 +54,21 @@ QMap<QString, QString> pdfInfo(const QString& pdfPath, const QString& password) 
     return fields;
 }
 
+QByteArray bytes(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+QString write(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return {};
+    file.write(bytes);
+    return path;
+}
+
 bool haveProgram(const QString& name) {
     return !QStandardPaths::findExecutable(name).isEmpty();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QMap>
 #include <QString>
 
@@ -19,5 +20,9 @@ QString writeScript(const QString& path, const QString& body);
 QMap<QString, QString> pdfInfo(const QString& pdfPath, const QString& password = {});
 
 bool haveProgram(const QString& name);
+
+QByteArray bytes(const QString& path);
+// Creates or truncates the file with these bytes; gives its path.
+QString write(const QString& path, const QByteArray& bytes);
 
 } // namespace TestFiles

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QObject>
+
+// Finds a page's control by its object name; a missing control ends the test at once.
+template <typename T> T* control(const QObject* parent, const char* name) {
+    T* found = parent->findChild<T*>(QLatin1String(name));
+    if (!found)
+        qFatal("no control %s", name);
+    return found;
+}
+
+template <typename T> T* control(const QObject& parent, const char* name) {
+    return control<T>(&parent, name);
+}
