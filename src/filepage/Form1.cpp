@@ -474,7 +474,7 @@ void Form1::PushButton4_Click() {
     });
     if (trap.test(106, [&] { return chosen.isEmpty(); }))
         return;
-    trap.step(333, [&] { lastFolder_ = chosen; });
+    // The stored setting is the one place the last folder is kept.
     trap.step(334, [&] { SettingsStore::save(QStringLiteral("LastFolder"), chosen); });
     trap.step(112, [this] { WindowPointer::set(this, WindowPointer::State::Wait); });
     addFolderTree(chosen, QStringLiteral("*.") + extension, &trap);

@@ -95,7 +95,6 @@ private:
     FileList fileList_;
     DragReorder reorder_;
     std::unique_ptr<Form2> form2_;
-    QString lastFolder_;
     // Counts previews, so one that a newer click overtook shows nothing when it ends.
     quint64 previewGeneration_ = 0;
 };
