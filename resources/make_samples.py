@@ -33,7 +33,7 @@ def pdf_text_string(text):
     """Encode a document-information value as a PDF text string.
 
     Pure ASCII becomes a literal string (with \\, ( and ) escaped); anything
-    else becomes a UTF-16BE hex string with the byte order mark FE FF, as the
+    else becomes a UTF-16BE hex string with the byte order mark FE FF, as
     the PDF format requires for Unicode text strings.
     """
     if all(32 <= ord(c) < 127 for c in text):
