@@ -7,7 +7,7 @@
 #include "Form1.h"
 #include "Form2.h"
 #include "ScriptedDialogs.h"
-#include "StartupRoutines.h"
+#include "TestFiles.h"
 #include "Toolkit.h"
 #include "ToolkitHost.h"
 
@@ -299,10 +299,7 @@ int main(int argc, char* argv[]) {
         }
     }
     QTemporaryDir home;
-    qputenv("HOME", QFile::encodeName(home.path()));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath("config")));
-    qputenv("TEMP", QFile::encodeName(home.path()));
-    StartupRoutines::setDraw([] { return 1; });
+    TestFiles::isolateHome(home.path());
     if (Toolkit::path().isEmpty()) {
         std::fprintf(stderr, "pdftk is missing\n");
         return 1;

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QStandardPaths>
 #include <unistd.h>
 
@@ -36,15 +37,26 @@ QString JavaStartup::archiveFolder() {
 }
 
 JavaStartup::Plan JavaStartup::plan(const QString& toolkit) {
-    const QStringList jars = ToolkitHost::launcherJars(toolkit);
-    if (jars.isEmpty() || !QDir().mkpath(archiveFolder()))
+    // Where a toolkit's archive belongs is settled once per run of the program.
+    static QHash<QString, QString> archives;
+    auto known = archives.constFind(toolkit);
+    if (known == archives.constEnd()) {
+        const QStringList jars = ToolkitHost::launcherJars(toolkit);
+        const bool usable = !jars.isEmpty() && QDir().mkpath(archiveFolder());
+        known = archives.insert(
+            toolkit, usable ? archiveFolder() + QLatin1Char('/') + archiveName(jars) : QString());
+    }
+    if (known->isEmpty())
         return {};
     Plan plan;
-    plan.archive = archiveFolder() + QLatin1Char('/') + archiveName(jars);
+    plan.archive = *known;
     if (QFileInfo(plan.archive).isFile()) {
         plan.options = QStringLiteral("-XX:SharedArchiveFile=") + plan.archive +
                        QStringLiteral(" -Xshare:auto");
     } else {
+        // The folder may have gone since; writing the archive must not become Java's problem.
+        if (!QDir().mkpath(archiveFolder()))
+            return {};
         plan.pendingArchive =
             plan.archive + QStringLiteral(".%1.part").arg(QString::number(::getpid()));
         plan.options = QStringLiteral("-XX:ArchiveClassesAtExit=") + plan.pendingArchive;

@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,7 +18,7 @@ QByteArray native(const QString& path) {
 }
 
 [[noreturn]] void fail(int error) {
-    throw OutputFile::Refused(QString::fromLocal8Bit(std::strerror(error)),
+    throw OutputFile::Refused(Failure::systemText(error),
                               error == EACCES || error == EPERM || error == EROFS);
 }
 

@@ -1,29 +1,12 @@
 #include "ToolRunner.h"
 
-#include "ErrorTrap.h"
 #include "JavaStartup.h"
-#include "PrivateTempFolder.h"
+#include "ToolProcess.h"
 #include "Toolkit.h"
 #include "ToolkitHost.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QProcess>
-#include <QTimer>
-#include <csignal>
 #include <unistd.h>
-
-namespace {
-
-void killGroup(QProcess& process) {
-    const qint64 pid = process.processId();
-    if (pid > 0)
-        ::kill(-static_cast<pid_t>(pid), SIGKILL);
-    process.kill();
-    process.waitForFinished(5000);
-}
-
-} // namespace
 
 ToolResult ToolRunner::run(const ToolInvocation& invocation, std::chrono::milliseconds timeLimit) {
     if (std::optional<ToolResult> hosted = ToolkitHost::instance().run(invocation, timeLimit))
@@ -31,18 +14,14 @@ ToolResult ToolRunner::run(const ToolInvocation& invocation, std::chrono::millis
     ToolResult result;
 
     QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    QProcessEnvironment environment = ToolProcess::environment();
     const JavaStartup::Plan java = invocation.program == Toolkit::path()
                                        ? JavaStartup::plan(invocation.program)
                                        : JavaStartup::Plan();
     JavaStartup::apply(java, environment);
     process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::SeparateChannels);
-    // Every path the tool gets is absolute; its working folder is where a Java crash report
-    // lands, which must not be a folder of the user's.
-    ErrorTrap::shielded("tool folder",
-                        [&] { process.setWorkingDirectory(PrivateTempFolder::ensure()); });
+    ToolProcess::usePrivateFolder(process);
     if (!invocation.standardInput)
         process.setStandardInputFile(QProcess::nullDevice());
     process.setChildProcessModifier([] { ::setpgid(0, 0); });
@@ -57,25 +36,14 @@ ToolResult ToolRunner::run(const ToolInvocation& invocation, std::chrono::millis
         process.closeWriteChannel();
     }
 
-    QEventLoop loop;
-    QTimer limit;
-    limit.setSingleShot(true);
-    bool timedOut = false;
-    QObject::connect(&limit, &QTimer::timeout, &loop, [&] {
-        timedOut = true;
-        loop.quit();
-    });
-    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
-    limit.start(timeLimit);
-    if (process.state() != QProcess::NotRunning)
-        loop.exec();
-
-    if (process.state() != QProcess::NotRunning) {
+    const ToolProcess::Wait wait = ToolProcess::waitFor(
+        process, timeLimit, [&] { return process.state() == QProcess::NotRunning; });
+    if (wait != ToolProcess::Wait::Done) {
         // Either the time limit passed or the application is leaving its event loop: in both
         // cases nothing may go on writing files behind the user's back.
-        killGroup(process);
-        result.outcome =
-            timedOut ? ToolResult::Outcome::TimedOut : ToolResult::Outcome::Interrupted;
+        ToolProcess::killGroup(process);
+        result.outcome = wait == ToolProcess::Wait::TimedOut ? ToolResult::Outcome::TimedOut
+                                                             : ToolResult::Outcome::Interrupted;
     } else if (process.exitStatus() == QProcess::CrashExit) {
         result.outcome = ToolResult::Outcome::Crashed;
     } else {

@@ -1,18 +1,16 @@
 #include "ToolkitHost.h"
 
-#include "ErrorTrap.h"
 #include "PathHelpers.h"
-#include "PrivateTempFolder.h"
+#include "ToolProcess.h"
 #include "Toolkit.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTimer>
 #include <QtEndian>
 #include <csignal>
 #include <sys/prctl.h>
@@ -37,38 +35,6 @@ void appendBlock(QByteArray& bytes, const QByteArray& block) {
 
 quint32 numberAt(const QByteArray& bytes, qsizetype offset) {
     return qFromBigEndian<quint32>(bytes.constData() + offset);
-}
-
-// Waits with the event loop turning until done() holds, the process ends, the limit passes or
-// the application leaves its event loop. Gives whether done() holds.
-enum class Wait { Done, Ended, TimedOut, Interrupted };
-Wait waitFor(QProcess* process, std::chrono::milliseconds limit,
-             const std::function<bool()>& done) {
-    if (done())
-        return Wait::Done;
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    bool timedOut = false;
-    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
-        timedOut = true;
-        loop.quit();
-    });
-    QObject::connect(process, &QProcess::readyReadStandardOutput, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    QObject::connect(process, &QProcess::finished, &loop, &QEventLoop::quit);
-    timer.start(limit);
-    if (process->state() != QProcess::NotRunning)
-        loop.exec();
-    if (done())
-        return Wait::Done;
-    if (timedOut)
-        return Wait::TimedOut;
-    if (process->state() == QProcess::NotRunning)
-        return Wait::Ended;
-    return Wait::Interrupted;
 }
 
 } // namespace
@@ -100,17 +66,22 @@ qint64 ToolkitHost::processId() const {
 }
 
 QStringList ToolkitHost::launcherJars(const QString& launcher) {
-    QFile script(launcher);
-    if (!script.open(QIODevice::ReadOnly) || script.peek(2) != "#!")
-        return {};
-    const QString text = QString::fromUtf8(script.read(64 * 1024));
-    static const QRegularExpression jar(QStringLiteral("(/[^\\s:=\"'$]+\\.jar)"));
+    // Read once per launcher in a run of the program, like the toolkit's own path.
+    static QHash<QString, QStringList> known;
+    if (const auto found = known.constFind(launcher); found != known.constEnd())
+        return *found;
     QStringList jars;
-    for (auto match = jar.globalMatch(text); match.hasNext();) {
-        const QString path = match.next().captured(1);
-        if (QFileInfo(path).isFile() && !jars.contains(path))
-            jars << path;
+    QFile script(launcher);
+    if (script.open(QIODevice::ReadOnly) && script.peek(2) == "#!") {
+        const QString text = QString::fromUtf8(script.read(64 * 1024));
+        static const QRegularExpression jar(QStringLiteral("(/[^\\s:=\"'$]+\\.jar)"));
+        for (auto match = jar.globalMatch(text); match.hasNext();) {
+            const QString path = match.next().captured(1);
+            if (QFileInfo(path).isFile() && !jars.contains(path))
+                jars << path;
+        }
     }
+    known.insert(launcher, jars);
     return jars;
 }
 
@@ -149,12 +120,9 @@ bool ToolkitHost::start(const QString& toolkit) {
         return false;
 
     process_ = new QProcess(this);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    process_->setProcessEnvironment(environment);
+    process_->setProcessEnvironment(ToolProcess::environment());
     process_->setStandardErrorFile(QProcess::nullDevice());
-    ErrorTrap::shielded("host folder",
-                        [this] { process_->setWorkingDirectory(PrivateTempFolder::ensure()); });
+    ToolProcess::usePrivateFolder(*process_);
     process_->setChildProcessModifier([] {
         ::setpgid(0, 0);
         // The window's thread wins when both want the processor, so it never waits on the
@@ -175,7 +143,8 @@ bool ToolkitHost::start(const QString& toolkit) {
         received_ += process_->readAllStandardOutput();
         return received_.size() >= 4;
     };
-    if (waitFor(process_, startLimit, ready) != Wait::Done || numberAt(received_, 0) != Ready) {
+    if (ToolProcess::waitFor(*process_, startLimit, ready) != ToolProcess::Wait::Done ||
+        numberAt(received_, 0) != Ready) {
         discardProcess();
         return false;
     }
@@ -187,13 +156,7 @@ bool ToolkitHost::start(const QString& toolkit) {
 void ToolkitHost::discardProcess() {
     if (!process_)
         return;
-    if (process_->state() != QProcess::NotRunning) {
-        const qint64 pid = process_->processId();
-        if (pid > 0)
-            ::kill(-static_cast<pid_t>(pid), SIGKILL);
-        process_->kill();
-        process_->waitForFinished(5000);
-    }
+    ToolProcess::killGroup(*process_);
     process_->deleteLater();
     process_ = nullptr;
     received_.clear();
@@ -226,7 +189,7 @@ std::optional<ToolResult> ToolkitHost::run(const ToolInvocation& invocation,
     process_->write(
         encodeRequest(invocation.arguments, invocation.standardInput.value_or(QByteArray())));
     std::optional<Answer> answer;
-    const Wait wait = waitFor(process_, timeLimit, [&] {
+    const ToolProcess::Wait wait = ToolProcess::waitFor(*process_, timeLimit, [&] {
         if (!answer) {
             received_ += process_->readAllStandardOutput();
             answer = takeAnswer(received_);
@@ -237,22 +200,22 @@ std::optional<ToolResult> ToolkitHost::run(const ToolInvocation& invocation,
 
     ToolResult result;
     switch (wait) {
-    case Wait::Done:
+    case ToolProcess::Wait::Done:
         result.outcome = ToolResult::Outcome::Finished;
         result.exitCode = answer->exitCode;
         result.standardError = answer->standardError;
         result.standardOutput = answer->standardOutput;
         break;
-    case Wait::TimedOut:
+    case ToolProcess::Wait::TimedOut:
         // The request may go on writing its output; only ending the host stops it.
         discardProcess();
         result.outcome = ToolResult::Outcome::TimedOut;
         break;
-    case Wait::Ended:
+    case ToolProcess::Wait::Ended:
         discardProcess();
         result.outcome = ToolResult::Outcome::Crashed;
         break;
-    case Wait::Interrupted:
+    case ToolProcess::Wait::Interrupted:
         discardProcess();
         result.outcome = ToolResult::Outcome::Interrupted;
         break;

@@ -10,4 +10,7 @@ public:
     explicit Failure(const QString& description);
 
     QString description() const;
+
+    // The system's own words for an errno value.
+    static QString systemText(int error);
 };

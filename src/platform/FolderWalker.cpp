@@ -191,8 +191,7 @@ QStringList FolderWalker::GetFolderFiles(const QString& folder, const QString& p
     }
     DirectoryStream stream(base);
     if (!stream.isOpen())
-        throw Failure(QString::fromLocal8Bit(std::strerror(stream.error())) + QStringLiteral(": ") +
-                      base);
+        throw Failure(Failure::systemText(stream.error()) + QStringLiteral(": ") + base);
     QStringList names;
     while (const dirent* entry = stream.next()) {
         if (isDotEntry(entry->d_name))
@@ -232,8 +231,8 @@ void FolderWalker::GetSubDirectories2016(QStringList& folders, bool recurse, Lis
                 folders.removeOne(folder);
             } else {
                 trap.step(118, [&] {
-                    throw Failure(QString::fromLocal8Bit(std::strerror(stream.error())) +
-                                  QStringLiteral(": ") + folder);
+                    throw Failure(Failure::systemText(stream.error()) + QStringLiteral(": ") +
+                                  folder);
                 });
             }
             continue;

@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,10 +16,6 @@ constexpr QChar separator = QLatin1Char('/');
 
 QByteArray native(const QString& path) {
     return QFile::encodeName(path);
-}
-
-QString systemError(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 } // namespace
@@ -79,7 +74,7 @@ void ForceDeleteFile(const QString& path) {
     // first; what remains is to say why the delete failed. The file's mode is left alone, so a
     // failed delete does not make the file writable as a side effect.
     if (::unlink(native(path).constData()) != 0)
-        throw Failure(systemError(errno));
+        throw Failure(Failure::systemText(errno));
 }
 
 std::optional<int> FileAttributes(const QString& path) {
@@ -109,9 +104,9 @@ void ResetAttributes(const QString& path) {
     const QByteArray name = native(path);
     struct stat info {};
     if (::stat(name.constData(), &info) != 0)
-        throw Failure(systemError(errno));
+        throw Failure(Failure::systemText(errno));
     if (!(info.st_mode & S_IWUSR) && ::chmod(name.constData(), info.st_mode | S_IWUSR) != 0)
-        throw Failure(systemError(errno));
+        throw Failure(Failure::systemText(errno));
 }
 
 QString ProgramFolder() {

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,8 +12,7 @@
 namespace {
 
 QString describe(const QString& what, const QString& path, int error) {
-    return QStringLiteral("%1 %2: %3")
-        .arg(what, path, QString::fromLocal8Bit(std::strerror(error)));
+    return QStringLiteral("%1 %2: %3").arg(what, path, Failure::systemText(error));
 }
 
 // Closes the descriptor on every way out of a function.

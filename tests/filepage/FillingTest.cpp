@@ -2,7 +2,6 @@
 #include "SampleFiles.h"
 #include "ScriptedDialogs.h"
 #include "SettingsStore.h"
-#include "StartupRoutines.h"
 #include "TestFiles.h"
 #include "Toolkit.h"
 #include "WindowPointer.h"
@@ -80,12 +79,7 @@ private:
     }
 
 private slots:
-    void initTestCase() {
-        qputenv("HOME", QFile::encodeName(home_.path()));
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.filePath("config")));
-        qputenv("TEMP", QFile::encodeName(home_.path()));
-        StartupRoutines::setDraw([] { return 1; });
-    }
+    void initTestCase() { TestFiles::isolateHome(home_.path()); }
     void init() {
         QFile::remove(SettingsStore::fileName());
         work_ = std::make_unique<QTemporaryDir>();

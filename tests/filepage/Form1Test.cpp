@@ -6,6 +6,7 @@
 #include "ScriptedDialogs.h"
 #include "SettingsStore.h"
 #include "StartupRoutines.h"
+#include "TestFiles.h"
 #include "WindowPointer.h"
 
 #include <QCheckBox>
@@ -41,11 +42,7 @@ private:
     static void store(const QString& key, const QString& value) { SettingsStore::save(key, value); }
 
 private slots:
-    void initTestCase() {
-        qputenv("HOME", QFile::encodeName(home_.path()));
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.filePath("config")));
-        StartupRoutines::setDraw([] { return 1; });
-    }
+    void initTestCase() { TestFiles::isolateHome(home_.path()); }
     void init() { QFile::remove(SettingsStore::fileName()); }
 
     void firstStart() {

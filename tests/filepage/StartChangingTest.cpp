@@ -3,7 +3,6 @@
 #include "Form1.h"
 #include "Form2.h"
 #include "ScriptedDialogs.h"
-#include "StartupRoutines.h"
 #include "TestFiles.h"
 #include "Toolkit.h"
 #include "WindowPointer.h"
@@ -73,10 +72,7 @@ private:
 
 private slots:
     void initTestCase() {
-        qputenv("HOME", QFile::encodeName(home_.path()));
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.filePath("config")));
-        qputenv("TEMP", QFile::encodeName(home_.path()));
-        StartupRoutines::setDraw([] { return 1; });
+        TestFiles::isolateHome(home_.path());
         QVERIFY2(!Toolkit::path().isEmpty(), "pdftk is missing: install Debian's pdftk-java");
         QVERIFY2(TestFiles::haveProgram("pdfinfo"), "pdfinfo is missing: install poppler-utils");
     }

@@ -1,5 +1,7 @@
 #include "TestFiles.h"
 
+#include "StartupRoutines.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -7,6 +9,13 @@
 #include <QTest>
 
 namespace TestFiles {
+
+void isolateHome(const QString& home) {
+    qputenv("HOME", QFile::encodeName(home));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + QStringLiteral("/config")));
+    qputenv("TEMP", QFile::encodeName(home));
+    StartupRoutines::setDraw([] { return 1; });
+}
 
 QString corpusFolder() {
     return qEnvironmentVariable("METASCRIBE_CORPUS");

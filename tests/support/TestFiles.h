@@ -8,6 +8,10 @@
 // of document information.
 namespace TestFiles {
 
+// Points the user's home, settings, and the program's temporary folder at home, and keeps the
+// start-up routine from ever opening a web page, so a test touches nothing of the real user's.
+void isolateHome(const QString& home);
+
 QString corpusFolder();
 // Copies a corpus file into folder under newName (or its own name) and makes it writable.
 QString copyCorpusFile(const QString& name, const QString& folder, const QString& newName = {});
