@@ -9,6 +9,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -129,6 +130,56 @@ private slots:
         QCOMPARE(viaHost.exitCode, viaProcess.exitCode);
         QCOMPARE(viaHost.standardError, viaProcess.standardError);
         QCOMPARE(withoutId(bytes(hosted + "2")), withoutId(bytes(alone + "2")));
+    }
+
+    // Failures and warnings read exactly as from a toolkit process of its own: same exit code,
+    // same text, naming the same file.
+    void answersAsTheToolkitWould_data() {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("cut off") << bytes(TestFiles::corpusFolder() + "/habibi.pdf").left(1000)
+                                 << 1;
+        QTest::newRow("not a PDF") << QByteArray("plain text\n") << 1;
+        QTest::newRow("owner password") << QByteArray() << 0;
+    }
+    void answersAsTheToolkitWould() {
+        QFETCH(QByteArray, contents);
+        QFETCH(int, exitCode);
+        const QString input = dir_.filePath("answer é.pdf");
+        QFile::remove(input);
+        if (contents.isEmpty()) {
+            QVERIFY(TestFiles::haveProgram("qpdf"));
+            QCOMPARE(QProcess::execute("qpdf", {"--allow-weak-crypto", "--encrypt", "", "owner",
+                                                "128", "--use-aes=y", "--",
+                                                TestFiles::corpusFolder() + "/minimal-document.pdf",
+                                                input}),
+                     0);
+        } else {
+            TestFiles::write(input, contents);
+        }
+        const ToolResult viaHost = ToolRunner::run(update(input), 60s);
+        QVERIFY(ToolkitHost::instance().isRunning());
+        ToolkitHost::instance().setEnabled(false);
+        const ToolResult viaProcess = ToolRunner::run(update(input), 60s);
+        QCOMPARE(viaHost.exitCode, exitCode);
+        QCOMPARE(viaProcess.exitCode, exitCode);
+        QVERIFY2(viaHost.standardError.contains(QFile::encodeName(input)),
+                 viaHost.standardError.constData());
+        QCOMPARE(viaHost.standardError, viaProcess.standardError);
+    }
+
+    void sameDumpAsAProcessPerRun() {
+        const QString input = TestFiles::copyCorpusFile("pdflatex-4-pages.pdf", dir_.path());
+        const QString hostDump = dir_.filePath("host.dump");
+        const QString processDump = dir_.filePath("process.dump");
+        QVERIFY(ToolRunner::run(ToolkitCommand::dump(Toolkit::path(), input, hostDump), 60s)
+                    .succeeded());
+        QVERIFY(ToolkitHost::instance().isRunning());
+        ToolkitHost::instance().setEnabled(false);
+        QVERIFY(ToolRunner::run(ToolkitCommand::dump(Toolkit::path(), input, processDump), 60s)
+                    .succeeded());
+        QVERIFY(bytes(hostDump).contains("NumberOfPages: 4"));
+        QCOMPARE(bytes(hostDump), bytes(processDump));
     }
 
     // A request past its time limit ends the host; the next request gets a fresh one.

@@ -15,6 +15,10 @@ import java.io.PrintStream;
 import java.lang.reflect.InvocationTargetException;
 import java.lang.reflect.Method;
 import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.nio.file.Paths;
+import java.util.Set;
 
 /**
  * Keeps one virtual machine with the PDF toolkit loaded and runs one toolkit request after
@@ -26,11 +30,22 @@ import java.nio.charset.StandardCharsets;
  * as a block of UTF-8, then a block that the toolkit reads as its standard input. The answer is
  * the exit code, then what the run wrote to standard error, then to standard output, as blocks.
  * The host ends at the end of its input.
+ *
+ * <p>The toolkit reads a named input file with one system call per byte, thousands of calls for
+ * even a small file, which costs more than all its other work. So for a request that reads one
+ * file and nothing from standard input, the host reads the file at once and runs the toolkit on
+ * those bytes as its standard input ("-"), which it parses the same way. Whatever went wrong
+ * there, or made the toolkit say anything, is run again exactly as asked, so every message and
+ * exit code is the toolkit's own answer to the original request.
  */
 public final class ToolkitHost {
     private static final int READY = 0x4D534831;
     private static final int MISSING_TOOLKIT = 3;
     private static final int BLOCK_LIMIT = 64 * 1024 * 1024;
+    // Larger files are left to the toolkit: their bytes would sit in memory several times over.
+    private static final long HAND_OVER_LIMIT = 32L * 1024 * 1024;
+    private static final Set<String> SINGLE_INPUT_OPERATIONS = Set.of("update_info",
+            "update_info_utf8", "dump_data", "dumpdata", "dump_data_utf8", "dumpdata_utf8");
 
     private ToolkitHost() {}
 
@@ -69,33 +84,73 @@ public final class ToolkitHost {
                 arguments[i] = new String(readBlock(requests), StandardCharsets.UTF_8);
             byte[] input = readBlock(requests);
 
-            ByteArrayOutputStream err = new ByteArrayOutputStream();
-            ByteArrayOutputStream out = new ByteArrayOutputStream();
-            System.setIn(new ByteArrayInputStream(input));
-            System.setErr(new PrintStream(err, true, StandardCharsets.UTF_8));
-            System.setOut(new PrintStream(out, true, StandardCharsets.UTF_8));
-            int code;
+            Run done = null;
             boolean fatal = false;
-            try {
-                code = ((Number) run.invoke(null, (Object) arguments)).intValue();
-            } catch (InvocationTargetException failure) {
-                // What an uncaught exception does to a toolkit process: a trace and status 1.
-                failure.getCause().printStackTrace(System.err);
-                fatal = failure.getCause() instanceof Error;
-                code = 1;
-            } catch (ReflectiveOperationException | RuntimeException failure) {
-                failure.printStackTrace(System.err);
-                code = 1;
+            byte[] contents = input.length == 0 ? contentsToHandOver(arguments) : null;
+            if (contents != null) {
+                String[] fromInput = arguments.clone();
+                fromInput[0] = "-";
+                done = runToolkit(run, fromInput, contents);
+                fatal = done.fatal;
+                if (done.code != 0 || done.err.size() != 0)
+                    done = null;
             }
-            System.out.flush();
-            System.err.flush();
-            answers.writeInt(code);
-            writeBlock(answers, err.toByteArray());
-            writeBlock(answers, out.toByteArray());
+            if (done == null) {
+                done = runToolkit(run, arguments, input);
+                fatal |= done.fatal;
+            }
+            answers.writeInt(done.code);
+            writeBlock(answers, done.err.toByteArray());
+            writeBlock(answers, done.out.toByteArray());
             answers.flush();
             // After an error such as running out of memory the next request gets a fresh host.
             if (fatal)
                 System.exit(1);
+        }
+    }
+
+    private static final class Run {
+        int code;
+        boolean fatal;
+        final ByteArrayOutputStream err = new ByteArrayOutputStream();
+        final ByteArrayOutputStream out = new ByteArrayOutputStream();
+    }
+
+    private static Run runToolkit(Method run, String[] arguments, byte[] input) {
+        Run done = new Run();
+        System.setIn(new ByteArrayInputStream(input));
+        System.setErr(new PrintStream(done.err, true, StandardCharsets.UTF_8));
+        System.setOut(new PrintStream(done.out, true, StandardCharsets.UTF_8));
+        try {
+            done.code = ((Number) run.invoke(null, (Object) arguments)).intValue();
+        } catch (InvocationTargetException failure) {
+            // What an uncaught exception does to a toolkit process: a trace and status 1.
+            failure.getCause().printStackTrace(System.err);
+            done.fatal = failure.getCause() instanceof Error;
+            done.code = 1;
+        } catch (ReflectiveOperationException | RuntimeException failure) {
+            failure.printStackTrace(System.err);
+            done.code = 1;
+        }
+        System.out.flush();
+        System.err.flush();
+        return done;
+    }
+
+    // The input file's bytes when the request reads just that one file, by its absolute path,
+    // straight before the operation; otherwise nothing.
+    private static byte[] contentsToHandOver(String[] arguments) {
+        if (arguments.length < 2 || !arguments[0].startsWith("/")
+                || !SINGLE_INPUT_OPERATIONS.contains(arguments[1]))
+            return null;
+        try {
+            Path file = Paths.get(arguments[0]);
+            if (!Files.isRegularFile(file) || Files.size(file) > HAND_OVER_LIMIT)
+                return null;
+            return Files.readAllBytes(file);
+        } catch (IOException | RuntimeException unreadable) {
+            // The toolkit finds and reports the same problem itself.
+            return null;
         }
     }
 
