@@ -1,12 +1,12 @@
 #include "Form2.h"
 
 #include "BatchSource.h"
+#include "CommitQueue.h"
 #include "Dialogs.h"
 #include "ErrorTrap.h"
 #include "Failure.h"
 #include "HoverPointer.h"
 #include "InfoUpdateFile.h"
-#include "OffThread.h"
 #include "OutputFile.h"
 #include "PathHelpers.h"
 #include "PrivateTempFolder.h"
@@ -72,7 +72,8 @@ QRadioButton* option(const char* name, const QString& caption) {
 
 } // namespace
 
-Form2::Form2(QWidget* firstPage, BatchSource* source) : firstPage_(firstPage), source_(source) {
+Form2::Form2(QWidget* firstPage, BatchSource* source)
+    : firstPage_(firstPage), source_(source), commits_(std::make_unique<CommitQueue>()) {
     setObjectName(QStringLiteral("Form2"));
     PushButton3 = button(QStringLiteral("PushButton3"), QStringLiteral("< Back"));
     PushButton4 = button(QStringLiteral("PushButton4"), QStringLiteral("Start Changing"));
@@ -162,6 +163,8 @@ void Form2::Form_Load() {
     }
 }
 
+Form2::~Form2() = default;
+
 void Form2::Text_Change(InfoField field) {
     const FieldControls& c = controls(field);
     if (!c.text->text().isEmpty())
@@ -218,9 +221,12 @@ void Form2::PushButton4_Click() {
     }
     QList<BatchRun::Outcome> outcomes;
     for (int position = 1; position <= count; ++position) {
+        reportCommits(outcomes);
         if (!changeFile(trap, position, count, toolkit, outcomes))
             break;
     }
+    commits_->waitForAll();
+    reportCommits(outcomes);
     if (!closing_) {
         trap.step(234, [this] { WindowPointer::set(this, WindowPointer::State::Default); });
         trap.step(236, [this] { setProgress(0); });
@@ -304,6 +310,11 @@ bool Form2::changeFile(ErrorTrap& trap, int position, int count, const QString& 
     if (closing_)
         return false;
 
+    // A file still on its way to its place is neither read nor replaced before it is there.
+    if (commits_->pending(input) || commits_->pending(*destination)) {
+        commits_->waitForAll();
+        reportCommits(outcomes);
+    }
     std::unique_ptr<OutputFile> output;
     try {
         output = std::make_unique<OutputFile>(*destination);
@@ -329,17 +340,24 @@ bool Form2::changeFile(ErrorTrap& trap, int position, int count, const QString& 
         Dialogs::current().message(BatchRun::copyFailureMessage(*destination));
         return fail(QStringLiteral("could not write the destination: the file is read-only"));
     }
-    try {
-        // Flushing to disk can take long on a busy disk; the window keeps reacting meanwhile.
-        OffThread::run([&] { output->commit(); });
-    } catch (const OutputFile::Refused& refused) {
-        if (refused.permissionDenied())
-            Dialogs::current().message(BatchRun::copyFailureMessage(*destination));
-        return fail(QStringLiteral("could not write the destination: ") + refused.description());
-    }
     outcome.protectionRemoved = password.has_value() || BatchRun::hadOwnerPassword(result);
+    committing_.insert(outcomes.size(), *destination);
+    commits_->add(std::move(output), outcomes.size());
     outcomes << outcome;
     return true;
+}
+
+void Form2::reportCommits(QList<BatchRun::Outcome>& outcomes) {
+    for (const CommitQueue::Finished& done : commits_->takeFinished()) {
+        const QString destination = committing_.take(done.tag);
+        if (!done.refused)
+            continue;
+        if (done.refused->permissionDenied() && !closing_)
+            Dialogs::current().message(BatchRun::copyFailureMessage(destination));
+        outcomes[done.tag].reason =
+            QStringLiteral("could not write the destination: ") + done.refused->description();
+        outcomes[done.tag].protectionRemoved = false;
+    }
 }
 
 void Form2::closeEvent(QCloseEvent* event) {

@@ -3,10 +3,13 @@
 #include "BatchRun.h"
 #include "EditPlan.h"
 
+#include <QHash>
 #include <QWidget>
 #include <array>
+#include <memory>
 
 class BatchSource;
+class CommitQueue;
 class QGroupBox;
 class QLineEdit;
 class QProgressBar;
@@ -20,6 +23,8 @@ class Form2 : public QWidget {
 public:
     // firstPage is shown again by "< Back"; source gives the files and save options.
     Form2(QWidget* firstPage, BatchSource* source);
+    // Results still on their way are put in place first.
+    ~Form2() override;
 
     void Form_Load();
 
@@ -57,6 +62,9 @@ private:
     // One file of the run; false when the run must stop (the program is closing).
     bool changeFile(class ErrorTrap& trap, int position, int count, const QString& toolkit,
                     QList<BatchRun::Outcome>& outcomes);
+    // Marks the files whose results could not be put in place, with the box a refused write
+    // shows.
+    void reportCommits(QList<BatchRun::Outcome>& outcomes);
     const FieldControls& controls(InfoField field) const;
 
     QWidget* firstPage_;
@@ -64,6 +72,9 @@ private:
     bool running_ = false;
     bool closing_ = false;
     double progress_ = 0;
+    std::unique_ptr<CommitQueue> commits_;
+    // The destination of each outcome whose result is still queued.
+    QHash<int, QString> committing_;
     std::array<FieldControls, EditPlan::fields.size()> fields_;
     QRadioButton* Option1; // Title: "Change to filename"
     QPushButton* PushButton3;

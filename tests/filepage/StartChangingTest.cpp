@@ -157,6 +157,24 @@ private slots:
         QCOMPARE(lastBox().text, QStringLiteral("Done."));
     }
 
+    // A later row reads what an earlier row wrote, as if each file were finished before the
+    // next began.
+    void resultReadAgainLaterInTheRun() {
+        QVERIFY(QDir(work_->path()).mkpath("in"));
+        QVERIFY(QDir(work_->path()).mkpath("out"));
+        const QString first = copy("habibi.pdf", "in/report.pdf");
+        const QString second = copy("minimal-document.pdf", "out/report.pdf");
+        const QString habibiPages = TestFiles::pdfInfo(first).value("Pages");
+        Form2* page = pages({first, second}, false, work_->filePath("out"));
+        control<QLineEdit>(page, "Text3")->setText("Finance");
+        start(page);
+        QCOMPARE(lastBox().text, QStringLiteral("Done."));
+        const auto info = TestFiles::pdfInfo(second);
+        QCOMPARE(info.value("Title"), QStringLiteral("habibi"));
+        QCOMPARE(info.value("Pages"), habibiPages);
+        QCOMPARE(info.value("Author"), QStringLiteral("Finance"));
+    }
+
     void readOnlyOriginalReplacedBeside() {
         const QString input = copy("minimal-document.pdf", "locked.pdf");
         QVERIFY(::chmod(QFile::encodeName(input).constData(), 0444) == 0);

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "OutputFile.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+// Puts checked results in place (mode, flush to disk, rename) on a thread of its own, in the
+// order they were handed over, while the batch goes on with the next file: flushing waits on the
+// disk, and the toolkit can change the next file meanwhile. Whatever is handed over is finished,
+// also when the program closes.
+class CommitQueue : public QObject {
+    Q_OBJECT
+
+public:
+    struct Finished {
+        int tag = 0;
+        // Why the result could not be put in place; nothing when it was.
+        std::optional<OutputFile::Refused> refused;
+    };
+
+    CommitQueue();
+    // Finishes everything handed over before it returns.
+    ~CommitQueue() override;
+    CommitQueue(const CommitQueue&) = delete;
+    CommitQueue& operator=(const CommitQueue&) = delete;
+
+    // Queues the result; tag comes back with it in takeFinished().
+    void add(std::unique_ptr<OutputFile> output, int tag);
+    // Whether a queued result is still to replace the file at path (its links followed).
+    bool pending(const QString& path) const;
+    // Waits, with the event loop turning, until every queued result is finished.
+    void waitForAll();
+    // The results finished since the last call, in the order they were handed over.
+    QList<Finished> takeFinished();
+
+    // The same string for every path that names the same place: links and relative parts
+    // resolved, also for a file that does not exist yet.
+    static QString placeOf(const QString& path);
+
+signals:
+    // Emitted on the worker thread when nothing is left to do.
+    void drained();
+
+private:
+    struct Job {
+        std::unique_ptr<OutputFile> output;
+        int tag;
+        QString place;
+    };
+    void work();
+
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable idle_;
+    std::deque<Job> jobs_;
+    bool busy_ = false;
+    bool stopping_ = false;
+    QList<Finished> finished_;
+    std::thread worker_;
+};

@@ -1,0 +1,126 @@
+#include "CommitQueue.h"
+
+#include "TestFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+class CommitQueueTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir_;
+
+    // A result for destination holding content, as the toolkit would have left it.
+    static std::unique_ptr<OutputFile> result(const QString& destination,
+                                              const QByteArray& content) {
+        auto output = std::make_unique<OutputFile>(destination);
+        TestFiles::write(output->temporaryPath(), content);
+        return output;
+    }
+
+private slots:
+    void placeOf_data() {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<bool>("same");
+        QDir(dir_.path()).mkpath("real/sub");
+        TestFiles::write(dir_.filePath("real/file.pdf"), "x");
+        QFile::link(dir_.filePath("real/file.pdf"), dir_.filePath("link.pdf"));
+        QFile::link(dir_.filePath("real"), dir_.filePath("folder link"));
+        QTest::newRow("link to the file")
+            << dir_.filePath("link.pdf") << dir_.filePath("real/file.pdf") << true;
+        QTest::newRow("through a linked folder")
+            << dir_.filePath("folder link/file.pdf") << dir_.filePath("real/file.pdf") << true;
+        QTest::newRow("dot-dot") << dir_.filePath("real/sub/../file.pdf")
+                                 << dir_.filePath("real/file.pdf") << true;
+        QTest::newRow("not there yet, linked folder")
+            << dir_.filePath("folder link/new é.pdf") << dir_.filePath("real/new é.pdf") << true;
+        QTest::newRow("other file")
+            << dir_.filePath("real/file.pdf") << dir_.filePath("real/sub/file.pdf") << false;
+    }
+    void placeOf() {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(bool, same);
+        QCOMPARE(CommitQueue::placeOf(a) == CommitQueue::placeOf(b), same);
+    }
+
+    // Two results for one destination land in the order they were handed over, and each
+    // reports back under its own tag.
+    void inOrderAndTagged() {
+        const QString destination = TestFiles::write(dir_.filePath("order.pdf"), "original");
+        CommitQueue queue;
+        for (int i = 0; i < 20; ++i)
+            queue.add(result(destination, QByteArray::number(i)), 100 + i);
+        queue.waitForAll();
+        QVERIFY(!queue.pending(destination));
+        QCOMPARE(TestFiles::bytes(destination), QByteArray("19"));
+        const auto finished = queue.takeFinished();
+        QCOMPARE(finished.size(), 20);
+        for (int i = 0; i < 20; ++i) {
+            QCOMPARE(finished[i].tag, 100 + i);
+            QVERIFY(!finished[i].refused);
+        }
+        QVERIFY(queue.takeFinished().isEmpty());
+    }
+
+    // A result that cannot take its place is reported and removed; the original stays.
+    void refusedIsReportedAndRemoved() {
+        const QString folder = dir_.filePath("a folder.pdf");
+        QDir().mkpath(folder);
+        TestFiles::write(folder + "/inside", "kept");
+        CommitQueue queue;
+        auto output = result(folder, "%PDF-1.4\n%%EOF\n");
+        const QString temporary = output->temporaryPath();
+        queue.add(std::move(output), 7);
+        queue.waitForAll();
+        const auto finished = queue.takeFinished();
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(finished[0].tag, 7);
+        QVERIFY(finished[0].refused);
+        QVERIFY(!finished[0].refused->permissionDenied());
+        QVERIFY(!QFile::exists(temporary));
+        QCOMPARE(TestFiles::bytes(folder + "/inside"), QByteArray("kept"));
+    }
+
+    // The window's thread turns its event loop while it waits.
+    void waitingKeepsTheLoopTurning() {
+        CommitQueue queue;
+        QStringList destinations;
+        for (int i = 0; i < 200; ++i) {
+            destinations << dir_.filePath(QStringLiteral("many%1.pdf").arg(i));
+            queue.add(result(destinations.last(), QByteArray(64 * 1024, 'p')), i);
+        }
+        bool turned = false;
+        QTimer::singleShot(0, [&] { turned = true; });
+        const bool stillQueued = queue.pending(destinations.last());
+        queue.waitForAll();
+        for (const QString& destination : std::as_const(destinations))
+            QVERIFY(QFile::exists(destination));
+        if (!stillQueued)
+            QSKIP("the disk was done before the wait began");
+        QVERIFY(turned);
+    }
+
+    // Whatever was handed over is in place once the queue is gone, as when the program closes
+    // in the middle of a run.
+    void finishedOnDestruction() {
+        const QString destination = TestFiles::write(dir_.filePath("closing.pdf"), "original");
+        QString temporary;
+        {
+            CommitQueue queue;
+            auto output = result(destination, "changed");
+            temporary = output->temporaryPath();
+            queue.add(std::move(output), 0);
+        }
+        QCOMPARE(TestFiles::bytes(destination), QByteArray("changed"));
+        QVERIFY(!QFile::exists(temporary));
+    }
+};
+
+QTEST_GUILESS_MAIN(CommitQueueTest)
+#include "CommitQueueTest.moc"
