@@ -3,6 +3,7 @@
 #include "BatchRun.h"
 #include "EditPlan.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QWidget>
 #include <array>
@@ -15,6 +16,7 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QTimer;
 
 // The second page of the wizard: what to do with each document-information field.
 class Form2 : public QWidget {
@@ -59,6 +61,8 @@ private:
     QGroupBox* fieldFrame(InfoField field);
     void setProgress(double value);
     void setProgressText(const QString& text);
+    void showProgress();
+    void drawProgress();
     // One file of the run; false when the run must stop (the program is closing).
     bool changeFile(class ErrorTrap& trap, int position, int count, const QString& toolkit,
                     QList<BatchRun::Outcome>& outcomes);
@@ -72,6 +76,11 @@ private:
     bool running_ = false;
     bool closing_ = false;
     double progress_ = 0;
+    QString progressText_;
+    // While files are being changed the bar is drawn at most once a frame.
+    bool throttleProgress_ = false;
+    QElapsedTimer progressDrawn_;
+    QTimer* progressTimer_;
     std::unique_ptr<CommitQueue> commits_;
     // The destination of each outcome whose result is still queued.
     QHash<int, QString> committing_;

@@ -410,6 +410,35 @@ private slots:
         QCOMPARE(bytes(input), original);
     }
 
+    // The bar may skip files that go by quickly, but while a file takes long it names that
+    // file, for the eye and for a screen reader.
+    void barNamesTheFileThatTakesLong() {
+        const QStringList files{copy("minimal-document.pdf", "a.pdf"),
+                                copy("minimal-document.pdf", "b.pdf"),
+                                copy("minimal-document.pdf", "slow.pdf")};
+        QTemporaryDir tools;
+        Toolkit::replace(TestFiles::writeScript(
+            tools.filePath("pdftk"),
+            "printf '%%PDF-1.4\\n%%%%EOF\\n' > \"$5\"\ncase \"$1\" in *slow.pdf) sleep 1;; esac"));
+        Form2* second = pages(files, true);
+        control<QLineEdit>(second, "Text1")->setText("x");
+        QString shownDuring;
+        QString announcedDuring;
+        int valueDuring = -1;
+        QTimer::singleShot(600, second, [&] {
+            shownDuring = second->progressBar()->text();
+            announcedDuring = second->progressBar()->accessibleName();
+            valueDuring = second->progressBar()->value();
+        });
+        start(second);
+        QCOMPARE(lastBox().text, QStringLiteral("Done."));
+        QCOMPARE(shownDuring, QStringLiteral("Processing: slow.pdf"));
+        QCOMPARE(announcedDuring, QStringLiteral("Processing: slow.pdf"));
+        QCOMPARE(valueDuring, 100);
+        QCOMPARE(second->progressBar()->text(), QStringLiteral("Progress Bar"));
+        QCOMPARE(second->progressBar()->value(), 0);
+    }
+
     void everyFieldKeptStillRunsTheToolkit() {
         const QString input = copy("minimal-document.pdf", "same.pdf");
         const QString before = TestFiles::pdfInfo(input).value("Title");
