@@ -61,6 +61,8 @@ private slots:
             QVERIFY(change("make.pdf").succeeded());
         const QString archive = JavaStartup::archiveFolder() + "/" + cacheFiles().first();
         QFile file(archive);
+        // Java leaves its archives read-only.
+        QVERIFY(file.setPermissions(file.permissions() | QFile::WriteOwner));
         QVERIFY(file.open(QIODevice::ReadWrite));
         QVERIFY(file.resize(100000));
         file.close();

@@ -13,6 +13,7 @@ namespace TestFiles {
 void isolateHome(const QString& home) {
     qputenv("HOME", QFile::encodeName(home));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + QStringLiteral("/config")));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(home + QStringLiteral("/cache")));
     qputenv("TEMP", QFile::encodeName(home));
     StartupRoutines::setDraw([] { return 1; });
 }
