@@ -419,13 +419,13 @@ private slots:
         QTemporaryDir tools;
         Toolkit::replace(TestFiles::writeScript(
             tools.filePath("pdftk"),
-            "printf '%%PDF-1.4\\n%%%%EOF\\n' > \"$5\"\ncase \"$1\" in *slow.pdf) sleep 1;; esac"));
+            "printf '%%PDF-1.4\\n%%%%EOF\\n' > \"$5\"\ncase \"$1\" in *slow.pdf) sleep 2;; esac"));
         Form2* second = pages(files, true);
         control<QLineEdit>(second, "Text1")->setText("x");
         QString shownDuring;
         QString announcedDuring;
         int valueDuring = -1;
-        QTimer::singleShot(600, second, [&] {
+        QTimer::singleShot(1000, second, [&] {
             shownDuring = second->progressBar()->text();
             announcedDuring = second->progressBar()->accessibleName();
             valueDuring = second->progressBar()->value();
