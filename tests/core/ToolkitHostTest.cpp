@@ -7,7 +7,6 @@
 #include "Toolkit.h"
 #include "ToolkitCommand.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -232,8 +231,6 @@ private slots:
         const QString input =
             TestFiles::copyCorpusFile("minimal-document.pdf", dir_.path(), "f.pdf");
         for (int i = 0; i < 2; ++i) {
-            QElapsedTimer clock;
-            clock.start();
             const ToolResult result =
                 ToolRunner::run(ToolkitCommand::update(launcher, input, {}, info_,
                                                        ToolkitCommand::workCopyPath(input)),
