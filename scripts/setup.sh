@@ -23,9 +23,9 @@ metascribe_setup() {
     fi
 }
 
-# The packages every build needs; the toolkit that reads and writes the PDF files, and the Java
-# compiler for the resident toolkit host.
-METASCRIBE_BUILD_PACKAGES="cmake make g++ qt6-base-dev pdftk-java default-jdk-headless"
+# The packages every build needs; the toolkit that reads and writes the PDF files, the Java
+# compiler for the resident toolkit host, and the PDF library that checks every result.
+METASCRIBE_BUILD_PACKAGES="cmake make g++ pkg-config qt6-base-dev libqpdf-dev pdftk-java default-jdk-headless"
 # What the tests add: independent PDF readers to check results with.
 METASCRIBE_TEST_PACKAGES="poppler-utils qpdf"
 

@@ -1,4 +1,6 @@
 #include "Form1.h"
+#include "Form2.h"
+#include "TerminationSignals.h"
 
 #include <QApplication>
 
@@ -7,5 +9,12 @@ int main(int argc, char* argv[]) {
     Form1 form;
     form.Form_Load();
     form.show();
+    // A logout or a kill ends the program as closing its window does.
+    TerminationSignals::install([&form] {
+        if (Form2* second = form.secondPage())
+            second->close();
+        form.close();
+        QCoreApplication::exit(0);
+    });
     return application.exec();
 }

@@ -3,6 +3,8 @@
 #include "Contact.h"
 #include "PathHelpers.h"
 
+#include <QRegularExpression>
+
 using namespace std::chrono_literals;
 
 std::optional<QString> BatchRun::destination(const QString& inputPath, const QString& base,
@@ -41,11 +43,35 @@ QString BatchRun::toolkitReason(const ToolResult& result, const QString& inputPa
     case ToolResult::Outcome::Finished:
         break;
     }
-    QStringList words;
-    bool inError = false;
     const QStringList lines = QString::fromUtf8(result.standardError).split(QLatin1Char('\n'));
+
+    // An exception while writing the output is the system refusing the write (a full disk, a
+    // quota, a folder gone): the reason names the write and the system's own words.
+    bool inOutput = false;
     for (const QString& raw : lines) {
         const QString line = raw.trimmed();
+        if (line.contains(QLatin1String("create_output")))
+            inOutput = true;
+        static const QRegularExpression exception(
+            QStringLiteral("^java\\.[\\w.]*(IOException|FileNotFoundException)[\\w]*: (.+)$"));
+        const QRegularExpressionMatch match = exception.match(line);
+        if (match.hasMatch() && (inOutput || line.contains(QLatin1String("No space left")))) {
+            QString why = match.captured(2);
+            if (why.startsWith(QLatin1Char('/')) || why.startsWith(QLatin1String("-")))
+                why = QStringLiteral("the file could not be created");
+            why[0] = why[0].toLower();
+            return QStringLiteral("could not write the destination: ") + why;
+        }
+    }
+
+    // The toolkit's own report: the lines from the first "Error:" on, without the lines that
+    // only repeat the file's name; a line that ended in a colon before the name goes on with
+    // the line after it.
+    QStringList pieces;
+    bool inError = false;
+    bool continues = false;
+    for (const QString& raw : lines) {
+        QString line = raw.trimmed();
         if (line.startsWith(QLatin1String("Error:")))
             inError = true;
         if (!inError || line.isEmpty() || line == inputPath)
@@ -54,10 +80,22 @@ QString BatchRun::toolkitReason(const ToolResult& result, const QString& inputPa
         if (line.startsWith(QLatin1String("Errors encountered")) ||
             line.startsWith(QLatin1String("Done.")) || line.startsWith(QLatin1String("at ")))
             break;
-        words << line;
+        if (line.startsWith(QLatin1String("Error:")))
+            line = line.mid(6).trimmed();
+        if (continues && !pieces.isEmpty())
+            pieces.last() += QLatin1Char(' ') + line;
+        else
+            pieces << line;
+        continues = line.endsWith(QLatin1Char(':'));
     }
-    if (!words.isEmpty())
-        return words.join(QLatin1Char(' '));
+    for (QString& piece : pieces) {
+        while (piece.endsWith(QLatin1Char(':')) || piece.endsWith(QLatin1Char('.')))
+            piece.chop(1);
+        piece = piece.trimmed();
+    }
+    pieces.removeAll(QString());
+    if (!pieces.isEmpty())
+        return pieces.join(QStringLiteral("; "));
     if (result.exitCode != 0)
         return QStringLiteral("the toolkit failed (exit code %1)").arg(result.exitCode);
     return QStringLiteral("the toolkit's output is not a complete PDF file");

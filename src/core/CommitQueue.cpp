@@ -24,11 +24,11 @@ QString CommitQueue::placeOf(const QString& path) {
     return (folder.isEmpty() ? info.absolutePath() : folder) + QLatin1Char('/') + info.fileName();
 }
 
-void CommitQueue::add(std::unique_ptr<OutputFile> output, int tag) {
+void CommitQueue::add(std::unique_ptr<OutputFile> output, int tag, Check check) {
     const QString place = placeOf(output->target());
     {
         std::lock_guard lock(mutex_);
-        jobs_.push_back({std::move(output), tag, place});
+        jobs_.push_back({std::move(output), tag, place, std::move(check)});
     }
     wake_.notify_one();
 }
@@ -71,11 +71,18 @@ void CommitQueue::work() {
         // The job stays queued while it runs, so pending() still sees its place.
         Job& job = jobs_.front();
         lock.unlock();
-        Finished done{job.tag, std::nullopt};
+        Finished done{job.tag, std::nullopt, {}};
         try {
-            job.output->commit();
+            if (job.check)
+                done.rejected = job.check();
+            if (done.rejected.isEmpty())
+                job.output->commit();
         } catch (const OutputFile::Refused& refused) {
             done.refused = refused;
+        } catch (const std::exception& unexpected) {
+            // Nothing unchecked may replace a file, whatever went wrong in the check.
+            done.rejected = QStringLiteral("the result could not be checked: ") +
+                            QString::fromLocal8Bit(unexpected.what());
         }
         // A result that was not put in place is removed here, off the window's thread too.
         job.output.reset();

@@ -7,15 +7,16 @@
 #include <QString>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
 
-// Puts checked results in place (mode, flush to disk, rename) on a thread of its own, in the
-// order they were handed over, while the batch goes on with the next file: flushing waits on the
-// disk, and the toolkit can change the next file meanwhile. Whatever is handed over is finished,
-// also when the program closes.
+// Checks results and puts them in place (mode, flush to disk, rename) on a thread of its own, in
+// the order they were handed over, while the batch goes on with the next file: reading a result
+// back and flushing it cost time, and the toolkit can change the next file meanwhile. Whatever is
+// handed over is finished, also when the program closes.
 class CommitQueue : public QObject {
     Q_OBJECT
 
@@ -24,7 +25,11 @@ public:
         int tag = 0;
         // Why the result could not be put in place; nothing when it was.
         std::optional<OutputFile::Refused> refused;
+        // Why the check turned the result down; it was then removed and nothing was replaced.
+        QString rejected;
     };
+    // Gives why a result must not be used, or an empty text when it may.
+    using Check = std::function<QString()>;
 
     CommitQueue();
     // Finishes everything handed over before it returns.
@@ -32,8 +37,9 @@ public:
     CommitQueue(const CommitQueue&) = delete;
     CommitQueue& operator=(const CommitQueue&) = delete;
 
-    // Queues the result; tag comes back with it in takeFinished().
-    void add(std::unique_ptr<OutputFile> output, int tag);
+    // Queues the result, to be put in place once check (when given) passes; tag comes back with
+    // it in takeFinished().
+    void add(std::unique_ptr<OutputFile> output, int tag, Check check = {});
     // Whether a queued result is still to replace the file at path (its links followed).
     bool pending(const QString& path) const;
     // Waits, with the event loop turning, until every queued result is finished.
@@ -54,6 +60,7 @@ private:
         std::unique_ptr<OutputFile> output;
         int tag;
         QString place;
+        Check check;
     };
     void work();
 

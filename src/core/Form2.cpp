@@ -1,7 +1,9 @@
 #include "Form2.h"
 
+#include "BackgroundTask.h"
 #include "BatchSource.h"
 #include "CommitQueue.h"
+#include "DestinationPlan.h"
 #include "Dialogs.h"
 #include "ErrorTrap.h"
 #include "Failure.h"
@@ -9,7 +11,9 @@
 #include "InfoUpdateFile.h"
 #include "OutputFile.h"
 #include "PathHelpers.h"
+#include "PdfSnapshot.h"
 #include "PrivateTempFolder.h"
+#include "ResultCheck.h"
 #include "ToolRunner.h"
 #include "Toolkit.h"
 #include "ToolkitCommand.h"
@@ -70,6 +74,17 @@ QRadioButton* option(const char* name, const QString& caption) {
     control->setObjectName(QLatin1String(name));
     return control;
 }
+
+// A file in the private folder that lives as long as one file of the run needs it.
+struct ExchangeFile {
+    QString path;
+    ~ExchangeFile() { remove(); }
+    void remove() {
+        if (!path.isEmpty())
+            PathHelpers::RemoveFile(path);
+        path.clear();
+    }
+};
 
 } // namespace
 
@@ -246,6 +261,11 @@ void Form2::PushButton4_Click() {
         return;
     }
     QList<BatchRun::Outcome> outcomes;
+    QStringList inputs;
+    for (int position = 1; position <= count; ++position)
+        ErrorTrap::shielded("run plan", [&] { inputs << source_->pathAt(position); });
+    run_ = std::make_unique<RunState>(RunState{DestinationPlan(inputs), {}});
+    PrivateTempFolder::removeLeftovers();
     throttleProgress_ = true;
     for (int position = 1; position <= count; ++position) {
         reportCommits(outcomes);
@@ -255,6 +275,7 @@ void Form2::PushButton4_Click() {
     commits_->waitForAll();
     reportCommits(outcomes);
     throttleProgress_ = false;
+    run_.reset();
     if (!closing_) {
         trap.step(234, [this] { WindowPointer::set(this, WindowPointer::State::Default); });
         trap.step(236, [this] { setProgress(0); });
@@ -308,22 +329,33 @@ bool Form2::changeFile(ErrorTrap& trap, int position, int count, const QString& 
     if (!destination)
         return fail(QStringLiteral("no destination: neither save option is selected"));
 
+    if (const QString refused =
+            run_->destinations.claim(input, *destination, source_->saveBesideOriginal());
+        !refused.isEmpty())
+        return fail(refused);
+
+    EditPlan filePlan;
     QByteArray info;
-    trap.step(128, [&] { info = InfoUpdateFile::content(plan(), titleFromName); });
-    // Without its own info-update file the toolkit would apply the previous file's plan.
-    QString infoFile;
+    trap.step(128, [&] {
+        filePlan = plan();
+        info = InfoUpdateFile::content(filePlan, titleFromName);
+    });
+    // Each file gets an info-update file of its own, which no other run or program copy can
+    // write into while the toolkit reads it.
+    ExchangeFile infoFile;
     QString infoFailure = QStringLiteral("could not write the info-update file");
     trap.step(184, [&] {
         try {
-            const QString path = InfoUpdateFile::pathIn(PrivateTempFolder::ensure());
-            InfoUpdateFile::write(path, info);
-            infoFile = path;
+            infoFile.path =
+                PrivateTempFolder::createFile(QStringLiteral("info-"), QStringLiteral(".txt"));
+            InfoUpdateFile::write(infoFile.path, info);
         } catch (const Failure& failure) {
             infoFailure += QStringLiteral(": ") + failure.description();
+            infoFile.path.clear();
             throw;
         }
     });
-    if (infoFile.isEmpty())
+    if (infoFile.path.isEmpty())
         return fail(infoFailure);
 
     std::optional<QString> password;
@@ -345,6 +377,35 @@ bool Form2::changeFile(ErrorTrap& trap, int position, int count, const QString& 
         if (closing_)
             return false;
     }
+
+    // What the original holds, read by a reader independent of the toolkit: the result must
+    // hold the same, apart from the fields that were changed.
+    auto original = std::make_shared<PdfSnapshot>();
+    try {
+        BackgroundTask::run([&] { *original = PdfSnapshot::read(input, password); });
+    } catch (const Failure& failure) {
+        return closing_ ? false : fail(failure.description());
+    }
+    if (closing_)
+        return false;
+    // The toolkit rewrites a document information that the document also uses as something
+    // else, and so destroys pages or text. It gets a copy in which that information is an
+    // object of its own.
+    ExchangeFile ownInfoCopy;
+    if (original->needsOwnInfo()) {
+        try {
+            ownInfoCopy.path =
+                PrivateTempFolder::createFile(QStringLiteral("copy-"), QStringLiteral(".pdf"));
+            BackgroundTask::run(
+                [&] { PdfSnapshot::writeWithOwnInfo(input, password, ownInfoCopy.path); });
+        } catch (const Failure& failure) {
+            return fail(QStringLiteral("its document information needs a copy of the file to be "
+                                       "changed safely, and the copy failed: ") +
+                        failure.description());
+        }
+    }
+
+    sweepLeftovers(PathHelpers::FolderOf(OutputFile::resolveLink(*destination)));
     std::unique_ptr<OutputFile> output;
     try {
         output = std::make_unique<OutputFile>(*destination);
@@ -356,10 +417,13 @@ bool Form2::changeFile(ErrorTrap& trap, int position, int count, const QString& 
 
     ToolResult result;
     trap.step(222, [&] {
-        result = ToolRunner::run(
-            ToolkitCommand::update(toolkit, input, password, infoFile, output->temporaryPath()),
-            BatchRun::timeLimit(QFileInfo(input).size()));
+        const QString toolkitInput = ownInfoCopy.path.isEmpty() ? input : ownInfoCopy.path;
+        result = ToolRunner::run(ToolkitCommand::update(toolkit, toolkitInput, password,
+                                                        infoFile.path, output->temporaryPath()),
+                                 BatchRun::timeLimit(QFileInfo(input).size()));
     });
+    infoFile.remove();
+    ownInfoCopy.remove();
     if (result.outcome == ToolResult::Outcome::Interrupted || closing_)
         return false;
     if (!result.succeeded() || !output->looksComplete())
@@ -372,16 +436,35 @@ bool Form2::changeFile(ErrorTrap& trap, int position, int count, const QString& 
     }
     outcome.protectionRemoved = password.has_value() || BatchRun::hadOwnerPassword(result);
     committing_.insert(outcomes.size(), *destination);
-    commits_->add(std::move(output), outcomes.size());
+    const QString resultPath = output->temporaryPath();
+    commits_->add(std::move(output), outcomes.size(),
+                  [original, resultPath, filePlan, titleFromName, password] {
+                      return ResultCheck::verify(*original, resultPath, filePlan, titleFromName,
+                                                 password);
+                  });
     outcomes << outcome;
     return true;
+}
+
+void Form2::sweepLeftovers(const QString& folder) {
+    // Once per folder and run: what a killed run left beside the originals goes before this
+    // run writes there.
+    if (run_->swept.contains(folder))
+        return;
+    run_->swept.insert(folder);
+    OutputFile::removeLeftovers(folder);
 }
 
 void Form2::reportCommits(QList<BatchRun::Outcome>& outcomes) {
     for (const CommitQueue::Finished& done : commits_->takeFinished()) {
         const QString destination = committing_.take(done.tag);
-        if (!done.refused)
+        if (!done.refused && done.rejected.isEmpty())
             continue;
+        if (!done.rejected.isEmpty()) {
+            outcomes[done.tag].reason = done.rejected;
+            outcomes[done.tag].protectionRemoved = false;
+            continue;
+        }
         if (done.refused->permissionDenied() && !closing_)
             Dialogs::current().message(BatchRun::copyFailureMessage(destination));
         outcomes[done.tag].reason =

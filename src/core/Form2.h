@@ -1,10 +1,12 @@
 #pragma once
 
 #include "BatchRun.h"
+#include "DestinationPlan.h"
 #include "EditPlan.h"
 
 #include <QElapsedTimer>
 #include <QHash>
+#include <QSet>
 #include <QWidget>
 #include <array>
 #include <memory>
@@ -70,6 +72,14 @@ private:
     // shows.
     void reportCommits(QList<BatchRun::Outcome>& outcomes);
     const FieldControls& controls(InfoField field) const;
+    void sweepLeftovers(const QString& folder);
+
+    // What one run keeps from file to file.
+    struct RunState {
+        DestinationPlan destinations;
+        QSet<QString> swept; // folders cleared of earlier runs' leftovers
+    };
+    std::unique_ptr<RunState> run_;
 
     QWidget* firstPage_;
     BatchSource* source_;

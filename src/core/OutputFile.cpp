@@ -2,11 +2,11 @@
 
 #include "Failure.h"
 #include "PathHelpers.h"
+#include "TaggedFile.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,9 +22,10 @@ QByteArray native(const QString& path) {
                               error == EACCES || error == EPERM || error == EROFS);
 }
 
-// The file a destination stands for: a link is followed to what it points to, however many
-// links deep, so the link itself is kept.
-QString resolveLink(const QString& destination) {
+} // namespace
+
+// However many links deep, so the link itself is kept.
+QString OutputFile::resolveLink(const QString& destination) {
     const QFileInfo info(destination);
     if (!info.isSymLink())
         return destination;
@@ -33,25 +34,34 @@ QString resolveLink(const QString& destination) {
     return target.isEmpty() ? info.symLinkTarget() : target;
 }
 
-mode_t currentUmask() {
+namespace {
+
+// The umask belongs to the whole process and can only be read by setting it, so it is read once
+// while the program starts, before any other thread could create a file in between.
+mode_t readUmask() {
     const mode_t mask = ::umask(0);
     ::umask(mask);
     return mask;
 }
+const mode_t startUmask = readUmask();
+
+const QString temporaryPrefix = QStringLiteral(".metascribe-");
+const QString temporarySuffix = QStringLiteral(".pdf");
 
 } // namespace
 
 OutputFile::OutputFile(const QString& destination) : target_(resolveLink(destination)) {
-    QString folder = PathHelpers::FolderOf(target_);
-    if (folder.isEmpty())
-        folder = QStringLiteral("./");
-    // Hidden, and named after the program, so that a user who sees one knows whose it is.
-    QByteArray pattern = native(folder + QStringLiteral(".metascribe-XXXXXX.pdf"));
-    const int fd = ::mkostemps(pattern.data(), 4, O_CLOEXEC);
-    if (fd < 0)
+    // Hidden, named after the program so that a user who sees one knows whose it is, and after
+    // this process so that a later run can tell a killed run's leftover from a live run's file.
+    temporary_ =
+        TaggedFile::create(PathHelpers::FolderOf(target_), temporaryPrefix, temporarySuffix);
+    if (temporary_.isEmpty())
         fail(errno);
-    ::close(fd);
-    temporary_ = QFile::decodeName(pattern);
+}
+
+int OutputFile::removeLeftovers(const QString& folder) {
+    return TaggedFile::removeLeftovers(folder.isEmpty() ? QStringLiteral(".") : folder,
+                                       temporaryPrefix, temporarySuffix);
 }
 
 OutputFile::~OutputFile() {
@@ -86,7 +96,7 @@ void OutputFile::commit() {
     struct stat replaced {};
     const mode_t mode = ::stat(native(target_).constData(), &replaced) == 0
                             ? replaced.st_mode & 07777
-                            : 0666 & ~currentUmask();
+                            : 0666 & ~startUmask;
     const int fd = ::open(temporary.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         fail(errno);

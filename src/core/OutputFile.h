@@ -29,6 +29,11 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
+    // The file a destination stands for: a link is followed to what it points to.
+    static QString resolveLink(const QString& destination);
+    // Removes what runs of processes that no longer run left in folder; never a live run's files.
+    static int removeLeftovers(const QString& folder);
+
     QString temporaryPath() const { return temporary_; }
     // The file that will be replaced: the destination, or what it links to.
     QString target() const { return target_; }

@@ -7,12 +7,30 @@
 #include <QProcess>
 #include <QTimer>
 #include <csignal>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 QProcessEnvironment ToolProcess::environment() {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     return environment;
+}
+
+void ToolProcess::tieToProgram(QProcess& process, int niceness) {
+    const pid_t program = ::getpid();
+    // Runs in the child between fork and exec: system calls only.
+    process.setChildProcessModifier([program, niceness] {
+        ::setpgid(0, 0);
+        if (niceness != 0) {
+            [[maybe_unused]] const int ignored = ::nice(niceness);
+        }
+        // The signal comes when the thread that started the process ends, not the program.
+        // Every toolkit process is started from the main thread, which ends with the program.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        // The program may have died before the line above; then no signal will ever come.
+        if (::getppid() != program)
+            ::_exit(127);
+    });
 }
 
 void ToolProcess::usePrivateFolder(QProcess& process) {

@@ -14,6 +14,11 @@ public:
     // otherwise.
     static QProcessEnvironment environment();
 
+    // Starts the process in a process group of its own, so that stopping it also stops whatever
+    // it started, and has the system kill it when the program ends, even by being killed. Only
+    // the process itself is killed then: what it started lives on unless it ends with it.
+    static void tieToProgram(QProcess& process, int niceness = 0);
+
     // Every path a toolkit gets is absolute; its working folder is where a Java crash report
     // lands, which must not be a folder of the user's.
     static void usePrivateFolder(QProcess& process);

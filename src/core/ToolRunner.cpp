@@ -6,7 +6,36 @@
 #include "ToolkitHost.h"
 
 #include <QProcess>
-#include <unistd.h>
+#include <QStandardPaths>
+
+namespace {
+
+// What is started for an invocation.
+struct Start {
+    QString program;
+    QStringList arguments;
+    // Java, started with what the toolkit's launcher script would give it.
+    bool javaForLauncher = false;
+};
+
+// The launcher script starts Java as a child rather than becoming it, and only the script
+// would be killed with the program: Java would run on, writing files. So Java takes the
+// script's place wherever the script says plainly how it starts Java.
+Start startFor(const ToolInvocation& invocation) {
+    if (invocation.program == Toolkit::path()) {
+        const QStringList jars = ToolkitHost::launcherJars(invocation.program);
+        const QString mainClass = ToolkitHost::launcherMainClass(invocation.program);
+        const QString java = QStandardPaths::findExecutable(QStringLiteral("java"));
+        if (!jars.isEmpty() && !mainClass.isEmpty() && !java.isEmpty())
+            return {java,
+                    QStringList{QStringLiteral("-cp"), jars.join(QLatin1Char(':')), mainClass} +
+                        invocation.arguments,
+                    true};
+    }
+    return {invocation.program, invocation.arguments};
+}
+
+} // namespace
 
 ToolResult ToolRunner::run(const ToolInvocation& invocation, std::chrono::milliseconds timeLimit) {
     if (std::optional<ToolResult> hosted = ToolkitHost::instance().run(invocation, timeLimit))
@@ -24,9 +53,10 @@ ToolResult ToolRunner::run(const ToolInvocation& invocation, std::chrono::millis
     ToolProcess::usePrivateFolder(process);
     if (!invocation.standardInput)
         process.setStandardInputFile(QProcess::nullDevice());
-    process.setChildProcessModifier([] { ::setpgid(0, 0); });
+    ToolProcess::tieToProgram(process);
 
-    process.start(invocation.program, invocation.arguments, QIODevice::ReadWrite);
+    const Start start = startFor(invocation);
+    process.start(start.program, start.arguments, QIODevice::ReadWrite);
     if (!process.waitForStarted()) {
         result.startError = process.errorString();
         return result;
@@ -44,11 +74,15 @@ ToolResult ToolRunner::run(const ToolInvocation& invocation, std::chrono::millis
         ToolProcess::killGroup(process);
         result.outcome = wait == ToolProcess::Wait::TimedOut ? ToolResult::Outcome::TimedOut
                                                              : ToolResult::Outcome::Interrupted;
-    } else if (process.exitStatus() == QProcess::CrashExit) {
+    } else if (process.exitStatus() == QProcess::CrashExit && !start.javaForLauncher) {
         result.outcome = ToolResult::Outcome::Crashed;
     } else {
         result.outcome = ToolResult::Outcome::Finished;
         result.exitCode = process.exitCode();
+        // Java ended by a signal reads as the launcher's shell reports it, so the toolkit's
+        // results do not depend on how it was started.
+        if (process.exitStatus() == QProcess::CrashExit)
+            result.exitCode += 128;
     }
     result.standardOutput = process.readAllStandardOutput();
     result.standardError = process.readAllStandardError();

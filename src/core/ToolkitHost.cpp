@@ -12,9 +12,6 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QtEndian>
-#include <csignal>
-#include <sys/prctl.h>
-#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -66,23 +63,44 @@ qint64 ToolkitHost::processId() const {
 }
 
 QStringList ToolkitHost::launcherJars(const QString& launcher) {
+    return launcherScript(launcher).jars;
+}
+
+QString ToolkitHost::launcherMainClass(const QString& launcher) {
+    return launcherScript(launcher).mainClass;
+}
+
+ToolkitHost::Launcher ToolkitHost::launcherScript(const QString& launcher) {
     // Read once per launcher in a run of the program, like the toolkit's own path.
-    static QHash<QString, QStringList> known;
+    static QHash<QString, Launcher> known;
     if (const auto found = known.constFind(launcher); found != known.constEnd())
         return *found;
-    QStringList jars;
+    Launcher read;
     QFile script(launcher);
     if (script.open(QIODevice::ReadOnly) && script.peek(2) == "#!") {
         const QString text = QString::fromUtf8(script.read(64 * 1024));
         static const QRegularExpression jar(QStringLiteral("(/[^\\s:=\"'$]+\\.jar)"));
         for (auto match = jar.globalMatch(text); match.hasNext();) {
             const QString path = match.next().captured(1);
-            if (QFileInfo(path).isFile() && !jars.contains(path))
-                jars << path;
+            if (QFileInfo(path).isFile() && !read.jars.contains(path))
+                read.jars << path;
         }
+        // Only a line that gives Java nothing but the class path, the class and the script's
+        // own arguments can be replaced by starting Java directly.
+        static const QRegularExpression start(
+            QStringLiteral("^[ \\t]*(?:exec[ \\t]+)?java[ \\t]+(?:-cp|-classpath|--class-path)"
+                           "(?:[ \\t]+|=)\\S+[ \\t]+([A-Za-z_$][\\w$]*(?:\\.[A-Za-z_$][\\w$]*)*)"
+                           "[ \\t]+\"\\$@\"[ \\t]*$"),
+            QRegularExpression::MultilineOption);
+        QStringList classes;
+        for (auto match = start.globalMatch(text); match.hasNext();)
+            classes << match.next().captured(1);
+        classes.removeDuplicates();
+        // A script that chooses between ways to start Java must make that choice itself.
+        if (classes.size() == 1)
+            read.mainClass = classes.first();
     }
-    known.insert(launcher, jars);
-    return jars;
+    return *known.insert(launcher, read);
 }
 
 QByteArray ToolkitHost::encodeRequest(const QStringList& arguments, const QByteArray& input) {
@@ -123,14 +141,9 @@ bool ToolkitHost::start(const QString& toolkit) {
     process_->setProcessEnvironment(ToolProcess::environment());
     process_->setStandardErrorFile(QProcess::nullDevice());
     ToolProcess::usePrivateFolder(*process_);
-    process_->setChildProcessModifier([] {
-        ::setpgid(0, 0);
-        // The window's thread wins when both want the processor, so it never waits on the
-        // host's compiler threads.
-        [[maybe_unused]] const int niceness = ::nice(5);
-        // Ends with the program even if the program is killed.
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    });
+    // The window's thread wins when both want the processor, so it never waits on the host's
+    // compiler threads.
+    ToolProcess::tieToProgram(*process_, 5);
     process_->start(java, {QStringLiteral("-Xshare:auto"), QStringLiteral("-cp"),
                            (QStringList{hostJar} + jars).join(QLatin1Char(':')),
                            QStringLiteral("metascribe.ToolkitHost")});

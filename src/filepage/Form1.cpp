@@ -550,15 +550,16 @@ void Form1::ListView1_Click() {
         const QString toolkit = Toolkit::path();
         if (path.isEmpty() || toolkit.isEmpty())
             return;
-        // Each preview has a dump file of its own: one started while another waits must not
-        // read the other's.
+        // Each preview has a dump file of its own: one started while another waits, or in
+        // another copy of the program, must not read the other's.
         const QString dumpFile =
-            PrivateTempFolder::ensure() + QStringLiteral("/result-%1.txt").arg(generation);
-        PathHelpers::RemoveFile(dumpFile);
-        ToolRunner::run(ToolkitCommand::dump(toolkit, path, dumpFile),
-                        BatchRun::timeLimit(QFileInfo(path).size()));
-        if (!PathHelpers::PathExists(dumpFile))
+            PrivateTempFolder::createFile(QStringLiteral("result-"), QStringLiteral(".txt"));
+        const ToolResult dumped = ToolRunner::run(ToolkitCommand::dump(toolkit, path, dumpFile),
+                                                  BatchRun::timeLimit(QFileInfo(path).size()));
+        if (!dumped.succeeded()) {
+            PathHelpers::RemoveFile(dumpFile);
             return;
+        }
         DumpReader::Values values;
         const bool read = ErrorTrap::shielded("preview", [&] {
             values = DumpReader::FindInfoValue(dumpFile, MetadataPreview::dumpKeys);
@@ -598,7 +599,10 @@ bool Form1::promptForPassword() const {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
-    // Closing either page ends the whole program at once.
+    // Closing either page ends the whole program at once: a run that goes on behind the first
+    // page after "< Back" ends as it does when its own page is closed.
     event->accept();
+    if (form2_ && form2_->running())
+        form2_->close();
     QCoreApplication::exit(0);
 }

@@ -1,9 +1,11 @@
 #include "PrivateTempFolder.h"
 
 #include "Failure.h"
+#include "TaggedFile.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -38,10 +40,24 @@ private:
 
 } // namespace
 
+namespace {
+
+bool usableBase(const QString& folder) {
+    return !folder.isEmpty() && QDir::isAbsolutePath(folder) && QFileInfo(folder).isDir();
+}
+
+const QStringList exchangeFiles[] = {{QStringLiteral("info-"), QStringLiteral(".txt")},
+                                     {QStringLiteral("result-"), QStringLiteral(".txt")},
+                                     {QStringLiteral("copy-"), QStringLiteral(".pdf")}};
+
+} // namespace
+
 QString PrivateTempFolder::path() {
-    const QString temp = qEnvironmentVariable("TEMP");
-    const QString base = temp.isEmpty() ? QDir::tempPath() : temp;
-    QString folder = base;
+    QString folder = qEnvironmentVariable("TEMP");
+    if (!usableBase(folder))
+        folder = QDir::tempPath();
+    if (!usableBase(folder))
+        folder = QStringLiteral("/tmp");
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
     return folder + QStringLiteral("metascribe-") + QString::number(::getuid());
@@ -65,6 +81,25 @@ QString PrivateTempFolder::ensure() {
         throw Failure(
             describe(QStringLiteral("Could not make the temporary folder private"), folder, errno));
     return folder;
+}
+
+QString PrivateTempFolder::createFile(const QString& prefix, const QString& suffix) {
+    const QString folder = ensure();
+    const QString path = TaggedFile::create(folder, prefix, suffix);
+    if (path.isEmpty())
+        throw Failure(describe(QStringLiteral("Could not create a file in"), folder, errno));
+    return path;
+}
+
+void PrivateTempFolder::removeLeftovers() {
+    QString folder;
+    try {
+        folder = ensure();
+    } catch (const Failure&) {
+        return;
+    }
+    for (const QStringList& kind : exchangeFiles)
+        TaggedFile::removeLeftovers(folder, kind.at(0), kind.at(1));
 }
 
 void PrivateTempFolder::writeFile(const QString& path, const QByteArray& bytes) {

@@ -85,22 +85,25 @@ private slots:
                           "owner password\nError: Failed to open input PDF file: \n   /in/a.pdf\n"
                           "   OWNER OR USER PASSWORD REQUIRED, but incorrect\nErrors encountered.  "
                           "No output created.\nDone.  Input errors, so no output created.\n")
-            << "Error: Failed to open input PDF file: OWNER OR USER PASSWORD REQUIRED, but "
-               "incorrect";
+            << "Failed to open input PDF file: OWNER OR USER PASSWORD REQUIRED, but incorrect";
         QTest::newRow("not a PDF")
             << 1
             << QByteArray("Error: Invalid PDF: PDF header signature not found.\nError: Failed to "
                           "open input PDF file: \n   /in/a.pdf\nErrors encountered.  No output "
                           "created.\n")
-            << "Error: Invalid PDF: PDF header signature not found. Error: Failed to open input "
-               "PDF file:";
+            << "Invalid PDF: PDF header signature not found; Failed to open input PDF file";
         QTest::newRow("Java exception")
             << 1
             << QByteArray("Error: Unexpected Exception in open_reader()\njava.io.IOException: "
                           "No space left on device\n\tat java.base/java.io.FileOutputStream."
                           "writeBytes(Native Method)\n\tat java.base/x.y(Z.java:1)\n")
-            << "Error: Unexpected Exception in open_reader() java.io.IOException: No space left "
-               "on device";
+            << "could not write the destination: no space left on device";
+        QTest::newRow("full disk while writing")
+            << 2
+            << QByteArray("Unhandled Java Exception in create_output():\njava.io.IOException: No "
+                          "space left on device\n\tat java.base/sun.nio.ch.FileDispatcherImpl."
+                          "write0(Native Method)\n")
+            << "could not write the destination: no space left on device";
         QTest::newRow("silent failure") << 3 << QByteArray() << "the toolkit failed (exit code 3)";
         QTest::newRow("success with a bad file")
             << 0 << QByteArray() << "the toolkit's output is not a complete PDF file";

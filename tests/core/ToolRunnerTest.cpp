@@ -1,13 +1,21 @@
 #include "ToolRunner.h"
 
 #include "TestFiles.h"
+#include "Toolkit.h"
+#include "ToolkitCommand.h"
+#include "ToolkitHost.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
+#include <sys/stat.h>
 
 using namespace std::chrono_literals;
 
@@ -21,18 +29,49 @@ private:
         return TestFiles::writeScript(dir_.filePath(name), body);
     }
 
-    // A killed grandchild may linger as a zombie where nothing reaps orphans; that counts as gone.
-    static bool processAlive(const QString& pidFile) {
-        QFile file(pidFile);
-        if (!file.open(QIODevice::ReadOnly))
-            return false;
-        const QByteArray pid = file.readAll().trimmed();
+    // A process's name, state and parent as /proc tells them; nothing once it is gone.
+    struct Status {
+        QByteArray name;
+        char state = 0;
+        QByteArray parent;
+    };
+    static std::optional<Status> status(const QByteArray& pid) {
         QFile stat("/proc/" + pid + "/stat");
         if (pid.isEmpty() || !stat.open(QIODevice::ReadOnly))
-            return false;
+            return std::nullopt;
         const QByteArray line = stat.readAll();
+        const qsizetype open = line.indexOf('(');
         const qsizetype close = line.lastIndexOf(')');
-        return close > 0 && line.mid(close + 2, 1) != "Z";
+        if (open < 0 || close < open)
+            return std::nullopt;
+        const QList<QByteArray> rest = line.mid(close + 2).split(' ');
+        return Status{line.mid(open + 1, close - open - 1), rest.value(0).at(0), rest.value(1)};
+    }
+    // A killed grandchild may linger as a zombie where nothing reaps orphans; that counts as gone.
+    static bool alive(const QByteArray& pid) {
+        const std::optional<Status> found = status(pid);
+        return found && found->state != 'Z';
+    }
+    static bool processAlive(const QString& pidFile) {
+        QFile file(pidFile);
+        return file.open(QIODevice::ReadOnly) && alive(file.readAll().trimmed());
+    }
+    // The processes below root, by process id, with their names.
+    static QMap<QByteArray, QByteArray> descendants(const QByteArray& root) {
+        QMap<QByteArray, QByteArray> found;
+        QByteArrayList parents{root};
+        const QStringList all = QDir("/proc").entryList(QDir::Dirs);
+        while (!parents.isEmpty()) {
+            const QByteArray parent = parents.takeFirst();
+            for (const QString& entry : all) {
+                const QByteArray pid = entry.toLatin1();
+                if (const auto child = status(pid); child && child->parent == parent) {
+                    found.insert(pid, child->name);
+                    parents << pid;
+                }
+            }
+        }
+        return found;
     }
 
 private slots:
@@ -124,6 +163,84 @@ private slots:
         QVERIFY(!result.succeeded());
     }
 
+    // Nothing a tool started through the runner may outlive a program that is killed: neither
+    // an ordinary tool nor the toolkit, whose launcher script would leave Java running.
+    void toolEndsWithTheProgram_data() {
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("working");
+        const QString fifo = dir_.filePath("never-written.pdf");
+        QVERIFY(QFile::exists(fifo) || ::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        QTest::newRow("tool") << script("sleeper.sh", "exec sleep 60") << QStringList()
+                              << QByteArray("sleep");
+        QTest::newRow("toolkit") << Toolkit::path() << QStringList{fifo, "dump_data"}
+                                 << QByteArray("java");
+    }
+    void toolEndsWithTheProgram() {
+        QFETCH(QString, tool);
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, working);
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("TEMP", dir_.path());
+        environment.insert("XDG_CACHE_HOME", dir_.filePath("cache"));
+        program.setProcessEnvironment(environment);
+        program.start(QCoreApplication::applicationFilePath(),
+                      QStringList{"--as-program", tool} + arguments);
+        QVERIFY(program.waitForStarted());
+        const QByteArray pid = QByteArray::number(program.processId());
+        QMap<QByteArray, QByteArray> started;
+        QTRY_VERIFY_WITH_TIMEOUT((started = descendants(pid)).values().contains(working), 30000);
+        // A failure must not leave the tools running.
+        const auto reap = qScopeGuard([&] {
+            for (auto child = started.cbegin(); child != started.cend(); ++child)
+                if (const auto now = status(child.key()); now && now->name == child.value())
+                    ::kill(static_cast<pid_t>(child.key().toLong()), SIGKILL);
+        });
+        ::kill(static_cast<pid_t>(program.processId()), SIGKILL);
+        QVERIFY(program.waitForFinished());
+        for (auto child = started.cbegin(); child != started.cend(); ++child)
+            QTRY_VERIFY2(!alive(child.key()), child.value().constData());
+    }
+
+    // Java starts in the place of a launcher script that says plainly how it starts Java, so
+    // nothing stands between the program and Java; any other script runs as it is.
+    void toolkitLauncherReplacedByJava_data() {
+        QTest::addColumn<QString>("javaStart");
+        QTest::addColumn<bool>("scriptRuns");
+        QTest::newRow("plain launcher") << "java -cp" << false;
+        QTest::newRow("launcher with its own options") << "java -Dx=1 -cp" << true;
+    }
+    void toolkitLauncherReplacedByJava() {
+        QFETCH(QString, javaStart);
+        QFETCH(bool, scriptRuns);
+        const QString real = Toolkit::path();
+        QString text = QString::fromUtf8(TestFiles::bytes(real));
+        QVERIFY2(text.startsWith("#!") && text.contains("\njava -cp "),
+                 "the toolkit is not the launcher script of Debian's package");
+        const QString marker = dir_.filePath("script-ran");
+        QFile::remove(marker);
+        text = text.mid(text.indexOf('\n') + 1).replace("\njava -cp ", "\n" + javaStart + " ");
+        // Named after the row: a launcher is read once per run of the program.
+        const QString launcher =
+            script(QTest::currentDataTag(), QStringLiteral(": > '%1'\n").arg(marker) + text);
+        Toolkit::replace(launcher);
+        ToolkitHost::instance().setEnabled(false);
+
+        const QString input = TestFiles::copyCorpusFile("minimal-document.pdf", dir_.path());
+        const QString viaRunner = dir_.filePath("runner.dump");
+        const QString viaScript = dir_.filePath("script.dump");
+        const ToolResult result =
+            ToolRunner::run(ToolkitCommand::dump(launcher, input, viaRunner), 60s);
+        Toolkit::restore();
+        QVERIFY2(result.succeeded(), result.standardError.constData());
+        QCOMPARE(QFile::exists(marker), scriptRuns);
+        QCOMPARE(QProcess::execute(real, ToolkitCommand::dump(real, input, viaScript).arguments),
+                 0);
+        QVERIFY(TestFiles::bytes(viaRunner).contains("NumberOfPages: 1"));
+        QCOMPARE(TestFiles::bytes(viaRunner), TestFiles::bytes(viaScript));
+    }
+
     // Leaving the event loop (the program is closing) stops the tool at once. Runs last: the
     // request to quit stays in force for this thread's later event loops.
     void quitStopsTheTool() {
@@ -140,5 +257,18 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(ToolRunnerTest)
+// Run again with "--as-program <tool> <arguments>", the test stands in for the program: it runs
+// the tool through the runner, per file, until it is killed.
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.value(1) == "--as-program") {
+        ToolkitHost::instance().setEnabled(false);
+        ToolRunner::run({arguments.value(2), arguments.mid(3), std::nullopt}, 120s);
+        return 0;
+    }
+    ToolRunnerTest test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "ToolRunnerTest.moc"

@@ -32,19 +32,33 @@ private slots:
         QCOMPARE(PrivateTempFolder::path(), expected());
     }
 
-    void withoutTempUsesSystemFolder_data() {
-        QTest::addColumn<bool>("set");
-        QTest::newRow("unset") << false;
-        QTest::newRow("empty") << true;
+    void unusableTempFallsBack_data() {
+        QTest::addColumn<QByteArray>("temp");
+        QTest::addColumn<QByteArray>("tmpdir");
+        QTest::addColumn<QString>("folder");
+        const QByteArray system = QFile::encodeName(base_.path());
+        QTest::newRow("unset") << QByteArray() << system << base_.path();
+        QTest::newRow("empty") << QByteArray("") << system << base_.path();
+        QTest::newRow("missing") << system + "/does/not/exist" << system << base_.path();
+        QTest::newRow("relative") << QByteArray("tmp") << system << base_.path();
+        QTest::newRow("system folder missing too")
+            << QByteArray() << QByteArray("/nonexistent") << QStringLiteral("/tmp");
+        QTest::newRow("system folder relative")
+            << QByteArray("") << QByteArray("relative") << QStringLiteral("/tmp");
     }
-    void withoutTempUsesSystemFolder() {
-        QFETCH(bool, set);
-        if (set)
-            qputenv("TEMP", "");
-        else
+    void unusableTempFallsBack() {
+        QFETCH(QByteArray, temp);
+        QFETCH(QByteArray, tmpdir);
+        QFETCH(QString, folder);
+        const QByteArray savedTmpdir = qgetenv("TMPDIR");
+        if (temp.isNull())
             qunsetenv("TEMP");
-        QCOMPARE(PrivateTempFolder::path(),
-                 QDir::tempPath() + QStringLiteral("/metascribe-") + QString::number(::getuid()));
+        else
+            qputenv("TEMP", temp);
+        qputenv("TMPDIR", tmpdir);
+        const QString path = PrivateTempFolder::path();
+        qputenv("TMPDIR", savedTmpdir);
+        QCOMPARE(path, folder + QStringLiteral("/metascribe-") + QString::number(::getuid()));
     }
 
     void createdPrivate() {
@@ -62,11 +76,6 @@ private slots:
     void linkRefused() {
         QTemporaryDir elsewhere;
         QVERIFY(QFile::link(elsewhere.path(), expected()));
-        QVERIFY_THROWS_EXCEPTION(Failure, PrivateTempFolder::ensure());
-    }
-
-    void missingTempFails() {
-        qputenv("TEMP", QFile::encodeName(base_.path() + "/does/not/exist"));
         QVERIFY_THROWS_EXCEPTION(Failure, PrivateTempFolder::ensure());
     }
 

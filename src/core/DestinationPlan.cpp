@@ -1,0 +1,50 @@
+#include "DestinationPlan.h"
+
+#include "CommitQueue.h"
+
+#include <QFile>
+#include <sys/stat.h>
+
+DestinationPlan::DestinationPlan(const QStringList& inputs) {
+    for (const QString& input : inputs)
+        for (const QString& key : keysOf(input))
+            inputs_.insert(key, input);
+}
+
+QStringList DestinationPlan::keysOf(const QString& path) {
+    QStringList keys{QStringLiteral("p:") + CommitQueue::placeOf(path)};
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) == 0)
+        keys << QStringLiteral("i:%1:%2").arg(info.st_dev).arg(info.st_ino);
+    return keys;
+}
+
+bool DestinationPlan::anyIn(const QStringList& keys, const QHash<QString, QString>& map) {
+    for (const QString& key : keys)
+        if (map.contains(key))
+            return true;
+    return false;
+}
+
+QString DestinationPlan::claim(const QString& input, const QString& destination,
+                               bool besideOriginal) {
+    const QStringList inputKeys = keysOf(input);
+    const QStringList keys = keysOf(destination);
+    bool itself = false;
+    for (const QString& key : keys)
+        itself = itself || inputKeys.contains(key);
+    const bool exists = keys.size() > 1;
+    if (exists && !itself && (besideOriginal || anyIn(keys, inputs_)))
+        return QStringLiteral("would replace ") + destination +
+               QStringLiteral(", which is another file");
+    // The same file listed twice writes its own result twice, which harms nothing; its inode
+    // may have changed in between, its place has not.
+    for (const QString& key : keys) {
+        const auto writer = claimed_.constFind(key);
+        if (writer != claimed_.constEnd() && *writer != inputKeys.constFirst())
+            return QStringLiteral("another file of this run writes ") + destination;
+    }
+    for (const QString& key : keys)
+        claimed_.insert(key, inputKeys.constFirst());
+    return {};
+}

@@ -1,0 +1,277 @@
+#include "PdfSnapshot.h"
+
+#include "Failure.h"
+
+#include <QFile>
+#include <QStringDecoder>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFExc.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/QPDFSystemError.hh>
+#include <qpdf/QPDFWriter.hh>
+
+namespace {
+
+QString fromName(const std::string& name) {
+    return QString::fromUtf8(name.starts_with('/') ? name.substr(1) : name);
+}
+
+// Qt would take a leading U+FEFF for a byte order mark and drop it, yet it is part of the text.
+QString textOf(QPDFObjectHandle string) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return decoder(string.getUTF8Value());
+}
+
+// What a document-information dictionary is for: texts and the Trapped flag. A dictionary that
+// doubles as something else (a page, a font) holds other entries too, which are no part of it.
+bool isDocumentInformation(const std::string& key, QPDFObjectHandle value) {
+    if (value.isString())
+        return true;
+    return key == "/Trapped" && (value.isName() || value.isBool());
+}
+
+// References to dictionaries, arrays and streams are shown as their kind only: the toolkit
+// renumbers objects, and following them could walk the whole document.
+std::string canonical(QPDFObjectHandle value, bool nested) {
+    if (nested && value.isIndirect() && !value.isScalar())
+        return std::string("<indirect ") + value.getTypeName() + ">";
+    if (value.isStream())
+        return "<stream>";
+    if (value.isArray()) {
+        std::string text = "[";
+        for (QPDFObjectHandle item : value.aitems())
+            text += ' ' + canonical(item, true);
+        return text + " ]";
+    }
+    if (value.isDictionary()) {
+        std::string text = "<<";
+        for (auto [key, item] : value.ditems()) {
+            if (!item.isNull())
+                text += ' ' + key + ' ' + canonical(item, true);
+        }
+        return text + " >>";
+    }
+    return value.unparseResolved();
+}
+
+// Indirect objects are not followed: each is looked at once, on its own, by the caller.
+bool refersTo(QPDFObjectHandle object, const QPDFObjGen& target, bool top) {
+    if (!top && object.isIndirect())
+        return object.getObjGen() == target;
+    if (object.isArray()) {
+        for (QPDFObjectHandle item : object.aitems()) {
+            if (refersTo(item, target, false))
+                return true;
+        }
+    } else if (object.isStream()) {
+        return refersTo(object.getDict(), target, false);
+    } else if (object.isDictionary()) {
+        for (auto [key, item] : object.ditems()) {
+            if (refersTo(item, target, false))
+                return true;
+        }
+    }
+    return false;
+}
+
+bool usedElsewhere(QPDF& pdf, QPDFObjectHandle info) {
+    const QPDFObjGen target = info.getObjGen();
+    for (auto [key, item] : pdf.getTrailer().ditems()) {
+        if (key != "/Info" && refersTo(item, target, false))
+            return true;
+    }
+    // A cross-reference stream's dictionary is the trailer itself, or an older one.
+    for (QPDFObjectHandle object : pdf.getAllObjects()) {
+        if (object.isStream() && object.getDict().getKey("/Type").isNameAndEquals("/XRef"))
+            continue;
+        if (refersTo(object, target, true))
+            return true;
+    }
+    return false;
+}
+
+int countStreams(QPDFObjectHandle contents) {
+    if (contents.isStream())
+        return 1;
+    if (!contents.isArray())
+        return 0;
+    int count = 0;
+    for (QPDFObjectHandle item : contents.aitems())
+        count += item.isStream() ? 1 : 0;
+    return count;
+}
+
+PdfSnapshot::PageShape shapeOf(QPDFPageObjectHelper page) {
+    PdfSnapshot::PageShape shape;
+    QPDFObjectHandle object = page.getObjectHandle();
+    shape.contentStreams = countStreams(object.getKey("/Contents"));
+    QPDFObjectHandle annotations = object.getKey("/Annots");
+    if (annotations.isArray()) {
+        for (QPDFObjectHandle item : annotations.aitems())
+            shape.annotations += item.isNull() ? 0 : 1;
+    }
+    QPDFObjectHandle resources = page.getAttribute("/Resources", false);
+    if (!resources.isDictionary())
+        return shape;
+    for (auto [category, entries] : resources.ditems()) {
+        if (!entries.isDictionary())
+            continue;
+        QStringList names;
+        for (auto [name, value] : entries.ditems()) {
+            if (!value.isNull())
+                names << fromName(name);
+        }
+        names.sort();
+        shape.resources.insert(fromName(category), names);
+    }
+    return shape;
+}
+
+QString withoutPathPrefix(const std::string& message, const QByteArray& path) {
+    QString text = QString::fromStdString(message);
+    const QString prefix = QFile::decodeName(path) + QStringLiteral(": ");
+    if (text.startsWith(prefix))
+        text.remove(0, prefix.size());
+    return text;
+}
+
+QString warningText(const QPDFExc& warning) {
+    const QString detail = QString::fromStdString(warning.getMessageDetail());
+    if (warning.getObject().empty())
+        return detail;
+    return QString::fromStdString(warning.getObject()) + QStringLiteral(": ") + detail;
+}
+
+// Runs work on the opened file and turns whatever qpdf throws into one reason about the file.
+template <typename Work>
+void withFile(const QString& path, const std::optional<QString>& password, Work work) {
+    const QByteArray name = QFile::encodeName(path);
+    const QByteArray secret = password ? password->toUtf8() : QByteArray();
+    const char* const passwordText = password ? secret.constData() : nullptr;
+    // Read through stdio, qpdf seeks back and forth with a system call each time; taking a usual
+    // file in one piece makes reading it a third cheaper.
+    constexpr qint64 wholeFileLimit = 32 * 1024 * 1024;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(QStringLiteral("it cannot be opened: ") + file.errorString());
+    const bool whole = file.size() <= wholeFileLimit;
+    try {
+        const QByteArray content = whole ? file.readAll() : QByteArray();
+        QPDF pdf;
+        pdf.setSuppressWarnings(true);
+        if (whole)
+            pdf.processMemoryFile(name.constData(), content.constData(),
+                                  static_cast<size_t>(content.size()), passwordText);
+        else
+            pdf.processFile(name.constData(), passwordText);
+        work(pdf);
+    } catch (const QPDFExc& error) {
+        if (error.getErrorCode() == qpdf_e_password)
+            throw Failure(QStringLiteral(
+                "it is password-protected and the password was not given or is wrong"));
+        throw Failure(QStringLiteral("it cannot be read as a PDF file: ") +
+                      QString::fromStdString(error.getMessageDetail()));
+    } catch (const QPDFSystemError& error) {
+        throw Failure(QStringLiteral("it cannot be opened: ") +
+                      Failure::systemText(error.getErrno()));
+    } catch (const Failure&) {
+        throw;
+    } catch (const std::exception& error) {
+        throw Failure(QStringLiteral("it cannot be read as a PDF file: ") +
+                      withoutPathPrefix(error.what(), name));
+    }
+}
+
+} // namespace
+
+PdfSnapshot PdfSnapshot::read(const QString& path, const std::optional<QString>& password) {
+    PdfSnapshot snapshot;
+    withFile(path, password, [&snapshot](QPDF& pdf) {
+        QPDFObjectHandle info = pdf.getTrailer().getKey("/Info");
+        // The toolkit takes a stream named as document information for its dictionary.
+        QPDFObjectHandle entries = info.isStream() ? info.getDict() : info;
+        if (entries.isDictionary()) {
+            for (auto [key, value] : entries.ditems()) {
+                if (value.isNull())
+                    continue;
+                InfoValue entry;
+                entry.isString = value.isString();
+                entry.text = entry.isString ? textOf(value)
+                                            : QString::fromStdString(canonical(value, false));
+                snapshot.info_.insert(fromName(key), entry);
+                if (isDocumentInformation(key, value))
+                    snapshot.documentKeys_ << fromName(key);
+            }
+        }
+        snapshot.infoDirect_ = info.isDictionary() && !info.isIndirect();
+        snapshot.infoShared_ = info.isIndirect() && usedElsewhere(pdf, info);
+
+        QPDFObjectHandle catalog = pdf.getRoot();
+        for (auto [key, value] : catalog.ditems()) {
+            if (!value.isNull())
+                snapshot.catalogEntries_ << fromName(key);
+        }
+        snapshot.catalogEntries_.sort();
+
+        for (QPDFObjectHandle page : pdf.getAllPages())
+            snapshot.pageShapes_ << shapeOf(QPDFPageObjectHelper(page));
+
+        // Warnings come while objects are resolved, so they are collected only at the end.
+        const std::vector<QPDFExc> warnings = pdf.getWarnings();
+        snapshot.hadWarnings_ = !warnings.empty();
+        if (snapshot.hadWarnings_)
+            snapshot.firstWarning_ = warningText(warnings.front());
+    });
+    return snapshot;
+}
+
+void PdfSnapshot::writeWithOwnInfo(const QString& input, const std::optional<QString>& password,
+                                   const QString& output) {
+    withFile(input, password, [&output](QPDF& pdf) {
+        QPDFObjectHandle trailer = pdf.getTrailer();
+        QPDFObjectHandle info = trailer.getKey("/Info");
+        QPDFObjectHandle entries = info.isStream() ? info.getDict() : info;
+        QPDFObjectHandle own = QPDFObjectHandle::newDictionary();
+        if (entries.isDictionary()) {
+            for (auto [key, value] : entries.ditems()) {
+                if (!isDocumentInformation(key, value))
+                    continue;
+                if (value.isString())
+                    own.replaceKey(key, QPDFObjectHandle::newString(value.getStringValue()));
+                else if (value.isName())
+                    own.replaceKey(key, QPDFObjectHandle::newName(value.getName()));
+                else
+                    own.replaceKey(key, QPDFObjectHandle::newBool(value.getBoolValue()));
+            }
+        }
+        trailer.replaceKey("/Info", pdf.makeIndirectObject(own));
+
+        const QByteArray name = QFile::encodeName(output);
+        try {
+            QPDFWriter writer(pdf, name.constData());
+            // Streams pass through as they are: the copy differs from the input only in its
+            // document information.
+            writer.setCompressStreams(false);
+            writer.setDecodeLevel(qpdf_dl_none);
+            writer.write();
+        } catch (const QPDFSystemError& error) {
+            throw Failure(QStringLiteral("its copy cannot be written: ") +
+                          Failure::systemText(error.getErrno()));
+        }
+    });
+}
+
+std::optional<QString> PdfSnapshot::infoValue(const QString& key) const {
+    const auto found = info_.constFind(key);
+    if (found == info_.constEnd())
+        return std::nullopt;
+    return found->text;
+}
+
+QMap<QString, PdfSnapshot::InfoValue> PdfSnapshot::documentInformation() const {
+    QMap<QString, InfoValue> entries;
+    for (const QString& key : documentKeys_)
+        entries.insert(key, info_.value(key));
+    return entries;
+}

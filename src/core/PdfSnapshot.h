@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// What a reader of our own, independent of the toolkit, sees of one PDF file: enough to tell
+// whether a toolkit result kept the document and carries the intended document information.
+// Plain Qt data only, so a snapshot can be taken on one thread and compared on another.
+class PdfSnapshot {
+public:
+    // One value of the document information.
+    struct InfoValue {
+        // Strings: the exact Unicode text. Anything else: a canonical rendering, stable across
+        // object renumbering, so two files holding the same value give the same text.
+        QString text;
+        bool isString = false;
+
+        bool operator==(const InfoValue&) const = default;
+    };
+
+    // What lost content changes on a page, small enough to compare for every page of every file.
+    struct PageShape {
+        int contentStreams = 0;
+        int annotations = 0;
+        // For each resource category (Font, XObject, ...), the sorted names whose value exists.
+        QMap<QString, QStringList> resources;
+
+        bool operator==(const PageShape&) const = default;
+    };
+
+    // Throws Failure, whose text is a reason phrase about the file starting with "it", such as
+    // "it is password-protected and the password was not given or is wrong".
+    static PdfSnapshot read(const QString& path,
+                            const std::optional<QString>& password = std::nullopt);
+
+    // Overwrites output (created by the caller) with a copy of input whose document information
+    // is an object of its own, holding only the entries that are document information (string
+    // values and Trapped). The toolkit then changes that object and leaves the rest alone. The
+    // copy keeps the input's encryption and opens with the same password. Throws Failure.
+    static void writeWithOwnInfo(const QString& input, const std::optional<QString>& password,
+                                 const QString& output);
+
+    int pages() const { return static_cast<int>(pageShapes_.size()); }
+    const QList<PageShape>& pageShapes() const { return pageShapes_; }
+    // The catalog's keys (without slash) whose values exist, sorted.
+    const QStringList& catalogEntries() const { return catalogEntries_; }
+
+    // Keys without the slash, such as "Title"; entries whose value is null are left out.
+    const QMap<QString, InfoValue>& info() const { return info_; }
+    // The entry's text, whether it is a string or not; nothing when there is no such entry.
+    std::optional<QString> infoValue(const QString& key) const;
+    // The entries writeWithOwnInfo carries over.
+    QMap<QString, InfoValue> documentInformation() const;
+
+    // The document information is an object that the document also uses for something else (its
+    // page tree, a page, a font, ...). The toolkit would write that object out as the new
+    // information and drop it from the document, so such a file must not reach it as it is.
+    bool infoShared() const { return infoShared_; }
+    // The document information sits directly in the trailer rather than in an object of its own;
+    // the toolkit fails on such a file.
+    bool infoDirect() const { return infoDirect_; }
+    // Either of the two: the toolkit should get the copy writeWithOwnInfo makes.
+    bool needsOwnInfo() const { return infoShared_ || infoDirect_; }
+
+    // Whether reading had to repair or overlook anything, and what it first complained about.
+    bool hadWarnings() const { return hadWarnings_; }
+    QString firstWarning() const { return firstWarning_; }
+
+private:
+    QList<PageShape> pageShapes_;
+    QStringList catalogEntries_;
+    QMap<QString, InfoValue> info_;
+    QStringList documentKeys_;
+    bool infoShared_ = false;
+    bool infoDirect_ = false;
+    bool hadWarnings_ = false;
+    QString firstWarning_;
+};

@@ -1,0 +1,141 @@
+#include "ResultCheck.h"
+
+#include "Failure.h"
+
+#include <QSet>
+
+namespace {
+
+using InfoValue = PdfSnapshot::InfoValue;
+
+QString shown(const InfoValue& value) {
+    constexpr qsizetype longest = 80;
+    QString text = value.text;
+    if (text.size() > longest)
+        text = text.left(longest - 1) + QChar(0x2026);
+    return value.isString ? QLatin1Char('"') + text + QLatin1Char('"') : text;
+}
+
+QString mismatch(const QString& key, const std::optional<InfoValue>& actual,
+                 const InfoValue& expected) {
+    if (!actual)
+        return QStringLiteral("the result has no %1 instead of %2").arg(key, shown(expected));
+    return QStringLiteral("the result's %1 is %2 instead of %3")
+        .arg(key, shown(*actual), shown(expected));
+}
+
+std::optional<InfoValue> entry(const PdfSnapshot& snapshot, const QString& key) {
+    const auto found = snapshot.info().constFind(key);
+    if (found == snapshot.info().constEnd())
+        return std::nullopt;
+    return *found;
+}
+
+// The toolkit leaves its results unencrypted, and an encrypted result may need no password to
+// open, which a wrong one given would spoil; so the password is given only when it is needed.
+PdfSnapshot readResult(const QString& path, const std::optional<QString>& password) {
+    if (password) {
+        try {
+            return PdfSnapshot::read(path);
+        } catch (const Failure&) {
+        }
+    }
+    return PdfSnapshot::read(path, password);
+}
+
+bool lostContent(const PdfSnapshot::PageShape& before, const PdfSnapshot::PageShape& after) {
+    if (after.contentStreams < before.contentStreams || after.annotations < before.annotations)
+        return true;
+    for (auto category = before.resources.cbegin(); category != before.resources.cend();
+         ++category) {
+        const QStringList names = after.resources.value(category.key());
+        for (const QString& name : *category) {
+            if (!names.contains(name))
+                return true;
+        }
+    }
+    return false;
+}
+
+QString pagesDiffer(const PdfSnapshot& original, const PdfSnapshot& result) {
+    if (result.pages() != original.pages()) {
+        const QString what = result.pages() < original.pages()
+                                 ? QStringLiteral("lost pages")
+                                 : QStringLiteral("has a different number of pages");
+        return QStringLiteral("the result %1: %2 before, %3 after")
+            .arg(what)
+            .arg(original.pages())
+            .arg(result.pages());
+    }
+    for (int page = 0; page < original.pages(); ++page) {
+        const PdfSnapshot::PageShape& before = original.pageShapes().at(page);
+        const PdfSnapshot::PageShape& after = result.pageShapes().at(page);
+        if (before == after)
+            continue;
+        return (lostContent(before, after) ? QStringLiteral("the result lost content on page %1")
+                                           : QStringLiteral("the result changed page %1"))
+            .arg(page + 1);
+    }
+    for (const QString& key : original.catalogEntries()) {
+        if (!result.catalogEntries().contains(key))
+            return QStringLiteral("the result lost the document's %1").arg(key);
+    }
+    return {};
+}
+
+QString infoDiffers(const PdfSnapshot& original, const PdfSnapshot& result, const EditPlan& plan,
+                    const QString& titleFromName) {
+    QSet<QString> changed;
+    for (InfoField field : EditPlan::fields) {
+        const FieldChoice& choice = plan.choice(field);
+        const QString key = EditPlan::toolkitKey(field);
+        const std::optional<InfoValue> actual = entry(result, key);
+        if (choice.mode == FieldMode::Keep) {
+            if (actual && !original.info().contains(key))
+                return QStringLiteral("the result has a %1 the original did not have").arg(key);
+            continue;
+        }
+        changed.insert(key);
+        const InfoValue planned{
+            choice.mode == FieldMode::FromFileName ? titleFromName : choice.text, true};
+        if (planned.text.isEmpty() && (!actual || *actual == planned))
+            continue;
+        if (actual != planned)
+            return mismatch(key, actual, planned);
+    }
+    // A copy with document information of its own carries only the entries that are document
+    // information; the rest belonged to whatever object the original shared.
+    const QMap<QString, InfoValue> carried =
+        original.needsOwnInfo() ? original.documentInformation() : original.info();
+    for (auto kept = carried.cbegin(); kept != carried.cend(); ++kept) {
+        if (changed.contains(kept.key()))
+            continue;
+        const std::optional<InfoValue> actual = entry(result, kept.key());
+        if (!actual)
+            return QStringLiteral("the result lost the %1").arg(kept.key());
+        if (*actual != *kept)
+            return mismatch(kept.key(), actual, *kept);
+    }
+    return {};
+}
+
+} // namespace
+
+QString ResultCheck::verify(const PdfSnapshot& original, const QString& resultPath,
+                            const EditPlan& plan, const QString& titleFromName,
+                            const std::optional<QString>& password) {
+    PdfSnapshot result;
+    try {
+        result = readResult(resultPath, password);
+    } catch (const Failure& failure) {
+        // The reader words its reasons about "it"; here "it" is the result.
+        return QStringLiteral("the result") + failure.description().mid(2);
+    }
+    // Lost pages or content say more than the warnings reading them out of the wreck gives.
+    QString reason = pagesDiffer(original, result);
+    if (reason.isEmpty() && result.hadWarnings() && !original.hadWarnings())
+        reason = QStringLiteral("the result is damaged: ") + result.firstWarning();
+    if (reason.isEmpty())
+        reason = infoDiffers(original, result, plan, titleFromName);
+    return reason;
+}

@@ -1,0 +1,341 @@
+#include "ResultCheck.h"
+
+#include "Failure.h"
+#include "InfoUpdateFile.h"
+#include "PdfSnapshot.h"
+#include "TestFiles.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+Q_DECLARE_METATYPE(std::optional<QString>)
+
+// The real toolkit on copies of the corpus, and on inputs made with qpdf to be awkward in just the
+// way that makes the toolkit destroy a document while reporting success.
+class ResultCheckTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir_;
+
+    static bool run(const QString& program, const QStringList& arguments,
+                    QByteArray* output = nullptr) {
+        QProcess process;
+        process.start(program, arguments);
+        if (!process.waitForFinished(120000))
+            return false;
+        if (output)
+            *output = process.readAllStandardOutput();
+        return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    }
+
+    static EditPlan plan(const QString& name) {
+        EditPlan plan;
+        if (name == "title") {
+            plan.changeTo(InfoField::Title, "New title");
+        } else if (name == "several") {
+            plan.changeTo(InfoField::Title, "Reisebericht 東京 — ü");
+            plan.changeTo(InfoField::Author, "");
+            plan.changeTo(InfoField::Keywords, "  spaced  ");
+        } else if (name == "all") {
+            plan.titleFromFileName();
+            plan.changeTo(InfoField::Subject, "Café • € ˘ A &amp; B &#65;");
+            plan.changeTo(InfoField::Author, QChar(0xfeff) + QString("leading mark"));
+            plan.changeTo(InfoField::Keywords, "two\nlines\tand 😀");
+            plan.changeTo(InfoField::Creator, "");
+            plan.changeTo(InfoField::Producer, "   ");
+            plan.changeTo(InfoField::CreationDate, "D:20240101120000Z");
+            plan.changeTo(InfoField::ModDate, "yesterday");
+        }
+        return plan;
+    }
+
+    // The toolkit's result for input, beside it.
+    QString toolkitResult(const QString& input, const EditPlan& plan,
+                          const QString& titleFromName = {},
+                          const std::optional<QString>& password = std::nullopt) {
+        const QString info = TestFiles::write(dir_.filePath("info.txt"),
+                                              InfoUpdateFile::content(plan, titleFromName));
+        const QString output = input + ".result.pdf";
+        QFile::remove(output);
+        QStringList arguments{input};
+        if (password)
+            arguments << "input_pw" << *password;
+        arguments << "update_info" << info << "output" << output;
+        run("pdftk", arguments);
+        return output;
+    }
+
+    // Like the files the program creates for the toolkit's input: there already, owner only.
+    QString privateFile(const QString& name) {
+        QFile file(dir_.filePath(name));
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return {};
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        return file.fileName();
+    }
+
+    // A copy of a corpus file whose trailer names as document information the object that
+    // objectPattern's first group finds in qpdf's expanded form (given a Creator and Trapped), or
+    // without a pattern a direct dictionary.
+    QString withInfoAt(const QString& corpusFile, const QString& objectPattern,
+                       const QString& name) {
+        const QString qdf = dir_.filePath(name + ".qdf");
+        if (!run("qpdf", {"--qdf", "--object-streams=disable",
+                          TestFiles::corpusFolder() + "/" + corpusFile, qdf}))
+            return {};
+        QString text = QString::fromLatin1(TestFiles::bytes(qdf));
+        static const QRegularExpression info(R"(/Info \d+ 0 R)");
+        if (objectPattern.isEmpty()) {
+            text.replace(info, "/Info << /Title (direct) /Creator (TeX) >>");
+        } else {
+            const QRegularExpressionMatch found = QRegularExpression(objectPattern).match(text);
+            if (!found.hasMatch())
+                return {};
+            // Document information of its own in the shared object, to see it carried over.
+            text.insert(text.indexOf("<<\n", found.capturedEnd(1)) + 3,
+                        "  /Creator (TeX)\n  /Trapped /False\n");
+            text.replace(info, "/Info " + found.captured(1) + " 0 R");
+        }
+        TestFiles::write(qdf, text.toLatin1());
+        QByteArray fixed;
+        if (!run("fix-qdf", {qdf}, &fixed))
+            return {};
+        return TestFiles::write(dir_.filePath(name + ".pdf"), fixed);
+    }
+
+    static QString reasonReading(const QString& path, const std::optional<QString>& password) {
+        try {
+            PdfSnapshot::read(path, password);
+        } catch (const Failure& failure) {
+            return failure.description();
+        }
+        return {};
+    }
+
+private slots:
+    void initTestCase() {
+        for (const char* program : {"pdftk", "qpdf", "fix-qdf", "pdfinfo"})
+            QVERIFY2(TestFiles::haveProgram(program), program);
+    }
+
+    void correctResultsAreAccepted_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<std::optional<QString>>("password");
+        QTest::addColumn<QString>("planName");
+        const std::optional<QString> none;
+        const QString corpus = TestFiles::corpusFolder() + "/";
+        const QString samples = QStringLiteral(METASCRIBE_SAMPLES) + "/";
+        QTest::newRow("pdfTeX, one field") << corpus + "minimal-document.pdf" << none << "title";
+        QTest::newRow("pdfTeX, every field") << corpus + "minimal-document.pdf" << none << "all";
+        QTest::newRow("four pages") << corpus + "pdflatex-4-pages.pdf" << none << "several";
+        QTest::newRow("LibreOffice")
+            << corpus + "002-trivial-libre-office-writer.pdf" << none << "all";
+        QTest::newRow("encrypted") << corpus + "libreoffice-writer-password.pdf"
+                                   << std::optional<QString>("openpassword") << "several";
+        QTest::newRow("Arabic") << corpus + "habibi.pdf" << none << "several";
+        QTest::newRow("XMP") << corpus + "output_with_metadata_pymupdf.pdf" << none << "all";
+        QTest::newRow("PDF/A, empty fields") << corpus + "crazyones-pdfa.pdf" << none << "title";
+        QTest::newRow("sample, four pages") << samples + "Meeting Minutes.pdf" << none << "all";
+        QTest::newRow("sample") << samples + "Quarterly Report.pdf" << none << "several";
+        QTest::newRow("sample, UTF-16") << samples + "Reisebericht-東京.pdf" << none << "title";
+    }
+    void correctResultsAreAccepted() {
+        QFETCH(QString, file);
+        QFETCH(std::optional<QString>, password);
+        QFETCH(QString, planName);
+        const QString input = dir_.filePath("input.pdf");
+        QFile::remove(input);
+        QVERIFY(QFile::copy(file, input));
+        const PdfSnapshot original = PdfSnapshot::read(input, password);
+        QVERIFY(original.pages() > 0);
+        QVERIFY(!original.hadWarnings());
+        QVERIFY(!original.needsOwnInfo());
+
+        const QString result = toolkitResult(input, plan(planName), "From the name", password);
+        QCOMPARE(ResultCheck::verify(original, result, plan(planName), "From the name", password),
+                 QString());
+    }
+
+    void sharedInformationIsGivenItsOwnObject_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("objectPattern");
+        QTest::addColumn<QString>("rawReason");
+        const QString four = "pdflatex-4-pages.pdf";
+        // In qpdf's expanded form every line of a dictionary is indented and pages and content
+        // streams are announced by comments.
+        const QString dictionaryOfType = R"((\d+) 0 obj\n<<\n(?: +.*\n)*?  /Type /%1\n)";
+        QTest::newRow("page tree")
+            << four << dictionaryOfType.arg("Pages") << "the result lost pages: 4 before, 0 after";
+        QTest::newRow("catalog") << four << dictionaryOfType.arg("Catalog")
+                                 << "the result cannot be read as a PDF file: ";
+        QTest::newRow("page") << four << R"(%% Page 2\n%% Original object ID: \d+ \d+\n(\d+) 0 obj)"
+                              << "the result lost content on page 2";
+        QTest::newRow("font") << four << dictionaryOfType.arg("Font")
+                              << "the result lost content on page 1";
+        QTest::newRow("content stream")
+            << four << R"(%% Contents for page 3\n%% Original object ID: \d+ \d+\n(\d+) 0 obj)"
+            << "the result lost content on page 3";
+        // Not shared, but the toolkit fails on it all the same.
+        QTest::newRow("XMP metadata")
+            << "output_with_metadata_pymupdf.pdf" << dictionaryOfType.arg("Metadata")
+            << "the result lost the document's Metadata";
+        QTest::newRow("direct dictionary")
+            << four << QString() << "the result cannot be read as a PDF";
+    }
+    void sharedInformationIsGivenItsOwnObject() {
+        QFETCH(QString, file);
+        QFETCH(QString, objectPattern);
+        QFETCH(QString, rawReason);
+        const QString input = withInfoAt(file, objectPattern, QTest::currentDataTag());
+        QVERIFY(!input.isEmpty());
+        const PdfSnapshot original = PdfSnapshot::read(input);
+        const QString pages = TestFiles::pdfInfo(input).value("Pages");
+        QCOMPARE(QString::number(original.pages()), pages);
+        QCOMPARE(original.infoShared(), !objectPattern.isEmpty());
+        QVERIFY(original.needsOwnInfo());
+        const EditPlan edit = plan("several");
+
+        const QString raw = toolkitResult(input, edit);
+        const QString reason = ResultCheck::verify(original, raw, edit, {});
+        QVERIFY2(reason.startsWith(rawReason), qPrintable(reason));
+
+        const QString own = privateFile("own.pdf");
+        PdfSnapshot::writeWithOwnInfo(input, std::nullopt, own);
+        QVERIFY(!PdfSnapshot::read(own).needsOwnInfo());
+        const QString result = toolkitResult(own, edit);
+        QCOMPARE(ResultCheck::verify(original, result, edit, {}), QString());
+        const QMap<QString, QString> shown = TestFiles::pdfInfo(result);
+        QCOMPARE(shown.value("Pages"), pages);
+        QCOMPARE(shown.value("Title"), QString("Reisebericht 東京 — ü"));
+        QCOMPARE(shown.value("Creator"), QString("TeX"));
+    }
+
+    void spoiledResultsAreRejected_data() {
+        QTest::addColumn<QString>("spoil");
+        QTest::addColumn<std::optional<QString>>("password");
+        QTest::addColumn<QString>("reason");
+        const std::optional<QString> none;
+        QTest::newRow("page removed")
+            << "--pages . 1-3 --" << none << "the result lost pages: 4 before, 3 after";
+        QTest::newRow("page added") << "--pages . 1-4,1 --" << none
+                                    << "the result has a different number of pages: 4 before, "
+                                       "5 after";
+        QTest::newRow("wrong title")
+            << "title" << none << "the result's Title is \"Other\" instead of \"New title\"";
+        QTest::newRow("kept field changed")
+            << "creator" << none << "the result's Creator is \"\" instead of \"TeX\"";
+        QTest::newRow("field added")
+            << "subject" << none << "the result has a Subject the original did not have";
+        QTest::newRow("truncated") << "truncate" << none << "the result cannot be read as a PDF";
+        QTest::newRow("damaged") << "startxref" << none << "the result is damaged: ";
+        QTest::newRow("missing") << "remove" << none << "the result cannot be opened: ";
+        QTest::newRow("encrypted, right password")
+            << "--encrypt user owner 256 --" << std::optional<QString>("user") << "";
+        QTest::newRow("encrypted, no password needed")
+            << "--encrypt  owner 256 --" << std::optional<QString>("user") << "";
+        QTest::newRow("encrypted, wrong password")
+            << "--encrypt user owner 256 --" << std::optional<QString>("wrong")
+            << "the result is password-protected and the password was not given or is wrong";
+    }
+    void spoiledResultsAreRejected() {
+        QFETCH(QString, spoil);
+        QFETCH(std::optional<QString>, password);
+        QFETCH(QString, reason);
+        const QString input =
+            TestFiles::copyCorpusFile("pdflatex-4-pages.pdf", dir_.path(), "four.pdf");
+        const PdfSnapshot original = PdfSnapshot::read(input);
+        const EditPlan edit = plan("title");
+        EditPlan other = edit;
+        if (spoil == "title")
+            other.changeTo(InfoField::Title, "Other");
+        else if (spoil == "creator")
+            other.changeTo(InfoField::Creator, "");
+        else if (spoil == "subject")
+            other.changeTo(InfoField::Subject, "Extra");
+        const QString good = toolkitResult(input, other);
+        const QString result = dir_.filePath("spoiled.pdf");
+        QFile::remove(result);
+        QByteArray bytes = TestFiles::bytes(good);
+        if (spoil.startsWith("--")) {
+            QVERIFY(run("qpdf", QStringList{good} << spoil.split(' ') << result));
+        } else if (spoil == "truncate") {
+            TestFiles::write(result, bytes.left(bytes.size() / 2));
+        } else if (spoil == "startxref") {
+            const qsizetype at = bytes.lastIndexOf("startxref\n") + 10;
+            TestFiles::write(result, bytes.left(at) + "12" + bytes.mid(at));
+        } else if (spoil != "remove") {
+            QVERIFY(QFile::copy(good, result));
+        }
+        const QString found = ResultCheck::verify(original, result, edit, {}, password);
+        QVERIFY2(reason.isEmpty() ? found.isEmpty() : found.startsWith(reason), qPrintable(found));
+    }
+
+    void unreadableInputsAreNamed_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<std::optional<QString>>("password");
+        QTest::addColumn<QString>("reason");
+        const QString locked = TestFiles::corpusFolder() + "/libreoffice-writer-password.pdf";
+        const QString passwordReason =
+            "it is password-protected and the password was not given or is wrong";
+        QTest::newRow("no password") << locked << std::optional<QString>() << passwordReason;
+        QTest::newRow("wrong password")
+            << locked << std::optional<QString>("nope") << passwordReason;
+        QTest::newRow("not a PDF")
+            << TestFiles::write(dir_.filePath("text.pdf"), "plain text") << std::optional<QString>()
+            << "it cannot be read as a PDF file: ";
+        QTest::newRow("missing") << dir_.filePath("missing.pdf") << std::optional<QString>()
+                                 << "it cannot be opened: No such file or directory";
+    }
+    void unreadableInputsAreNamed() {
+        QFETCH(QString, file);
+        QFETCH(std::optional<QString>, password);
+        QFETCH(QString, reason);
+        const QString found = reasonReading(file, password);
+        QVERIFY2(found.startsWith(reason), qPrintable(found));
+        QVERIFY(!found.contains(file));
+    }
+
+    void encryptedInputStaysEncrypted_data() {
+        QTest::addColumn<QStringList>("encryption");
+        QTest::addColumn<bool>("toolkitReads");
+        QTest::newRow("AES-256") << QStringList{"256"} << false;
+        QTest::newRow("AES-128") << QStringList{"128", "--use-aes=y"} << true;
+        QTest::newRow("RC4-128") << QStringList{"128", "--use-aes=n"} << true;
+    }
+    void encryptedInputStaysEncrypted() {
+        QFETCH(QStringList, encryption);
+        QFETCH(bool, toolkitReads);
+        const QString shared =
+            withInfoAt("pdflatex-4-pages.pdf", R"((\d+) 0 obj\n<<\n(?: +.*\n)*?  /Type /Pages\n)",
+                       "locked-shared");
+        const QString input = dir_.filePath("locked.pdf");
+        QVERIFY(run("qpdf", QStringList{"--allow-weak-crypto", "--encrypt", "user", "owner"}
+                                << encryption << "--" << shared << input));
+        const PdfSnapshot original = PdfSnapshot::read(input, QString("user"));
+        QVERIFY(original.infoShared());
+
+        const QString own = privateFile("locked-own.pdf");
+        PdfSnapshot::writeWithOwnInfo(input, QString("user"), own);
+        QVERIFY(reasonReading(own, std::nullopt).startsWith("it is password-protected"));
+        const PdfSnapshot copy = PdfSnapshot::read(own, QString("user"));
+        QVERIFY(!copy.needsOwnInfo());
+        QCOMPARE(copy.pages(), 4);
+        QCOMPARE(copy.infoValue("Creator"), QString("TeX"));
+        QCOMPARE(copy.infoValue("Trapped"), QString("/False"));
+        QVERIFY(!copy.infoValue("Kids"));
+
+        // pdftk-java cannot open AES-256 files at all.
+        if (!toolkitReads)
+            return;
+        const EditPlan edit = plan("all");
+        const QString result = toolkitResult(own, edit, "named", QString("user"));
+        QCOMPARE(ResultCheck::verify(original, result, edit, "named", QString("user")), QString());
+    }
+};
+
+QTEST_GUILESS_MAIN(ResultCheckTest)
+#include "ResultCheckTest.moc"
