@@ -2,31 +2,62 @@
 
 #include <QEventLoop>
 #include <QThreadPool>
+#include <condition_variable>
 #include <exception>
-#include <future>
+#include <mutex>
 
-void BackgroundTask::run(const std::function<void()>& work) {
-    QEventLoop loop;
-    std::promise<void> done;
-    std::future<void> finished = done.get_future();
-    QThreadPool::globalInstance()->start([&] {
+struct BackgroundTask::State {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    std::exception_ptr failure;
+    // The loop wait() turns, while it does; told to quit when the work is done.
+    QEventLoop* waiting = nullptr;
+};
+
+BackgroundTask::BackgroundTask(std::function<void()> work) : state_(std::make_shared<State>()) {
+    QThreadPool::globalInstance()->start([state = state_, work = std::move(work)] {
         std::exception_ptr failure;
         try {
             work();
         } catch (...) {
             failure = std::current_exception();
         }
-        // Posted, so the loop sees it even if it has not started yet; and posted before the
-        // promise is kept, since the loop is gone once the caller has its answer.
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-        if (failure)
-            done.set_exception(failure);
-        else
-            done.set_value();
+        std::lock_guard lock(state->mutex);
+        state->done = true;
+        state->failure = failure;
+        // Under the lock: wait() lets go of its loop only while holding it.
+        if (state->waiting)
+            QMetaObject::invokeMethod(state->waiting, &QEventLoop::quit, Qt::QueuedConnection);
+        state->finished.notify_all();
     });
-    // The loop also ends when the program is closing; the work is still waited for, since it
-    // uses what the caller owns.
-    if (finished.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
-        loop.exec();
-    finished.get();
+}
+
+BackgroundTask::~BackgroundTask() {
+    std::unique_lock lock(state_->mutex);
+    state_->finished.wait(lock, [this] { return state_->done; });
+}
+
+void BackgroundTask::wait() {
+    {
+        QEventLoop loop;
+        std::unique_lock lock(state_->mutex);
+        if (!state_->done) {
+            state_->waiting = &loop;
+            lock.unlock();
+            // Also ends when the program is closing; the work is waited for below all the same.
+            loop.exec();
+            lock.lock();
+            state_->waiting = nullptr;
+        }
+    }
+    std::unique_lock lock(state_->mutex);
+    state_->finished.wait(lock, [this] { return state_->done; });
+    if (state_->failure)
+        std::rethrow_exception(std::exchange(state_->failure, nullptr));
+}
+
+void BackgroundTask::run(std::function<void()> work) {
+    BackgroundTask task(std::move(work));
+    task.wait();
 }

@@ -264,7 +264,7 @@ void Form2::PushButton4_Click() {
     QStringList inputs;
     for (int position = 1; position <= count; ++position)
         ErrorTrap::shielded("run plan", [&] { inputs << source_->pathAt(position); });
-    run_ = std::make_unique<RunState>(RunState{DestinationPlan(inputs), {}});
+    run_ = std::make_unique<RunState>(inputs);
     PrivateTempFolder::removeLeftovers();
     throttleProgress_ = true;
     for (int position = 1; position <= count; ++position) {
@@ -340,22 +340,22 @@ bool Form2::changeFile(ErrorTrap& trap, int position, int count, const QString& 
         filePlan = plan();
         info = InfoUpdateFile::content(filePlan, titleFromName);
     });
-    // Each file gets an info-update file of its own, which no other run or program copy can
-    // write into while the toolkit reads it.
-    ExchangeFile infoFile;
+    // The run has an info-update file of its own, which no other run or program copy can write
+    // into while the toolkit reads it; it is rewritten for every file.
     QString infoFailure = QStringLiteral("could not write the info-update file");
     trap.step(184, [&] {
         try {
-            infoFile.path =
-                PrivateTempFolder::createFile(QStringLiteral("info-"), QStringLiteral(".txt"));
-            InfoUpdateFile::write(infoFile.path, info);
+            if (run_->infoFile.isEmpty())
+                run_->infoFile =
+                    PrivateTempFolder::createFile(QStringLiteral("info-"), QStringLiteral(".txt"));
+            InfoUpdateFile::write(run_->infoFile, info);
         } catch (const Failure& failure) {
             infoFailure += QStringLiteral(": ") + failure.description();
-            infoFile.path.clear();
+            run_->dropInfoFile();
             throw;
         }
     });
-    if (infoFile.path.isEmpty())
+    if (run_->infoFile.isEmpty())
         return fail(infoFailure);
 
     std::optional<QString> password;
@@ -380,9 +380,19 @@ bool Form2::changeFile(ErrorTrap& trap, int position, int count, const QString& 
 
     // What the original holds, read by a reader independent of the toolkit: the result must
     // hold the same, apart from the fields that were changed.
-    auto original = std::make_shared<PdfSnapshot>();
+    std::shared_ptr<PdfSnapshot> original;
+    const std::unique_ptr<RunState::Prefetch> ahead = takePrefetch(input);
     try {
-        BackgroundTask::run([&] { *original = PdfSnapshot::read(input, password); });
+        // Read ahead without a password, and still the file it was then.
+        if (ahead && !password && ahead->stamp && FileStamp::of(input) == ahead->stamp) {
+            if (ahead->unreadable)
+                throw *ahead->unreadable;
+            original = ahead->snapshot;
+        }
+        if (!original) {
+            original = std::make_shared<PdfSnapshot>();
+            BackgroundTask::run([&] { *original = PdfSnapshot::read(input, password); });
+        }
     } catch (const Failure& failure) {
         return closing_ ? false : fail(failure.description());
     }
@@ -408,21 +418,24 @@ bool Form2::changeFile(ErrorTrap& trap, int position, int count, const QString& 
     sweepLeftovers(PathHelpers::FolderOf(OutputFile::resolveLink(*destination)));
     std::unique_ptr<OutputFile> output;
     try {
-        output = std::make_unique<OutputFile>(*destination);
+        if (ahead && ahead->output && ahead->destination == *destination)
+            output = std::move(ahead->output);
+        else
+            output = std::make_unique<OutputFile>(*destination);
     } catch (const OutputFile::Refused& refused) {
         if (refused.permissionDenied())
             Dialogs::current().message(BatchRun::copyFailureMessage(*destination));
         return fail(QStringLiteral("could not write the destination: ") + refused.description());
     }
 
+    prefetch(position + 1, count);
     ToolResult result;
     trap.step(222, [&] {
         const QString toolkitInput = ownInfoCopy.path.isEmpty() ? input : ownInfoCopy.path;
         result = ToolRunner::run(ToolkitCommand::update(toolkit, toolkitInput, password,
-                                                        infoFile.path, output->temporaryPath()),
+                                                        run_->infoFile, output->temporaryPath()),
                                  BatchRun::timeLimit(QFileInfo(input).size()));
     });
-    infoFile.remove();
     ownInfoCopy.remove();
     if (result.outcome == ToolResult::Outcome::Interrupted || closing_)
         return false;
@@ -444,6 +457,63 @@ bool Form2::changeFile(ErrorTrap& trap, int position, int count, const QString& 
                   });
     outcomes << outcome;
     return true;
+}
+
+void Form2::prefetch(int position, int count) {
+    run_->prefetch.reset();
+    // A file that needs a password is read with it, which is only asked for when its turn comes.
+    if (position > count || source_->promptForPassword())
+        return;
+    auto ahead = std::make_unique<RunState::Prefetch>();
+    const bool known = ErrorTrap::shielded("read ahead", [&] {
+        ahead->path = source_->pathAt(position);
+        QString base = PathHelpers::FileNameOf(ahead->path);
+        if (base.contains(QLatin1Char('.')))
+            base = PathHelpers::StripExtension(base);
+        ahead->destination =
+            BatchRun::destination(ahead->path, base, source_->saveToFolder(),
+                                  source_->saveBesideOriginal(), source_->resultFolder())
+                .value_or(QString());
+    });
+    ahead->stamp = FileStamp::of(ahead->path);
+    if (!known || !ahead->stamp)
+        return;
+    ahead->snapshot = std::make_shared<PdfSnapshot>();
+    RunState::Prefetch* work = ahead.get();
+    ahead->task = std::make_unique<BackgroundTask>([work] {
+        try {
+            *work->snapshot = PdfSnapshot::read(work->path);
+        } catch (const Failure& failure) {
+            work->unreadable = failure;
+        }
+        // Refused here, it is created again when the file's turn comes, with the reason shown.
+        if (!work->destination.isEmpty() && !work->unreadable) {
+            try {
+                work->output = std::make_unique<OutputFile>(work->destination);
+            } catch (const OutputFile::Refused&) {
+            }
+        }
+    });
+    run_->prefetch = std::move(ahead);
+}
+
+std::unique_ptr<Form2::RunState::Prefetch> Form2::takePrefetch(const QString& input) {
+    std::unique_ptr<RunState::Prefetch> ahead = std::move(run_->prefetch);
+    if (!ahead)
+        return nullptr;
+    // Finished also when it is of no use, so nothing works on it any more.
+    ahead->task->wait();
+    return ahead->path == input ? std::move(ahead) : nullptr;
+}
+
+void Form2::RunState::dropInfoFile() {
+    if (!infoFile.isEmpty())
+        PathHelpers::RemoveFile(infoFile);
+    infoFile.clear();
+}
+
+Form2::RunState::~RunState() {
+    dropInfoFile();
 }
 
 void Form2::sweepLeftovers(const QString& folder) {

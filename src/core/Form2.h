@@ -1,8 +1,13 @@
 #pragma once
 
+#include "BackgroundTask.h"
 #include "BatchRun.h"
 #include "DestinationPlan.h"
 #include "EditPlan.h"
+#include "Failure.h"
+#include "FileStamp.h"
+#include "OutputFile.h"
+#include "PdfSnapshot.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -76,9 +81,28 @@ private:
 
     // What one run keeps from file to file.
     struct RunState {
+        explicit RunState(const QStringList& inputs) : destinations(inputs) {}
+        ~RunState();
+        void dropInfoFile();
         DestinationPlan destinations;
         QSet<QString> swept; // folders cleared of earlier runs' leftovers
+        QString infoFile;
+        // What the next file needs that takes time but changes nothing (reading its original,
+        // creating the file its result goes into), done while the toolkit changes this one.
+        struct Prefetch {
+            QString path;
+            std::optional<FileStamp> stamp;
+            std::shared_ptr<PdfSnapshot> snapshot;
+            std::optional<Failure> unreadable;
+            QString destination;
+            std::unique_ptr<OutputFile> output;
+            std::unique_ptr<BackgroundTask> task;
+        };
+        std::unique_ptr<Prefetch> prefetch;
     };
+    void prefetch(int position, int count);
+    // What was done ahead for input, once it is finished; nothing when it was for another file.
+    std::unique_ptr<RunState::Prefetch> takePrefetch(const QString& input);
     std::unique_ptr<RunState> run_;
 
     QWidget* firstPage_;

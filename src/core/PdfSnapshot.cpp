@@ -185,9 +185,10 @@ void withFile(const QString& path, const std::optional<QString>& password, Work 
 
 } // namespace
 
-PdfSnapshot PdfSnapshot::read(const QString& path, const std::optional<QString>& password) {
+PdfSnapshot PdfSnapshot::read(const QString& path, const std::optional<QString>& password,
+                              Sharing sharing) {
     PdfSnapshot snapshot;
-    withFile(path, password, [&snapshot](QPDF& pdf) {
+    withFile(path, password, [&snapshot, sharing](QPDF& pdf) {
         QPDFObjectHandle info = pdf.getTrailer().getKey("/Info");
         // The toolkit takes a stream named as document information for its dictionary.
         QPDFObjectHandle entries = info.isStream() ? info.getDict() : info;
@@ -205,7 +206,8 @@ PdfSnapshot PdfSnapshot::read(const QString& path, const std::optional<QString>&
             }
         }
         snapshot.infoDirect_ = info.isDictionary() && !info.isIndirect();
-        snapshot.infoShared_ = info.isIndirect() && usedElsewhere(pdf, info);
+        snapshot.infoShared_ =
+            sharing == Sharing::Find && info.isIndirect() && usedElsewhere(pdf, info);
 
         QPDFObjectHandle catalog = pdf.getRoot();
         for (auto [key, value] : catalog.ditems()) {

@@ -33,8 +33,12 @@ public:
 
     // Throws Failure, whose text is a reason phrase about the file starting with "it", such as
     // "it is password-protected and the password was not given or is wrong".
+    // Whether to look through every object of the file for a second use of its document
+    // information: needed for an original, a cost for a result.
+    enum class Sharing { Find, Ignore };
     static PdfSnapshot read(const QString& path,
-                            const std::optional<QString>& password = std::nullopt);
+                            const std::optional<QString>& password = std::nullopt,
+                            Sharing sharing = Sharing::Find);
 
     // Overwrites output (created by the caller) with a copy of input whose document information
     // is an object of its own, holding only the entries that are document information (string

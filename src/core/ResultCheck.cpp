@@ -36,11 +36,11 @@ std::optional<InfoValue> entry(const PdfSnapshot& snapshot, const QString& key) 
 PdfSnapshot readResult(const QString& path, const std::optional<QString>& password) {
     if (password) {
         try {
-            return PdfSnapshot::read(path);
+            return PdfSnapshot::read(path, std::nullopt, PdfSnapshot::Sharing::Ignore);
         } catch (const Failure&) {
         }
     }
-    return PdfSnapshot::read(path, password);
+    return PdfSnapshot::read(path, password, PdfSnapshot::Sharing::Ignore);
 }
 
 bool lostContent(const PdfSnapshot::PageShape& before, const PdfSnapshot::PageShape& after) {

@@ -316,6 +316,25 @@ private slots:
         QCOMPARE(QDir(PrivateTempFolder::path()).entryList(QDir::Files), QStringList());
     }
 
+    // The next file is read ahead while the toolkit works; a file changed meanwhile is read
+    // again, so its result is checked against what it holds now.
+    void fileChangedWhileReadAhead() {
+        const QStringList files{copy("minimal-document.pdf", "a.pdf"),
+                                copy("minimal-document.pdf", "b.pdf")};
+        const QString four = copy("pdflatex-4-pages.pdf", "four.pdf");
+        QTemporaryDir tools;
+        Toolkit::replace(TestFiles::writeScript(
+            tools.filePath("pdftk"),
+            QStringLiteral("case \"$1\" in *a.pdf) sleep 0.5; cp '%1' '%2';; esac\npdftk \"$@\"")
+                .arg(four, files[1])));
+        Form2* second = pages(files, true);
+        control<QCheckBox>(form_.get(), "Check1")->setChecked(false);
+        control<QLineEdit>(second, "Text1")->setText("Now");
+        start(second);
+        QCOMPARE(lastBox().text, QStringLiteral("Done."));
+        QCOMPARE(TestFiles::pdfInfo(files[1]).value("Pages"), QStringLiteral("4"));
+    }
+
     // A logout or kill ends a run as closing the window does: nothing half done stays behind.
     void terminationSignalEndsTheRun() {
         const QStringList files{copy("minimal-document.pdf", "a.pdf"),

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+#include <sys/types.h>
+
+// What tells whether a file is still the one that was looked at: which file it is (device and
+// inode, so a file renamed into its place is a different one) and when its content or its
+// details last changed.
+struct FileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    qint64 modified = 0; // nanoseconds
+    qint64 changed = 0;  // nanoseconds
+
+    bool operator==(const FileStamp&) const = default;
+
+    // Nothing when the file cannot be examined. Links are followed.
+    static std::optional<FileStamp> of(const QString& path);
+};
