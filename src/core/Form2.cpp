@@ -319,8 +319,12 @@ bool Form2::changeFile(ErrorTrap& trap, int position, int count, const QString& 
     QString titleFromName;
     trap.step(114, [&] { titleFromName = PathHelpers::FileNameOf(input); });
     trap.step(116, [&] { titleFromName = PathHelpers::StripExtension(titleFromName); });
+    // The name is cut where the chosen save option forms its destination; without an option
+    // there is no destination to form.
     QString base = PathHelpers::FileNameOf(input);
-    trap.step(120, [&] { base = PathHelpers::StripExtension(base); });
+    const bool toFolder = source_->saveToFolder();
+    if (toFolder || source_->saveBesideOriginal())
+        trap.step(toFolder ? 120 : 124, [&] { base = PathHelpers::StripExtension(base); });
     std::optional<QString> destination;
     trap.step(122, [&] {
         destination = BatchRun::destination(input, base, source_->saveToFolder(),
@@ -360,6 +364,11 @@ bool Form2::changeFile(ErrorTrap& trap, int position, int count, const QString& 
 
     std::optional<QString> password;
     if (trap.test(196, [this] { return source_->promptForPassword(); })) {
+        // A result that could not be put in place is reported before the next question.
+        commits_->waitForAll();
+        reportCommits(outcomes);
+        if (closing_)
+            return false;
         trap.step(198, [&] {
             const std::optional<QString> answer = Dialogs::current().input(
                 BatchRun::passwordPrompt(input), QStringLiteral("Input Password"));

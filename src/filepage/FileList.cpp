@@ -49,6 +49,10 @@ void FileList::RemoveSelected() {
     const int position = SelectedPosition();
     if (position > 0)
         delete view_->takeTopLevelItem(position - 1);
+    // The list would select the next row on its own, and the click that removed a row would then
+    // preview a file the user never clicked.
+    view_->setCurrentItem(nullptr);
+    view_->clearSelection();
 }
 
 void FileList::Clear() {

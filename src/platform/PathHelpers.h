@@ -26,7 +26,8 @@ QString FolderOf(const QString& path);
 QString CollapseBackslashes(const QString& path);
 bool IsFolder(const QString& path);
 void RemoveFile(const QString& path);
-// Throws Failure when the file cannot be deleted even after giving its owner write permission.
+// Deletes the file, whatever its mode (the folder's permission is what counts); the file's mode
+// is never changed. Throws Failure, with the system's reason, when it cannot be deleted.
 void ForceDeleteFile(const QString& path);
 
 // The attributes of the path itself (a link is not followed for Alias; the other bits describe

@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 namespace {
 
@@ -76,9 +77,27 @@ QString QtDialogs::forDisplay(const QString& text) {
     return shown;
 }
 
+QString QtDialogs::withWholeAddresses(const QString& text) {
+    // A label may break a line after any "/", which splits a web address after "https://"; a
+    // word joiner after each one keeps the address whole, and shows as nothing.
+    static const QRegularExpression address(QStringLiteral("https?://\\S+"));
+    QString shown;
+    qsizetype done = 0;
+    for (auto match = address.globalMatch(text); match.hasNext();) {
+        const QRegularExpressionMatch found = match.next();
+        shown += text.mid(done, found.capturedStart() - done);
+        QString whole = found.captured();
+        whole.replace(QLatin1Char('/'), QStringLiteral("/\u2060"));
+        shown += whole;
+        done = found.capturedEnd();
+    }
+    return shown + text.mid(done);
+}
+
 Dialogs::Answer QtDialogs::showMessage(const Message& message) {
-    QMessageBox box(messageIcon(message.icon), message.title, forDisplay(message.text),
-                    standardButtons(message.buttons), activeParent());
+    QMessageBox box(messageIcon(message.icon), message.title,
+                    withWholeAddresses(forDisplay(message.text)), standardButtons(message.buttons),
+                    activeParent());
     box.setTextFormat(Qt::PlainText);
     if (!message.details.isEmpty())
         box.setDetailedText(forDisplay(message.details));

@@ -281,6 +281,31 @@ private slots:
         QVERIFY(!WindowPointer::isBusy(form_.get()));
     }
 
+    // The mouse release after a double-click that removed a row must not preview the row that
+    // moved up, nor may the Delete key leave one selected.
+    void removingARowPreviewsNothing() {
+        for (const char* name : {"a.pdf", "b.pdf", "c.pdf"})
+            form_->fileList().AddPath(
+                TestFiles::copyCorpusFile("minimal-document.pdf", work_->path(), name));
+        auto* list = form_->findChild<QTreeWidget*>("ListView1");
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+        const QPoint first = list->visualItemRect(list->topLevelItem(0)).center();
+        // What a double-click sends: a click, then the double-click with its release.
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, first);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, first);
+        QTest::qWait(300);
+        QCOMPARE(form_->fileList().Count(), 2);
+        QCOMPARE(form_->fileList().SelectedPath(), QString());
+        QVERIFY(previewRows().isEmpty());
+
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, first);
+        QTRY_VERIFY(!previewRows().isEmpty());
+        QTest::keyClick(list, Qt::Key_Delete);
+        QCOMPARE(form_->fileList().Count(), 1);
+        QCOMPARE(form_->fileList().SelectedPath(), QString());
+    }
+
     // A double-click arriving while the first click's preview waits removes nothing but
     // empties the preview; a newer click's preview is the one shown.
     void clicksDuringAPreview() {

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -382,6 +383,30 @@ private slots:
                     .isEmpty());
     }
 
+    // A result whose rename is refused is reported before the next file's password prompt.
+    void refusedRenameReportedBeforeTheNextPrompt() {
+        const QStringList files{copy("minimal-document.pdf", "a.pdf"),
+                                copy("minimal-document.pdf", "b.pdf")};
+        if (::getuid() != 0 || QProcess::execute("chattr", {"+i", files[0]}) != 0)
+            QSKIP("making a file immutable needs root and a file system that allows it");
+        const QByteArray original = bytes(files[0]);
+        dialogs_->inputAnswers = {QString(), QString()};
+        Form2* second = pages(files, true);
+        control<QCheckBox>(form_.get(), "Check1")->setChecked(true);
+        control<QLineEdit>(second, "Text1")->setText("x");
+        start(second);
+        QProcess::execute("chattr", {"-i", files[0]});
+        QStringList order;
+        for (const ScriptedDialogs::Shown& box : dialogs_->shown) {
+            if (box.kind == ScriptedDialogs::Kind::Input)
+                order << (box.text.contains("/a.pdf") ? "prompt a" : "prompt b");
+            else
+                order << box.text.section(':', 0, 0).section('\r', 0, 0);
+        }
+        QCOMPARE(order, (QStringList{"prompt a", "Error #194635", "prompt b", "Done."}));
+        QCOMPARE(bytes(files[0]), original);
+    }
+
     void folderWithoutWritePermission() {
         if (::getuid() == 0)
             QSKIP("root may write into any folder; run the tests as another user to see this");
@@ -409,9 +434,17 @@ private slots:
     }
 
     // A name without a dot is reported where it is cut, then used whole as title and base.
+    void nameWithoutDot_data() {
+        QTest::addColumn<bool>("besideOriginal");
+        QTest::addColumn<int>("step");
+        QTest::newRow("beside the original") << true << 124;
+        QTest::newRow("into a folder") << false << 120;
+    }
     void nameWithoutDot() {
+        QFETCH(bool, besideOriginal);
+        QFETCH(int, step);
         const QString input = copy("minimal-document.pdf", "scan");
-        Form2* second = pages({input}, true);
+        Form2* second = pages({input}, besideOriginal, work_->path());
         control<QRadioButton>(second, "Option1")->click();
         start(second);
         const QList<ScriptedDialogs::Shown> boxes = dialogs_->messages();
@@ -420,7 +453,7 @@ private slots:
         QCOMPARE(boxes[0].text,
                  ErrorReport::messageText("Invalid procedure call or argument", context, 116));
         QCOMPARE(boxes[1].text,
-                 ErrorReport::messageText("Invalid procedure call or argument", context, 120));
+                 ErrorReport::messageText("Invalid procedure call or argument", context, step));
         QCOMPARE(boxes[2].text, QStringLiteral("Done."));
         QCOMPARE(TestFiles::pdfInfo(input + ".pdf").value("Title"), QStringLiteral("scan"));
     }
@@ -515,7 +548,13 @@ private slots:
 
     // Closing the second page mid-run stops the toolkit, removes its output, leaves every
     // destination whole and ends the program. Runs last: it ends the event loop.
+    void closingDuringARun_data() {
+        QTest::addColumn<bool>("fromFirstPage");
+        QTest::newRow("second page") << false;
+        QTest::newRow("first page, after < Back") << true;
+    }
     void closingDuringARun() {
+        QFETCH(bool, fromFirstPage);
         const QString input = copy("minimal-document.pdf", "slow.pdf");
         const QByteArray original = bytes(input);
         QTemporaryDir tools;
@@ -532,7 +571,12 @@ private slots:
             QVERIFY(second->running());
             start(second);
             ++pressesDuringRun;
-            second->close();
+            if (fromFirstPage) {
+                control<QPushButton>(second, "PushButton3")->click();
+                form_->close();
+            } else {
+                second->close();
+            }
         });
         start(second);
         QCOMPARE(pressesDuringRun, 1);
