@@ -101,27 +101,15 @@ QString BatchRun::toolkitReason(const ToolResult& result, const QString& inputPa
     return QStringLiteral("the toolkit's output is not a complete PDF file");
 }
 
-bool BatchRun::hadOwnerPassword(const ToolResult& result) {
-    return result.standardError.contains("has set an owner password");
-}
-
 QString BatchRun::summary(const QList<Outcome>& outcomes, int total) {
     int failed = 0;
-    int unprotected = 0;
     for (const Outcome& outcome : outcomes) {
         if (!outcome.reason.isEmpty())
             ++failed;
-        else if (outcome.protectionRemoved)
-            ++unprotected;
     }
     QString text = QStringLiteral("Done.");
     if (failed > 0)
         text += QStringLiteral("\r\n%1 of %2 files were not changed.").arg(failed).arg(total);
-    if (unprotected > 0)
-        text += QStringLiteral("\r\n%1 of %2 files were changed but are no longer "
-                               "password-protected.")
-                    .arg(unprotected)
-                    .arg(total);
     return text;
 }
 
@@ -130,8 +118,6 @@ QString BatchRun::details(const QList<Outcome>& outcomes) {
     for (const Outcome& outcome : outcomes) {
         if (!outcome.reason.isEmpty())
             lines << outcome.path + QStringLiteral(": not changed: ") + outcome.reason;
-        else if (outcome.protectionRemoved)
-            lines << outcome.path + QStringLiteral(": changed, but no longer password-protected");
     }
     return lines.join(QStringLiteral("\r\n"));
 }

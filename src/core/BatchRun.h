@@ -4,7 +4,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <chrono>
 #include <optional>
 
@@ -28,17 +27,13 @@ public:
     // name or say that nothing was written.
     static QString toolkitReason(const ToolResult& result, const QString& inputPath);
 
-    // Whether the toolkit said the file carries an owner password it did not need.
-    static bool hadOwnerPassword(const ToolResult& result);
-
     struct Outcome {
         QString path;
         QString reason; // empty when the file was changed
-        bool protectionRemoved = false;
     };
 
-    // "Done.", followed by how many files were not changed or lost their protection; the
-    // details list each such file with its reason.
+    // "Done.", followed by how many files were not changed; the details list each of them with
+    // its reason.
     static QString summary(const QList<Outcome>& outcomes, int total);
     static QString details(const QList<Outcome>& outcomes);
 

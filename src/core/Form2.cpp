@@ -22,6 +22,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -31,6 +32,8 @@
 #include <QRadioButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cerrno>
+#include <cstdio>
 
 namespace {
 
@@ -85,6 +88,30 @@ struct ExchangeFile {
         path.clear();
     }
 };
+
+// Encrypts the toolkit's result at resultPath again as the original is; a reason when that
+// failed, and the result is then not to be used.
+QString protectLikeOriginal(const QString& original, const std::optional<QString>& password,
+                            const QString& resultPath) {
+    const QString protectedPath = OutputFile::createBeside(resultPath);
+    if (protectedPath.isEmpty())
+        return QStringLiteral("its protection could not be put back: ") +
+               Failure::systemText(errno);
+    try {
+        PdfSnapshot::protectLike(original, password, resultPath, protectedPath);
+    } catch (const Failure& failure) {
+        PathHelpers::RemoveFile(protectedPath);
+        return failure.description();
+    }
+    if (::rename(QFile::encodeName(protectedPath).constData(),
+                 QFile::encodeName(resultPath).constData()) != 0) {
+        const int error = errno;
+        PathHelpers::RemoveFile(protectedPath);
+        return QStringLiteral("its protection could not be put back: ") +
+               Failure::systemText(error);
+    }
+    return {};
+}
 
 } // namespace
 
@@ -407,19 +434,27 @@ bool Form2::changeFile(ErrorTrap& trap, int position, int count, const QString& 
     }
     if (closing_)
         return false;
-    // The toolkit rewrites a document information that the document also uses as something
-    // else, and so destroys pages or text. It gets a copy in which that information is an
-    // object of its own.
-    ExchangeFile ownInfoCopy;
-    if (original->needsOwnInfo()) {
+    // The toolkit gets a prepared copy of the file when its document information is also part
+    // of the document (the toolkit would destroy that part) or when it is encrypted (the toolkit
+    // cannot read every encryption; the result is encrypted again as the original is). The copy
+    // stays in memory unless the file is large, then it goes into the private folder.
+    const PdfSnapshot::Copy copy{original->needsOwnInfo(), original->encrypted()};
+    std::optional<QByteArray> preparedBytes;
+    ExchangeFile preparedCopy;
+    if (copy.ownInfo || copy.decrypt) {
+        constexpr qint64 inMemoryLimit = 32 * 1024 * 1024;
         try {
-            ownInfoCopy.path =
-                PrivateTempFolder::createFile(QStringLiteral("copy-"), QStringLiteral(".pdf"));
-            BackgroundTask::run(
-                [&] { PdfSnapshot::writeWithOwnInfo(input, password, ownInfoCopy.path); });
+            if (QFileInfo(input).size() <= inMemoryLimit) {
+                BackgroundTask::run(
+                    [&] { preparedBytes = PdfSnapshot::copyInMemory(input, password, copy); });
+            } else {
+                preparedCopy.path =
+                    PrivateTempFolder::createFile(QStringLiteral("copy-"), QStringLiteral(".pdf"));
+                BackgroundTask::run(
+                    [&] { PdfSnapshot::writeCopy(input, password, copy, preparedCopy.path); });
+            }
         } catch (const Failure& failure) {
-            return fail(QStringLiteral("its document information needs a copy of the file to be "
-                                       "changed safely, and the copy failed: ") +
+            return fail(QStringLiteral("it could not be prepared for the toolkit: ") +
                         failure.description());
         }
     }
@@ -440,12 +475,18 @@ bool Form2::changeFile(ErrorTrap& trap, int position, int count, const QString& 
     prefetch(position + 1, count);
     ToolResult result;
     trap.step(222, [&] {
-        const QString toolkitInput = ownInfoCopy.path.isEmpty() ? input : ownInfoCopy.path;
-        result = ToolRunner::run(ToolkitCommand::update(toolkit, toolkitInput, password,
-                                                        run_->infoFile, output->temporaryPath()),
-                                 BatchRun::timeLimit(QFileInfo(input).size()));
+        const ToolInvocation invocation =
+            preparedBytes
+                ? ToolkitCommand::updateFromBytes(toolkit, *preparedBytes, run_->infoFile,
+                                                  output->temporaryPath())
+                : ToolkitCommand::update(toolkit,
+                                         preparedCopy.path.isEmpty() ? input : preparedCopy.path,
+                                         copy.decrypt ? std::nullopt : password, run_->infoFile,
+                                         output->temporaryPath());
+        result = ToolRunner::run(invocation, BatchRun::timeLimit(QFileInfo(input).size()));
     });
-    ownInfoCopy.remove();
+    preparedBytes.reset();
+    preparedCopy.remove();
     if (result.outcome == ToolResult::Outcome::Interrupted || closing_)
         return false;
     if (!result.succeeded() || !output->looksComplete())
@@ -456,11 +497,15 @@ bool Form2::changeFile(ErrorTrap& trap, int position, int count, const QString& 
         Dialogs::current().message(BatchRun::copyFailureMessage(*destination));
         return fail(QStringLiteral("could not write the destination: the file is read-only"));
     }
-    outcome.protectionRemoved = password.has_value() || BatchRun::hadOwnerPassword(result);
     committing_.insert(outcomes.size(), *destination);
     const QString resultPath = output->temporaryPath();
     commits_->add(std::move(output), outcomes.size(),
-                  [original, resultPath, filePlan, titleFromName, password] {
+                  [original, input, resultPath, filePlan, titleFromName, password] {
+                      if (original->encrypted()) {
+                          const QString reason = protectLikeOriginal(input, password, resultPath);
+                          if (!reason.isEmpty())
+                              return reason;
+                      }
                       return ResultCheck::verify(*original, resultPath, filePlan, titleFromName,
                                                  password);
                   });
@@ -541,14 +586,12 @@ void Form2::reportCommits(QList<BatchRun::Outcome>& outcomes) {
             continue;
         if (!done.rejected.isEmpty()) {
             outcomes[done.tag].reason = done.rejected;
-            outcomes[done.tag].protectionRemoved = false;
             continue;
         }
         if (done.refused->permissionDenied() && !closing_)
             Dialogs::current().message(BatchRun::copyFailureMessage(destination));
         outcomes[done.tag].reason =
             QStringLiteral("could not write the destination: ") + done.refused->description();
-        outcomes[done.tag].protectionRemoved = false;
     }
 }
 

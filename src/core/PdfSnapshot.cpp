@@ -4,6 +4,8 @@
 
 #include <QFile>
 #include <QStringDecoder>
+#include <memory>
+#include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFObjectHandle.hh>
@@ -216,6 +218,21 @@ PdfSnapshot PdfSnapshot::read(const QString& path, const std::optional<QString>&
         }
         snapshot.catalogEntries_.sort();
 
+        int revision = 0;
+        int permissions = 0;
+        int version = 0;
+        QPDF::encryption_method_e streams{};
+        QPDF::encryption_method_e strings{};
+        QPDF::encryption_method_e files{};
+        if (pdf.isEncrypted(revision, permissions, version, streams, strings, files))
+            snapshot.encryption_ = QStringLiteral("V%1 R%2 P%3 methods %4/%5/%6")
+                                       .arg(version)
+                                       .arg(revision)
+                                       .arg(permissions)
+                                       .arg(int(streams))
+                                       .arg(int(strings))
+                                       .arg(int(files));
+
         for (QPDFObjectHandle page : pdf.getAllPages())
             snapshot.pageShapes_ << shapeOf(QPDFPageObjectHelper(page));
 
@@ -228,38 +245,95 @@ PdfSnapshot PdfSnapshot::read(const QString& path, const std::optional<QString>&
     return snapshot;
 }
 
-void PdfSnapshot::writeWithOwnInfo(const QString& input, const std::optional<QString>& password,
-                                   const QString& output) {
-    withFile(input, password, [&output](QPDF& pdf) {
-        QPDFObjectHandle trailer = pdf.getTrailer();
-        QPDFObjectHandle info = trailer.getKey("/Info");
-        QPDFObjectHandle entries = info.isStream() ? info.getDict() : info;
-        QPDFObjectHandle own = QPDFObjectHandle::newDictionary();
-        if (entries.isDictionary()) {
-            for (auto [key, value] : entries.ditems()) {
-                if (!isDocumentInformation(key, value))
-                    continue;
-                if (value.isString())
-                    own.replaceKey(key, QPDFObjectHandle::newString(value.getStringValue()));
-                else if (value.isName())
-                    own.replaceKey(key, QPDFObjectHandle::newName(value.getName()));
-                else
-                    own.replaceKey(key, QPDFObjectHandle::newBool(value.getBoolValue()));
-            }
-        }
-        trailer.replaceKey("/Info", pdf.makeIndirectObject(own));
+namespace {
 
+// Gives the document information an object of its own, holding only what is document
+// information, so the toolkit changes that object and leaves the document alone.
+void giveOwnInfo(QPDF& pdf) {
+    QPDFObjectHandle trailer = pdf.getTrailer();
+    QPDFObjectHandle info = trailer.getKey("/Info");
+    QPDFObjectHandle entries = info.isStream() ? info.getDict() : info;
+    QPDFObjectHandle own = QPDFObjectHandle::newDictionary();
+    if (entries.isDictionary()) {
+        for (auto [key, value] : entries.ditems()) {
+            if (!isDocumentInformation(key, value))
+                continue;
+            if (value.isString())
+                own.replaceKey(key, QPDFObjectHandle::newString(value.getStringValue()));
+            else if (value.isName())
+                own.replaceKey(key, QPDFObjectHandle::newName(value.getName()));
+            else
+                own.replaceKey(key, QPDFObjectHandle::newBool(value.getBoolValue()));
+        }
+    }
+    trailer.replaceKey("/Info", pdf.makeIndirectObject(own));
+}
+
+// Streams pass through as they are: the copy differs from the input only in its document
+// information and, when asked, in having no encryption.
+void prepareWriter(QPDFWriter& writer, PdfSnapshot::Copy copy) {
+    writer.setCompressStreams(false);
+    writer.setDecodeLevel(qpdf_dl_none);
+    if (copy.decrypt)
+        writer.setPreserveEncryption(false);
+}
+
+} // namespace
+
+void PdfSnapshot::writeCopy(const QString& input, const std::optional<QString>& password, Copy copy,
+                            const QString& output) {
+    withFile(input, password, [&](QPDF& pdf) {
+        if (copy.ownInfo)
+            giveOwnInfo(pdf);
         const QByteArray name = QFile::encodeName(output);
         try {
             QPDFWriter writer(pdf, name.constData());
-            // Streams pass through as they are: the copy differs from the input only in its
-            // document information.
-            writer.setCompressStreams(false);
-            writer.setDecodeLevel(qpdf_dl_none);
+            prepareWriter(writer, copy);
             writer.write();
         } catch (const QPDFSystemError& error) {
             throw Failure(QStringLiteral("its copy cannot be written: ") +
                           Failure::systemText(error.getErrno()));
+        }
+    });
+}
+
+QByteArray PdfSnapshot::copyInMemory(const QString& input, const std::optional<QString>& password,
+                                     Copy copy) {
+    QByteArray bytes;
+    withFile(input, password, [&](QPDF& pdf) {
+        if (copy.ownInfo)
+            giveOwnInfo(pdf);
+        QPDFWriter writer(pdf);
+        writer.setOutputMemory();
+        prepareWriter(writer, copy);
+        writer.write();
+        const std::unique_ptr<Buffer> buffer(writer.getBuffer());
+        bytes = QByteArray(reinterpret_cast<const char*>(buffer->getBuffer()),
+                           static_cast<qsizetype>(buffer->getSize()));
+    });
+    return bytes;
+}
+
+void PdfSnapshot::protectLike(const QString& original, const std::optional<QString>& password,
+                              const QString& result, const QString& output) {
+    withFile(original, password, [&](QPDF& protectedOriginal) {
+        QPDF plain;
+        plain.setSuppressWarnings(true);
+        const QByteArray resultName = QFile::encodeName(result);
+        try {
+            plain.processFile(resultName.constData());
+            const QByteArray name = QFile::encodeName(output);
+            QPDFWriter writer(plain, name.constData());
+            // The same algorithm, passwords and permissions: an owner password that was never
+            // typed is kept too, since the keys are copied rather than derived anew.
+            writer.copyEncryptionParameters(protectedOriginal);
+            writer.write();
+        } catch (const QPDFSystemError& error) {
+            throw Failure(QStringLiteral("its protection could not be put back: ") +
+                          Failure::systemText(error.getErrno()));
+        } catch (const std::exception& error) {
+            throw Failure(QStringLiteral("its protection could not be put back: ") +
+                          QString::fromLocal8Bit(error.what()));
         }
     });
 }

@@ -40,12 +40,25 @@ public:
                             const std::optional<QString>& password = std::nullopt,
                             Sharing sharing = Sharing::Find);
 
-    // Overwrites output (created by the caller) with a copy of input whose document information
-    // is an object of its own, holding only the entries that are document information (string
-    // values and Trapped). The toolkit then changes that object and leaves the rest alone. The
-    // copy keeps the input's encryption and opens with the same password. Throws Failure.
-    static void writeWithOwnInfo(const QString& input, const std::optional<QString>& password,
-                                 const QString& output);
+    // What a copy for the toolkit changes. ownInfo: the document information becomes an object
+    // of its own, holding only the entries that are document information (string values and
+    // Trapped), so the toolkit changes that object and leaves the rest alone. decrypt: the
+    // encryption is taken off, since the toolkit cannot read every encryption and writes its
+    // results unencrypted anyway; otherwise the copy keeps it and opens with the same password.
+    struct Copy {
+        bool ownInfo = false;
+        bool decrypt = false;
+    };
+    // Overwrites output (created by the caller) with the copy. Throws Failure.
+    static void writeCopy(const QString& input, const std::optional<QString>& password, Copy copy,
+                          const QString& output);
+    // The same copy, kept in memory. Throws Failure.
+    static QByteArray copyInMemory(const QString& input, const std::optional<QString>& password,
+                                   Copy copy);
+    // Writes result to output (created by the caller) encrypted exactly as original is: the same
+    // algorithm, passwords and permissions. Throws Failure.
+    static void protectLike(const QString& original, const std::optional<QString>& password,
+                            const QString& result, const QString& output);
 
     int pages() const { return static_cast<int>(pageShapes_.size()); }
     const QList<PageShape>& pageShapes() const { return pageShapes_; }
@@ -56,7 +69,7 @@ public:
     const QMap<QString, InfoValue>& info() const { return info_; }
     // The entry's text, whether it is a string or not; nothing when there is no such entry.
     std::optional<QString> infoValue(const QString& key) const;
-    // The entries writeWithOwnInfo carries over.
+    // The entries a copy with document information of its own carries over.
     QMap<QString, InfoValue> documentInformation() const;
 
     // The document information is an object that the document also uses for something else (its
@@ -66,8 +79,13 @@ public:
     // The document information sits directly in the trailer rather than in an object of its own;
     // the toolkit fails on such a file.
     bool infoDirect() const { return infoDirect_; }
-    // Either of the two: the toolkit should get the copy writeWithOwnInfo makes.
+    // Either of the two: the toolkit should get a copy with document information of its own.
     bool needsOwnInfo() const { return infoShared_ || infoDirect_; }
+
+    // How the file is encrypted (algorithm, revision, permissions), comparable between files;
+    // empty when it is not.
+    const QString& encryption() const { return encryption_; }
+    bool encrypted() const { return !encryption_.isEmpty(); }
 
     // Whether reading had to repair or overlook anything, and what it first complained about.
     bool hadWarnings() const { return hadWarnings_; }
@@ -80,6 +98,7 @@ private:
     QStringList documentKeys_;
     bool infoShared_ = false;
     bool infoDirect_ = false;
+    QString encryption_;
     bool hadWarnings_ = false;
     QString firstWarning_;
 };

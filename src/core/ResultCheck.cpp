@@ -133,6 +133,10 @@ QString ResultCheck::verify(const PdfSnapshot& original, const QString& resultPa
     }
     // Lost pages or content say more than the warnings reading them out of the wreck gives.
     QString reason = pagesDiffer(original, result);
+    if (reason.isEmpty() && result.encryption() != original.encryption())
+        reason = !result.encrypted() ? QStringLiteral("the result lost its password protection")
+                                     : QStringLiteral("the result is not protected the way the "
+                                                      "original is");
     if (reason.isEmpty() && result.hadWarnings() && !original.hadWarnings())
         reason = QStringLiteral("the result is damaged: ") + result.firstWarning();
     if (reason.isEmpty())

@@ -40,6 +40,14 @@ ToolInvocation ToolkitCommand::update(const QString& toolkit, const QString& inp
     return invocation;
 }
 
+ToolInvocation ToolkitCommand::updateFromBytes(const QString& toolkit, const QByteArray& bytes,
+                                               const QString& infoFile, const QString& outputPath) {
+    return {toolkit,
+            {QStringLiteral("-"), QStringLiteral("update_info"), absolute(infoFile),
+             QStringLiteral("output"), absolute(outputPath), QStringLiteral("dont_ask")},
+            bytes};
+}
+
 ToolInvocation ToolkitCommand::dump(const QString& toolkit, const QString& inputPath,
                                     const QString& dumpFile) {
     return {toolkit,

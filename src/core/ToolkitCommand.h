@@ -18,6 +18,11 @@ public:
                                  const std::optional<QString>& password, const QString& infoFile,
                                  const QString& outputPath);
 
+    // The same for a document the toolkit reads from its standard input (bytes), which a
+    // password never accompanies.
+    static ToolInvocation updateFromBytes(const QString& toolkit, const QByteArray& bytes,
+                                          const QString& infoFile, const QString& outputPath);
+
     // Dumps the document information of inputPath into dumpFile.
     static ToolInvocation dump(const QString& toolkit, const QString& inputPath,
                                const QString& dumpFile);

@@ -129,20 +129,17 @@ private slots:
     }
 
     void summary() {
-        const QList<BatchRun::Outcome> allGood{{"/a.pdf", {}, false}, {"/b.pdf", {}, false}};
+        const QList<BatchRun::Outcome> allGood{{"/a.pdf", {}}, {"/b.pdf", {}}};
         QCOMPARE(BatchRun::summary(allGood, 2), QStringLiteral("Done."));
         QCOMPARE(BatchRun::details(allGood), QString());
 
-        const QList<BatchRun::Outcome> mixed{{"/a.pdf", {}, false},
-                                             {"/b.pdf", "timed out", false},
-                                             {"/c.pdf", {}, true},
-                                             {"/d.pdf", "Error: Invalid PDF", false}};
-        QCOMPARE(BatchRun::summary(mixed, 4),
-                 QStringLiteral("Done.\r\n2 of 4 files were not changed.\r\n1 of 4 files were "
-                                "changed but are no longer password-protected."));
+        const QList<BatchRun::Outcome> mixed{
+            {"/a.pdf", {}}, {"/b.pdf", "timed out"}, {"/d.pdf", "Error: Invalid PDF"}};
+        QCOMPARE(BatchRun::summary(mixed, 3),
+                 QStringLiteral("Done.\r\n2 of 3 files were not changed."));
         QCOMPARE(BatchRun::details(mixed),
-                 QStringLiteral("/b.pdf: not changed: timed out\r\n/c.pdf: changed, but no longer "
-                                "password-protected\r\n/d.pdf: not changed: Error: Invalid PDF"));
+                 QStringLiteral("/b.pdf: not changed: timed out\r\n/d.pdf: not changed: Error: "
+                                "Invalid PDF"));
     }
 
     void copyFailureMessage() {

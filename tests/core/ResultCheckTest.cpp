@@ -155,7 +155,15 @@ private slots:
         QVERIFY(!original.hadWarnings());
         QVERIFY(!original.needsOwnInfo());
 
-        const QString result = toolkitResult(input, plan(planName), "From the name", password);
+        QString result = toolkitResult(input, plan(planName), "From the name", password);
+        if (original.encrypted()) {
+            const QString plain = result;
+            QCOMPARE(
+                ResultCheck::verify(original, plain, plan(planName), "From the name", password),
+                QStringLiteral("the result lost its password protection"));
+            result = privateFile("protected.pdf");
+            PdfSnapshot::protectLike(input, password, plain, result);
+        }
         QCOMPARE(ResultCheck::verify(original, result, plan(planName), "From the name", password),
                  QString());
     }
@@ -204,7 +212,7 @@ private slots:
         QVERIFY2(reason.startsWith(rawReason), qPrintable(reason));
 
         const QString own = privateFile("own.pdf");
-        PdfSnapshot::writeWithOwnInfo(input, std::nullopt, own);
+        PdfSnapshot::writeCopy(input, std::nullopt, {true, false}, own);
         QVERIFY(!PdfSnapshot::read(own).needsOwnInfo());
         const QString result = toolkitResult(own, edit);
         QCOMPARE(ResultCheck::verify(original, result, edit, {}), QString());
@@ -234,9 +242,11 @@ private slots:
         QTest::newRow("damaged") << "startxref" << none << "the result is damaged: ";
         QTest::newRow("missing") << "remove" << none << "the result cannot be opened: ";
         QTest::newRow("encrypted, right password")
-            << "--encrypt user owner 256 --" << std::optional<QString>("user") << "";
+            << "--encrypt user owner 256 --" << std::optional<QString>("user")
+            << "the result is not protected the way the original is";
         QTest::newRow("encrypted, no password needed")
-            << "--encrypt  owner 256 --" << std::optional<QString>("user") << "";
+            << "--encrypt  owner 256 --" << std::optional<QString>("user")
+            << "the result is not protected the way the original is";
         QTest::newRow("encrypted, wrong password")
             << "--encrypt user owner 256 --" << std::optional<QString>("wrong")
             << "the result is password-protected and the password was not given or is wrong";
@@ -299,41 +309,54 @@ private slots:
         QVERIFY(!found.contains(file));
     }
 
+    // The toolkit gets a decrypted copy with document information of its own, in memory; its
+    // result is encrypted again as the original is, an owner password never typed included.
     void encryptedInputStaysEncrypted_data() {
         QTest::addColumn<QStringList>("encryption");
-        QTest::addColumn<bool>("toolkitReads");
-        QTest::newRow("AES-256") << QStringList{"256"} << false;
-        QTest::newRow("AES-128") << QStringList{"128", "--use-aes=y"} << true;
-        QTest::newRow("RC4-128") << QStringList{"128", "--use-aes=n"} << true;
+        QTest::addColumn<std::optional<QString>>("password");
+        QTest::newRow("AES-256") << QStringList{"user", "owner", "256"}
+                                 << std::optional<QString>("user");
+        QTest::newRow("AES-128") << QStringList{"user", "owner", "128", "--use-aes=y"}
+                                 << std::optional<QString>("user");
+        QTest::newRow("RC4-40") << QStringList{"user", "owner", "40"}
+                                << std::optional<QString>("user");
+        QTest::newRow("owner password only, restrictions")
+            << QStringList{"", "owner", "128", "--use-aes=y", "--print=none", "--modify=none"}
+            << std::optional<QString>();
     }
     void encryptedInputStaysEncrypted() {
         QFETCH(QStringList, encryption);
-        QFETCH(bool, toolkitReads);
+        QFETCH(std::optional<QString>, password);
         const QString shared =
             withInfoAt("pdflatex-4-pages.pdf", R"((\d+) 0 obj\n<<\n(?: +.*\n)*?  /Type /Pages\n)",
                        "locked-shared");
         const QString input = dir_.filePath("locked.pdf");
-        QVERIFY(run("qpdf", QStringList{"--allow-weak-crypto", "--encrypt", "user", "owner"}
-                                << encryption << "--" << shared << input));
-        const PdfSnapshot original = PdfSnapshot::read(input, QString("user"));
-        QVERIFY(original.infoShared());
+        QVERIFY(run("qpdf", QStringList{"--allow-weak-crypto", "--encrypt"} << encryption << "--"
+                                                                            << shared << input));
+        const PdfSnapshot original = PdfSnapshot::read(input, password);
+        QVERIFY(original.infoShared() && original.encrypted());
 
-        const QString own = privateFile("locked-own.pdf");
-        PdfSnapshot::writeWithOwnInfo(input, QString("user"), own);
-        QVERIFY(reasonReading(own, std::nullopt).startsWith("it is password-protected"));
-        const PdfSnapshot copy = PdfSnapshot::read(own, QString("user"));
-        QVERIFY(!copy.needsOwnInfo());
+        const QString own =
+            TestFiles::write(dir_.filePath("locked-own.pdf"),
+                             PdfSnapshot::copyInMemory(input, password, {true, true}));
+        const PdfSnapshot copy = PdfSnapshot::read(own);
+        QVERIFY(!copy.needsOwnInfo() && !copy.encrypted());
         QCOMPARE(copy.pages(), 4);
         QCOMPARE(copy.infoValue("Creator"), QString("TeX"));
         QCOMPARE(copy.infoValue("Trapped"), QString("/False"));
         QVERIFY(!copy.infoValue("Kids"));
 
-        // pdftk-java cannot open AES-256 files at all.
-        if (!toolkitReads)
-            return;
         const EditPlan edit = plan("all");
-        const QString result = toolkitResult(own, edit, "named", QString("user"));
-        QCOMPARE(ResultCheck::verify(original, result, edit, "named", QString("user")), QString());
+        const QString plain = toolkitResult(own, edit, "named");
+        const QString result = privateFile("locked-result.pdf");
+        PdfSnapshot::protectLike(input, password, plain, result);
+        QCOMPARE(ResultCheck::verify(original, result, edit, "named", password), QString());
+        QByteArray before, after;
+        QVERIFY(run("qpdf", {"--show-encryption", "--password=" + password.value_or(""), input},
+                    &before));
+        QVERIFY(run("qpdf", {"--show-encryption", "--password=" + password.value_or(""), result},
+                    &after));
+        QCOMPARE(after, before);
     }
 };
 
