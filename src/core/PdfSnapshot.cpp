@@ -1,6 +1,7 @@
 #include "PdfSnapshot.h"
 
 #include "Failure.h"
+#include "PdfFile.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -130,14 +131,6 @@ PdfSnapshot::PageShape shapeOf(QPDFPageObjectHelper page) {
     return shape;
 }
 
-QString withoutPathPrefix(const std::string& message, const QByteArray& path) {
-    QString text = QString::fromStdString(message);
-    const QString prefix = QFile::decodeName(path) + QStringLiteral(": ");
-    if (text.startsWith(prefix))
-        text.remove(0, prefix.size());
-    return text;
-}
-
 QString warningText(const QPDFExc& warning) {
     const QString detail = QString::fromStdString(warning.getMessageDetail());
     if (warning.getObject().empty())
@@ -145,52 +138,12 @@ QString warningText(const QPDFExc& warning) {
     return QString::fromStdString(warning.getObject()) + QStringLiteral(": ") + detail;
 }
 
-// Runs work on the opened file and turns whatever qpdf throws into one reason about the file.
-template <typename Work>
-void withFile(const QString& path, const std::optional<QString>& password, Work work) {
-    const QByteArray name = QFile::encodeName(path);
-    const QByteArray secret = password ? password->toUtf8() : QByteArray();
-    const char* const passwordText = password ? secret.constData() : nullptr;
-    // Read through stdio, qpdf seeks back and forth with a system call each time; taking a usual
-    // file in one piece makes reading it a third cheaper.
-    constexpr qint64 wholeFileLimit = 32 * 1024 * 1024;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("it cannot be opened: ") + file.errorString());
-    const bool whole = file.size() <= wholeFileLimit;
-    try {
-        const QByteArray content = whole ? file.readAll() : QByteArray();
-        QPDF pdf;
-        pdf.setSuppressWarnings(true);
-        if (whole)
-            pdf.processMemoryFile(name.constData(), content.constData(),
-                                  static_cast<size_t>(content.size()), passwordText);
-        else
-            pdf.processFile(name.constData(), passwordText);
-        work(pdf);
-    } catch (const QPDFExc& error) {
-        if (error.getErrorCode() == qpdf_e_password)
-            throw Failure(QStringLiteral(
-                "it is password-protected and the password was not given or is wrong"));
-        throw Failure(QStringLiteral("it cannot be read as a PDF file: ") +
-                      QString::fromStdString(error.getMessageDetail()));
-    } catch (const QPDFSystemError& error) {
-        throw Failure(QStringLiteral("it cannot be opened: ") +
-                      Failure::systemText(error.getErrno()));
-    } catch (const Failure&) {
-        throw;
-    } catch (const std::exception& error) {
-        throw Failure(QStringLiteral("it cannot be read as a PDF file: ") +
-                      withoutPathPrefix(error.what(), name));
-    }
-}
-
 } // namespace
 
 PdfSnapshot PdfSnapshot::read(const QString& path, const std::optional<QString>& password,
                               Sharing sharing) {
     PdfSnapshot snapshot;
-    withFile(path, password, [&snapshot, sharing](QPDF& pdf) {
+    PdfFile::open(path, password, [&snapshot, sharing](QPDF& pdf) {
         QPDFObjectHandle info = pdf.getTrailer().getKey("/Info");
         // The toolkit takes a stream named as document information for its dictionary.
         QPDFObjectHandle entries = info.isStream() ? info.getDict() : info;
@@ -282,7 +235,7 @@ void prepareWriter(QPDFWriter& writer, PdfSnapshot::Copy copy) {
 
 void PdfSnapshot::writeCopy(const QString& input, const std::optional<QString>& password, Copy copy,
                             const QString& output) {
-    withFile(input, password, [&](QPDF& pdf) {
+    PdfFile::open(input, password, [&](QPDF& pdf) {
         if (copy.ownInfo)
             giveOwnInfo(pdf);
         const QByteArray name = QFile::encodeName(output);
@@ -300,7 +253,7 @@ void PdfSnapshot::writeCopy(const QString& input, const std::optional<QString>& 
 QByteArray PdfSnapshot::copyInMemory(const QString& input, const std::optional<QString>& password,
                                      Copy copy) {
     QByteArray bytes;
-    withFile(input, password, [&](QPDF& pdf) {
+    PdfFile::open(input, password, [&](QPDF& pdf) {
         if (copy.ownInfo)
             giveOwnInfo(pdf);
         QPDFWriter writer(pdf);
@@ -316,7 +269,7 @@ QByteArray PdfSnapshot::copyInMemory(const QString& input, const std::optional<Q
 
 void PdfSnapshot::protectLike(const QString& original, const std::optional<QString>& password,
                               const QString& result, const QString& output) {
-    withFile(original, password, [&](QPDF& protectedOriginal) {
+    PdfFile::open(original, password, [&](QPDF& protectedOriginal) {
         QPDF plain;
         plain.setSuppressWarnings(true);
         const QByteArray resultName = QFile::encodeName(result);

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <optional>
+
+class QPDF;
+
+// Opens a PDF file with the independent reader, the one way every part of the program does, so a
+// file fails everywhere with the same readable reasons. Reading never prints warnings; they are
+// kept in the QPDF object for whoever wants them.
+class PdfFile {
+public:
+    // Runs work on the opened file. Throws Failure, whose text is a reason phrase about the file
+    // starting with "it" ("it is password-protected and the password was not given or is wrong",
+    // "it cannot be read as a PDF file: ...", "it cannot be opened: ..."), for whatever the
+    // library throws while opening the file or during work.
+    static void open(const QString& path, const std::optional<QString>& password,
+                     const std::function<void(QPDF&)>& work);
+};

@@ -1,0 +1,267 @@
+#include "XmpPacket.h"
+
+#include "Failure.h"
+#include "PdfFile.h"
+
+#include <QFile>
+#include <exempi/xmp.h>
+#include <exempi/xmpconsts.h>
+#include <exempi/xmperrors.h>
+#include <memory>
+#include <qpdf/Buffer.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFExc.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFSystemError.hh>
+#include <qpdf/QPDFWriter.hh>
+#include <type_traits>
+
+namespace {
+
+using Meta = std::unique_ptr<std::remove_pointer_t<XmpPtr>, decltype(&xmp_free)>;
+using Text = std::unique_ptr<std::remove_pointer_t<XmpStringPtr>, decltype(&xmp_string_free)>;
+
+enum class Shape {
+    Simple,
+    LanguageAlternative, // every entry is shown, so a changed field keeps only the default one
+    List
+};
+
+struct Property {
+    InfoField field;
+    const char* schema;
+    const char* name;
+    Shape shape;
+};
+
+const Property& propertyOf(InfoField field) {
+    static const Property properties[] = {
+        {InfoField::Title, NS_DC, "title", Shape::LanguageAlternative},
+        {InfoField::Subject, NS_DC, "description", Shape::LanguageAlternative},
+        {InfoField::Author, NS_DC, "creator", Shape::List},
+        {InfoField::Keywords, NS_PDF, "Keywords", Shape::Simple},
+        {InfoField::Creator, NS_XAP, "CreatorTool", Shape::Simple},
+        {InfoField::Producer, NS_PDF, "Producer", Shape::Simple},
+        {InfoField::CreationDate, NS_XAP, "CreateDate", Shape::Simple},
+        {InfoField::ModDate, NS_XAP, "ModifyDate", Shape::Simple},
+    };
+    for (const Property& property : properties) {
+        if (property.field == field)
+            return property;
+    }
+    return properties[0];
+}
+
+QString reasonOf(int error) {
+    switch (error) {
+    case XMPErr_BadXML:
+        return QStringLiteral("it is not well-formed XML");
+    case XMPErr_BadRDF:
+        return QStringLiteral("its RDF is malformed");
+    case XMPErr_BadXMP:
+        return QStringLiteral("it breaks the rules of XMP");
+    case XMPErr_BadUnicode:
+        return QStringLiteral("it is not valid Unicode");
+    default:
+        return QStringLiteral("the XMP library failed with error %1").arg(error);
+    }
+}
+
+[[noreturn]] void fail(const char* what) {
+    throw Failure(QStringLiteral("its XMP metadata cannot be ") + QLatin1String(what) +
+                  QStringLiteral(": ") + reasonOf(xmp_get_error()));
+}
+
+// The library keeps process-wide tables (namespaces, file handlers) that its start fills in; two
+// threads starting it at once would fill them twice. It is never stopped: results are checked on
+// worker threads until the process ends.
+void startLibrary() {
+    static const bool started = xmp_init();
+    if (!started)
+        throw Failure(QStringLiteral("its XMP metadata cannot be read: the XMP library did not "
+                                     "start"));
+}
+
+Text newText() {
+    return Text(xmp_string_new(), &xmp_string_free);
+}
+
+QString textOf(const Text& text) {
+    return QString::fromUtf8(xmp_string_cstr(text.get()),
+                             static_cast<qsizetype>(xmp_string_len(text.get())));
+}
+
+Meta parse(const QByteArray& packet) {
+    startLibrary();
+    // A blank stream is metadata with nothing in it, though the library would call it broken XML.
+    const QByteArray content = packet.trimmed().isEmpty() ? QByteArray("") : packet;
+    // Unlike xmp_parse, this takes a packet without the x:xmpmeta wrapper, as older writers made.
+    Meta meta(xmp_new(content.constData(), static_cast<size_t>(content.size())), &xmp_free);
+    if (!meta)
+        fail("read");
+    return meta;
+}
+
+std::optional<QString> itemOf(XmpPtr meta, const Property& property, int index) {
+    Text value = newText();
+    uint32_t bits = 0;
+    if (!xmp_get_array_item(meta, property.schema, property.name, index, value.get(), &bits) ||
+        !XMP_IS_PROP_SIMPLE(bits))
+        return std::nullopt;
+    return textOf(value);
+}
+
+// Reads a property whatever shape it was given, since writers do not all follow the schemas.
+std::optional<QString> valueOf(XmpPtr meta, const Property& property) {
+    Text value = newText();
+    uint32_t bits = 0;
+    if (!xmp_get_property(meta, property.schema, property.name, value.get(), &bits))
+        return std::nullopt;
+    if (XMP_IS_PROP_SIMPLE(bits))
+        return textOf(value);
+    if (XMP_IS_ARRAY_ALTTEXT(bits)) {
+        if (!xmp_get_localized_text(meta, property.schema, property.name, "", "x-default", nullptr,
+                                    value.get(), nullptr))
+            return std::nullopt;
+        return textOf(value);
+    }
+    // A structure has no items, and so no text.
+    QStringList items;
+    for (int index = 1; const std::optional<QString> item = itemOf(meta, property, index); ++index)
+        items << *item;
+    if (items.isEmpty())
+        return std::nullopt;
+    return items.join(QStringLiteral("; "));
+}
+
+// Whether the property already is what the change makes of it, down to the number of entries.
+bool holdsExactly(XmpPtr meta, const Property& property, const QString& text) {
+    Text value = newText();
+    uint32_t bits = 0;
+    const bool present = xmp_get_property(meta, property.schema, property.name, value.get(), &bits);
+    if (text.isEmpty())
+        return !present;
+    if (!present)
+        return false;
+    if (property.shape == Shape::Simple)
+        return XMP_IS_PROP_SIMPLE(bits) && textOf(value) == text;
+    const bool rightForm = property.shape == Shape::LanguageAlternative
+                               ? XMP_IS_ARRAY_ALTTEXT(bits)
+                               : XMP_IS_ARRAY_ORDERED(bits) && !XMP_IS_ARRAY_ALT(bits);
+    if (!rightForm || itemOf(meta, property, 1) != text || itemOf(meta, property, 2))
+        return false;
+    if (property.shape == Shape::List)
+        return true;
+    const QByteArray language = QByteArray(property.name) + "[1]/?xml:lang";
+    return xmp_get_property(meta, property.schema, language.constData(), value.get(), nullptr) &&
+           textOf(value) == QLatin1String("x-default");
+}
+
+void replace(XmpPtr meta, const Property& property, const QString& text) {
+    if (!xmp_delete_property(meta, property.schema, property.name))
+        fail("changed");
+    if (text.isEmpty())
+        return;
+    const QByteArray value = text.toUtf8();
+    bool done = false;
+    switch (property.shape) {
+    case Shape::Simple:
+        done = xmp_set_property(meta, property.schema, property.name, value.constData(), 0);
+        break;
+    case Shape::LanguageAlternative:
+        done = xmp_set_localized_text(meta, property.schema, property.name, "", "x-default",
+                                      value.constData(), 0);
+        break;
+    case Shape::List:
+        done = xmp_append_array_item(meta, property.schema, property.name,
+                                     XMP_PROP_ARRAY_IS_ORDERED, value.constData(), 0);
+        break;
+    }
+    if (!done)
+        fail("changed");
+}
+
+// A time without its offset would be taken for local time wherever the file is read.
+QString timeText(const QDateTime& time) {
+    return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate);
+}
+
+} // namespace
+
+QByteArray XmpPacket::update(const QByteArray& packet, const QList<Change>& changes,
+                             const QDateTime& now) {
+    Meta meta = parse(packet);
+    bool changed = false;
+    for (const Change& change : changes) {
+        const Property& property = propertyOf(change.field);
+        if (holdsExactly(meta.get(), property, change.text))
+            continue;
+        replace(meta.get(), property, change.text);
+        changed = true;
+    }
+    if (!changed)
+        return packet;
+    if (!xmp_set_property(meta.get(), NS_XAP, "MetadataDate", timeText(now).toUtf8().constData(),
+                          0))
+        fail("changed");
+    // The default padding lets a later writer grow the packet in place.
+    Text serialized = newText();
+    if (!xmp_serialize(meta.get(), serialized.get(), 0, 0))
+        fail("written");
+    return QByteArray(xmp_string_cstr(serialized.get()),
+                      static_cast<qsizetype>(xmp_string_len(serialized.get())));
+}
+
+QMap<QString, QString> XmpPacket::read(const QByteArray& packet) {
+    const Meta meta = parse(packet);
+    QMap<QString, QString> values;
+    for (InfoField field : EditPlan::fields) {
+        if (const std::optional<QString> value = valueOf(meta.get(), propertyOf(field)))
+            values.insert(EditPlan::toolkitKey(field), *value);
+    }
+    return values;
+}
+
+std::optional<QByteArray> XmpPacket::readFromPdf(const QString& path,
+                                                 const std::optional<QString>& password) {
+    std::optional<QByteArray> packet;
+    PdfFile::open(path, password, [&packet](QPDF& pdf) {
+        QPDFObjectHandle metadata = pdf.getRoot().getKey("/Metadata");
+        if (!metadata.isStream())
+            return;
+        std::shared_ptr<Buffer> data;
+        try {
+            data = metadata.getStreamData(qpdf_dl_generalized);
+        } catch (const QPDFExc& error) {
+            throw Failure(QStringLiteral("its XMP metadata cannot be read: ") +
+                          QString::fromStdString(error.getMessageDetail()));
+        }
+        packet = QByteArray(reinterpret_cast<const char*>(data->getBuffer()),
+                            static_cast<qsizetype>(data->getSize()));
+    });
+    return packet;
+}
+
+void XmpPacket::writeToPdf(const QString& input, const std::optional<QString>& password,
+                           const QByteArray& packet, const QString& output) {
+    PdfFile::open(input, password, [&](QPDF& pdf) {
+        QPDFObjectHandle metadata = pdf.getRoot().getKey("/Metadata");
+        if (!metadata.isStream())
+            throw Failure(QStringLiteral("it has no XMP metadata to replace"));
+        // PDF/A forbids a filter here, and tools that look for the packet by scanning the file
+        // find it only in the clear. The stream keeps its /Type and /Subtype.
+        metadata.replaceStreamData(packet.toStdString(), QPDFObjectHandle::newNull(),
+                                   QPDFObjectHandle::newNull());
+        const QByteArray name = QFile::encodeName(output);
+        try {
+            QPDFWriter writer(pdf, name.constData());
+            // Every other stream is copied as it is; compressing would also filter the packet.
+            writer.setCompressStreams(false);
+            writer.setDecodeLevel(qpdf_dl_none);
+            writer.write();
+        } catch (const QPDFSystemError& error) {
+            throw Failure(QStringLiteral("its XMP metadata cannot be written: ") +
+                          Failure::systemText(error.getErrno()));
+        }
+    });
+}

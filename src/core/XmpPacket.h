@@ -1,0 +1,46 @@
+#pragma once
+
+#include "EditPlan.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <optional>
+
+// The XMP metadata a PDF file may carry beside its document information (the catalog's
+// /Metadata). Viewers show its title in preference to the document information's, and a PDF/A
+// file stays one only while the two agree, so whatever changes the one must change the other.
+// Every function may run on any thread, several at once. Failures are thrown as Failure, whose
+// text is a reason phrase about the file starting with "it".
+class XmpPacket {
+public:
+    // One field of the document information set to a text; an empty text removes the field.
+    // Dates come as ISO 8601 text with their zone, as they are to be stored.
+    struct Change {
+        InfoField field;
+        QString text;
+    };
+
+    // The packet with the changes made and now as the time its metadata changed; everything else
+    // it holds is kept. A language alternative or list the document information maps to ends
+    // with the new text as its only entry, since viewers show every entry. Gives packet itself
+    // when the changes leave it as it was, so the caller can skip rewriting the file.
+    static QByteArray update(const QByteArray& packet, const QList<Change>& changes,
+                             const QDateTime& now);
+
+    // What the packet holds for the document-information keys ("Title", "Author", ...), as
+    // stored: a language alternative's default entry (else its first), a list's entries joined
+    // with "; ". Keys the packet has nothing for are absent.
+    static QMap<QString, QString> read(const QByteArray& packet);
+
+    // The decoded packet of the file's catalog; nothing when the file has none.
+    static std::optional<QByteArray> readFromPdf(const QString& path,
+                                                 const std::optional<QString>& password);
+    // Writes to output (created by the caller, not input) input with packet as its catalog's
+    // metadata, unfiltered, and everything else as it was, the encryption too. A file without
+    // metadata is not given any: that is a Failure.
+    static void writeToPdf(const QString& input, const std::optional<QString>& password,
+                           const QByteArray& packet, const QString& output);
+};
