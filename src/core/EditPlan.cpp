@@ -1,5 +1,7 @@
 #include "EditPlan.h"
 
+#include "PdfDate.h"
+
 namespace {
 std::size_t indexOf(InfoField field) {
     return static_cast<std::size_t>(field);
@@ -42,4 +44,28 @@ void EditPlan::changeTo(InfoField field, const QString& text) {
 
 void EditPlan::titleFromFileName() {
     choices_[indexOf(InfoField::Title)] = {FieldMode::FromFileName, {}};
+}
+
+std::optional<InfoField> EditPlan::firstBadDate() const {
+    for (InfoField field : fields) {
+        const FieldChoice& date = choice(field);
+        if (isDate(field) && date.mode == FieldMode::ChangeTo && !date.text.trimmed().isEmpty() &&
+            !PdfDate::parse(date.text))
+            return field;
+    }
+    return std::nullopt;
+}
+
+EditPlan EditPlan::withPdfDates() const {
+    EditPlan written = *this;
+    for (InfoField field : fields) {
+        const FieldChoice& date = choice(field);
+        if (!isDate(field) || date.mode != FieldMode::ChangeTo)
+            continue;
+        if (date.text.trimmed().isEmpty())
+            written.changeTo(field, QString());
+        else if (const std::optional<QDateTime> when = PdfDate::parse(date.text))
+            written.changeTo(field, PdfDate::toPdf(*when));
+    }
+    return written;
 }

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <array>
+#include <optional>
 
 // The eight document-information keys, in the fixed order of the second page and of the
 // info-update file.
@@ -30,7 +31,18 @@ public:
     // The key as the toolkit spells it.
     static QString toolkitKey(InfoField field);
 
+    static bool isDate(InfoField field) {
+        return field == InfoField::CreationDate || field == InfoField::ModDate;
+    }
+
     const FieldChoice& choice(InfoField field) const;
+
+    // The first date field set to a text that does not read as a date (an empty text empties
+    // the field and is allowed); nothing when every date is fine.
+    std::optional<InfoField> firstBadDate() const;
+    // The plan with every date field's text written in PDF's own date form, with its zone, as
+    // readers expect it. Texts that are no dates stay as they are.
+    EditPlan withPdfDates() const;
     void keep(InfoField field);
     void changeTo(InfoField field, const QString& text);
     void titleFromFileName();

@@ -11,6 +11,7 @@
 #include "InfoUpdateFile.h"
 #include "OutputFile.h"
 #include "PathHelpers.h"
+#include "PdfDate.h"
 #include "PdfSnapshot.h"
 #include "PrivateTempFolder.h"
 #include "ResultCheck.h"
@@ -216,6 +217,21 @@ void Form2::Text_Change(InfoField field) {
     const FieldControls& c = controls(field);
     if (!c.text->text().isEmpty())
         c.changeTo->setChecked(true);
+    if (EditPlan::isDate(field)) {
+        // How the text will be read, while it is typed.
+        const QString text = c.text->text();
+        const std::optional<QDateTime> when = PdfDate::parse(text);
+        c.text->setToolTip(text.trimmed().isEmpty() ? QStringLiteral("Empty: the field is emptied")
+                           : when                   ? PdfDate::describe(*when)
+                                                    : QStringLiteral("Not a date. Type it like ") +
+                                        PdfDate::acceptedForms());
+    }
+}
+
+QString Form2::notADateMessage(InfoField field, const QString& text) {
+    return QLatin1String(names[indexOf(field)].caption) + QStringLiteral(" \"") + text +
+           QStringLiteral("\" is not a date. Type it like ") + PdfDate::acceptedForms() +
+           QStringLiteral(".");
 }
 
 EditPlan Form2::plan() const {
@@ -284,6 +300,13 @@ void Form2::PushButton4_Click() {
                            "beside this program nor on the search path.\r\n\r\nDebian's "
                            "pdftk-java package provides it."),
             {}, Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
+        running_ = false;
+        return;
+    }
+    // A date that is not one stops the run before any file is touched.
+    if (const EditPlan asTyped = plan();
+        const std::optional<InfoField> bad = asTyped.firstBadDate()) {
+        Dialogs::current().message(notADateMessage(*bad, asTyped.choice(*bad).text));
         running_ = false;
         return;
     }
@@ -367,10 +390,16 @@ bool Form2::changeFile(ErrorTrap& trap, int position, int count, const QString& 
 
     EditPlan filePlan;
     QByteArray info;
+    std::optional<InfoField> badDate;
     trap.step(128, [&] {
         filePlan = plan();
+        // The plan may have changed since the run began.
+        badDate = filePlan.firstBadDate();
+        filePlan = filePlan.withPdfDates();
         info = InfoUpdateFile::content(filePlan, titleFromName);
     });
+    if (badDate)
+        return fail(notADateMessage(*badDate, plan().choice(*badDate).text));
     // The run has an info-update file of its own, which no other run or program copy can write
     // into while the toolkit reads it; it is rewritten for every file.
     QString infoFailure = QStringLiteral("could not write the info-update file");

@@ -46,6 +46,8 @@ public:
     bool running() const { return running_; }
     // A text typed into a field's box selects its "Change to:" option.
     void Text_Change(InfoField field);
+    // The message for a date field whose text is not a date.
+    static QString notADateMessage(InfoField field, const QString& text);
 
     QPushButton* startButton() const { return PushButton4; }
     QProgressBar* progressBar() const { return ProgressBar1; }

@@ -2,6 +2,7 @@
 #include "ErrorReport.h"
 #include "Form1.h"
 #include "Form2.h"
+#include "PdfSnapshot.h"
 #include "PrivateTempFolder.h"
 #include "ScriptedDialogs.h"
 #include "TerminationSignals.h"
@@ -316,6 +317,44 @@ private slots:
                  qPrintable(lastBox().details));
         QVERIFY(leftovers().isEmpty());
         QCOMPARE(QDir(PrivateTempFolder::path()).entryList(QDir::Files), QStringList());
+    }
+
+    // A typed date is written in PDF's own form, which every reader understands; a text that
+    // is not a date stops the run before any file is touched.
+    void datesAreCheckedAndWrittenAsPdfDates_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("written"); // empty: refused
+        QTest::newRow("ISO date") << "2024-05-01"
+                                  << "D:20240501000000";
+        QTest::newRow("ISO with zone") << "2024-05-01T13:45:00+02:00"
+                                       << "D:20240501134500+02'00'";
+        QTest::newRow("not a date") << "yesterday"
+                                    << "";
+    }
+    void datesAreCheckedAndWrittenAsPdfDates() {
+        QFETCH(QString, typed);
+        QFETCH(QString, written);
+        const QString input = copy("minimal-document.pdf", "dated.pdf");
+        const QByteArray original = bytes(input);
+        Form2* second = pages({input}, true);
+        control<QCheckBox>(form_.get(), "Check1")->setChecked(false);
+        control<QLineEdit>(second, "Text7")->setText(typed);
+        start(second);
+        if (written.isEmpty()) {
+            QCOMPARE(bytes(input), original);
+            QCOMPARE(dialogs_->messages().size(), 1);
+            QVERIFY2(lastBox().text.startsWith("Creation Date \"yesterday\" is not a date. Type "
+                                               "it like 2024-05-31"),
+                     qPrintable(lastBox().text));
+            return;
+        }
+        QCOMPARE(lastBox().text, QStringLiteral("Done."));
+        const QString stored = PdfSnapshot::read(input).infoValue("CreationDate").value_or("");
+        QVERIFY2(stored.startsWith(written), qPrintable(stored));
+        QProcess pdfinfo;
+        pdfinfo.start("pdfinfo", {"-isodates", input});
+        QVERIFY(pdfinfo.waitForFinished());
+        QVERIFY(pdfinfo.readAllStandardOutput().contains("CreationDate:    2024-05-01T"));
     }
 
     // The next file is read ahead while the toolkit works; a file changed meanwhile is read
