@@ -20,6 +20,7 @@
 #include "ToolkitCommand.h"
 #include "WindowConventions.h"
 #include "WindowPointer.h"
+#include "XmpPacket.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -90,28 +91,54 @@ struct ExchangeFile {
     }
 };
 
+// Replaces the file at path by what writing produces into a new file beside it; a reason
+// (prefixed with what) when that failed, and the file is then as it was.
+QString rewriteBeside(const QString& path, const QString& what,
+                      const std::function<void(const QString&)>& writing) {
+    const QString next = OutputFile::createBeside(path);
+    if (next.isEmpty())
+        return what + Failure::systemText(errno);
+    try {
+        writing(next);
+    } catch (const Failure& failure) {
+        PathHelpers::RemoveFile(next);
+        return failure.description();
+    }
+    if (::rename(QFile::encodeName(next).constData(), QFile::encodeName(path).constData()) != 0) {
+        const int error = errno;
+        PathHelpers::RemoveFile(next);
+        return what + Failure::systemText(error);
+    }
+    return {};
+}
+
+// Makes the toolkit's result's XMP metadata hold the changes too.
+QString updateXmp(const QString& resultPath, const QList<XmpPacket::Change>& changes) {
+    try {
+        const std::optional<QByteArray> packet = XmpPacket::readFromPdf(resultPath, std::nullopt);
+        if (!packet)
+            return {};
+        const QByteArray updated =
+            XmpPacket::update(*packet, changes, QDateTime::currentDateTime());
+        if (updated == *packet)
+            return {};
+        return rewriteBeside(resultPath, QStringLiteral("its XMP metadata could not be updated: "),
+                             [&](const QString& next) {
+                                 XmpPacket::writeToPdf(resultPath, std::nullopt, updated, next);
+                             });
+    } catch (const Failure& failure) {
+        return failure.description();
+    }
+}
+
 // Encrypts the toolkit's result at resultPath again as the original is; a reason when that
 // failed, and the result is then not to be used.
 QString protectLikeOriginal(const QString& original, const std::optional<QString>& password,
                             const QString& resultPath) {
-    const QString protectedPath = OutputFile::createBeside(resultPath);
-    if (protectedPath.isEmpty())
-        return QStringLiteral("its protection could not be put back: ") +
-               Failure::systemText(errno);
-    try {
-        PdfSnapshot::protectLike(original, password, resultPath, protectedPath);
-    } catch (const Failure& failure) {
-        PathHelpers::RemoveFile(protectedPath);
-        return failure.description();
-    }
-    if (::rename(QFile::encodeName(protectedPath).constData(),
-                 QFile::encodeName(resultPath).constData()) != 0) {
-        const int error = errno;
-        PathHelpers::RemoveFile(protectedPath);
-        return QStringLiteral("its protection could not be put back: ") +
-               Failure::systemText(error);
-    }
-    return {};
+    return rewriteBeside(resultPath, QStringLiteral("its protection could not be put back: "),
+                         [&](const QString& next) {
+                             PdfSnapshot::protectLike(original, password, resultPath, next);
+                         });
 }
 
 } // namespace
@@ -528,15 +555,29 @@ bool Form2::changeFile(ErrorTrap& trap, int position, int count, const QString& 
     }
     committing_.insert(outcomes.size(), *destination);
     const QString resultPath = output->temporaryPath();
+    // Viewers show the XMP metadata's values before the document information's, so a file
+    // that has XMP gets the same changes there.
+    const QList<XmpPacket::Change> xmpChanges =
+        original->catalogEntries().contains(QStringLiteral("Metadata"))
+            ? XmpPacket::changesFor(filePlan, titleFromName)
+            : QList<XmpPacket::Change>();
     commits_->add(std::move(output), outcomes.size(),
-                  [original, input, resultPath, filePlan, titleFromName, password] {
+                  [original, input, resultPath, filePlan, titleFromName, password, xmpChanges] {
+                      if (!xmpChanges.isEmpty()) {
+                          const QString reason = updateXmp(resultPath, xmpChanges);
+                          if (!reason.isEmpty())
+                              return reason;
+                      }
                       if (original->encrypted()) {
                           const QString reason = protectLikeOriginal(input, password, resultPath);
                           if (!reason.isEmpty())
                               return reason;
                       }
-                      return ResultCheck::verify(*original, resultPath, filePlan, titleFromName,
-                                                 password);
+                      const QString reason = ResultCheck::verify(*original, resultPath, filePlan,
+                                                                 titleFromName, password);
+                      if (!reason.isEmpty() || xmpChanges.isEmpty())
+                          return reason;
+                      return ResultCheck::verifyXmp(resultPath, xmpChanges, password);
                   });
     outcomes << outcome;
     return true;

@@ -143,3 +143,27 @@ QString ResultCheck::verify(const PdfSnapshot& original, const QString& resultPa
         reason = infoDiffers(original, result, plan, titleFromName);
     return reason;
 }
+
+QString ResultCheck::verifyXmp(const QString& resultPath, const QList<XmpPacket::Change>& changes,
+                               const std::optional<QString>& password) {
+    QMap<QString, QString> values;
+    try {
+        const std::optional<QByteArray> packet = XmpPacket::readFromPdf(resultPath, password);
+        if (!packet)
+            return {};
+        values = XmpPacket::read(*packet);
+    } catch (const Failure& failure) {
+        return QStringLiteral("the result") + failure.description().mid(2);
+    }
+    for (const XmpPacket::Change& change : changes) {
+        const QString key = EditPlan::toolkitKey(change.field);
+        const auto found = values.constFind(key);
+        if (change.text.isEmpty() && found != values.constEnd())
+            return QStringLiteral("the result's XMP metadata still holds the %1 \"%2\"")
+                .arg(key, *found);
+        if (!change.text.isEmpty() && (found == values.constEnd() || *found != change.text))
+            return QStringLiteral("the result's XMP metadata has the %1 \"%2\" instead of \"%3\"")
+                .arg(key, values.value(key), change.text);
+    }
+    return {};
+}

@@ -2,6 +2,7 @@
 
 #include "EditPlan.h"
 #include "PdfSnapshot.h"
+#include "XmpPacket.h"
 
 #include <QString>
 #include <optional>
@@ -20,4 +21,9 @@ public:
     static QString verify(const PdfSnapshot& original, const QString& resultPath,
                           const EditPlan& plan, const QString& titleFromName,
                           const std::optional<QString>& password = std::nullopt);
+
+    // Empty when the result's XMP metadata holds every change (a change to an empty text: the
+    // property is gone); otherwise the reason. A result without XMP has nothing to hold.
+    static QString verifyXmp(const QString& resultPath, const QList<XmpPacket::Change>& changes,
+                             const std::optional<QString>& password = std::nullopt);
 };

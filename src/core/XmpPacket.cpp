@@ -1,6 +1,7 @@
 #include "XmpPacket.h"
 
 #include "Failure.h"
+#include "PdfDate.h"
 #include "PdfFile.h"
 
 #include <QFile>
@@ -210,6 +211,22 @@ QByteArray XmpPacket::update(const QByteArray& packet, const QList<Change>& chan
         fail("written");
     return QByteArray(xmp_string_cstr(serialized.get()),
                       static_cast<qsizetype>(xmp_string_len(serialized.get())));
+}
+
+QList<XmpPacket::Change> XmpPacket::changesFor(const EditPlan& plan, const QString& titleFromName) {
+    QList<Change> changes;
+    for (InfoField field : EditPlan::fields) {
+        const FieldChoice& choice = plan.choice(field);
+        if (choice.mode == FieldMode::Keep)
+            continue;
+        QString text = choice.mode == FieldMode::FromFileName ? titleFromName : choice.text;
+        if (EditPlan::isDate(field) && !text.isEmpty()) {
+            const std::optional<QDateTime> when = PdfDate::parse(text);
+            text = when ? PdfDate::toIso(*when) : QString();
+        }
+        changes << Change{field, text};
+    }
+    return changes;
 }
 
 QMap<QString, QString> XmpPacket::read(const QByteArray& packet) {

@@ -30,6 +30,10 @@ public:
     static QByteArray update(const QByteArray& packet, const QList<Change>& changes,
                              const QDateTime& now);
 
+    // The changes a plan makes, with its dates (in PDF's form, as the document information gets
+    // them) in ISO 8601 and the title from the file's name where the plan asks for it.
+    static QList<Change> changesFor(const EditPlan& plan, const QString& titleFromName);
+
     // What the packet holds for the document-information keys ("Title", "Author", ...), as
     // stored: a language alternative's default entry (else its first), a list's entries joined
     // with "; ". Keys the packet has nothing for are absent.

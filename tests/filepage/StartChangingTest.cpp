@@ -357,6 +357,37 @@ private slots:
         QVERIFY(pdfinfo.readAllStandardOutput().contains("CreationDate:    2024-05-01T"));
     }
 
+    // Viewers show XMP values first: a file with XMP metadata gets the changes there too, and
+    // a PDF/A file's identification stays.
+    void xmpKeptInStep_data() {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("XMP title, no Info title") << "output_with_metadata_pymupdf.pdf";
+        QTest::newRow("PDF/A") << "crazyones-pdfa.pdf";
+    }
+    void xmpKeptInStep() {
+        QFETCH(QString, file);
+        QVERIFY2(TestFiles::haveProgram("exiftool"), "install libimage-exiftool-perl");
+        const QString input = copy(file);
+        const auto xmp = [&] {
+            QProcess exiftool;
+            exiftool.start("exiftool", {"-s", "-s", "-XMP-dc:Title", "-XMP-dc:Creator",
+                                        "-XMP-pdfaid:Part", "-PDF:Title", input});
+            exiftool.waitForFinished();
+            return QString::fromUtf8(exiftool.readAllStandardOutput());
+        };
+        const bool pdfA = xmp().contains("Part: ");
+        Form2* second = pages({input}, true);
+        control<QCheckBox>(form_.get(), "Check1")->setChecked(false);
+        control<QLineEdit>(second, "Text1")->setText("Changed Title");
+        control<QRadioButton>(second, "Option7")->click(); // Author: change to an empty text
+        start(second);
+        QCOMPARE(lastBox().text, QStringLiteral("Done."));
+        const QString after = xmp();
+        QCOMPARE(after.count("Title: Changed Title"), 2); // the XMP title and the Info title
+        QVERIFY2(!after.contains("Creator: "), qPrintable(after));
+        QCOMPARE(after.contains("Part: 1"), pdfA);
+    }
+
     // The next file is read ahead while the toolkit works; a file changed meanwhile is read
     // again, so its result is checked against what it holds now.
     void fileChangedWhileReadAhead() {
