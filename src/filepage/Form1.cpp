@@ -1,5 +1,6 @@
 #include "Form1.h"
 
+#include "BackgroundTask.h"
 #include "BatchRun.h"
 #include "Contact.h"
 #include "Dialogs.h"
@@ -20,6 +21,7 @@
 #include "ToolkitCommand.h"
 #include "WindowConventions.h"
 #include "WindowPointer.h"
+#include "XmpPacket.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -568,7 +570,21 @@ void Form1::ListView1_Click() {
         // A newer click owns the preview list now.
         if (!read || generation != previewGeneration_ || fileList_.Count() == 0)
             return;
-        for (const QString& row : MetadataPreview::rows(values, path))
+        QStringList rows = MetadataPreview::rows(values, path);
+        // Stale XMP metadata is what many viewers show; the user should see it before changing
+        // anything. A file that cannot be read here simply shows no such rows.
+        QMap<QString, QString> xmp;
+        ErrorTrap::shielded("preview", [&] {
+            BackgroundTask::run([&] {
+                if (const std::optional<QByteArray> packet =
+                        XmpPacket::readFromPdf(path, std::nullopt))
+                    xmp = XmpPacket::read(*packet);
+            });
+        });
+        if (generation != previewGeneration_ || fileList_.Count() == 0)
+            return;
+        rows += MetadataPreview::xmpRows(values, xmp);
+        for (const QString& row : rows)
             new QTreeWidgetItem(ListView2, QStringList{row});
     });
     WindowPointer::set(this, WindowPointer::State::Default);

@@ -60,3 +60,19 @@ QStringList MetadataPreview::rows(const DumpReader::Values& values, const QStrin
     }
     return rows;
 }
+
+QStringList MetadataPreview::xmpRows(const DumpReader::Values& values,
+                                     const QMap<QString, QString>& xmp) {
+    QStringList rows;
+    for (const char* key : {"Title", "Author"}) {
+        const auto found = xmp.constFind(QLatin1String(key));
+        if (found == xmp.constEnd() || found->isEmpty())
+            continue;
+        bool same = false;
+        for (const auto& [infoKey, value] : values)
+            same = same || (infoKey == QLatin1String(key) && value == *found);
+        if (!same)
+            rows << QLatin1String(key) + QStringLiteral(" (XMP): ") + *found;
+    }
+    return rows;
+}

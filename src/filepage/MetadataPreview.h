@@ -3,6 +3,7 @@
 #include "DumpReader.h"
 
 #include <QDateTime>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -17,6 +18,10 @@ public:
     // file's modification and creation times and its Subject and Keywords; empty values and
     // what the file system does not tell give no row.
     static QStringList rows(const DumpReader::Values& values, const QString& path);
+
+    // What viewers that prefer the XMP metadata show instead: a "Title (XMP): " and an
+    // "Author (XMP): " row where the file's XMP value differs from its document information.
+    static QStringList xmpRows(const DumpReader::Values& values, const QMap<QString, QString>& xmp);
 
     // When the file was created, where the file system records it.
     static std::optional<QDateTime> birthTime(const QString& path);

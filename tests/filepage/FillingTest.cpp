@@ -249,6 +249,19 @@ private slots:
                  0);
     }
 
+    // Many viewers show the XMP title before the document information's.
+    void previewShowsStaleXmp() {
+        const QString file =
+            TestFiles::copyCorpusFile("output_with_metadata_pymupdf.pdf", work_->path());
+        form_->fileList().AddPath(file);
+        form_->fileList().select(1);
+        form_->ListView1_Click();
+        QVERIFY2(previewRows().contains("Title (XMP): Sample PDF with XMP Metadata"),
+                 qPrintable(previewRows().join(" | ")));
+        QVERIFY(previewRows().contains("Author (XMP): John Doe") ||
+                previewRows().contains("Author: John Doe"));
+    }
+
     void previewShowsDecodedValues() {
         const QString file = work_->filePath("accents.pdf");
         QVERIFY(QFile::copy(SampleFiles::folder() + "/Reisebericht-東京.pdf", file));
