@@ -18,6 +18,7 @@
 #include "ToolRunner.h"
 #include "Toolkit.h"
 #include "ToolkitCommand.h"
+#include "ToolkitHost.h"
 #include "WindowConventions.h"
 #include "WindowPointer.h"
 #include "XmpPacket.h"
@@ -662,6 +663,15 @@ void Form2::reportCommits(QList<BatchRun::Outcome>& outcomes) {
             Dialogs::current().message(BatchRun::copyFailureMessage(destination));
         outcomes[done.tag].reason =
             QStringLiteral("could not write the destination: ") + done.refused->description();
+    }
+}
+
+void Form2::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // Java starts while the user fills in the fields, not when the first file is changed.
+    if (!hostPrepared_) {
+        hostPrepared_ = true;
+        QTimer::singleShot(0, this, [] { ToolkitHost::instance().prepare(); });
     }
 }
 

@@ -58,6 +58,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     struct FieldControls {
@@ -111,6 +112,7 @@ private:
     BatchSource* source_;
     bool running_ = false;
     bool closing_ = false;
+    bool hostPrepared_ = false;
     double progress_ = 0;
     QString progressText_;
     // While files are being changed the bar is drawn at most once a frame.

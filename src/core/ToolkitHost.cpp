@@ -129,7 +129,7 @@ std::optional<ToolkitHost::Answer> ToolkitHost::takeAnswer(QByteArray& buffer) {
     return answer;
 }
 
-bool ToolkitHost::start(const QString& toolkit) {
+bool ToolkitHost::launch(const QString& toolkit) {
     const QString hostJar =
         PathHelpers::ProgramFolder() + QStringLiteral("/metascribe-toolkit-host.jar");
     const QString java = QStandardPaths::findExecutable(QStringLiteral("java"));
@@ -156,6 +156,14 @@ bool ToolkitHost::start(const QString& toolkit) {
         return false;
     }
     received_.clear();
+    toolkit_ = toolkit;
+    ready_ = false;
+    return true;
+}
+
+bool ToolkitHost::awaitReady() {
+    if (ready_)
+        return true;
     const auto ready = [this] {
         received_ += process_->readAllStandardOutput();
         return received_.size() >= 4;
@@ -166,8 +174,17 @@ bool ToolkitHost::start(const QString& toolkit) {
         return false;
     }
     received_.remove(0, 4);
-    toolkit_ = toolkit;
+    ready_ = true;
     return true;
+}
+
+void ToolkitHost::prepare() {
+    const QString toolkit = Toolkit::path();
+    if (!enabled_ || busy_ || process_ || toolkit.isEmpty() || unusableFor_ == toolkit)
+        return;
+    // Only started here: the first request waits for it to be ready, if it still has to.
+    if (!launch(toolkit))
+        unusableFor_ = toolkit;
 }
 
 void ToolkitHost::discardProcess() {
@@ -197,7 +214,10 @@ std::optional<ToolResult> ToolkitHost::run(const ToolInvocation& invocation,
     // A host that ended between requests, or serves another toolkit, is replaced.
     if (process_ && (toolkit_ != toolkit || process_->state() == QProcess::NotRunning))
         discardProcess();
-    if (!process_ && !start(toolkit)) {
+    busy_ = true;
+    const bool usable = (process_ || launch(toolkit)) && awaitReady();
+    busy_ = false;
+    if (!usable) {
         unusableFor_ = toolkit;
         return std::nullopt;
     }

@@ -25,6 +25,10 @@ public:
     std::optional<ToolResult> run(const ToolInvocation& invocation,
                                   std::chrono::milliseconds timeLimit);
 
+    // Starts the host ahead of the first request, without waiting for it, so that the first
+    // file of a batch does not pay for starting Java.
+    void prepare();
+
     // Ends the host; the next request starts a new one.
     void shutDown();
     // Tests and benchmarks compare with and without the host.
@@ -59,13 +63,16 @@ private:
     static Launcher launcherScript(const QString& launcher);
 
     ToolkitHost();
-    bool start(const QString& toolkit);
+    // Starts the host's process; awaitReady() then waits until it has loaded the toolkit.
+    bool launch(const QString& toolkit);
+    bool awaitReady();
     void discardProcess();
 
     QProcess* process_ = nullptr;
     QString toolkit_;
     QByteArray received_;
     bool busy_ = false;
+    bool ready_ = false;
     bool enabled_ = true;
     // The host could not start for this toolkit; runs go to processes from now on.
     QString unusableFor_;

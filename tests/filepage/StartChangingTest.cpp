@@ -8,6 +8,7 @@
 #include "TerminationSignals.h"
 #include "TestFiles.h"
 #include "Toolkit.h"
+#include "ToolkitHost.h"
 #include "WindowPointer.h"
 
 #include <QCheckBox>
@@ -386,6 +387,13 @@ private slots:
         QCOMPARE(after.count("Title: Changed Title"), 2); // the XMP title and the Info title
         QVERIFY2(!after.contains("Creator: "), qPrintable(after));
         QCOMPARE(after.contains("Part: 1"), pdfA);
+    }
+
+    // The toolkit host starts while the user fills in the second page.
+    void hostStartsWithTheSecondPage() {
+        ToolkitHost::instance().shutDown();
+        pages({copy("minimal-document.pdf")}, true);
+        QTRY_VERIFY(ToolkitHost::instance().isRunning());
     }
 
     // The next file is read ahead while the toolkit works; a file changed meanwhile is read
