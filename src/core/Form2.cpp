@@ -92,24 +92,13 @@ struct ExchangeFile {
     }
 };
 
-// Replaces the file at path by what writing produces into a new file beside it; a reason
-// (prefixed with what) when that failed, and the file is then as it was.
-QString rewriteBeside(const QString& path, const QString& what,
-                      const std::function<void(const QString&)>& writing) {
-    const QString next = OutputFile::createBeside(path);
-    if (next.isEmpty())
-        return what + Failure::systemText(errno);
-    try {
-        writing(next);
-    } catch (const Failure& failure) {
-        PathHelpers::RemoveFile(next);
-        return failure.description();
-    }
-    if (::rename(QFile::encodeName(next).constData(), QFile::encodeName(path).constData()) != 0) {
-        const int error = errno;
-        PathHelpers::RemoveFile(next);
-        return what + Failure::systemText(error);
-    }
+// Puts bytes into our own temporary file at path in place of what it holds: no new file to
+// create, no rename. Written first and cut to length after, so the file keeps its blocks.
+QString overwrite(const QString& path, const QByteArray& bytes, const QString& what) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite) || file.write(bytes) != bytes.size() ||
+        !file.resize(bytes.size()))
+        return what + file.errorString();
     return {};
 }
 
@@ -123,10 +112,8 @@ QString updateXmp(const QString& resultPath, const QList<XmpPacket::Change>& cha
             XmpPacket::update(*packet, changes, QDateTime::currentDateTime());
         if (updated == *packet)
             return {};
-        return rewriteBeside(resultPath, QStringLiteral("its XMP metadata could not be updated: "),
-                             [&](const QString& next) {
-                                 XmpPacket::writeToPdf(resultPath, std::nullopt, updated, next);
-                             });
+        return overwrite(resultPath, XmpPacket::withPacket(resultPath, std::nullopt, updated),
+                         QStringLiteral("its XMP metadata could not be updated: "));
     } catch (const Failure& failure) {
         return failure.description();
     }
@@ -136,10 +123,12 @@ QString updateXmp(const QString& resultPath, const QList<XmpPacket::Change>& cha
 // failed, and the result is then not to be used.
 QString protectLikeOriginal(const QString& original, const std::optional<QString>& password,
                             const QString& resultPath) {
-    return rewriteBeside(resultPath, QStringLiteral("its protection could not be put back: "),
-                         [&](const QString& next) {
-                             PdfSnapshot::protectLike(original, password, resultPath, next);
-                         });
+    try {
+        return overwrite(resultPath, PdfSnapshot::protectedLike(original, password, resultPath),
+                         QStringLiteral("its protection could not be put back: "));
+    } catch (const Failure& failure) {
+        return QStringLiteral("its protection could not be put back: ") + failure.description();
+    }
 }
 
 } // namespace

@@ -267,28 +267,24 @@ QByteArray PdfSnapshot::copyInMemory(const QString& input, const std::optional<Q
     return bytes;
 }
 
-void PdfSnapshot::protectLike(const QString& original, const std::optional<QString>& password,
-                              const QString& result, const QString& output) {
+QByteArray PdfSnapshot::protectedLike(const QString& original,
+                                      const std::optional<QString>& password,
+                                      const QString& result) {
+    QByteArray bytes;
     PdfFile::open(original, password, [&](QPDF& protectedOriginal) {
-        QPDF plain;
-        plain.setSuppressWarnings(true);
-        const QByteArray resultName = QFile::encodeName(result);
-        try {
-            plain.processFile(resultName.constData());
-            const QByteArray name = QFile::encodeName(output);
-            QPDFWriter writer(plain, name.constData());
+        PdfFile::open(result, std::nullopt, [&](QPDF& plain) {
+            QPDFWriter writer(plain);
+            writer.setOutputMemory();
             // The same algorithm, passwords and permissions: an owner password that was never
             // typed is kept too, since the keys are copied rather than derived anew.
             writer.copyEncryptionParameters(protectedOriginal);
             writer.write();
-        } catch (const QPDFSystemError& error) {
-            throw Failure(QStringLiteral("its protection could not be put back: ") +
-                          Failure::systemText(error.getErrno()));
-        } catch (const std::exception& error) {
-            throw Failure(QStringLiteral("its protection could not be put back: ") +
-                          QString::fromLocal8Bit(error.what()));
-        }
+            const std::unique_ptr<Buffer> buffer(writer.getBuffer());
+            bytes = QByteArray(reinterpret_cast<const char*>(buffer->getBuffer()),
+                               static_cast<qsizetype>(buffer->getSize()));
+        });
     });
+    return bytes;
 }
 
 std::optional<QString> PdfSnapshot::infoValue(const QString& key) const {

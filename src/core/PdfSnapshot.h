@@ -55,11 +55,10 @@ public:
     // The same copy, kept in memory. Throws Failure.
     static QByteArray copyInMemory(const QString& input, const std::optional<QString>& password,
                                    Copy copy);
-    // Writes result to output (created by the caller) encrypted exactly as original is: the same
-    // algorithm, passwords and permissions. Throws Failure.
-    static void protectLike(const QString& original, const std::optional<QString>& password,
-                            const QString& result, const QString& output);
-
+    // The file result encrypted exactly as original is: the same algorithm, passwords and
+    // permissions. Throws Failure.
+    static QByteArray protectedLike(const QString& original, const std::optional<QString>& password,
+                                    const QString& result);
     int pages() const { return static_cast<int>(pageShapes_.size()); }
     const QList<PageShape>& pageShapes() const { return pageShapes_; }
     // The catalog's keys (without slash) whose values exist, sorted.

@@ -259,8 +259,9 @@ std::optional<QByteArray> XmpPacket::readFromPdf(const QString& path,
     return packet;
 }
 
-void XmpPacket::writeToPdf(const QString& input, const std::optional<QString>& password,
-                           const QByteArray& packet, const QString& output) {
+QByteArray XmpPacket::withPacket(const QString& input, const std::optional<QString>& password,
+                                 const QByteArray& packet) {
+    QByteArray bytes;
     PdfFile::open(input, password, [&](QPDF& pdf) {
         QPDFObjectHandle metadata = pdf.getRoot().getKey("/Metadata");
         if (!metadata.isStream())
@@ -269,16 +270,15 @@ void XmpPacket::writeToPdf(const QString& input, const std::optional<QString>& p
         // find it only in the clear. The stream keeps its /Type and /Subtype.
         metadata.replaceStreamData(packet.toStdString(), QPDFObjectHandle::newNull(),
                                    QPDFObjectHandle::newNull());
-        const QByteArray name = QFile::encodeName(output);
-        try {
-            QPDFWriter writer(pdf, name.constData());
-            // Every other stream is copied as it is; compressing would also filter the packet.
-            writer.setCompressStreams(false);
-            writer.setDecodeLevel(qpdf_dl_none);
-            writer.write();
-        } catch (const QPDFSystemError& error) {
-            throw Failure(QStringLiteral("its XMP metadata cannot be written: ") +
-                          Failure::systemText(error.getErrno()));
-        }
+        QPDFWriter writer(pdf);
+        writer.setOutputMemory();
+        // Every other stream is copied as it is; compressing would also filter the packet.
+        writer.setCompressStreams(false);
+        writer.setDecodeLevel(qpdf_dl_none);
+        writer.write();
+        const std::unique_ptr<Buffer> buffer(writer.getBuffer());
+        bytes = QByteArray(reinterpret_cast<const char*>(buffer->getBuffer()),
+                           static_cast<qsizetype>(buffer->getSize()));
     });
+    return bytes;
 }

@@ -42,9 +42,8 @@ public:
     // The decoded packet of the file's catalog; nothing when the file has none.
     static std::optional<QByteArray> readFromPdf(const QString& path,
                                                  const std::optional<QString>& password);
-    // Writes to output (created by the caller, not input) input with packet as its catalog's
-    // metadata, unfiltered, and everything else as it was, the encryption too. A file without
-    // metadata is not given any: that is a Failure.
-    static void writeToPdf(const QString& input, const std::optional<QString>& password,
-                           const QByteArray& packet, const QString& output);
+    // The file input with packet as its catalog's metadata, unfiltered, and everything else as
+    // it was, the encryption too. A file without metadata is not given any: that is a Failure.
+    static QByteArray withPacket(const QString& input, const std::optional<QString>& password,
+                                 const QByteArray& packet);
 };

@@ -161,8 +161,8 @@ private slots:
             QCOMPARE(
                 ResultCheck::verify(original, plain, plan(planName), "From the name", password),
                 QStringLiteral("the result lost its password protection"));
-            result = privateFile("protected.pdf");
-            PdfSnapshot::protectLike(input, password, plain, result);
+            result = TestFiles::write(dir_.filePath("protected.pdf"),
+                                      PdfSnapshot::protectedLike(input, password, plain));
         }
         QCOMPARE(ResultCheck::verify(original, result, plan(planName), "From the name", password),
                  QString());
@@ -348,8 +348,8 @@ private slots:
 
         const EditPlan edit = plan("all");
         const QString plain = toolkitResult(own, edit, "named");
-        const QString result = privateFile("locked-result.pdf");
-        PdfSnapshot::protectLike(input, password, plain, result);
+        const QString result = TestFiles::write(dir_.filePath("locked-result.pdf"),
+                                                PdfSnapshot::protectedLike(input, password, plain));
         QCOMPARE(ResultCheck::verify(original, result, edit, "named", password), QString());
         QByteArray before, after;
         QVERIFY(run("qpdf", {"--show-encryption", "--password=" + password.value_or(""), input},
