@@ -35,8 +35,6 @@
 #include <QRadioButton>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <cerrno>
-#include <cstdio>
 
 namespace {
 

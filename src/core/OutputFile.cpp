@@ -59,10 +59,6 @@ OutputFile::OutputFile(const QString& destination) : target_(resolveLink(destina
         fail(errno);
 }
 
-QString OutputFile::createBeside(const QString& path) {
-    return TaggedFile::create(PathHelpers::FolderOf(path), temporaryPrefix, temporarySuffix);
-}
-
 int OutputFile::removeLeftovers(const QString& folder) {
     return TaggedFile::removeLeftovers(folder.isEmpty() ? QStringLiteral(".") : folder,
                                        temporaryPrefix, temporarySuffix);

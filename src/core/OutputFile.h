@@ -31,9 +31,6 @@ public:
 
     // The file a destination stands for: a link is followed to what it points to.
     static QString resolveLink(const QString& destination);
-    // A new, empty file beside path, named as the temporary files are (so a killed run's is
-    // removed later); empty with errno set when it cannot be created.
-    static QString createBeside(const QString& path);
     // Removes what runs of processes that no longer run left in folder; never a live run's files.
     static int removeLeftovers(const QString& folder);
 
