@@ -115,6 +115,13 @@ Batch runBatch(const QString& folder, const std::optional<QString>& password = s
         dialogs.inputAnswers.assign(form.fileList().Count(), password);
     form.findChild<QPushButton*>("PushButton2")->click();
     Form2* second = form.secondPage();
+    // As in the window: the page is shown, and the user takes a moment to fill in the fields,
+    // while the toolkit host starts.
+    second->show();
+    QElapsedTimer filling;
+    filling.start();
+    while (filling.elapsed() < 1500)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     second->findChild<QLineEdit*>("Text1")->setText("Benchmark Title");
     second->findChild<QLineEdit*>("Text3")->setText("Benchmark Author");
     StallMeter stalls;

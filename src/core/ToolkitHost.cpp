@@ -5,6 +5,7 @@
 #include "Toolkit.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -158,6 +159,7 @@ bool ToolkitHost::launch(const QString& toolkit) {
     received_.clear();
     toolkit_ = toolkit;
     ready_ = false;
+    warmUps_ = 0;
     return true;
 }
 
@@ -183,8 +185,26 @@ void ToolkitHost::prepare() {
     if (!enabled_ || busy_ || process_ || toolkit.isEmpty() || unusableFor_ == toolkit)
         return;
     // Only started here: the first request waits for it to be ready, if it still has to.
-    if (!launch(toolkit))
+    if (!launch(toolkit)) {
         unusableFor_ = toolkit;
+        return;
+    }
+    // A host that has just started runs the toolkit's code slowly until Java has compiled it,
+    // about the first few hundred files. Changing a sample file a few dozen times while the
+    // user fills in the page does much of that beforehand; the results go nowhere.
+    const QDir samples(PathHelpers::ProgramFolder() + QStringLiteral("/Samples"));
+    const QStringList names = samples.entryList({QStringLiteral("*.pdf")}, QDir::Files);
+    if (names.isEmpty())
+        return;
+    const QByteArray info = QByteArrayLiteral("InfoBegin\nInfoKey: Title\nInfoValue: warm-up\n");
+    constexpr int warmUps = 40;
+    for (int i = 0; i < warmUps; ++i) {
+        const QString sample = samples.filePath(names.at(i % names.size()));
+        process_->write(encodeRequest({sample, QStringLiteral("update_info"), QStringLiteral("-"),
+                                       QStringLiteral("output"), QStringLiteral("-")},
+                                      info));
+        ++warmUps_;
+    }
 }
 
 void ToolkitHost::discardProcess() {
@@ -230,6 +250,11 @@ std::optional<ToolResult> ToolkitHost::run(const ToolInvocation& invocation,
         if (!answer) {
             received_ += process_->readAllStandardOutput();
             answer = takeAnswer(received_);
+            // The answers to the warm-up requests come first.
+            while (answer && warmUps_ > 0) {
+                --warmUps_;
+                answer = takeAnswer(received_);
+            }
         }
         return answer.has_value();
     });

@@ -73,6 +73,8 @@ private:
     QByteArray received_;
     bool busy_ = false;
     bool ready_ = false;
+    // Warm-up requests whose answers are still to be skipped.
+    int warmUps_ = 0;
     bool enabled_ = true;
     // The host could not start for this toolkit; runs go to processes from now on.
     QString unusableFor_;
