@@ -26,8 +26,9 @@ metascribe_setup() {
 # The packages every build needs; the toolkit that reads and writes the PDF files, the Java
 # compiler for the resident toolkit host, and the PDF library that checks every result.
 METASCRIBE_BUILD_PACKAGES="cmake make g++ pkg-config qt6-base-dev libqpdf-dev libexempi-dev pdftk-java default-jdk-headless"
-# What the tests add: independent PDF and XMP readers to check results with.
-METASCRIBE_TEST_PACKAGES="poppler-utils qpdf libimage-exiftool-perl"
+# What the tests add: independent PDF and XMP readers to check results with, the validators of
+# desktop entries and software-centre data, and strace to watch the installed program start.
+METASCRIBE_TEST_PACKAGES="poppler-utils qpdf libimage-exiftool-perl desktop-file-utils appstream strace"
 
 metascribe_build() {
     cmake -S "$METASCRIBE_ROOT" -B "$METASCRIBE_ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
