@@ -27,8 +27,10 @@ metascribe_setup() {
 # compiler for the resident toolkit host, and the PDF library that checks every result.
 METASCRIBE_BUILD_PACKAGES="cmake make g++ pkg-config qt6-base-dev libqpdf-dev libexempi-dev pdftk-java default-jdk-headless"
 # What the tests add: independent PDF and XMP readers to check results with, the validators of
-# desktop entries and software-centre data, and strace to watch the installed program start.
-METASCRIBE_TEST_PACKAGES="poppler-utils qpdf libimage-exiftool-perl desktop-file-utils appstream strace"
+# desktop entries, software-centre data and Debian packages, strace to watch the installed
+# program start, and what CPack needs to compute a package's library dependencies.
+METASCRIBE_TEST_PACKAGES="poppler-utils qpdf libimage-exiftool-perl desktop-file-utils appstream
+    strace dpkg-dev lintian"
 
 metascribe_build() {
     cmake -S "$METASCRIBE_ROOT" -B "$METASCRIBE_ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \

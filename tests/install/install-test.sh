@@ -36,4 +36,17 @@ for file in HAND-M.CUR metascribe.png Samples; do
     grep -v ENOENT "$root/trace" | grep -q "$root/usr/lib/metascribe/$file" ||
         fail "the installed program did not read its $file"
 done
-echo "installed layout, validators and start-up: good"
+# The Debian package made from the same rules holds the same layout and passes lintian without
+# errors (its warnings are listed in the README).
+cpack -G DEB -B "$root/package" --config "$build/CPackConfig.cmake" >/dev/null
+package=$(ls "$root"/package/metascribe_*.deb)
+dpkg-deb -c "$package" > "$root/contents"
+for path in ./usr/lib/metascribe/metascribe ./usr/lib/metascribe/metascribe-toolkit-host.jar \
+    "./usr/bin/metascribe -> ../lib/metascribe/metascribe" ./usr/share/applications/$id.desktop \
+    ./usr/share/metainfo/$id.metainfo.xml ./usr/share/icons/hicolor/48x48/apps/$id.png \
+    ./usr/share/doc/metascribe/copyright; do
+    grep -qF -- "$path" "$root/contents" || fail "the package lacks $path"
+done
+dpkg-deb -f "$package" Depends | grep -q pdftk-java || fail "the package does not need pdftk-java"
+lintian --fail-on error "$package" >/dev/null 2>&1 || fail "lintian: $(lintian "$package" 2>&1)"
+echo "installed layout, validators, start-up and package: good"
