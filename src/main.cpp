@@ -9,6 +9,9 @@ int main(int argc, char* argv[]) {
     Form1 form;
     form.Form_Load();
     form.show();
+    // Files and folders given on the command line, as a file manager's "Open With" does.
+    if (const QStringList paths = application.arguments().mid(1); !paths.isEmpty())
+        form.openPaths(paths);
     // A logout or a kill ends the program as closing its window does.
     TerminationSignals::install([&form] {
         if (Form2* second = form.secondPage())

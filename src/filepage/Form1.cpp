@@ -517,6 +517,25 @@ void Form1::addFolderTree(const QString& folder, const QString& pattern, ErrorTr
     }
 }
 
+void Form1::openPaths(const QStringList& paths) {
+    QStringList missing;
+    for (const QString& given : paths) {
+        const QFileInfo info(given);
+        QString path = info.absoluteFilePath();
+        if (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+            path.chop(1);
+        if (info.isDir())
+            addFolderTree(path, QStringLiteral("*.pdf"), nullptr);
+        else if (info.exists())
+            fileList_.AddPath(path);
+        else
+            missing << given;
+    }
+    if (!missing.isEmpty())
+        Dialogs::current().message(QStringLiteral("These files were not found:\r\n") +
+                                   missing.join(QStringLiteral("\r\n")));
+}
+
 bool Form1::dropPaths(const QList<QUrl>& urls) {
     bool any = false;
     for (const QUrl& url : urls) {

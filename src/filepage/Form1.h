@@ -53,6 +53,10 @@ public:
     // Appends the dropped local files and, walked, the dropped folders; gives whether the data
     // held any local file.
     bool dropPaths(const QList<QUrl>& urls);
+    // The files and folders the program was started with ("Open With" in a file manager): a
+    // file joins the list, a folder adds its PDF files as "Add All PDF File(s) In Folder"
+    // does. Paths that do not exist are named in one message.
+    void openPaths(const QStringList& paths);
 
     // What the batch run reads from this page.
     int fileCount() const override;

@@ -249,6 +249,21 @@ private slots:
                  0);
     }
 
+    // "Open With": files join the list, a folder adds its PDF files, missing ones are named.
+    void openedWithPaths() {
+        touch("a.pdf");
+        touch("sub/b.PDF");
+        touch("sub/notes.txt");
+        const QString current = QDir::currentPath();
+        QDir::setCurrent(tree());
+        form_->openPaths({"a.pdf", tree() + "/sub/", "gone.pdf"});
+        QDir::setCurrent(current);
+        QCOMPARE(relativeRows(), (QStringList{"a.pdf", "sub/b.PDF"}));
+        QCOMPARE(dialogs_->messages().size(), 1);
+        QCOMPARE(dialogs_->messages()[0].text,
+                 QStringLiteral("These files were not found:\r\ngone.pdf"));
+    }
+
     // Many viewers show the XMP title before the document information's.
     void previewShowsStaleXmp() {
         const QString file =
