@@ -19,6 +19,7 @@
 #include "ToolRunner.h"
 #include "Toolkit.h"
 #include "ToolkitCommand.h"
+#include "ToolkitHost.h"
 #include "WindowConventions.h"
 #include "WindowPointer.h"
 #include "XmpPacket.h"
@@ -531,6 +532,9 @@ void Form1::openPaths(const QStringList& paths) {
         else
             missing << given;
     }
+    // Files opened this way are there to be changed: the toolkit host starts at once.
+    if (fileList_.Count() > 0)
+        QTimer::singleShot(0, this, [] { ToolkitHost::instance().prepare(); });
     if (!missing.isEmpty())
         Dialogs::current().message(QStringLiteral("These files were not found:\r\n") +
                                    missing.join(QStringLiteral("\r\n")));

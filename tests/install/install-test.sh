@@ -25,14 +25,16 @@ desktop-file-validate "$root/usr/share/applications/$id.desktop" || fail "deskto
 appstreamcli validate --no-net --pedantic "$root/usr/share/metainfo/$id.metainfo.xml" >/dev/null ||
     fail "AppStream data"
 
-# Started through the link, headless, in a home of its own: it must read its cursor, icon and
-# sample files from its own folder.
+# Started through the link as a file manager's "Open With" does, headless, in a home of its own:
+# it must read its cursor, icon and sample files from its own folder, and start the toolkit host
+# from its jar there.
 home="$root/home"
 mkdir -p "$home"
+cp "$root/usr/lib/metascribe/Samples/Quarterly Report.pdf" "$home/opened.pdf"
 HOME="$home" XDG_CONFIG_HOME="$home/.config" QT_QPA_PLATFORM=offscreen \
-    timeout 5 strace -f -e trace=openat -o "$root/trace" "$root/usr/bin/metascribe" \
-    >/dev/null 2>&1 || true
-for file in HAND-M.CUR metascribe.png Samples; do
+    timeout 8 strace -f -e trace=openat -o "$root/trace" "$root/usr/bin/metascribe" \
+    "$home/opened.pdf" >/dev/null 2>&1 || true
+for file in HAND-M.CUR metascribe.png Samples/ metascribe-toolkit-host.jar; do
     grep -v ENOENT "$root/trace" | grep -q "$root/usr/lib/metascribe/$file" ||
         fail "the installed program did not read its $file"
 done
