@@ -1,6 +1,7 @@
 #include "DestinationPlan.h"
 
 #include "CommitQueue.h"
+#include "PathHelpers.h"
 
 #include <QFile>
 #include <sys/stat.h>
@@ -28,6 +29,12 @@ bool DestinationPlan::anyIn(const QStringList& keys, const QHash<QString, QStrin
 
 QString DestinationPlan::claim(const QString& input, const QString& destination,
                                bool besideOriginal) {
+    // The program's own files (its sample files among them) are never changed: installed, they
+    // belong to the system, and a results folder there would mix user files into them.
+    const QString own = CommitQueue::placeOf(PathHelpers::ProgramFolder()) + QLatin1Char('/');
+    if (CommitQueue::placeOf(destination).startsWith(own))
+        return QStringLiteral("would write into this program's own folder ") +
+               PathHelpers::FolderOf(destination);
     const QStringList inputKeys = keysOf(input);
     const QStringList keys = keysOf(destination);
     bool itself = false;

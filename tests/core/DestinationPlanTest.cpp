@@ -1,5 +1,6 @@
 #include "DestinationPlan.h"
 
+#include "PathHelpers.h"
 #include "TestFiles.h"
 
 #include <QTemporaryDir>
@@ -64,6 +65,13 @@ private slots:
         for (int i = 0; i < inputs.size(); ++i)
             QCOMPARE(plan.claim(paths[i], dir.filePath(destinations[i]), besideOriginal),
                      QString(reasons[i]).replace("@", dir.path()));
+    }
+
+    // Installed, the program's folder belongs to the system: its sample files are never changed.
+    void programFolderIsNeverWritten() {
+        const QString sample = PathHelpers::ProgramFolder() + "/Samples/Quarterly Report.pdf";
+        DestinationPlan plan({sample});
+        QVERIFY(plan.claim(sample, sample, true).startsWith("would write into this program's"));
     }
 };
 

@@ -601,19 +601,30 @@ private slots:
                                 copy("minimal-document.pdf", "b.pdf"),
                                 copy("minimal-document.pdf", "slow.pdf")};
         QTemporaryDir tools;
+        // The slow file says when its long wait begins; the bar is read well into it.
+        const QString slowBegun = tools.filePath("slow-begun");
         Toolkit::replace(TestFiles::writeScript(
             tools.filePath("pdftk"),
-            "pdftk \"$@\" || exit\ncase \"$1\" in *slow.pdf) sleep 2;; esac"));
+            QStringLiteral("pdftk \"$@\" || exit\ncase \"$1\" in *slow.pdf) touch '%1'; sleep 2;; "
+                           "esac")
+                .arg(slowBegun)));
         Form2* second = pages(files, true);
         control<QLineEdit>(second, "Text1")->setText("x");
         QString shownDuring;
         QString announcedDuring;
         int valueDuring = -1;
-        QTimer::singleShot(1000, second, [&] {
-            shownDuring = second->progressBar()->text();
-            announcedDuring = second->progressBar()->accessibleName();
-            valueDuring = second->progressBar()->value();
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, second, [&] {
+            if (!QFile::exists(slowBegun))
+                return;
+            watch.stop();
+            QTimer::singleShot(500, second, [&] {
+                shownDuring = second->progressBar()->text();
+                announcedDuring = second->progressBar()->accessibleName();
+                valueDuring = second->progressBar()->value();
+            });
         });
+        watch.start(20);
         start(second);
         QCOMPARE(lastBox().text, QStringLiteral("Done."));
         QCOMPARE(shownDuring, QStringLiteral("Processing: slow.pdf"));
