@@ -6,7 +6,8 @@
 #include <QFile>
 #include <sys/stat.h>
 
-DestinationPlan::DestinationPlan(const QStringList& inputs) {
+DestinationPlan::DestinationPlan(const QStringList& inputs)
+    : programFolder_(CommitQueue::placeOf(PathHelpers::ProgramFolder()) + QLatin1Char('/')) {
     for (const QString& input : inputs)
         for (const QString& key : keysOf(input))
             inputs_.insert(key, input);
@@ -31,8 +32,7 @@ QString DestinationPlan::claim(const QString& input, const QString& destination,
                                bool besideOriginal) {
     // The program's own files (its sample files among them) are never changed: installed, they
     // belong to the system, and a results folder there would mix user files into them.
-    const QString own = CommitQueue::placeOf(PathHelpers::ProgramFolder()) + QLatin1Char('/');
-    if (CommitQueue::placeOf(destination).startsWith(own))
+    if (CommitQueue::placeOf(destination).startsWith(programFolder_))
         return QStringLiteral("would write into this program's own folder ") +
                PathHelpers::FolderOf(destination);
     const QStringList inputKeys = keysOf(input);

@@ -23,6 +23,7 @@ private:
     static QStringList keysOf(const QString& path);
     static bool anyIn(const QStringList& keys, const QHash<QString, QString>& map);
 
+    QString programFolder_;           // resolved, with a trailing "/"
     QHash<QString, QString> inputs_;  // key -> input path
     QHash<QString, QString> claimed_; // key -> the place of the input that writes there
 };

@@ -414,7 +414,7 @@ bool Form2::changeFile(ErrorTrap& trap, int position, int count, const QString& 
         info = InfoUpdateFile::content(filePlan, titleFromName);
     });
     if (badDate)
-        return fail(notADateMessage(*badDate, plan().choice(*badDate).text));
+        return fail(notADateMessage(*badDate, filePlan.choice(*badDate).text));
     // The run has an info-update file of its own, which no other run or program copy can write
     // into while the toolkit reads it; it is rewritten for every file.
     QString infoFailure = QStringLiteral("could not write the info-update file");

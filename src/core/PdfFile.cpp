@@ -3,9 +3,12 @@
 #include "Failure.h"
 
 #include <QFile>
+#include <memory>
+#include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFSystemError.hh>
+#include <qpdf/QPDFWriter.hh>
 
 namespace {
 
@@ -56,4 +59,14 @@ void PdfFile::open(const QString& path, const std::optional<QString>& password,
         throw Failure(QStringLiteral("it cannot be read as a PDF file: ") +
                       withoutPathPrefix(error.what(), name));
     }
+}
+
+QByteArray PdfFile::writeToMemory(QPDF& pdf, const std::function<void(QPDFWriter&)>& prepare) {
+    QPDFWriter writer(pdf);
+    writer.setOutputMemory();
+    prepare(writer);
+    writer.write();
+    const std::unique_ptr<Buffer> buffer(writer.getBuffer());
+    return QByteArray(reinterpret_cast<const char*>(buffer->getBuffer()),
+                      static_cast<qsizetype>(buffer->getSize()));
 }

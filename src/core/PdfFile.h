@@ -4,7 +4,9 @@
 #include <functional>
 #include <optional>
 
+class QByteArray;
 class QPDF;
+class QPDFWriter;
 
 // Opens a PDF file with the independent reader, the one way every part of the program does, so a
 // file fails everywhere with the same readable reasons. Reading never prints warnings; they are
@@ -17,4 +19,8 @@ public:
     // library throws while opening the file or during work.
     static void open(const QString& path, const std::optional<QString>& password,
                      const std::function<void(QPDF&)>& work);
+
+    // Writes pdf into memory with writer's settings, which prepare() makes on the writer it is
+    // given before the writing.
+    static QByteArray writeToMemory(QPDF& pdf, const std::function<void(QPDFWriter&)>& prepare);
 };

@@ -5,8 +5,6 @@
 
 #include <QFile>
 #include <QStringDecoder>
-#include <memory>
-#include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFObjectHandle.hh>
@@ -256,13 +254,8 @@ QByteArray PdfSnapshot::copyInMemory(const QString& input, const std::optional<Q
     PdfFile::open(input, password, [&](QPDF& pdf) {
         if (copy.ownInfo)
             giveOwnInfo(pdf);
-        QPDFWriter writer(pdf);
-        writer.setOutputMemory();
-        prepareWriter(writer, copy);
-        writer.write();
-        const std::unique_ptr<Buffer> buffer(writer.getBuffer());
-        bytes = QByteArray(reinterpret_cast<const char*>(buffer->getBuffer()),
-                           static_cast<qsizetype>(buffer->getSize()));
+        bytes =
+            PdfFile::writeToMemory(pdf, [&](QPDFWriter& writer) { prepareWriter(writer, copy); });
     });
     return bytes;
 }
@@ -273,15 +266,11 @@ QByteArray PdfSnapshot::protectedLike(const QString& original,
     QByteArray bytes;
     PdfFile::open(original, password, [&](QPDF& protectedOriginal) {
         PdfFile::open(result, std::nullopt, [&](QPDF& plain) {
-            QPDFWriter writer(plain);
-            writer.setOutputMemory();
             // The same algorithm, passwords and permissions: an owner password that was never
             // typed is kept too, since the keys are copied rather than derived anew.
-            writer.copyEncryptionParameters(protectedOriginal);
-            writer.write();
-            const std::unique_ptr<Buffer> buffer(writer.getBuffer());
-            bytes = QByteArray(reinterpret_cast<const char*>(buffer->getBuffer()),
-                               static_cast<qsizetype>(buffer->getSize()));
+            bytes = PdfFile::writeToMemory(plain, [&](QPDFWriter& writer) {
+                writer.copyEncryptionParameters(protectedOriginal);
+            });
         });
     });
     return bytes;

@@ -270,15 +270,11 @@ QByteArray XmpPacket::withPacket(const QString& input, const std::optional<QStri
         // find it only in the clear. The stream keeps its /Type and /Subtype.
         metadata.replaceStreamData(packet.toStdString(), QPDFObjectHandle::newNull(),
                                    QPDFObjectHandle::newNull());
-        QPDFWriter writer(pdf);
-        writer.setOutputMemory();
-        // Every other stream is copied as it is; compressing would also filter the packet.
-        writer.setCompressStreams(false);
-        writer.setDecodeLevel(qpdf_dl_none);
-        writer.write();
-        const std::unique_ptr<Buffer> buffer(writer.getBuffer());
-        bytes = QByteArray(reinterpret_cast<const char*>(buffer->getBuffer()),
-                           static_cast<qsizetype>(buffer->getSize()));
+        bytes = PdfFile::writeToMemory(pdf, [](QPDFWriter& writer) {
+            // Every other stream is copied as it is; compressing would also filter the packet.
+            writer.setCompressStreams(false);
+            writer.setDecodeLevel(qpdf_dl_none);
+        });
     });
     return bytes;
 }
