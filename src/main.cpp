@@ -1,11 +1,14 @@
 #include "Form1.h"
 #include "Form2.h"
+#include "QtDialogs.h"
 #include "TerminationSignals.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
+    QtDialogs native;
+    Dialogs::setNative(&native);
     Form1 form;
     form.Form_Load();
     form.show();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EditPlan.h"
 #include "ToolRunner.h"
 
 #include <QString>
@@ -27,9 +28,18 @@ public:
     // name or say that nothing was written.
     static QString toolkitReason(const ToolResult& result, const QString& inputPath);
 
+    // What a dry run found for one field that the plan changes.
+    struct FieldPreview {
+        InfoField field;
+        std::optional<QString> before; // nothing when the file has no such entry
+        QString after;
+    };
+
     struct Outcome {
         QString path;
-        QString reason; // empty when the file was changed
+        QString reason;      // empty when the file was changed (or, in a dry run, would be)
+        QString destination; // where its result goes; empty when none could be formed
+        QList<FieldPreview> preview; // a dry run's findings
     };
 
     // "Done.", followed by how many files were not changed; the details list each of them with

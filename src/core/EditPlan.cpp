@@ -30,8 +30,38 @@ QString EditPlan::toolkitKey(InfoField field) {
     return {};
 }
 
+QString EditPlan::caption(InfoField field) {
+    switch (field) {
+    case InfoField::CreationDate:
+        return QStringLiteral("Creation Date");
+    case InfoField::ModDate:
+        return QStringLiteral("Modified Date");
+    default:
+        return toolkitKey(field);
+    }
+}
+
+QString EditPlan::notADateMessage(InfoField field, const QString& text) {
+    return caption(field) + QStringLiteral(" \"") + text +
+           QStringLiteral("\" is not a date. Type it like ") + PdfDate::acceptedForms() +
+           QStringLiteral(".");
+}
+
 const FieldChoice& EditPlan::choice(InfoField field) const {
     return choices_[indexOf(field)];
+}
+
+std::optional<QString> EditPlan::value(InfoField field, const QString& titleFromName) const {
+    const FieldChoice& chosen = choice(field);
+    switch (chosen.mode) {
+    case FieldMode::Keep:
+        return std::nullopt;
+    case FieldMode::FromFileName:
+        return titleFromName;
+    case FieldMode::ChangeTo:
+        break;
+    }
+    return chosen.text;
 }
 
 void EditPlan::keep(InfoField field) {

@@ -35,7 +35,14 @@ public:
         return field == InfoField::CreationDate || field == InfoField::ModDate;
     }
 
+    // The field's name as the second page shows it ("Creation Date").
+    static QString caption(InfoField field);
+    // Why a date field's text cannot be written, with the forms that can.
+    static QString notADateMessage(InfoField field, const QString& text);
+
     const FieldChoice& choice(InfoField field) const;
+    // The text the field gets; nothing when it is kept.
+    std::optional<QString> value(InfoField field, const QString& titleFromName) const;
 
     // The first date field set to a text that does not read as a date (an empty text empties
     // the field and is allowed); nothing when every date is fine.

@@ -1,32 +1,19 @@
 #include "Form2.h"
 
-#include "BackgroundTask.h"
 #include "BatchSource.h"
-#include "CommitQueue.h"
-#include "DestinationPlan.h"
 #include "Dialogs.h"
 #include "ErrorTrap.h"
 #include "Failure.h"
 #include "HoverPointer.h"
-#include "InfoUpdateFile.h"
-#include "OutputFile.h"
 #include "PathHelpers.h"
 #include "PdfDate.h"
-#include "PdfSnapshot.h"
-#include "PrivateTempFolder.h"
-#include "ResultCheck.h"
-#include "ToolRunner.h"
 #include "Toolkit.h"
-#include "ToolkitCommand.h"
 #include "ToolkitHost.h"
 #include "WindowConventions.h"
 #include "WindowPointer.h"
-#include "XmpPacket.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -79,60 +66,9 @@ QRadioButton* option(const char* name, const QString& caption) {
     return control;
 }
 
-// A file in the private folder that lives as long as one file of the run needs it.
-struct ExchangeFile {
-    QString path;
-    ~ExchangeFile() { remove(); }
-    void remove() {
-        if (!path.isEmpty())
-            PathHelpers::RemoveFile(path);
-        path.clear();
-    }
-};
-
-// Puts bytes into our own temporary file at path in place of what it holds: no new file to
-// create, no rename. Written first and cut to length after, so the file keeps its blocks.
-QString overwrite(const QString& path, const QByteArray& bytes, const QString& what) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite) || file.write(bytes) != bytes.size() ||
-        !file.resize(bytes.size()))
-        return what + file.errorString();
-    return {};
-}
-
-// Makes the toolkit's result's XMP metadata hold the changes too.
-QString updateXmp(const QString& resultPath, const QList<XmpPacket::Change>& changes) {
-    try {
-        const std::optional<QByteArray> packet = XmpPacket::readFromPdf(resultPath, std::nullopt);
-        if (!packet)
-            return {};
-        const QByteArray updated =
-            XmpPacket::update(*packet, changes, QDateTime::currentDateTime());
-        if (updated == *packet)
-            return {};
-        return overwrite(resultPath, XmpPacket::withPacket(resultPath, std::nullopt, updated),
-                         QStringLiteral("its XMP metadata could not be updated: "));
-    } catch (const Failure& failure) {
-        return failure.description();
-    }
-}
-
-// Encrypts the toolkit's result at resultPath again as the original is; a reason when that
-// failed, and the result is then not to be used.
-QString protectLikeOriginal(const QString& original, const std::optional<QString>& password,
-                            const QString& resultPath) {
-    try {
-        return overwrite(resultPath, PdfSnapshot::protectedLike(original, password, resultPath),
-                         QStringLiteral("its protection could not be put back: "));
-    } catch (const Failure& failure) {
-        return QStringLiteral("its protection could not be put back: ") + failure.description();
-    }
-}
-
 } // namespace
 
-Form2::Form2(QWidget* firstPage, BatchSource* source)
-    : firstPage_(firstPage), source_(source), commits_(std::make_unique<CommitQueue>()) {
+Form2::Form2(QWidget* firstPage, BatchSource* source) : firstPage_(firstPage), source_(source) {
     setObjectName(QStringLiteral("Form2"));
     PushButton3 = button(QStringLiteral("PushButton3"), QStringLiteral("< Back"));
     PushButton4 = button(QStringLiteral("PushButton4"), QStringLiteral("Start Changing"));
@@ -243,12 +179,6 @@ void Form2::Text_Change(InfoField field) {
     }
 }
 
-QString Form2::notADateMessage(InfoField field, const QString& text) {
-    return QLatin1String(names[indexOf(field)].caption) + QStringLiteral(" \"") + text +
-           QStringLiteral("\" is not a date. Type it like ") + PdfDate::acceptedForms() +
-           QStringLiteral(".");
-}
-
 EditPlan Form2::plan() const {
     EditPlan plan;
     for (InfoField field : EditPlan::fields) {
@@ -321,26 +251,21 @@ void Form2::PushButton4_Click() {
     // A date that is not one stops the run before any file is touched.
     if (const EditPlan asTyped = plan();
         const std::optional<InfoField> bad = asTyped.firstBadDate()) {
-        Dialogs::current().message(notADateMessage(*bad, asTyped.choice(*bad).text));
+        Dialogs::current().message(EditPlan::notADateMessage(*bad, asTyped.choice(*bad).text));
         running_ = false;
         return;
     }
-    QList<BatchRun::Outcome> outcomes;
-    QStringList inputs;
-    for (int position = 1; position <= count; ++position)
-        ErrorTrap::shielded("run plan", [&] { inputs << source_->pathAt(position); });
-    run_ = std::make_unique<RunState>(inputs);
-    PrivateTempFolder::removeLeftovers();
+    trap_ = &trap;
     throttleProgress_ = true;
-    for (int position = 1; position <= count; ++position) {
-        reportCommits(outcomes);
-        if (!changeFile(trap, position, count, toolkit, outcomes))
-            break;
+    QList<BatchRun::Outcome> outcomes;
+    {
+        BatchEngine engine(*source_, *this);
+        engine_ = &engine;
+        outcomes = engine.run(count, toolkit);
+        engine_ = nullptr;
     }
-    commits_->waitForAll();
-    reportCommits(outcomes);
     throttleProgress_ = false;
-    run_.reset();
+    trap_ = nullptr;
     if (!closing_) {
         trap.step(234, [this] { WindowPointer::set(this, WindowPointer::State::Default); });
         trap.step(236, [this] { setProgress(0); });
@@ -353,304 +278,32 @@ void Form2::PushButton4_Click() {
     running_ = false;
 }
 
-bool Form2::changeFile(ErrorTrap& trap, int position, int count, const QString& toolkit,
-                       QList<BatchRun::Outcome>& outcomes) {
-    BatchRun::Outcome outcome;
-    bool listed = false;
-    trap.step(102, [&] {
-        outcome.path = source_->pathAt(position);
-        listed = true;
-    });
-    // The row went while the run was waiting; there is nothing to change for it.
-    if (!listed)
-        return true;
-    const QString& input = outcome.path;
-    const auto fail = [&](const QString& reason) {
-        outcome.reason = reason;
-        outcomes << outcome;
-        return true;
-    };
+std::optional<QString> Form2::askPassword(const QString& input) {
+    return Dialogs::current().input(BatchRun::passwordPrompt(input),
+                                    QStringLiteral("Input Password"));
+}
 
-    trap.step(104, [&] { setProgress(100.0 * position / count); });
-    trap.step(106, [&] {
+void Form2::progress(int position, int count, const QString& input) {
+    trap_->step(104, [&] { setProgress(100.0 * position / count); });
+    trap_->step(106, [&] {
         setProgressText(QStringLiteral("Processing: ") + PathHelpers::FileNameOf(input));
     });
-    trap.step(108, [] { QCoreApplication::processEvents(); });
-    if (closing_)
-        return false;
-    trap.step(110, [this] { WindowPointer::set(this, WindowPointer::State::Wait); });
-
-    // A name without a dot keeps its whole name as title and base, after the report.
-    QString titleFromName;
-    trap.step(114, [&] { titleFromName = PathHelpers::FileNameOf(input); });
-    trap.step(116, [&] { titleFromName = PathHelpers::StripExtension(titleFromName); });
-    // The name is cut where the chosen save option forms its destination; without an option
-    // there is no destination to form.
-    QString base = PathHelpers::FileNameOf(input);
-    const bool toFolder = source_->saveToFolder();
-    if (toFolder || source_->saveBesideOriginal())
-        trap.step(toFolder ? 120 : 124, [&] { base = PathHelpers::StripExtension(base); });
-    std::optional<QString> destination;
-    trap.step(122, [&] {
-        destination = BatchRun::destination(input, base, source_->saveToFolder(),
-                                            source_->saveBesideOriginal(), source_->resultFolder());
-    });
-    if (!destination)
-        return fail(QStringLiteral("no destination: neither save option is selected"));
-
-    if (const QString refused =
-            run_->destinations.claim(input, *destination, source_->saveBesideOriginal());
-        !refused.isEmpty())
-        return fail(refused);
-
-    EditPlan filePlan;
-    QByteArray info;
-    std::optional<InfoField> badDate;
-    trap.step(128, [&] {
-        filePlan = plan();
-        // The plan may have changed since the run began.
-        badDate = filePlan.firstBadDate();
-        filePlan = filePlan.withPdfDates();
-        info = InfoUpdateFile::content(filePlan, titleFromName);
-    });
-    if (badDate)
-        return fail(notADateMessage(*badDate, filePlan.choice(*badDate).text));
-    // The run has an info-update file of its own, which no other run or program copy can write
-    // into while the toolkit reads it; it is rewritten for every file.
-    QString infoFailure = QStringLiteral("could not write the info-update file");
-    trap.step(184, [&] {
-        try {
-            if (run_->infoFile.isEmpty())
-                run_->infoFile =
-                    PrivateTempFolder::createFile(QStringLiteral("info-"), QStringLiteral(".txt"));
-            InfoUpdateFile::write(run_->infoFile, info);
-        } catch (const Failure& failure) {
-            infoFailure += QStringLiteral(": ") + failure.description();
-            run_->dropInfoFile();
-            throw;
-        }
-    });
-    if (run_->infoFile.isEmpty())
-        return fail(infoFailure);
-
-    std::optional<QString> password;
-    if (trap.test(196, [this] { return source_->promptForPassword(); })) {
-        // A result that could not be put in place is reported before the next question.
-        commits_->waitForAll();
-        reportCommits(outcomes);
-        if (closing_)
-            return false;
-        trap.step(198, [&] {
-            const std::optional<QString> answer = Dialogs::current().input(
-                BatchRun::passwordPrompt(input), QStringLiteral("Input Password"));
-            if (answer && !answer->isEmpty())
-                password = answer;
-        });
-    }
-    if (closing_)
-        return false;
-
-    // A file still on its way to its place is neither read nor replaced before it is there.
-    if (commits_->pending(input) || commits_->pending(*destination)) {
-        commits_->waitForAll();
-        reportCommits(outcomes);
-        if (closing_)
-            return false;
-    }
-
-    // What the original holds, read by a reader independent of the toolkit: the result must
-    // hold the same, apart from the fields that were changed.
-    std::shared_ptr<PdfSnapshot> original;
-    const std::unique_ptr<RunState::Prefetch> ahead = takePrefetch(input);
-    try {
-        // Read ahead without a password, and still the file it was then.
-        if (ahead && !password && ahead->stamp && FileStamp::of(input) == ahead->stamp) {
-            if (ahead->unreadable)
-                throw *ahead->unreadable;
-            original = ahead->snapshot;
-        }
-        if (!original) {
-            original = std::make_shared<PdfSnapshot>();
-            BackgroundTask::run([&] { *original = PdfSnapshot::read(input, password); });
-        }
-    } catch (const Failure& failure) {
-        return closing_ ? false : fail(failure.description());
-    }
-    if (closing_)
-        return false;
-    // The toolkit gets a prepared copy of the file when its document information is also part
-    // of the document (the toolkit would destroy that part) or when it is encrypted (the toolkit
-    // cannot read every encryption; the result is encrypted again as the original is). The copy
-    // stays in memory unless the file is large, then it goes into the private folder.
-    const PdfSnapshot::Copy copy{original->needsOwnInfo(), original->encrypted()};
-    std::optional<QByteArray> preparedBytes;
-    ExchangeFile preparedCopy;
-    if (copy.ownInfo || copy.decrypt) {
-        constexpr qint64 inMemoryLimit = 32 * 1024 * 1024;
-        try {
-            if (QFileInfo(input).size() <= inMemoryLimit) {
-                BackgroundTask::run(
-                    [&] { preparedBytes = PdfSnapshot::copyInMemory(input, password, copy); });
-            } else {
-                preparedCopy.path =
-                    PrivateTempFolder::createFile(QStringLiteral("copy-"), QStringLiteral(".pdf"));
-                BackgroundTask::run(
-                    [&] { PdfSnapshot::writeCopy(input, password, copy, preparedCopy.path); });
-            }
-        } catch (const Failure& failure) {
-            return fail(QStringLiteral("it could not be prepared for the toolkit: ") +
-                        failure.description());
-        }
-    }
-
-    sweepLeftovers(PathHelpers::FolderOf(OutputFile::resolveLink(*destination)));
-    std::unique_ptr<OutputFile> output;
-    try {
-        if (ahead && ahead->output && ahead->destination == *destination)
-            output = std::move(ahead->output);
-        else
-            output = std::make_unique<OutputFile>(*destination);
-    } catch (const OutputFile::Refused& refused) {
-        if (refused.permissionDenied())
-            Dialogs::current().message(BatchRun::copyFailureMessage(*destination));
-        return fail(QStringLiteral("could not write the destination: ") + refused.description());
-    }
-
-    prefetch(position + 1, count);
-    ToolResult result;
-    trap.step(222, [&] {
-        const ToolInvocation invocation =
-            preparedBytes
-                ? ToolkitCommand::updateFromBytes(toolkit, *preparedBytes, run_->infoFile,
-                                                  output->temporaryPath())
-                : ToolkitCommand::update(toolkit,
-                                         preparedCopy.path.isEmpty() ? input : preparedCopy.path,
-                                         copy.decrypt ? std::nullopt : password, run_->infoFile,
-                                         output->temporaryPath());
-        result = ToolRunner::run(invocation, BatchRun::timeLimit(QFileInfo(input).size()));
-    });
-    preparedBytes.reset();
-    preparedCopy.remove();
-    if (result.outcome == ToolResult::Outcome::Interrupted || closing_)
-        return false;
-    if (!result.succeeded() || !output->looksComplete())
-        return fail(BatchRun::toolkitReason(result, input));
-
-    trap.step(226, [&] { PathHelpers::ResetAttributes(input); });
-    if (!output->targetWritable()) {
-        Dialogs::current().message(BatchRun::copyFailureMessage(*destination));
-        return fail(QStringLiteral("could not write the destination: the file is read-only"));
-    }
-    committing_.insert(outcomes.size(), *destination);
-    const QString resultPath = output->temporaryPath();
-    // Viewers show the XMP metadata's values before the document information's, so a file
-    // that has XMP gets the same changes there.
-    const QList<XmpPacket::Change> xmpChanges =
-        original->catalogEntries().contains(QStringLiteral("Metadata"))
-            ? XmpPacket::changesFor(filePlan, titleFromName)
-            : QList<XmpPacket::Change>();
-    commits_->add(std::move(output), outcomes.size(),
-                  [original, input, resultPath, filePlan, titleFromName, password, xmpChanges] {
-                      if (!xmpChanges.isEmpty()) {
-                          const QString reason = updateXmp(resultPath, xmpChanges);
-                          if (!reason.isEmpty())
-                              return reason;
-                      }
-                      if (original->encrypted()) {
-                          const QString reason = protectLikeOriginal(input, password, resultPath);
-                          if (!reason.isEmpty())
-                              return reason;
-                      }
-                      const QString reason = ResultCheck::verify(*original, resultPath, filePlan,
-                                                                 titleFromName, password);
-                      if (!reason.isEmpty() || xmpChanges.isEmpty())
-                          return reason;
-                      return ResultCheck::verifyXmp(resultPath, xmpChanges, password);
-                  });
-    outcomes << outcome;
-    return true;
+    trap_->step(108, [] { QCoreApplication::processEvents(); });
+    if (!closing_)
+        trap_->step(110, [this] { WindowPointer::set(this, WindowPointer::State::Wait); });
 }
 
-void Form2::prefetch(int position, int count) {
-    run_->prefetch.reset();
-    // A file that needs a password is read with it, which is only asked for when its turn comes.
-    if (position > count || source_->promptForPassword())
-        return;
-    auto ahead = std::make_unique<RunState::Prefetch>();
-    const bool known = ErrorTrap::shielded("read ahead", [&] {
-        ahead->path = source_->pathAt(position);
-        QString base = PathHelpers::FileNameOf(ahead->path);
-        if (base.contains(QLatin1Char('.')))
-            base = PathHelpers::StripExtension(base);
-        ahead->destination =
-            BatchRun::destination(ahead->path, base, source_->saveToFolder(),
-                                  source_->saveBesideOriginal(), source_->resultFolder())
-                .value_or(QString());
-    });
-    ahead->stamp = FileStamp::of(ahead->path);
-    if (!known || !ahead->stamp)
-        return;
-    ahead->snapshot = std::make_shared<PdfSnapshot>();
-    RunState::Prefetch* work = ahead.get();
-    ahead->task = std::make_unique<BackgroundTask>([work] {
-        try {
-            *work->snapshot = PdfSnapshot::read(work->path);
-        } catch (const Failure& failure) {
-            work->unreadable = failure;
-        }
-        // Refused here, it is created again when the file's turn comes, with the reason shown.
-        if (!work->destination.isEmpty() && !work->unreadable) {
-            try {
-                work->output = std::make_unique<OutputFile>(work->destination);
-            } catch (const OutputFile::Refused&) {
-            }
-        }
-    });
-    run_->prefetch = std::move(ahead);
+void Form2::step(int number, const std::function<void()>& work) {
+    trap_->step(number, work);
 }
 
-std::unique_ptr<Form2::RunState::Prefetch> Form2::takePrefetch(const QString& input) {
-    std::unique_ptr<RunState::Prefetch> ahead = std::move(run_->prefetch);
-    if (!ahead)
-        return nullptr;
-    // Finished also when it is of no use, so nothing works on it any more.
-    ahead->task->wait();
-    return ahead->path == input ? std::move(ahead) : nullptr;
+bool Form2::test(int number, const std::function<bool()>& condition) {
+    return trap_->test(number, condition);
 }
 
-void Form2::RunState::dropInfoFile() {
-    if (!infoFile.isEmpty())
-        PathHelpers::RemoveFile(infoFile);
-    infoFile.clear();
-}
-
-Form2::RunState::~RunState() {
-    dropInfoFile();
-}
-
-void Form2::sweepLeftovers(const QString& folder) {
-    // Once per folder and run: what a killed run left beside the originals goes before this
-    // run writes there.
-    if (run_->swept.contains(folder))
-        return;
-    run_->swept.insert(folder);
-    OutputFile::removeLeftovers(folder);
-}
-
-void Form2::reportCommits(QList<BatchRun::Outcome>& outcomes) {
-    for (const CommitQueue::Finished& done : commits_->takeFinished()) {
-        const QString destination = committing_.take(done.tag);
-        if (!done.refused && done.rejected.isEmpty())
-            continue;
-        if (!done.rejected.isEmpty()) {
-            outcomes[done.tag].reason = done.rejected;
-            continue;
-        }
-        if (done.refused->permissionDenied() && !closing_)
-            Dialogs::current().message(BatchRun::copyFailureMessage(destination));
-        outcomes[done.tag].reason =
-            QStringLiteral("could not write the destination: ") + done.refused->description();
-    }
+void Form2::writeRefused(const QString& destination) {
+    if (!closing_)
+        Dialogs::current().message(BatchRun::copyFailureMessage(destination));
 }
 
 void Form2::showEvent(QShowEvent* event) {
@@ -666,6 +319,8 @@ void Form2::closeEvent(QCloseEvent* event) {
     // Closing either page ends the whole program at once; a running toolkit is stopped and its
     // unfinished output removed on the way out.
     closing_ = true;
+    if (engine_)
+        engine_->stop();
     event->accept();
     QCoreApplication::exit(0);
 }

@@ -15,13 +15,12 @@ QString InfoUpdateFile::pathIn(const QString& tempFolder) {
 QByteArray InfoUpdateFile::content(const EditPlan& plan, const QString& titleFromName) {
     QByteArray bytes;
     for (InfoField field : EditPlan::fields) {
-        const FieldChoice& choice = plan.choice(field);
-        if (choice.mode == FieldMode::Keep)
+        const std::optional<QString> value = plan.value(field, titleFromName);
+        if (!value)
             continue;
-        const QString& value = choice.mode == FieldMode::FromFileName ? titleFromName : choice.text;
         bytes += QByteArrayLiteral("InfoBegin") + lineEnd;
         bytes += QByteArrayLiteral("InfoKey: ") + EditPlan::toolkitKey(field).toLatin1() + lineEnd;
-        bytes += QByteArrayLiteral("InfoValue: ") + encodeValue(value) + lineEnd;
+        bytes += QByteArrayLiteral("InfoValue: ") + encodeValue(*value) + lineEnd;
     }
     return bytes + lineEnd;
 }

@@ -216,10 +216,10 @@ QByteArray XmpPacket::update(const QByteArray& packet, const QList<Change>& chan
 QList<XmpPacket::Change> XmpPacket::changesFor(const EditPlan& plan, const QString& titleFromName) {
     QList<Change> changes;
     for (InfoField field : EditPlan::fields) {
-        const FieldChoice& choice = plan.choice(field);
-        if (choice.mode == FieldMode::Keep)
+        const std::optional<QString> value = plan.value(field, titleFromName);
+        if (!value)
             continue;
-        QString text = choice.mode == FieldMode::FromFileName ? titleFromName : choice.text;
+        QString text = *value;
         if (EditPlan::isDate(field) && !text.isEmpty()) {
             const std::optional<QDateTime> when = PdfDate::parse(text);
             text = when ? PdfDate::toIso(*when) : QString();

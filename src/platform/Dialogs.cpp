@@ -1,9 +1,10 @@
 #include "Dialogs.h"
 
-#include "QtDialogs.h"
+#include "TextDialogs.h"
 
 namespace {
 Dialogs* installed = nullptr;
+Dialogs* native = nullptr;
 QString title;
 } // namespace
 
@@ -33,8 +34,14 @@ bool Dialogs::openExternally(const QUrl& url) {
 Dialogs& Dialogs::current() {
     if (installed)
         return *installed;
-    static QtDialogs native;
-    return native;
+    if (native)
+        return *native;
+    static TextDialogs text;
+    return text;
+}
+
+void Dialogs::setNative(Dialogs* dialogs) {
+    native = dialogs;
 }
 
 void Dialogs::install(Dialogs* dialogs) {

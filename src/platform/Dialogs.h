@@ -53,9 +53,13 @@ public:
     // Hands a folder or web address to the desktop; false when nothing could open it.
     bool openExternally(const QUrl& url);
 
+    // The installed replacement, else the native dialogs, else (without a window system, as on
+    // the command line) text on standard error.
     static Dialogs& current();
     // Installs a replacement (tests); nullptr returns to the native dialogs. Not owned.
     static void install(Dialogs* dialogs);
+    // The window's own dialogs, set once the window system is up. Not owned.
+    static void setNative(Dialogs* dialogs);
 
     static QString applicationTitle();
     static void setApplicationTitle(const QString& title);

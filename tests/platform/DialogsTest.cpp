@@ -16,7 +16,12 @@
 class DialogsTest : public QObject {
     Q_OBJECT
 
+    QtDialogs native_;
+
 private slots:
+    // As the window's start-up does; without it the seam writes to standard error.
+    void initTestCase() { Dialogs::setNative(&native_); }
+
     void untitledBoxesCarryApplicationTitle() {
         Dialogs::setApplicationTitle(QStringLiteral("Metascribe"));
         ScriptedDialogs dialogs;
