@@ -1,11 +1,40 @@
+#include "CommandLine.h"
 #include "Form1.h"
 #include "Form2.h"
 #include "QtDialogs.h"
 #include "TerminationSignals.h"
 
 #include <QApplication>
+#include <QTimer>
+
+namespace {
+
+QStringList argumentsOf(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+// Without a window: no display is needed, and nothing of the window system is loaded.
+int runCommand(int argc, char* argv[]) {
+    QCoreApplication application(argc, argv);
+    int status = CommandLine::UsageError;
+    // Run from the event loop, so that quitting (a termination signal) shuts the toolkit down
+    // as it does for the window.
+    QTimer::singleShot(0, &application, [&] {
+        status = CommandLine::run(QCoreApplication::arguments());
+        QCoreApplication::exit(status);
+    });
+    QCoreApplication::exec();
+    return status;
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
+    if (CommandLine::wanted(argumentsOf(argc, argv)))
+        return runCommand(argc, argv);
     QApplication application(argc, argv);
     QtDialogs native;
     Dialogs::setNative(&native);

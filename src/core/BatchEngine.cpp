@@ -148,6 +148,8 @@ QList<BatchRun::Outcome> BatchEngine::run(int count, const QString& toolkitPath)
 }
 
 QString BatchEngine::destinationOf(const QString& input, const QString& base) const {
+    if (source_.inPlace())
+        return input;
     return BatchRun::destination(input, base, source_.saveToFolder(), source_.saveBesideOriginal(),
                                  source_.resultFolder())
         .value_or(QString());
@@ -181,17 +183,18 @@ bool BatchEngine::changeFile(int position, int count) {
     host_.step(116, [&] { titleFromName = PathHelpers::StripExtension(titleFromName); });
     // The name is cut where the chosen save option forms its destination; without an option
     // there is no destination to form.
+    const bool inPlace = source_.inPlace();
     QString base = PathHelpers::FileNameOf(input);
-    const bool toFolder = source_.saveToFolder();
-    if (toFolder || source_.saveBesideOriginal())
+    const bool toFolder = !inPlace && source_.saveToFolder();
+    if (toFolder || (!inPlace && source_.saveBesideOriginal()))
         host_.step(toFolder ? 120 : 124, [&] { base = PathHelpers::StripExtension(base); });
     host_.step(122, [&] { outcome.destination = destinationOf(input, base); });
     if (outcome.destination.isEmpty())
         return fail(QStringLiteral("no destination: neither save option is selected"));
     const QString& destination = outcome.destination;
 
-    if (const QString refused =
-            run_->destinations.claim(input, destination, source_.saveBesideOriginal());
+    if (const QString refused = run_->destinations.claim(
+            input, destination, inPlace || source_.saveBesideOriginal());
         !refused.isEmpty())
         return fail(refused);
 

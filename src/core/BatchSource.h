@@ -14,5 +14,8 @@ public:
     virtual bool saveToFolder() const = 0;       // "Save results to this folder:"
     virtual bool saveBesideOriginal() const = 0; // "Save results in folder of original file"
     virtual QString resultFolder() const = 0;
+    // Each result replaces its own input, whatever the input's name (the command line's
+    // --in-place); the two options above are then not asked.
+    virtual bool inPlace() const { return false; }
     virtual bool promptForPassword() const = 0;
 };

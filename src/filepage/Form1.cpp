@@ -501,17 +501,9 @@ void Form1::addFolderTree(const QString& folder, const QString& pattern, ErrorTr
         step(122, [&] { names = FolderWalker::GetFolderFiles(base, pattern, &listing); });
         QStringList paths;
         for (const QString& name : std::as_const(names)) {
-            if (name.startsWith(QLatin1Char('~')))
-                continue;
-            const QString path = base + QLatin1Char('/') + name;
             step(132, [&] {
-                // A writable hidden file (hidden and archive only) is left out. The listing has
-                // just found the file, and only a name with a leading dot can be hidden.
-                if (name.startsWith(QLatin1Char('.')) &&
-                    PathHelpers::FileAttributes(path) ==
-                        (PathHelpers::Hidden | PathHelpers::Archive))
-                    return;
-                paths << CollapseBackslashes(path);
+                if (FolderWalker::IsWanted(base, name))
+                    paths << CollapseBackslashes(base + QLatin1Char('/') + name);
             });
         }
         step(132, [&] { fileList_.AddPaths(paths); });

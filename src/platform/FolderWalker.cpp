@@ -274,3 +274,28 @@ void FolderWalker::GetSubDirectories2016(QStringList& folders, bool recurse, Lis
         folders << folder;
     }
 }
+
+bool FolderWalker::IsWanted(const QString& folder, const QString& name) {
+    if (name.startsWith(QLatin1Char('~')))
+        return false;
+    // Hidden and archive only is a writable hidden file. Only a name with a leading dot can be
+    // hidden, so other names need no look at the disk.
+    return !name.startsWith(QLatin1Char('.')) ||
+           PathHelpers::FileAttributes(folder + QLatin1Char('/') + name) !=
+               (PathHelpers::Hidden | PathHelpers::Archive);
+}
+
+QStringList FolderWalker::FilesInTree(const QString& folder, const QString& pattern) {
+    QStringList folders{folder + QLatin1Char('/')};
+    Listing listing;
+    GetSubDirectories2016(folders, true, &listing);
+    QStringList files;
+    for (const QString& entry : std::as_const(folders)) {
+        const QString base = entry.chopped(1);
+        for (const QString& name : GetFolderFiles(base, pattern, &listing)) {
+            if (IsWanted(base, name))
+                files << base + QLatin1Char('/') + name;
+        }
+    }
+    return files;
+}

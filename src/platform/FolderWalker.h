@@ -27,6 +27,12 @@ public:
     static QStringList GetFolderFiles(const QString& folder, const QString& pattern,
                                       const Listing* listing = nullptr);
 
+    // Whether a file found in a folder is one to add: not a lock or backup file ("~" first) and
+    // not a writable hidden file.
+    static bool IsWanted(const QString& folder, const QString& name);
+    // Every wanted file in the tree under folder whose name matches pattern, folder by folder.
+    static QStringList FilesInTree(const QString& folder, const QString& pattern);
+
     // An existing regular file, after following a link to it.
     static bool IsExistingFile(const QString& path);
 

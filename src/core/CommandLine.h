@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The program without its window, for scripts, scheduled jobs and file-manager actions:
+//
+//     metascribe set [OPTION...] (--out DIR | --in-place) FILE-OR-FOLDER...
+//     metascribe show [--json] FILE...
+//     metascribe --help | --version
+//
+// "set" runs the same batch engine as the window, with every check it makes. Needs a
+// QCoreApplication only, so it runs without a display.
+class CommandLine {
+public:
+    enum Status { AllDone = 0, NotAllDone = 1, UsageError = 2 };
+
+    // Whether the arguments (the program's name first) ask for the command line rather than the
+    // window.
+    static bool wanted(const QStringList& arguments);
+    // Runs the command the arguments give; the exit status. A QCoreApplication must exist.
+    static int run(const QStringList& arguments);
+
+    // Both made from one description of the commands and options.
+    static QString helpText();
+    static QString manualPage();
+};
