@@ -16,7 +16,8 @@ for file in \
     usr/lib/metascribe/metascribe.png usr/lib/metascribe/metascribe-toolkit-host.jar \
     "usr/lib/metascribe/Samples/Quarterly Report.pdf" \
     usr/share/applications/$id.desktop usr/share/metainfo/$id.metainfo.xml \
-    usr/share/icons/hicolor/48x48/apps/$id.png usr/share/icons/hicolor/256x256/apps/$id.png; do
+    usr/share/icons/hicolor/48x48/apps/$id.png usr/share/icons/hicolor/256x256/apps/$id.png \
+    usr/share/man/man1/metascribe.1.gz; do
     [ -f "$root/$file" ] || fail "$file is not installed"
 done
 [ "$(readlink "$root/usr/bin/metascribe")" = ../lib/metascribe/metascribe ] ||
@@ -38,6 +39,12 @@ for file in HAND-M.CUR metascribe.png Samples/ metascribe-toolkit-host.jar; do
     grep -v ENOENT "$root/trace" | grep -q "$root/usr/lib/metascribe/$file" ||
         fail "the installed program did not read its $file"
 done
+# The command line needs no display and no window system.
+version=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= "$root/usr/bin/metascribe" --version) ||
+    fail "metascribe --version without a display"
+[ "$version" = "metascribe $(sed -n 's/^project(Metascribe VERSION \([0-9.]*\).*/\1/p' \
+    "$(dirname "$0")/../../CMakeLists.txt")" ] || fail "metascribe --version said: $version"
+
 # The Debian package made from the same rules holds the same layout and passes lintian without
 # errors (its warnings are listed in the README).
 cpack -G DEB -B "$root/package" --config "$build/CPackConfig.cmake" >/dev/null
@@ -46,7 +53,7 @@ dpkg-deb -c "$package" > "$root/contents"
 for path in ./usr/lib/metascribe/metascribe ./usr/lib/metascribe/metascribe-toolkit-host.jar \
     "./usr/bin/metascribe -> ../lib/metascribe/metascribe" ./usr/share/applications/$id.desktop \
     ./usr/share/metainfo/$id.metainfo.xml ./usr/share/icons/hicolor/48x48/apps/$id.png \
-    ./usr/share/doc/metascribe/copyright; do
+    ./usr/share/doc/metascribe/copyright ./usr/share/man/man1/metascribe.1.gz; do
     grep -qF -- "$path" "$root/contents" || fail "the package lacks $path"
 done
 dpkg-deb -f "$package" Depends | grep -q pdftk-java || fail "the package does not need pdftk-java"
