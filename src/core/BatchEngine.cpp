@@ -193,8 +193,8 @@ bool BatchEngine::changeFile(int position, int count) {
         return fail(QStringLiteral("no destination: neither save option is selected"));
     const QString& destination = outcome.destination;
 
-    if (const QString refused = run_->destinations.claim(
-            input, destination, inPlace || source_.saveBesideOriginal());
+    if (const QString refused =
+            run_->destinations.claim(input, destination, inPlace || source_.saveBesideOriginal());
         !refused.isEmpty())
         return fail(refused);
 

@@ -37,8 +37,8 @@ public:
 
     struct Outcome {
         QString path;
-        QString reason;      // empty when the file was changed (or, in a dry run, would be)
-        QString destination; // where its result goes; empty when none could be formed
+        QString reason;              // empty when the file was changed (or, in a dry run, would be)
+        QString destination;         // where its result goes; empty when none could be formed
         QList<FieldPreview> preview; // a dry run's findings
     };
 

@@ -79,8 +79,7 @@ const OptionText showJson{
     "Prints one JSON object per file: \"path\", \"fields\" with the eight fields (null when "
     "missing), \"xmp\" with the XMP values that differ, or \"error\"."};
 
-const char* const summary =
-    "changes the document information of many PDF files at once";
+const char* const summary = "changes the document information of many PDF files at once";
 
 const char* const description =
     "Metascribe sets the title, subject, author, keywords, creator, producer, creation date and "
@@ -174,7 +173,8 @@ QTextStream& err() {
 }
 
 int usageError(const QString& message) {
-    err() << program << ": " << message << "\nTry '" << program << " --help' for more information.\n";
+    err() << program << ": " << message << "\nTry '" << program
+          << " --help' for more information.\n";
     err().flush();
     return CommandLine::UsageError;
 }
@@ -257,8 +257,8 @@ QString quoted(const std::optional<QString>& text) {
 class ConsoleHost : public BatchEngine::Host {
 public:
     ConsoleHost(EditPlan plan, bool json, bool dryRun)
-        : plan_(std::move(plan)), json_(json), dryRun_(dryRun),
-          terminal_(::isatty(STDERR_FILENO)) {}
+        : plan_(std::move(plan)), json_(json), dryRun_(dryRun), terminal_(::isatty(STDERR_FILENO)) {
+    }
 
     EditPlan plan() const override { return plan_; }
     std::optional<QString> askPassword(const QString&) override { return std::nullopt; }
@@ -319,8 +319,7 @@ public:
             return;
         }
         if (failed) {
-            err() << program << ": " << outcome.path << ": not changed: " << outcome.reason
-                  << '\n';
+            err() << program << ": " << outcome.path << ": not changed: " << outcome.reason << '\n';
             err().flush();
         } else if (dryRun_) {
             out() << outcome.path << " -> " << outcome.destination << '\n';
@@ -373,7 +372,8 @@ int runSet(const QCommandLineParser& parser, const QStringList& paths) {
     }
     if (parser.isSet(QStringLiteral("title-from-filename"))) {
         if (parser.isSet(QStringLiteral("title")))
-            return usageError(QStringLiteral("--title and --title-from-filename exclude each other"));
+            return usageError(
+                QStringLiteral("--title and --title-from-filename exclude each other"));
         plan.titleFromFileName();
     }
     if (plan == EditPlan())
@@ -421,8 +421,7 @@ int runSet(const QCommandLineParser& parser, const QStringList& paths) {
     }
 
     QStringList missing;
-    const QStringList files =
-        expand(paths, QStringLiteral("*.") + extension, missing);
+    const QStringList files = expand(paths, QStringLiteral("*.") + extension, missing);
     ConsoleHost host(plan, parser.isSet(QStringLiteral("json")), dryRun);
     for (const QString& path : std::as_const(missing))
         host.finished(missingFile(QFileInfo(path).absoluteFilePath()));
@@ -516,7 +515,7 @@ int runShow(bool json, const QStringList& paths) {
 } // namespace
 
 bool CommandLine::wanted(const QStringList& arguments) {
-    static const QStringList words{QStringLiteral("set"),    QStringLiteral("show"),
+    static const QStringList words{QStringLiteral("set"), QStringLiteral("show"),
                                    QStringLiteral("--help"), QStringLiteral("-h"),
                                    QStringLiteral("--version")};
     return arguments.size() > 1 && words.contains(arguments.at(1));

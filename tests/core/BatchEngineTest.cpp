@@ -1,4 +1,5 @@
 #include "BatchEngine.h"
+
 #include "BatchSource.h"
 #include "TestFiles.h"
 #include "Toolkit.h"
@@ -94,8 +95,8 @@ private slots:
             QVERIFY2(host.reported[i].reason.isEmpty(), qPrintable(host.reported[i].reason));
             QCOMPARE(TestFiles::pdfInfo(source.files[i]).value("Title"), "Engine Title");
         }
-        QCOMPARE(entries(dir.path()), QStringList({"Upper.PDF", "crazyones-pdfa.pdf",
-                                                   "damaged.pdf", "pdflatex-4-pages.pdf"}));
+        QCOMPARE(entries(dir.path()), QStringList({"Upper.PDF", "crazyones-pdfa.pdf", "damaged.pdf",
+                                                   "pdflatex-4-pages.pdf"}));
     }
 
     // A dry run reads ahead like a real one but must leave no file behind, not even the empty
@@ -138,8 +139,8 @@ private slots:
         ListSource source;
         for (const char* name : {"a.pdf", "b.pdf"}) {
             const QString locked = dir.path() + "/" + name;
-            QCOMPARE(QProcess::execute("qpdf", {"--encrypt", "user", "owner", "256", "--", plain,
-                                                locked}),
+            QCOMPARE(QProcess::execute("qpdf",
+                                       {"--encrypt", "user", "owner", "256", "--", plain, locked}),
                      0);
             source.files << locked;
         }

@@ -133,8 +133,9 @@ private slots:
         QCOMPARE(BatchRun::summary(allGood, 2), QStringLiteral("Done."));
         QCOMPARE(BatchRun::details(allGood), QString());
 
-        const QList<BatchRun::Outcome> mixed{
-            {"/a.pdf", {}, {}, {}}, {"/b.pdf", "timed out", {}, {}}, {"/d.pdf", "Error: Invalid PDF", {}, {}}};
+        const QList<BatchRun::Outcome> mixed{{"/a.pdf", {}, {}, {}},
+                                             {"/b.pdf", "timed out", {}, {}},
+                                             {"/d.pdf", "Error: Invalid PDF", {}, {}}};
         QCOMPARE(BatchRun::summary(mixed, 3),
                  QStringLiteral("Done.\r\n2 of 3 files were not changed."));
         QCOMPARE(BatchRun::details(mixed),
