@@ -179,9 +179,9 @@ int usageError(const QString& message) {
     return CommandLine::UsageError;
 }
 
-// The files a list of paths stands for: files as given, folders by their tree. Paths that do
-// not exist are reported in missing.
-QStringList expand(const QStringList& paths, const QString& pattern, QStringList& missing) {
+// The files a list of paths stands for: folders by their tree, anything else as given (a path
+// that does not exist fails in its turn, with the reason).
+QStringList expand(const QStringList& paths, const QString& pattern) {
     QStringList files;
     for (const QString& given : paths) {
         const QFileInfo info(given);
@@ -189,10 +189,8 @@ QStringList expand(const QStringList& paths, const QString& pattern, QStringList
         if (info.isDir())
             files << FolderWalker::FilesInTree(path == QStringLiteral("/") ? QString() : path,
                                                pattern);
-        else if (info.exists())
-            files << path;
         else
-            missing << given;
+            files << path;
     }
     files.removeDuplicates();
     return files;
@@ -352,11 +350,6 @@ private:
     int failed_ = 0;
 };
 
-// An outcome for a path that is not there, so a script sees it among the others.
-BatchRun::Outcome missingFile(const QString& path) {
-    return {path, QStringLiteral("no such file or folder"), {}, {}};
-}
-
 int runSet(const QCommandLineParser& parser, const QStringList& paths) {
     EditPlan plan;
     for (const OptionText& option : fieldOptions) {
@@ -420,11 +413,8 @@ int runSet(const QCommandLineParser& parser, const QStringList& paths) {
             settings.password = password;
     }
 
-    QStringList missing;
-    const QStringList files = expand(paths, QStringLiteral("*.") + extension, missing);
+    const QStringList files = expand(paths, QStringLiteral("*.") + extension);
     ConsoleHost host(plan, parser.isSet(QStringLiteral("json")), dryRun);
-    for (const QString& path : std::as_const(missing))
-        host.finished(missingFile(QFileInfo(path).absoluteFilePath()));
     FixedList source(files, outFolder);
     BatchEngine engine(source, host, settings);
     TerminationSignals::install([&engine] {
@@ -434,12 +424,12 @@ int runSet(const QCommandLineParser& parser, const QStringList& paths) {
     const int count = int(files.size());
     engine.run(count, toolkit);
     host.clearProgress();
-    const int notReached = count + int(missing.size()) - host.done() - host.failed();
+    const int notReached = count - host.done() - host.failed();
     if (notReached > 0) {
         err() << program << ": stopped; " << notReached << " files were not reached\n";
         err().flush();
     }
-    if (files.isEmpty() && missing.isEmpty()) {
+    if (files.isEmpty()) {
         err() << program << ": no files ending in ." << extension << " were found\n";
         err().flush();
     }
