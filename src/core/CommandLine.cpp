@@ -472,7 +472,7 @@ int runShow(bool json, const QStringList& paths) {
                 const QString key = EditPlan::toolkitKey(field);
                 const std::optional<QString> value = snapshot.infoValue(key);
                 fields.insert(key, orNull(value));
-                text += (key + QLatin1Char(':')).leftJustified(14) + value.value_or(QString()) +
+                text += (key + QLatin1Char(':')).leftJustified(20) + value.value_or(QString()) +
                         QLatin1Char('\n');
                 if (xmp.contains(key) && !sameValue(field, value.value_or(QString()), xmp[key])) {
                     differing.insert(key, xmp[key]);
