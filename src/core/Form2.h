@@ -24,7 +24,6 @@ class Form2 : public QWidget, private BatchEngine::Host {
 public:
     // firstPage is shown again by "< Back"; source gives the files and save options.
     Form2(QWidget* firstPage, BatchSource* source);
-    // Results still on their way are put in place first.
     ~Form2() override;
 
     void Form_Load();
