@@ -74,6 +74,26 @@ QString protectLikeOriginal(const QString& original, const std::optional<QString
     }
 }
 
+// Reads an original with password. When that is the run's one password for every protected file
+// and this file does not take it, the file is read without one: a file protected only against
+// changes opens without a password, and its result is protected again as it was.
+PdfSnapshot readOriginal(const QString& input, std::optional<QString>& password,
+                         bool sharedPassword) {
+    try {
+        return PdfSnapshot::read(input, password);
+    } catch (const Failure& failure) {
+        if (!sharedPassword || !password)
+            throw;
+        try {
+            PdfSnapshot snapshot = PdfSnapshot::read(input, std::nullopt);
+            password.reset();
+            return snapshot;
+        } catch (const Failure&) {
+            throw failure;
+        }
+    }
+}
+
 QList<BatchRun::FieldPreview> previewOf(const PdfSnapshot& original, const EditPlan& plan,
                                         const QString& titleFromName) {
     QList<BatchRun::FieldPreview> preview;
@@ -105,7 +125,8 @@ struct BatchEngine::RunState {
 // the file its result goes into), done while the toolkit changes this one.
 struct BatchEngine::Prefetch {
     QString path;
-    std::optional<QString> password;
+    std::optional<QString> asked;    // the password it was read with
+    std::optional<QString> password; // the one the file took
     std::optional<FileStamp> stamp;
     std::shared_ptr<PdfSnapshot> snapshot;
     std::optional<Failure> unreadable;
@@ -260,15 +281,17 @@ bool BatchEngine::changeFile(int position, int count) {
     const std::unique_ptr<Prefetch> ahead = takePrefetch(input);
     try {
         // Read ahead with the same password, and still the file it was then.
-        if (ahead && ahead->password == password && ahead->stamp &&
+        if (ahead && ahead->asked == password && ahead->stamp &&
             FileStamp::of(input) == ahead->stamp) {
             if (ahead->unreadable)
                 throw *ahead->unreadable;
             original = ahead->snapshot;
+            password = ahead->password;
         }
         if (!original) {
             original = std::make_shared<PdfSnapshot>();
-            BackgroundTask::run([&] { *original = PdfSnapshot::read(input, password); });
+            const bool shared = password.has_value() && password == settings_.password;
+            BackgroundTask::run([&] { *original = readOriginal(input, password, shared); });
         }
     } catch (const Failure& failure) {
         return stopping_ ? false : fail(failure.description());
@@ -381,7 +404,7 @@ void BatchEngine::prefetch(int position, int count) {
     if (position > count || source_.promptForPassword())
         return;
     auto ahead = std::make_unique<Prefetch>();
-    ahead->password = settings_.password;
+    ahead->asked = ahead->password = settings_.password;
     const bool known = ErrorTrap::shielded("read ahead", [&] {
         ahead->path = source_.pathAt(position);
         QString base = PathHelpers::FileNameOf(ahead->path);
@@ -397,7 +420,7 @@ void BatchEngine::prefetch(int position, int count) {
     const bool createOutput = !settings_.dryRun;
     ahead->task = std::make_unique<BackgroundTask>([work, createOutput] {
         try {
-            *work->snapshot = PdfSnapshot::read(work->path, work->password);
+            *work->snapshot = readOriginal(work->path, work->password, true);
         } catch (const Failure& failure) {
             work->unreadable = failure;
         }

@@ -129,34 +129,37 @@ private slots:
         QCOMPARE(entries(dir.path()).size(), 3);
     }
 
-    // One password known before the run opens every protected file, also those read ahead, and
-    // the result stays protected with it.
+    // One password known before the run opens every protected file that takes it, also those
+    // read ahead, and the result stays protected with it. A file protected only against changes
+    // opens without it; a file with another password fails.
     void onePasswordForEveryFile() {
         if (!TestFiles::haveProgram("qpdf"))
             QSKIP("qpdf is not installed");
         QTemporaryDir dir;
         const QString plain = TestFiles::copyCorpusFile("minimal-document.pdf", dir.path());
-        ListSource source;
-        for (const char* name : {"a.pdf", "b.pdf"}) {
+        const auto encrypt = [&](const QString& name, const QString& user) {
             const QString locked = dir.path() + "/" + name;
-            QCOMPARE(QProcess::execute("qpdf",
-                                       {"--encrypt", "user", "owner", "256", "--", plain, locked}),
-                     0);
-            source.files << locked;
-        }
-        source.files << plain;
+            const int status =
+                QProcess::execute("qpdf", {"--encrypt", user, "owner", "256", "--", plain, locked});
+            return status == 0 ? locked : QString();
+        };
+        ListSource source;
+        source.files << encrypt("a.pdf", "user") << encrypt("b.pdf", "user")
+                     << encrypt("restricted.pdf", "") << encrypt("other.pdf", "other") << plain;
         RecordingHost host;
         host.edits.changeTo(InfoField::Subject, QStringLiteral("Locked"));
         BatchEngine::Settings settings;
         settings.password = QStringLiteral("user");
         BatchEngine engine(source, host, settings);
-        engine.run(3, toolkit_);
+        engine.run(5, toolkit_);
 
-        QCOMPARE(host.reported.size(), 3);
-        for (const BatchRun::Outcome& outcome : host.reported)
-            QVERIFY2(outcome.reason.isEmpty(), qPrintable(outcome.reason));
+        QCOMPARE(host.reported.size(), 5);
+        for (int i : {0, 1, 2, 4})
+            QVERIFY2(host.reported[i].reason.isEmpty(), qPrintable(host.reported[i].reason));
+        QVERIFY(host.reported[3].reason.contains("password"));
         QCOMPARE(TestFiles::pdfInfo(source.files[1], "user").value("Subject"), "Locked");
         QVERIFY(TestFiles::pdfInfo(source.files[1]).isEmpty()); // still needs the password
+        QCOMPARE(TestFiles::pdfInfo(source.files[2]).value("Subject"), "Locked");
         QCOMPARE(TestFiles::pdfInfo(plain).value("Subject"), "Locked");
     }
 
