@@ -62,8 +62,9 @@ const std::array<OptionText, 7> setOptions{{
      "Takes from the folders given the files whose names end in .EXT, letter case ignored, in "
      "the whole tree (default: pdf). Files given by name are taken whatever their name."},
     {"password-stdin", nullptr,
-     "Reads one password from standard input and opens every protected file with it. A result "
-     "keeps its original's protection."},
+     "Reads one password from standard input and opens every protected file with it; a file "
+     "protected only against changes opens without it. A result keeps its original's "
+     "protection."},
     {"dry-run", nullptr,
      "Reads every file and prints each changed field's old and new value and the destination; "
      "changes nothing."},
