@@ -362,7 +362,8 @@ bool BatchEngine::changeFile(int position, int count) {
     if (!result.succeeded() || !output->looksComplete())
         return fail(BatchRun::toolkitReason(result, input));
 
-    host_.step(226, [&] { PathHelpers::ResetAttributes(input); });
+    if (settings_.makeInputsWritable)
+        host_.step(226, [&] { PathHelpers::ResetAttributes(input); });
     if (!output->targetWritable()) {
         host_.writeRefused(destination);
         return fail(QStringLiteral("could not write the destination: the file is read-only"));

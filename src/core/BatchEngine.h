@@ -48,6 +48,10 @@ public:
         std::optional<QString> password;
         // Reads each file and says what would change, changing nothing.
         bool dryRun = false;
+        // The window makes each input writable for its owner before its result is put in
+        // place, as its users expect; a script's files keep their modes, and a read-only
+        // destination is then reported instead.
+        bool makeInputsWritable = true;
     };
 
     BatchEngine(BatchSource& source, Host& host);

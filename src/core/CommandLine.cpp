@@ -406,6 +406,7 @@ int runSet(const QCommandLineParser& parser, const QStringList& paths) {
     }
     BatchEngine::Settings settings;
     settings.dryRun = dryRun;
+    settings.makeInputsWritable = false;
     if (parser.isSet(QStringLiteral("password-stdin"))) {
         const std::optional<QString> password = readPassword();
         if (!password)

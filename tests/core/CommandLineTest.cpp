@@ -2,6 +2,7 @@
 #include "Toolkit.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -118,6 +119,24 @@ private slots:
         QCOMPARE(TestFiles::pdfInfo(upper).value("Author"), "Ünïcode & <Co>");
         QCOMPARE(TestFiles::pdfInfo(locked, "openpassword").value("Author"), "Ünïcode & <Co>");
         QVERIFY(TestFiles::pdfInfo(locked).isEmpty());
+    }
+
+    // A script's files keep their modes: a read-only file is read, never made writable, and
+    // not replaced in place.
+    void readOnlyFilesStayAsTheyAre() {
+        QTemporaryDir dir;
+        const QString file = TestFiles::copyCorpusFile("habibi.pdf", dir.path());
+        QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+        const QByteArray before = TestFiles::bytes(file);
+        QDir().mkpath(dir.path() + "/out");
+        Ran ran = metascribe({"set", "--title", "T", "--out", dir.path() + "/out", file});
+        QCOMPARE(ran.status, 0);
+        QCOMPARE(TestFiles::pdfInfo(dir.path() + "/out/habibi.pdf").value("Title"), "T");
+        ran = metascribe({"set", "--title", "T", "--in-place", file});
+        QCOMPARE(ran.status, 1);
+        QVERIFY(ran.err.contains("read-only"));
+        QCOMPARE(QFileInfo(file).permissions() & QFile::WriteOwner, 0);
+        QCOMPARE(TestFiles::bytes(file), before);
     }
 
     // A dry run prints and changes nothing; show prints what pdfinfo reads.
