@@ -30,23 +30,22 @@ const QString backContext = QStringLiteral("in Metascribe2021/08/31.Form2.PushBu
 const QString startContext = QStringLiteral("in Metascribe2021/08/31.Form2.PushButton4_Click ");
 const QString idleText = QStringLiteral("Progress Bar");
 
-// Per field, in plan order: frame, caption, "Do not change", "Change to:", text box.
+// Object names per field, in plan order: frame, "Do not change", "Change to:", text box.
 struct FieldNames {
     const char* frame;
-    const char* caption;
     const char* keep;
     const char* changeTo;
     const char* text;
 };
 constexpr std::array<FieldNames, 8> names{{
-    {"Frame1", "Title", "Option2", "Option3", "Text1"},
-    {"Frame2", "Subject", "Option5", "Option4", "Text2"},
-    {"Frame3", "Author", "Option6", "Option7", "Text3"},
-    {"Frame4", "Keywords", "Option8", "Option9", "Text4"},
-    {"Frame5", "Creator", "Option10", "Option11", "Text5"},
-    {"Frame6", "Producer", "Option12", "Option13", "Text6"},
-    {"Frame7", "Creation Date", "Option14", "Option15", "Text7"},
-    {"Frame8", "Modified Date", "Option16", "Option17", "Text8"},
+    {"Frame1", "Option2", "Option3", "Text1"},
+    {"Frame2", "Option5", "Option4", "Text2"},
+    {"Frame3", "Option6", "Option7", "Text3"},
+    {"Frame4", "Option8", "Option9", "Text4"},
+    {"Frame5", "Option10", "Option11", "Text5"},
+    {"Frame6", "Option12", "Option13", "Text6"},
+    {"Frame7", "Option14", "Option15", "Text7"},
+    {"Frame8", "Option16", "Option17", "Text8"},
 }};
 
 std::size_t indexOf(InfoField field) {
@@ -115,7 +114,7 @@ Form2::Form2(QWidget* firstPage, BatchSource* source) : firstPage_(firstPage), s
 QGroupBox* Form2::fieldFrame(InfoField field) {
     const FieldNames& name = names[indexOf(field)];
     FieldControls& c = fields_[indexOf(field)];
-    c.frame = new QGroupBox(QLatin1String(name.caption));
+    c.frame = new QGroupBox(EditPlan::caption(field));
     c.frame->setObjectName(QLatin1String(name.frame));
     // Said explicitly: a frame inside another frame is otherwise announced by the outer caption.
     c.frame->setAccessibleName(c.frame->title());
@@ -125,7 +124,7 @@ QGroupBox* Form2::fieldFrame(InfoField field) {
     c.changeTo = option(name.changeTo, QStringLiteral("Change to:"));
     c.text = new QLineEdit(QStringLiteral("Text%1").arg(indexOf(field) + 1));
     c.text->setObjectName(QLatin1String(name.text));
-    c.text->setAccessibleName(QLatin1String(name.caption));
+    c.text->setAccessibleName(EditPlan::caption(field));
     connect(c.text, &QLineEdit::textChanged, this, [this, field] { Text_Change(field); });
 
     auto* row = new QHBoxLayout(c.frame);
