@@ -425,6 +425,8 @@ int runSet(const QCommandLineParser& parser, const QStringList& paths) {
     });
     const int count = int(files.size());
     engine.run(count, toolkit);
+    // The engine is about to go; a signal from now on only ends the program.
+    TerminationSignals::install([] { QCoreApplication::exit(CommandLine::NotAllDone); });
     host.clearProgress();
     const int notReached = count - host.done() - host.failed();
     if (notReached > 0) {
