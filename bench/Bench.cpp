@@ -134,6 +134,26 @@ Batch runBatch(const QString& folder, const std::optional<QString>& password = s
     return {elapsed, worst};
 }
 
+// A folder under work, emptied and filled anew with count copies of the sources.
+QString freshFolder(const QString& work, const QString& name, const QStringList& sources,
+                    int count) {
+    const QString folder = work + "/" + name;
+    QDir(folder).removeRecursively();
+    fillFolder(folder, sources, count);
+    return folder;
+}
+
+// ExifTool setting the benchmark's Title and Author in every file of folder; its time.
+double exifTool(const QString& folder, const QString& extraArguments = {}) {
+    return shell(QStringLiteral("exiftool -q -q -overwrite_original "
+                                "-Title='Benchmark Title' -Author='Benchmark Author' %1 %2")
+                     .arg(extraArguments, quoted(folder)));
+}
+
+QString secondsText(double value) {
+    return QStringLiteral("%1 s").arg(value, 0, 'f', 2);
+}
+
 void batchBenchmarks(const QString& work, const QString& label, const QStringList& sources,
                      int files, bool withLoop, double& worstStall) {
     const QString info = work + "/info.txt";
@@ -144,10 +164,7 @@ void batchBenchmarks(const QString& work, const QString& label, const QStringLis
     file.close();
 
     const auto fresh = [&](const QString& name) {
-        const QString folder = work + "/" + name;
-        QDir(folder).removeRecursively();
-        fillFolder(folder, sources, files);
-        return folder;
+        return freshFolder(work, name, sources, files);
     };
     const Batch ours = runBatch(fresh("ours"));
     worstStall = std::max(worstStall, ours.worstStall);
@@ -159,72 +176,41 @@ void batchBenchmarks(const QString& work, const QString& label, const QStringLis
                         "cd %1 && for f in *.pdf; do pdftk \"$f\" update_info %2 output \"$f.new\" "
                         "dont_ask && mv \"$f.new\" \"$f\"; done")
                         .arg(quoted(loopFolder), quoted(info)));
-    const QString exifFolder = fresh("exif");
-    const double exif =
-        shell(QStringLiteral("exiftool -q -q -overwrite_original "
-                             "-Title='Benchmark Title' -Author='Benchmark Author' %1")
-                  .arg(quoted(exifFolder)));
+    const double exif = exifTool(fresh("exif"));
     const QString copyFolder = fresh("copy");
     const double copy = shell(
         QStringLiteral("cp -r %1 %2").arg(quoted(copyFolder), quoted(copyFolder + "-copied")));
     const QString what = QStringLiteral("%1 files, %2").arg(files).arg(label);
-    const auto s = [](double value) {
-        return QStringLiteral("%1 s").arg(value, 0, 'f', 2);
-    };
     if (withLoop)
-        table << Row{what + ": batch vs one pdftk per file", s(ours.seconds), s(loop),
-                     ours.seconds / loop, ""};
-    table << Row{what + ": batch vs ExifTool", s(ours.seconds), s(exif), ours.seconds / exif,
-                 "at most 0.5"};
-    table << Row{what + ": batch vs cp (the floor)", s(ours.seconds), s(copy), ours.seconds / copy,
-                 ""};
+        table << Row{what + ": batch vs one pdftk per file", secondsText(ours.seconds),
+                     secondsText(loop), ours.seconds / loop, ""};
+    table << Row{what + ": batch vs ExifTool", secondsText(ours.seconds), secondsText(exif),
+                 ours.seconds / exif, "at most 0.5"};
+    table << Row{what + ": batch vs cp (the floor)", secondsText(ours.seconds), secondsText(copy),
+                 ours.seconds / copy, ""};
 }
 
 // Ours against ExifTool writing the same fields the same way: into the XMP metadata as well,
 // or into files protected by a password.
 void againstExifTool(const QString& work, const QString& label, const QString& source, int files,
                      const QString& exifArguments, const std::optional<QString>& password) {
-    const auto fresh = [&](const QString& name) {
-        const QString folder = work + "/" + name;
-        QDir(folder).removeRecursively();
-        fillFolder(folder, {source}, files);
-        return folder;
-    };
-    const Batch ours = runBatch(fresh("ours"), password);
-    const double exif = shell(QStringLiteral("exiftool -q -q -overwrite_original "
-                                             "-Title='Benchmark Title' -Author='Benchmark Author' "
-                                             "%1 %2")
-                                  .arg(exifArguments, quoted(fresh("exif"))));
-    const auto s = [](double value) {
-        return QStringLiteral("%1 s").arg(value, 0, 'f', 2);
-    };
+    const Batch ours = runBatch(freshFolder(work, "ours", {source}, files), password);
+    const double exif = exifTool(freshFolder(work, "exif", {source}, files), exifArguments);
     table << Row{QStringLiteral("%1 files, %2: batch vs ExifTool").arg(files).arg(label),
-                 s(ours.seconds), s(exif), ours.seconds / exif, "at most 0.6"};
+                 secondsText(ours.seconds), secondsText(exif), ours.seconds / exif, "at most 0.6"};
 }
 
 // The command line against ExifTool, each as the whole process a script would start, Java's start
 // included. One small run before makes Java's class archive, as any earlier run would have.
 void commandLineBenchmark(const QString& work, const QString& source, int files) {
-    const auto fresh = [&](const QString& name, int count) {
-        const QString folder = work + "/" + name;
-        QDir(folder).removeRecursively();
-        fillFolder(folder, {source}, count);
-        return folder;
-    };
     const QString program = quoted(QCoreApplication::applicationDirPath() + "/metascribe");
     const QString set = program + " set --title 'Benchmark Title' --author 'Benchmark Author' "
                                   "--in-place %1";
-    shell(set.arg(quoted(fresh("cli-first", 1))));
-    const double ours = shell(set.arg(quoted(fresh("cli", files))));
-    const double exif = shell(QStringLiteral("exiftool -q -q -overwrite_original "
-                                             "-Title='Benchmark Title' -Author='Benchmark Author' "
-                                             "%1")
-                                  .arg(quoted(fresh("cli-exif", files))));
-    const auto s = [](double value) {
-        return QStringLiteral("%1 s").arg(value, 0, 'f', 2);
-    };
+    shell(set.arg(quoted(freshFolder(work, "cli-first", {source}, 1))));
+    const double ours = shell(set.arg(quoted(freshFolder(work, "cli", {source}, files))));
+    const double exif = exifTool(freshFolder(work, "cli-exif", {source}, files));
     table << Row{QStringLiteral("%1 one-page files: metascribe set vs ExifTool").arg(files),
-                 s(ours), s(exif), ours / exif, "at most 0.5"};
+                 secondsText(ours), secondsText(exif), ours / exif, "at most 0.5"};
 }
 
 double median(QList<double> values) {

@@ -1,6 +1,5 @@
 #include "CommandLine.h"
 #include "Form1.h"
-#include "Form2.h"
 #include "QtDialogs.h"
 #include "TerminationSignals.h"
 
@@ -45,11 +44,6 @@ int main(int argc, char* argv[]) {
     if (const QStringList paths = application.arguments().mid(1); !paths.isEmpty())
         form.openPaths(paths);
     // A logout or a kill ends the program as closing its window does.
-    TerminationSignals::install([&form] {
-        if (Form2* second = form.secondPage())
-            second->close();
-        form.close();
-        QCoreApplication::exit(0);
-    });
+    TerminationSignals::install([&form] { form.close(); });
     return application.exec();
 }

@@ -2,8 +2,6 @@
 
 #include <functional>
 
-class QSocketNotifier;
-
 // SIGTERM (a logout, a shutdown), SIGINT (Ctrl+C in a terminal) and SIGHUP (the terminal went
 // away) end the program the way closing its window does: the file being changed is finished or
 // removed, finished results are put in place and the toolkit is stopped. A signal handler may do

@@ -78,20 +78,25 @@ QString protectLikeOriginal(const QString& original, const std::optional<QString
 // and this file does not take it, the file is read without one: a file protected only against
 // changes opens without a password, and its result is protected again as it was.
 PdfSnapshot readOriginal(const QString& input, std::optional<QString>& password,
-                         bool sharedPassword) {
+                         bool sharedPassword, PdfSnapshot::Sharing sharing) {
     try {
-        return PdfSnapshot::read(input, password);
+        return PdfSnapshot::read(input, password, sharing);
     } catch (const Failure& failure) {
         if (!sharedPassword || !password)
             throw;
         try {
-            PdfSnapshot snapshot = PdfSnapshot::read(input, std::nullopt);
+            PdfSnapshot snapshot = PdfSnapshot::read(input, std::nullopt, sharing);
             password.reset();
             return snapshot;
         } catch (const Failure&) {
             throw failure;
         }
     }
+}
+
+// A dry run only shows the original's values: it needs no search for other uses of them.
+PdfSnapshot::Sharing sharingFor(bool dryRun) {
+    return dryRun ? PdfSnapshot::Sharing::Ignore : PdfSnapshot::Sharing::Find;
 }
 
 QList<BatchRun::FieldPreview> previewOf(const PdfSnapshot& original, const EditPlan& plan,
@@ -187,11 +192,15 @@ bool BatchEngine::changeFile(int position, int count) {
     if (!listed)
         return true;
     const QString& input = outcome.path;
-    const auto fail = [&](const QString& reason) {
-        outcome.reason = reason;
+    // The file's outcome is known now, with nothing queued for it.
+    const auto settle = [&] {
         outcomes_ << outcome;
         reportFinished();
         return true;
+    };
+    const auto fail = [&](const QString& reason) {
+        outcome.reason = reason;
+        return settle();
     };
 
     host_.progress(position, count, input);
@@ -238,8 +247,7 @@ bool BatchEngine::changeFile(int position, int count) {
         host_.step(184, [&] {
             try {
                 if (run_->infoFile.isEmpty())
-                    run_->infoFile = PrivateTempFolder::createFile(QStringLiteral("info-"),
-                                                                   QStringLiteral(".txt"));
+                    run_->infoFile = PrivateTempFolder::createFile(PrivateTempFolder::Kind::Info);
                 InfoUpdateFile::write(run_->infoFile, info);
             } catch (const Failure& failure) {
                 infoFailure += QStringLiteral(": ") + failure.description();
@@ -291,7 +299,9 @@ bool BatchEngine::changeFile(int position, int count) {
         if (!original) {
             original = std::make_shared<PdfSnapshot>();
             const bool shared = password.has_value() && password == settings_.password;
-            BackgroundTask::run([&] { *original = readOriginal(input, password, shared); });
+            BackgroundTask::run([&] {
+                *original = readOriginal(input, password, shared, sharingFor(settings_.dryRun));
+            });
         }
     } catch (const Failure& failure) {
         return stopping_ ? false : fail(failure.description());
@@ -301,13 +311,13 @@ bool BatchEngine::changeFile(int position, int count) {
     if (settings_.dryRun) {
         outcome.preview = previewOf(*original, filePlan, titleFromName);
         prefetch(position + 1, count);
-        return fail({});
+        return settle();
     }
 
     // The toolkit gets a prepared copy of the file when its document information is also part
-    // of the document (the toolkit would destroy that part) or when it is encrypted (the toolkit
-    // cannot read every encryption; the result is encrypted again as the original is). The copy
-    // stays in memory unless the file is large, then it goes into the private folder.
+    // of the document (the toolkit would destroy that part) or when it is encrypted (the
+    // toolkit cannot read every encryption; the result is encrypted again as the original is).
+    // The copy stays in memory unless the file is large, then it goes into the private folder.
     const PdfSnapshot::Copy copy{original->needsOwnInfo(), original->encrypted()};
     std::optional<QByteArray> preparedBytes;
     ExchangeFile preparedCopy;
@@ -318,8 +328,7 @@ bool BatchEngine::changeFile(int position, int count) {
                 BackgroundTask::run(
                     [&] { preparedBytes = PdfSnapshot::copyInMemory(input, password, copy); });
             } else {
-                preparedCopy.path =
-                    PrivateTempFolder::createFile(QStringLiteral("copy-"), QStringLiteral(".pdf"));
+                preparedCopy.path = PrivateTempFolder::createFile(PrivateTempFolder::Kind::Copy);
                 BackgroundTask::run(
                     [&] { PdfSnapshot::writeCopy(input, password, copy, preparedCopy.path); });
             }
@@ -401,7 +410,8 @@ bool BatchEngine::changeFile(int position, int count) {
 
 void BatchEngine::prefetch(int position, int count) {
     run_->prefetch.reset();
-    // A file that needs a password is read with it, which is only asked for when its turn comes.
+    // A file that needs a password is read with it, which is only asked for when its turn
+    // comes.
     if (position > count || source_.promptForPassword())
         return;
     auto ahead = std::make_unique<Prefetch>();
@@ -419,9 +429,10 @@ void BatchEngine::prefetch(int position, int count) {
     ahead->snapshot = std::make_shared<PdfSnapshot>();
     Prefetch* work = ahead.get();
     const bool createOutput = !settings_.dryRun;
-    ahead->task = std::make_unique<BackgroundTask>([work, createOutput] {
+    const PdfSnapshot::Sharing sharing = sharingFor(settings_.dryRun);
+    ahead->task = std::make_unique<BackgroundTask>([work, createOutput, sharing] {
         try {
-            *work->snapshot = readOriginal(work->path, work->password, true);
+            *work->snapshot = readOriginal(work->path, work->password, true, sharing);
         } catch (const Failure& failure) {
             work->unreadable = failure;
         }

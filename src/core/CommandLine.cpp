@@ -21,6 +21,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <QTextStream>
+#include <algorithm>
 #include <cstdio>
 #include <termios.h>
 #include <unistd.h>
@@ -465,7 +466,9 @@ int runShow(bool json, const QStringList& paths) {
                 throw Failure(QStringLiteral("it is a folder"));
             if (!QFileInfo::exists(given))
                 throw Failure(QStringLiteral("no such file"));
-            const PdfSnapshot snapshot = PdfSnapshot::read(path);
+            // Only the values are shown, so no search for other uses of them.
+            const PdfSnapshot snapshot =
+                PdfSnapshot::read(path, std::nullopt, PdfSnapshot::Sharing::Ignore);
             QMap<QString, QString> xmp;
             if (const std::optional<QByteArray> packet = XmpPacket::readFromPdf(path, std::nullopt))
                 xmp = XmpPacket::read(*packet);
@@ -521,14 +524,13 @@ int CommandLine::run(const QStringList& arguments) {
     const QCommandLineOption version(QStringLiteral("version"));
     parser.addOption(help);
     parser.addOption(version);
-    for (const OptionText& option : fieldOptions)
-        parser.addOption({QLatin1String(option.name), {}, QLatin1String(option.value)});
-    for (const OptionText& option : setOptions) {
-        if (option.value)
-            parser.addOption({QLatin1String(option.name), {}, QLatin1String(option.value)});
-        else
-            parser.addOption(QCommandLineOption(QLatin1String(option.name)));
-    }
+    const auto add = [&parser](const OptionText& option) {
+        parser.addOption(option.value ? QCommandLineOption(QLatin1String(option.name), {},
+                                                           QLatin1String(option.value))
+                                      : QCommandLineOption(QLatin1String(option.name)));
+    };
+    std::for_each(fieldOptions.begin(), fieldOptions.end(), add);
+    std::for_each(setOptions.begin(), setOptions.end(), add);
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
     if (parser.isSet(help)) {

@@ -1,31 +1,21 @@
 #include "DestinationPlan.h"
 
 #include "CommitQueue.h"
+#include "FileStamp.h"
 #include "PathHelpers.h"
-
-#include <QFile>
-#include <sys/stat.h>
 
 DestinationPlan::DestinationPlan(const QStringList& inputs)
     : programFolder_(CommitQueue::placeOf(PathHelpers::ProgramFolder()) + QLatin1Char('/')) {
     for (const QString& input : inputs)
         for (const QString& key : keysOf(input))
-            inputs_.insert(key, input);
+            inputs_.insert(key);
 }
 
 QStringList DestinationPlan::keysOf(const QString& path) {
     QStringList keys{QStringLiteral("p:") + CommitQueue::placeOf(path)};
-    struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) == 0)
-        keys << QStringLiteral("i:%1:%2").arg(info.st_dev).arg(info.st_ino);
+    if (const std::optional<FileStamp> stamp = FileStamp::of(path))
+        keys << QStringLiteral("i:%1:%2").arg(stamp->device).arg(stamp->inode);
     return keys;
-}
-
-bool DestinationPlan::anyIn(const QStringList& keys, const QHash<QString, QString>& map) {
-    for (const QString& key : keys)
-        if (map.contains(key))
-            return true;
-    return false;
 }
 
 QString DestinationPlan::claim(const QString& input, const QString& destination,
@@ -36,12 +26,16 @@ QString DestinationPlan::claim(const QString& input, const QString& destination,
         return QStringLiteral("would write into this program's own folder ") +
                PathHelpers::FolderOf(destination);
     const QStringList inputKeys = keysOf(input);
-    const QStringList keys = keysOf(destination);
+    // In place, the destination is the input: its names are known already.
+    const QStringList keys = destination == input ? inputKeys : keysOf(destination);
     bool itself = false;
-    for (const QString& key : keys)
+    bool listed = false;
+    for (const QString& key : keys) {
         itself = itself || inputKeys.contains(key);
+        listed = listed || inputs_.contains(key);
+    }
     const bool exists = keys.size() > 1;
-    if (exists && !itself && (besideOriginal || anyIn(keys, inputs_)))
+    if (exists && !itself && (besideOriginal || listed))
         return QStringLiteral("would replace ") + destination +
                QStringLiteral(", which is another file");
     // The same file listed twice writes its own result twice, which harms nothing; its inode

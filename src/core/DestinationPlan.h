@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -21,9 +22,8 @@ private:
     // Every name for the place a path stands for: its resolved path and, for an existing file,
     // its device and inode (hard links, folders that ignore letter case).
     static QStringList keysOf(const QString& path);
-    static bool anyIn(const QStringList& keys, const QHash<QString, QString>& map);
 
     QString programFolder_;           // resolved, with a trailing "/"
-    QHash<QString, QString> inputs_;  // key -> input path
+    QSet<QString> inputs_;            // keys of every input
     QHash<QString, QString> claimed_; // key -> the place of the input that writes there
 };

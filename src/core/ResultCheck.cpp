@@ -87,17 +87,16 @@ QString infoDiffers(const PdfSnapshot& original, const PdfSnapshot& result, cons
                     const QString& titleFromName) {
     QSet<QString> changed;
     for (InfoField field : EditPlan::fields) {
-        const FieldChoice& choice = plan.choice(field);
+        const std::optional<QString> value = plan.value(field, titleFromName);
         const QString key = EditPlan::toolkitKey(field);
         const std::optional<InfoValue> actual = entry(result, key);
-        if (choice.mode == FieldMode::Keep) {
+        if (!value) {
             if (actual && !original.info().contains(key))
                 return QStringLiteral("the result has a %1 the original did not have").arg(key);
             continue;
         }
         changed.insert(key);
-        const InfoValue planned{
-            choice.mode == FieldMode::FromFileName ? titleFromName : choice.text, true};
+        const InfoValue planned{*value, true};
         if (planned.text.isEmpty() && (!actual || *actual == planned))
             continue;
         if (actual != planned)

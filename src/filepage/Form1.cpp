@@ -569,8 +569,7 @@ void Form1::ListView1_Click() {
             return;
         // Each preview has a dump file of its own: one started while another waits, or in
         // another copy of the program, must not read the other's.
-        const QString dumpFile =
-            PrivateTempFolder::createFile(QStringLiteral("result-"), QStringLiteral(".txt"));
+        const QString dumpFile = PrivateTempFolder::createFile(PrivateTempFolder::Kind::Dump);
         const ToolResult dumped = ToolRunner::run(ToolkitCommand::dump(toolkit, path, dumpFile),
                                                   BatchRun::timeLimit(QFileInfo(path).size()));
         if (!dumped.succeeded()) {

@@ -38,17 +38,16 @@ private:
     int fd_;
 };
 
-} // namespace
-
-namespace {
-
 bool usableBase(const QString& folder) {
     return !folder.isEmpty() && QDir::isAbsolutePath(folder) && QFileInfo(folder).isDir();
 }
 
-const QStringList exchangeFiles[] = {{QStringLiteral("info-"), QStringLiteral(".txt")},
-                                     {QStringLiteral("result-"), QStringLiteral(".txt")},
-                                     {QStringLiteral("copy-"), QStringLiteral(".pdf")}};
+struct FileName {
+    const char* prefix;
+    const char* suffix;
+};
+// In the order of PrivateTempFolder::Kind.
+constexpr FileName exchangeFiles[] = {{"info-", ".txt"}, {"result-", ".txt"}, {"copy-", ".pdf"}};
 
 } // namespace
 
@@ -83,9 +82,11 @@ QString PrivateTempFolder::ensure() {
     return folder;
 }
 
-QString PrivateTempFolder::createFile(const QString& prefix, const QString& suffix) {
+QString PrivateTempFolder::createFile(Kind kind) {
     const QString folder = ensure();
-    const QString path = TaggedFile::create(folder, prefix, suffix);
+    const FileName& name = exchangeFiles[static_cast<int>(kind)];
+    const QString path =
+        TaggedFile::create(folder, QLatin1String(name.prefix), QLatin1String(name.suffix));
     if (path.isEmpty())
         throw Failure(describe(QStringLiteral("Could not create a file in"), folder, errno));
     return path;
@@ -98,8 +99,8 @@ void PrivateTempFolder::removeLeftovers() {
     } catch (const Failure&) {
         return;
     }
-    for (const QStringList& kind : exchangeFiles)
-        TaggedFile::removeLeftovers(folder, kind.at(0), kind.at(1));
+    for (const FileName& name : exchangeFiles)
+        TaggedFile::removeLeftovers(folder, QLatin1String(name.prefix), QLatin1String(name.suffix));
 }
 
 void PrivateTempFolder::writeFile(const QString& path, const QByteArray& bytes) {

@@ -16,10 +16,14 @@ public:
     // Creates the folder when missing and checks it. Throws Failure when it cannot be made safe.
     static QString ensure();
 
-    // A new, empty file of this process alone in the folder ("<prefix><process>-XXXXXX<suffix>"),
-    // so that program copies and runs working side by side never share one. Throws Failure.
-    static QString createFile(const QString& prefix, const QString& suffix);
-    // Removes what processes that no longer run left in the folder.
+    // What an exchange file is for: the info-update file of a run, a preview's dump, a copy of
+    // an original prepared for the toolkit. Each has a name of its own.
+    enum class Kind { Info, Dump, Copy };
+    // A new, empty file of this process alone in the folder ("<kind's prefix><process>-XXXXXX
+    // <kind's suffix>"), so that program copies and runs working side by side never share one.
+    // Throws Failure.
+    static QString createFile(Kind kind);
+    // Removes what processes that no longer run left in the folder, of every kind.
     static void removeLeftovers();
 
     // Creates or truncates a file in the folder and writes the bytes in one piece. Throws Failure.
