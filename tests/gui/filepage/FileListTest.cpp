@@ -1,5 +1,6 @@
 #include "FileList.h"
 
+#include "Controls.h"
 #include "DragReorder.h"
 #include "Failure.h"
 
@@ -12,12 +13,6 @@ class FileListTest : public QObject {
     Q_OBJECT
 
 private:
-    static QStringList paths(const FileList& list) {
-        QStringList result;
-        for (int i = 1; i <= list.Count(); ++i)
-            result << list.PathAt(i);
-        return result;
-    }
     static void fill(FileList& list, const QStringList& rows) {
         for (const QString& row : rows)
             list.AddPath(row);
@@ -43,7 +38,7 @@ private slots:
         list.select(2);
         QCOMPARE(list.SelectedPath(), QStringLiteral("/in/b.pdf"));
         list.RemoveSelected();
-        QCOMPARE(paths(list), (QStringList{"/in/a.pdf", "/in/a.pdf"}));
+        QCOMPARE(listedPaths(list), (QStringList{"/in/a.pdf", "/in/a.pdf"}));
         list.Clear();
         QCOMPARE(list.Count(), 0);
     }
@@ -61,7 +56,7 @@ private slots:
         drag.move(2, Zone::Middle);
         drag.move(3, Zone::Middle);
         drag.release();
-        QCOMPARE(paths(list), (QStringList{"B", "C", "A", "D"}));
+        QCOMPARE(listedPaths(list), (QStringList{"B", "C", "A", "D"}));
         QCOMPARE(list.SelectedPath(), QStringLiteral("A"));
         QCOMPARE(drag.draggedPosition(), 3);
     }
@@ -75,7 +70,7 @@ private slots:
         list.select(1);
         drag.itemClick();
         drag.move(4, Zone::Middle);
-        QCOMPARE(paths(list), (QStringList{"D", "B", "C", "A"}));
+        QCOMPARE(listedPaths(list), (QStringList{"D", "B", "C", "A"}));
     }
 
     void nothingMovesWithoutAHeldButtonOrOverEqualText() {
@@ -86,11 +81,11 @@ private slots:
         list.select(1);
         drag.itemClick();
         drag.move(3, Zone::Middle); // not held
-        QCOMPARE(paths(list), (QStringList{"A", "A", "B"}));
+        QCOMPARE(listedPaths(list), (QStringList{"A", "A", "B"}));
         drag.press();
         drag.move(2, Zone::Middle); // same text
         drag.move(0, Zone::Middle); // empty space
-        QCOMPARE(paths(list), (QStringList{"A", "A", "B"}));
+        QCOMPARE(listedPaths(list), (QStringList{"A", "A", "B"}));
         QCOMPARE(list.SelectedPosition(), 1);
     }
 
@@ -107,14 +102,14 @@ private slots:
         QCOMPARE(drag.draggedPosition(), 0);
         drag.press();
         drag.move(1, Zone::Middle);
-        QCOMPARE(paths(list), (QStringList{"A", "C"}));
+        QCOMPARE(listedPaths(list), (QStringList{"A", "C"}));
 
         list.select(2);
         drag.itemClick();
         list.Clear();
         fill(list, {"X", "Y"});
         drag.move(1, Zone::Middle);
-        QCOMPARE(paths(list), (QStringList{"X", "Y"}));
+        QCOMPARE(listedPaths(list), (QStringList{"X", "Y"}));
     }
 
     void draggedRowFollowsWhenRowsAboveGo() {
@@ -129,7 +124,7 @@ private slots:
         QCOMPARE(drag.draggedPosition(), 2);
         drag.press();
         drag.move(1, Zone::Middle);
-        QCOMPARE(paths(list), (QStringList{"C", "B"}));
+        QCOMPARE(listedPaths(list), (QStringList{"C", "B"}));
     }
 
     void zoneOf_data() {

@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "Form1.h"
 #include "SampleFiles.h"
 #include "ScriptedDialogs.h"
@@ -35,12 +36,7 @@ private:
         file.close();
         QVERIFY(::chmod(QFile::encodeName(path).constData(), mode) == 0);
     }
-    QStringList rows() const {
-        QStringList result;
-        for (int i = 1; i <= form_->fileList().Count(); ++i)
-            result << form_->fileList().PathAt(i);
-        return result;
-    }
+    QStringList rows() const { return listedPaths(form_->fileList()); }
     QStringList relativeRows() const {
         QStringList result;
         for (const QString& row : rows())

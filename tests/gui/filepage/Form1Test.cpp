@@ -33,12 +33,6 @@ private:
     QTemporaryDir home_;
     QTemporaryDir work_;
 
-    static QStringList rows(Form1& form) {
-        QStringList result;
-        for (int i = 1; i <= form.fileList().Count(); ++i)
-            result << form.fileList().PathAt(i);
-        return result;
-    }
     static void store(const QString& key, const QString& value) { SettingsStore::save(key, value); }
 
 private slots:
@@ -276,7 +270,7 @@ private slots:
         form.Form_Load();
         form.fileList().AddPath("/old.pdf");
         control<QPushButton>(form, "PushButton1")->click();
-        QCOMPARE(rows(form), expected);
+        QCOMPARE(listedPaths(form.fileList()), expected);
         QCOMPARE(dialogs.shown.size(), 1);
         QCOMPARE(dialogs.shown.first().kind, ScriptedDialogs::Kind::OpenFiles);
         QCOMPARE(dialogs.shown.first().text,
@@ -336,7 +330,7 @@ private slots:
 
         form.fileList().select(2);
         QTest::keyClick(list, Qt::Key_Delete, Qt::ShiftModifier);
-        QCOMPARE(rows(form), (QStringList{"/a.pdf", "/c.pdf", "/d.pdf"}));
+        QCOMPARE(listedPaths(form.fileList()), (QStringList{"/a.pdf", "/c.pdf", "/d.pdf"}));
         QCOMPARE(preview->topLevelItemCount(), 1); // Delete leaves the preview alone
 
         // While the page is busy nothing is removed, but a double-click still empties the
@@ -356,7 +350,7 @@ private slots:
         form.fileList().select(2);
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {},
                            QPoint(5, list->viewport()->height() - 3));
-        QCOMPARE(rows(form), (QStringList{"/a.pdf", "/d.pdf"}));
+        QCOMPARE(listedPaths(form.fileList()), (QStringList{"/a.pdf", "/d.pdf"}));
         QCOMPARE(preview->topLevelItemCount(), 0);
 
         new QTreeWidgetItem(preview, QStringList{"Title: last"});
@@ -384,11 +378,11 @@ private slots:
         QTest::mouseMove(list->viewport(), centre(1));
         QTest::mouseMove(list->viewport(), centre(2));
         QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, centre(2));
-        QCOMPARE(rows(form), (QStringList{"B", "C", "A", "D"}));
+        QCOMPARE(listedPaths(form.fileList()), (QStringList{"B", "C", "A", "D"}));
         QCOMPARE(form.fileList().SelectedPath(), QStringLiteral("A"));
         // Without a held button moving changes nothing.
         QTest::mouseMove(list->viewport(), centre(3));
-        QCOMPARE(rows(form), (QStringList{"B", "C", "A", "D"}));
+        QCOMPARE(listedPaths(form.fileList()), (QStringList{"B", "C", "A", "D"}));
     }
 
     void accessibleNames() {
