@@ -2,10 +2,10 @@
 
 #include "BatchSource.h"
 #include "TestFiles.h"
+#include "TestPrograms.h"
 #include "Toolkit.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -138,10 +138,7 @@ private slots:
         QTemporaryDir dir;
         const QString plain = TestFiles::copyCorpusFile("minimal-document.pdf", dir.path());
         const auto encrypt = [&](const QString& name, const QString& user) {
-            const QString locked = dir.path() + "/" + name;
-            const int status =
-                QProcess::execute("qpdf", {"--encrypt", user, "owner", "256", "--", plain, locked});
-            return status == 0 ? locked : QString();
+            return TestPrograms::encrypted(plain, dir.path() + "/" + name, {user, "owner", "256"});
         };
         ListSource source;
         source.files << encrypt("a.pdf", "user") << encrypt("b.pdf", "user")

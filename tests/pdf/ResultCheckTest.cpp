@@ -1,12 +1,12 @@
 #include "ResultCheck.h"
 
-#include "Failure.h"
+#include "FailureOf.h"
 #include "InfoUpdateFile.h"
 #include "PdfSnapshot.h"
 #include "TestFiles.h"
+#include "TestPrograms.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -20,17 +20,6 @@ class ResultCheckTest : public QObject {
 
 private:
     QTemporaryDir dir_;
-
-    static bool run(const QString& program, const QStringList& arguments,
-                    QByteArray* output = nullptr) {
-        QProcess process;
-        process.start(program, arguments);
-        if (!process.waitForFinished(120000))
-            return false;
-        if (output)
-            *output = process.readAllStandardOutput();
-        return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-    }
 
     static EditPlan plan(const QString& name) {
         EditPlan plan;
@@ -65,7 +54,7 @@ private:
         if (password)
             arguments << "input_pw" << *password;
         arguments << "update_info" << info << "output" << output;
-        run("pdftk", arguments);
+        TestPrograms::run("pdftk", arguments);
         return output;
     }
 
@@ -84,8 +73,8 @@ private:
     QString withInfoAt(const QString& corpusFile, const QString& objectPattern,
                        const QString& name) {
         const QString qdf = dir_.filePath(name + ".qdf");
-        if (!run("qpdf", {"--qdf", "--object-streams=disable",
-                          TestFiles::corpusFolder() + "/" + corpusFile, qdf}))
+        if (!TestPrograms::run("qpdf", {"--qdf", "--object-streams=disable",
+                                        TestFiles::corpusFolder() + "/" + corpusFile, qdf}))
             return {};
         QString text = QString::fromLatin1(TestFiles::bytes(qdf));
         static const QRegularExpression info(R"(/Info \d+ 0 R)");
@@ -102,18 +91,9 @@ private:
         }
         TestFiles::write(qdf, text.toLatin1());
         QByteArray fixed;
-        if (!run("fix-qdf", {qdf}, &fixed))
+        if (!TestPrograms::run("fix-qdf", {qdf}, &fixed))
             return {};
         return TestFiles::write(dir_.filePath(name + ".pdf"), fixed);
-    }
-
-    static QString reasonReading(const QString& path, const std::optional<QString>& password) {
-        try {
-            PdfSnapshot::read(path, password);
-        } catch (const Failure& failure) {
-            return failure.description();
-        }
-        return {};
     }
 
 private slots:
@@ -271,7 +251,7 @@ private slots:
         QFile::remove(result);
         QByteArray bytes = TestFiles::bytes(good);
         if (spoil.startsWith("--")) {
-            QVERIFY(run("qpdf", QStringList{good} << spoil.split(' ') << result));
+            QVERIFY(TestPrograms::run("qpdf", QStringList{good} << spoil.split(' ') << result));
         } else if (spoil == "truncate") {
             TestFiles::write(result, bytes.left(bytes.size() / 2));
         } else if (spoil == "startxref") {
@@ -304,7 +284,7 @@ private slots:
         QFETCH(QString, file);
         QFETCH(std::optional<QString>, password);
         QFETCH(QString, reason);
-        const QString found = reasonReading(file, password);
+        const QString found = failureOf([&] { PdfSnapshot::read(file, password); });
         QVERIFY2(found.startsWith(reason), qPrintable(found));
         QVERIFY(!found.contains(file));
     }
@@ -331,8 +311,7 @@ private slots:
             withInfoAt("pdflatex-4-pages.pdf", R"((\d+) 0 obj\n<<\n(?: +.*\n)*?  /Type /Pages\n)",
                        "locked-shared");
         const QString input = dir_.filePath("locked.pdf");
-        QVERIFY(run("qpdf", QStringList{"--allow-weak-crypto", "--encrypt"} << encryption << "--"
-                                                                            << shared << input));
+        QCOMPARE(TestPrograms::encrypted(shared, input, encryption), input);
         const PdfSnapshot original = PdfSnapshot::read(input, password);
         QVERIFY(original.infoShared() && original.encrypted());
 
@@ -352,10 +331,10 @@ private slots:
                                                 PdfSnapshot::protectedLike(input, password, plain));
         QCOMPARE(ResultCheck::verify(original, result, edit, "named", password), QString());
         QByteArray before, after;
-        QVERIFY(run("qpdf", {"--show-encryption", "--password=" + password.value_or(""), input},
-                    &before));
-        QVERIFY(run("qpdf", {"--show-encryption", "--password=" + password.value_or(""), result},
-                    &after));
+        QVERIFY(TestPrograms::run(
+            "qpdf", {"--show-encryption", "--password=" + password.value_or(""), input}, &before));
+        QVERIFY(TestPrograms::run(
+            "qpdf", {"--show-encryption", "--password=" + password.value_or(""), result}, &after));
         QCOMPARE(after, before);
     }
 };

@@ -1,18 +1,18 @@
 #include "XmpPacket.h"
 
 #include "Failure.h"
+#include "FailureOf.h"
 #include "TestFiles.h"
+#include "TestPrograms.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
 #include <atomic>
-#include <functional>
 #include <thread>
 #include <vector>
 
@@ -42,25 +42,6 @@ QByteArray alternative(const char* name, const QByteArray& entries) {
     return QByteArray("<dc:") + name + "><rdf:Alt>" + entries + "</rdf:Alt></dc:" + name + ">";
 }
 
-bool run(const QString& program, const QStringList& arguments, QByteArray* output = nullptr) {
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(60000))
-        return false;
-    if (output)
-        *output = process.readAllStandardOutput();
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-}
-
-QString failureOf(const std::function<void()>& work) {
-    try {
-        work();
-    } catch (const Failure& failure) {
-        return failure.description();
-    }
-    return {};
-}
-
 } // namespace
 
 class XmpPacketTest : public QObject {
@@ -79,10 +60,10 @@ private:
     QJsonObject exifTool(const QByteArray& packet) {
         QByteArray json;
         if (!TestFiles::haveProgram("exiftool") ||
-            !run("exiftool",
-                 {"-j", "-a", "-G1", "-XMP:all",
-                  TestFiles::write(dir_.filePath("packet.xmp"), packet)},
-                 &json))
+            !TestPrograms::run("exiftool",
+                               {"-j", "-a", "-G1", "-XMP:all",
+                                TestFiles::write(dir_.filePath("packet.xmp"), packet)},
+                               &json))
             return {};
         return QJsonDocument::fromJson(json).array().at(0).toObject();
     }
@@ -90,7 +71,8 @@ private:
     // The catalog's metadata stream dictionary as qpdf shows it.
     static QJsonObject metadataDictionary(const QString& pdf, const QString& password) {
         QByteArray json;
-        if (!run("qpdf", {"--json=2", "--json-key=qpdf", "--password=" + password, pdf}, &json))
+        if (!TestPrograms::run(
+                "qpdf", {"--json=2", "--json-key=qpdf", "--password=" + password, pdf}, &json))
             return {};
         const QJsonObject objects = QJsonDocument::fromJson(json)["qpdf"][1].toObject();
         const QString root = objects["trailer"]["value"]["/Root"].toString();
@@ -353,12 +335,13 @@ private slots:
         QFile::remove(input);
         const QString corpus = TestFiles::corpusFolder() + "/" + file;
         if (make == "encrypted") {
-            QVERIFY(run("qpdf", {"--encrypt", "user", "owner", "256", "--", corpus, input}));
+            QCOMPARE(TestPrograms::encrypted(corpus, input, {"user", "owner", "256"}), input);
         } else if (make == "compressed") {
             // qpdf never compresses a metadata stream itself; its expanded form lets it be done
             // by hand.
             QByteArray qdf;
-            QVERIFY(run("qpdf", {"--qdf", "--object-streams=generate", corpus, "-"}, &qdf));
+            QVERIFY(TestPrograms::run("qpdf", {"--qdf", "--object-streams=generate", corpus, "-"},
+                                      &qdf));
             const qsizetype type = qdf.indexOf("/Type /Metadata");
             const qsizetype start = qdf.indexOf("stream\n", type) + 7;
             const qsizetype end = qdf.indexOf("\nendstream", start);
@@ -366,7 +349,8 @@ private slots:
             qdf.replace(start, end - start, qCompress(qdf.mid(start, end - start)).mid(4));
             qdf.insert(qdf.lastIndexOf("<<\n", type) + 3, "  /Filter /FlateDecode\n");
             QByteArray fixed;
-            QVERIFY(run("fix-qdf", {TestFiles::write(dir_.filePath("input.qdf"), qdf)}, &fixed));
+            QVERIFY(TestPrograms::run("fix-qdf",
+                                      {TestFiles::write(dir_.filePath("input.qdf"), qdf)}, &fixed));
             TestFiles::write(input, fixed);
             QVERIFY(metadataDictionary(input, password).contains("/Filter"));
         } else {
@@ -380,15 +364,16 @@ private slots:
 
         QCOMPARE(XmpPacket::readFromPdf(output, secret), std::optional(updated));
         QCOMPARE(XmpPacket::read(updated)["Title"], QString("Changed Title"));
-        QVERIFY(run("qpdf", {"--check", "--password=" + password, output}));
+        QVERIFY(TestPrograms::run("qpdf", {"--check", "--password=" + password, output}));
         const QJsonObject dictionary = metadataDictionary(output, password);
         QCOMPARE(dictionary["/Type"].toString(), QString("/Metadata"));
         QCOMPARE(dictionary["/Subtype"].toString(), QString("/XML"));
         QVERIFY(!dictionary.contains("/Filter"));
         QByteArray xref;
-        QVERIFY(run("qpdf", {"--show-xref", "--password=" + password, input}, &xref));
+        QVERIFY(TestPrograms::run("qpdf", {"--show-xref", "--password=" + password, input}, &xref));
         const bool objectStreams = xref.contains(": compressed;");
-        QVERIFY(run("qpdf", {"--show-xref", "--password=" + password, output}, &xref));
+        QVERIFY(
+            TestPrograms::run("qpdf", {"--show-xref", "--password=" + password, output}, &xref));
         QCOMPARE(xref.contains(": compressed;"), objectStreams);
         // Encrypted stays encrypted, the packet too; otherwise it is there to be found by
         // scanning.

@@ -8,7 +8,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <sys/stat.h>
 
 // Files named after the process that made them, and the removal of what dead processes left.
 class TaggedFileTest : public QObject {
@@ -35,9 +34,7 @@ private slots:
         QVERIFY(!first.isEmpty() && first != second);
         QCOMPARE(ProcessTag::tagOf(QFileInfo(first).fileName(), ".x-", ".pdf"), ProcessTag::own());
         QVERIFY(ProcessTag::isLive(ProcessTag::own()));
-        struct stat info {};
-        QVERIFY(::stat(QFile::encodeName(first).constData(), &info) == 0);
-        QCOMPARE(info.st_mode & 0777, mode_t(0600));
+        QCOMPARE(TestFiles::mode(first), mode_t(0600));
         QVERIFY(TaggedFile::create(dir.filePath("missing"), ".x-", ".pdf").isEmpty());
     }
 

@@ -1,12 +1,13 @@
 #include "TestFiles.h"
 
 #include "StartupRoutines.h"
+#include "TestPrograms.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
+#include <sys/stat.h>
 
 namespace TestFiles {
 
@@ -47,14 +48,13 @@ QMap<QString, QString> pdfInfo(const QString& pdfPath, const QString& password) 
     if (!password.isEmpty())
         arguments << QStringLiteral("-upw") << password;
     arguments << pdfPath;
-    QProcess reader;
-    reader.start(QStringLiteral("pdfinfo"), arguments);
-    if (!reader.waitForFinished(60000) || reader.exitCode() != 0)
+    QByteArray output;
+    if (!TestPrograms::run(QStringLiteral("pdfinfo"), arguments, &output))
         return {};
     // pdfinfo pads "Key:" to a fixed column of 17 characters; the value is the rest of the line,
     // blanks included.
     QMap<QString, QString> fields;
-    const QStringList lines = QString::fromUtf8(reader.readAllStandardOutput()).split('\n');
+    const QStringList lines = QString::fromUtf8(output).split('\n');
     for (const QString& line : lines) {
         const qsizetype colon = line.indexOf(QLatin1Char(':'));
         if (colon <= 0 || line.size() < 17)
@@ -77,6 +77,13 @@ QString write(const QString& path, const QByteArray& bytes) {
         return {};
     file.write(bytes);
     return path;
+}
+
+mode_t mode(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return static_cast<mode_t>(-1);
+    return info.st_mode & 07777;
 }
 
 bool haveProgram(const QString& name) {

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QMap>
 #include <QString>
+#include <sys/types.h>
 
 // Files for tests: copies of the real-world PDF corpus, small scripts, and an independent reader
 // of document information.
@@ -26,6 +27,9 @@ QMap<QString, QString> pdfInfo(const QString& pdfPath, const QString& password =
 bool haveProgram(const QString& name);
 
 QByteArray bytes(const QString& path);
+// The permission bits of path, links followed; all bits set when it cannot be read, which is no
+// mode a test expects.
+mode_t mode(const QString& path);
 // Creates or truncates the file with these bytes; gives its path.
 QString write(const QString& path, const QByteArray& bytes);
 

@@ -1,6 +1,7 @@
 #include "ToolRunner.h"
 
 #include "TestFiles.h"
+#include "TestPrograms.h"
 #include "Toolkit.h"
 #include "ToolkitCommand.h"
 #include "ToolkitHost.h"
@@ -29,32 +30,9 @@ private:
         return TestFiles::writeScript(dir_.filePath(name), body);
     }
 
-    // A process's name, state and parent as /proc tells them; nothing once it is gone.
-    struct Status {
-        QByteArray name;
-        char state = 0;
-        QByteArray parent;
-    };
-    static std::optional<Status> status(const QByteArray& pid) {
-        QFile stat("/proc/" + pid + "/stat");
-        if (pid.isEmpty() || !stat.open(QIODevice::ReadOnly))
-            return std::nullopt;
-        const QByteArray line = stat.readAll();
-        const qsizetype open = line.indexOf('(');
-        const qsizetype close = line.lastIndexOf(')');
-        if (open < 0 || close < open)
-            return std::nullopt;
-        const QList<QByteArray> rest = line.mid(close + 2).split(' ');
-        return Status{line.mid(open + 1, close - open - 1), rest.value(0).at(0), rest.value(1)};
-    }
-    // A killed grandchild may linger as a zombie where nothing reaps orphans; that counts as gone.
-    static bool alive(const QByteArray& pid) {
-        const std::optional<Status> found = status(pid);
-        return found && found->state != 'Z';
-    }
     static bool processAlive(const QString& pidFile) {
         QFile file(pidFile);
-        return file.open(QIODevice::ReadOnly) && alive(file.readAll().trimmed());
+        return file.open(QIODevice::ReadOnly) && TestPrograms::alive(file.readAll().trimmed());
     }
     // The processes below root, by process id, with their names.
     static QMap<QByteArray, QByteArray> descendants(const QByteArray& root) {
@@ -65,7 +43,8 @@ private:
             const QByteArray parent = parents.takeFirst();
             for (const QString& entry : all) {
                 const QByteArray pid = entry.toLatin1();
-                if (const auto child = status(pid); child && child->parent == parent) {
+                if (const auto child = TestPrograms::status(pid);
+                    child && child->parent == parent) {
                     found.insert(pid, child->name);
                     parents << pid;
                 }
@@ -194,13 +173,14 @@ private slots:
         // A failure must not leave the tools running.
         const auto reap = qScopeGuard([&] {
             for (auto child = started.cbegin(); child != started.cend(); ++child)
-                if (const auto now = status(child.key()); now && now->name == child.value())
+                if (const auto now = TestPrograms::status(child.key());
+                    now && now->name == child.value())
                     ::kill(static_cast<pid_t>(child.key().toLong()), SIGKILL);
         });
         ::kill(static_cast<pid_t>(program.processId()), SIGKILL);
         QVERIFY(program.waitForFinished());
         for (auto child = started.cbegin(); child != started.cend(); ++child)
-            QTRY_VERIFY2(!alive(child.key()), child.value().constData());
+            QTRY_VERIFY2(!TestPrograms::alive(child.key()), child.value().constData());
     }
 
     // Java starts in the place of a launcher script that says plainly how it starts Java, so

@@ -3,12 +3,12 @@
 #include "InfoUpdateFile.h"
 #include "PrivateTempFolder.h"
 #include "TestFiles.h"
+#include "TestPrograms.h"
 #include "ToolRunner.h"
 #include "Toolkit.h"
 #include "ToolkitCommand.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -148,11 +148,9 @@ private slots:
         QFile::remove(input);
         if (contents.isEmpty()) {
             QVERIFY(TestFiles::haveProgram("qpdf"));
-            QCOMPARE(QProcess::execute("qpdf", {"--allow-weak-crypto", "--encrypt", "", "owner",
-                                                "128", "--use-aes=y", "--",
-                                                TestFiles::corpusFolder() + "/minimal-document.pdf",
-                                                input}),
-                     0);
+            QCOMPARE(TestPrograms::encrypted(TestFiles::corpusFolder() + "/minimal-document.pdf",
+                                             input, {"", "owner", "128", "--use-aes=y"}),
+                     input);
         } else {
             TestFiles::write(input, contents);
         }

@@ -7,6 +7,7 @@
 #include "ScriptedDialogs.h"
 #include "TerminationSignals.h"
 #include "TestFiles.h"
+#include "TestPrograms.h"
 #include "Toolkit.h"
 #include "ToolkitHost.h"
 #include "WindowPointer.h"
@@ -44,11 +45,6 @@ private:
         return TestFiles::write(work_->filePath(name), content);
     }
     static QByteArray bytes(const QString& path) { return TestFiles::bytes(path); }
-    static mode_t mode(const QString& path) {
-        struct stat info {};
-        ::stat(QFile::encodeName(path).constData(), &info);
-        return info.st_mode & 07777;
-    }
     // The first page with these files and save option, and the second page open.
     Form2* pages(const QStringList& files, bool besideOriginal, const QString& folder = {}) {
         form_ = std::make_unique<Form1>();
@@ -163,7 +159,7 @@ private slots:
         const QString result = work_->filePath("out/SCAN.pdf");
         QCOMPARE(TestFiles::pdfInfo(result).value("Title"), QStringLiteral("Scanned"));
         QCOMPARE(bytes(input), original);
-        QCOMPARE(mode(input), mode_t(0644)); // the input was given owner write
+        QCOMPARE(TestFiles::mode(input), mode_t(0644)); // the input was given owner write
         QCOMPARE(lastBox().text, QStringLiteral("Done."));
     }
 
@@ -195,7 +191,7 @@ private slots:
         control<QLineEdit>(second, "Text2")->setText("Subject é");
         start(second);
         QCOMPARE(TestFiles::pdfInfo(input).value("Subject"), QStringLiteral("Subject é"));
-        QCOMPARE(mode(input), mode_t(0644));
+        QCOMPARE(TestFiles::mode(input), mode_t(0644));
         QCOMPARE(bytes(userFile), QByteArray("the user's own file"));
         QCOMPARE(lastBox().text, QStringLiteral("Done."));
         QVERIFY(leftovers() == QStringList{"locked.pdf2"});
@@ -352,10 +348,9 @@ private slots:
         QCOMPARE(lastBox().text, QStringLiteral("Done."));
         const QString stored = PdfSnapshot::read(input).infoValue("CreationDate").value_or("");
         QVERIFY2(stored.startsWith(written), qPrintable(stored));
-        QProcess pdfinfo;
-        pdfinfo.start("pdfinfo", {"-isodates", input});
-        QVERIFY(pdfinfo.waitForFinished());
-        QVERIFY(pdfinfo.readAllStandardOutput().contains("CreationDate:    2024-05-01T"));
+        QByteArray shown;
+        QVERIFY(TestPrograms::run("pdfinfo", {"-isodates", input}, &shown));
+        QVERIFY(shown.contains("CreationDate:    2024-05-01T"));
     }
 
     // Viewers show XMP values first: a file with XMP metadata gets the changes there too, and
@@ -370,11 +365,12 @@ private slots:
         QVERIFY2(TestFiles::haveProgram("exiftool"), "install libimage-exiftool-perl");
         const QString input = copy(file);
         const auto xmp = [&] {
-            QProcess exiftool;
-            exiftool.start("exiftool", {"-s", "-s", "-XMP-dc:Title", "-XMP-dc:Creator",
-                                        "-XMP-pdfaid:Part", "-PDF:Title", input});
-            exiftool.waitForFinished();
-            return QString::fromUtf8(exiftool.readAllStandardOutput());
+            QByteArray shown;
+            TestPrograms::run("exiftool",
+                              {"-s", "-s", "-XMP-dc:Title", "-XMP-dc:Creator", "-XMP-pdfaid:Part",
+                               "-PDF:Title", input},
+                              &shown);
+            return QString::fromUtf8(shown);
         };
         const bool pdfA = xmp().contains("Part: ");
         Form2* second = pages({input}, true);
@@ -683,11 +679,7 @@ private slots:
         // The fake toolkit is gone (or a zombie nobody reaps, which counts as gone).
         const QByteArray pid = bytes(pidFile).trimmed();
         QVERIFY(!pid.isEmpty());
-        QTRY_VERIFY([&] {
-            const QByteArray stat = bytes("/proc/" + pid + "/stat");
-            const qsizetype close = stat.lastIndexOf(')');
-            return stat.isEmpty() || stat.mid(close + 2, 1) == "Z";
-        }());
+        QTRY_VERIFY(!TestPrograms::alive(pid));
     }
 };
 
