@@ -75,9 +75,6 @@ private:
     void connectHandlers();
     // Sets an option button without letting the group select the other one.
     void setOption(QRadioButton* option, bool selected);
-    // Appends the files matching pattern in folder and every folder beneath it. Failures are
-    // reported through the trap when there is one, and skipped quietly otherwise.
-    void addFolderTree(const QString& folder, const QString& pattern, class ErrorTrap* trap);
 
     QPushButton* PushButton1;
     QPushButton* PushButton2;
