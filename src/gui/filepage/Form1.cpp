@@ -348,19 +348,19 @@ void Form1::PushButton5_Click() {
 void Form1::PushButton9_Click() {
     ErrorTrap trap(clearContext);
     trap.step(100, [this] {
-        if (!WindowPointer::isBusy(this))
+        if (mayRemoveRows())
             fileList_.Clear();
     });
 }
 
 void Form1::ListView1_DblClick() {
-    if (!WindowPointer::isBusy(this) && fileList_.Count() > 0)
+    if (mayRemoveRows() && fileList_.Count() > 0)
         fileList_.RemoveSelected();
     ListView2->clear();
 }
 
 void Form1::ListView1_KeyDown(int key) {
-    if (key == Qt::Key_Delete && !WindowPointer::isBusy(this) && fileList_.Count() > 0)
+    if (key == Qt::Key_Delete && mayRemoveRows() && fileList_.Count() > 0)
         fileList_.RemoveSelected();
 }
 
@@ -399,7 +399,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         break;
     case QEvent::MouseMove: {
         HoverPointer::apply(this, HoverPointer::Rule::Reset);
-        if (!reorder_.held())
+        if (!reorder_.held() || runGoesOn())
             break;
         const QPoint position = static_cast<QMouseEvent*>(event)->position().toPoint();
         QTreeWidgetItem* hover = ListView1->itemAt(position);
@@ -562,6 +562,14 @@ QString Form1::resultFolder() const {
 
 bool Form1::promptForPassword() const {
     return Check1->isChecked();
+}
+
+bool Form1::runGoesOn() const {
+    return form2_ && form2_->running();
+}
+
+bool Form1::mayRemoveRows() const {
+    return !WindowPointer::isBusy(this) && !runGoesOn();
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

@@ -75,6 +75,11 @@ private:
     void connectHandlers();
     // Sets an option button without letting the group select the other one.
     void setOption(QRadioButton* option, bool selected);
+    // Whether the second page's run goes on, behind this page after "< Back". It reads row N as
+    // its file N, so rows may then be added after its own but not removed or moved.
+    bool runGoesOn() const;
+    // Removing and clearing wait while the page is busy, and while a run reads the rows.
+    bool mayRemoveRows() const;
 
     QPushButton* PushButton1;
     QPushButton* PushButton2;
