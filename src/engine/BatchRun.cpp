@@ -1,6 +1,5 @@
 #include "BatchRun.h"
 
-#include "Contact.h"
 #include "PathHelpers.h"
 
 #include <QRegularExpression>
@@ -23,11 +22,6 @@ std::optional<QString> BatchRun::destination(const QString& inputPath, const QSt
 
 std::chrono::milliseconds BatchRun::timeLimit(qint64 fileSize) {
     return 60s + std::chrono::seconds(fileSize / (1024 * 1024));
-}
-
-QString BatchRun::passwordPrompt(const QString& inputPath) {
-    return QStringLiteral("Enter password for file (") + inputPath +
-           QStringLiteral("): \r\nNote: Leave this box blank if file is not password protected");
 }
 
 QString BatchRun::toolkitReason(const ToolResult& result, const QString& inputPath) {
@@ -99,32 +93,4 @@ QString BatchRun::toolkitReason(const ToolResult& result, const QString& inputPa
     if (result.exitCode != 0)
         return QStringLiteral("the toolkit failed (exit code %1)").arg(result.exitCode);
     return QStringLiteral("the toolkit's output is not a complete PDF file");
-}
-
-QString BatchRun::summary(const QList<Outcome>& outcomes, int total) {
-    int failed = 0;
-    for (const Outcome& outcome : outcomes) {
-        if (!outcome.reason.isEmpty())
-            ++failed;
-    }
-    QString text = QStringLiteral("Done.");
-    if (failed > 0)
-        text += QStringLiteral("\r\n%1 of %2 files were not changed.").arg(failed).arg(total);
-    return text;
-}
-
-QString BatchRun::details(const QList<Outcome>& outcomes) {
-    QStringList lines;
-    for (const Outcome& outcome : outcomes) {
-        if (!outcome.reason.isEmpty())
-            lines << outcome.path + QStringLiteral(": not changed: ") + outcome.reason;
-    }
-    return lines.join(QStringLiteral("\r\n"));
-}
-
-QString BatchRun::copyFailureMessage(const QString& destination) {
-    return QStringLiteral("Error #194635: Please make sure that destination file: \r\n") +
-           destination + QStringLiteral("\r\nis not open.\r\n\r\nPlease email ") +
-           QLatin1String(Contact::SupportEmail) +
-           QStringLiteral(" with a screenshot of this message if you have any questions.");
 }

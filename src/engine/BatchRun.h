@@ -9,7 +9,7 @@
 #include <optional>
 
 // The pieces of "Start Changing" that do not need the page: where a result goes, how long the
-// toolkit may take, why a file failed, and what the user is told at the end.
+// toolkit may take, why a file failed, and what each file's run came to.
 class BatchRun {
 public:
     // base = the input's name without folder and last extension (the whole name when it has no
@@ -21,8 +21,6 @@ public:
 
     // Generous for real files: a minute, and a second more for every megabyte.
     static std::chrono::milliseconds timeLimit(qint64 fileSize);
-
-    static QString passwordPrompt(const QString& inputPath);
 
     // The toolkit's own words for a failed run, without the lines that only repeat the file
     // name or say that nothing was written.
@@ -41,11 +39,4 @@ public:
         QString destination;         // where its result goes; empty when none could be formed
         QList<FieldPreview> preview; // a dry run's findings
     };
-
-    // "Done.", followed by how many files were not changed; the details list each of them with
-    // its reason.
-    static QString summary(const QList<Outcome>& outcomes, int total);
-    static QString details(const QList<Outcome>& outcomes);
-
-    static QString copyFailureMessage(const QString& destination);
 };

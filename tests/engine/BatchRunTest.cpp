@@ -69,12 +69,6 @@ private slots:
         QCOMPARE(BatchRun::timeLimit(500LL * 1024 * 1024), 560000ms);
     }
 
-    void passwordPrompt() {
-        QCOMPARE(BatchRun::passwordPrompt("/in/a.pdf"),
-                 QStringLiteral("Enter password for file (/in/a.pdf): \r\nNote: Leave this box "
-                                "blank if file is not password protected"));
-    }
-
     void toolkitReason_data() {
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QByteArray>("standardError");
@@ -126,29 +120,6 @@ private slots:
         result.startError = "No such file or directory";
         QCOMPARE(BatchRun::toolkitReason(result, "/a.pdf"),
                  QStringLiteral("the toolkit could not be started: No such file or directory"));
-    }
-
-    void summary() {
-        const QList<BatchRun::Outcome> allGood{{"/a.pdf", {}, {}, {}}, {"/b.pdf", {}, {}, {}}};
-        QCOMPARE(BatchRun::summary(allGood, 2), QStringLiteral("Done."));
-        QCOMPARE(BatchRun::details(allGood), QString());
-
-        const QList<BatchRun::Outcome> mixed{{"/a.pdf", {}, {}, {}},
-                                             {"/b.pdf", "timed out", {}, {}},
-                                             {"/d.pdf", "Error: Invalid PDF", {}, {}}};
-        QCOMPARE(BatchRun::summary(mixed, 3),
-                 QStringLiteral("Done.\r\n2 of 3 files were not changed."));
-        QCOMPARE(BatchRun::details(mixed),
-                 QStringLiteral("/b.pdf: not changed: timed out\r\n/d.pdf: not changed: Error: "
-                                "Invalid PDF"));
-    }
-
-    void copyFailureMessage() {
-        QCOMPARE(BatchRun::copyFailureMessage("/out/a.pdf"),
-                 QStringLiteral("Error #194635: Please make sure that destination file: \r\n"
-                                "/out/a.pdf\r\nis not open.\r\n\r\nPlease email "
-                                "support@brightfen.example with a screenshot of this message if "
-                                "you have any questions."));
     }
 };
 

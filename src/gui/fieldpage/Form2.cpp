@@ -7,6 +7,7 @@
 #include "HoverPointer.h"
 #include "PathHelpers.h"
 #include "PdfDate.h"
+#include "RunMessages.h"
 #include "Toolkit.h"
 #include "ToolkitHost.h"
 #include "WindowConventions.h"
@@ -270,15 +271,16 @@ void Form2::PushButton4_Click() {
         trap.step(236, [this] { setProgress(0); });
         trap.step(238, [this] { setProgressText(idleText); });
         trap.step(240, [&] {
-            Dialogs::current().message(BatchRun::summary(outcomes, count), {}, Dialogs::Buttons::Ok,
-                                       Dialogs::Icon::None, BatchRun::details(outcomes));
+            Dialogs::current().message(RunMessages::summary(outcomes, count), {},
+                                       Dialogs::Buttons::Ok, Dialogs::Icon::None,
+                                       RunMessages::details(outcomes));
         });
     }
     running_ = false;
 }
 
 std::optional<QString> Form2::askPassword(const QString& input) {
-    return Dialogs::current().input(BatchRun::passwordPrompt(input),
+    return Dialogs::current().input(RunMessages::passwordPrompt(input),
                                     QStringLiteral("Input Password"));
 }
 
@@ -302,7 +304,7 @@ bool Form2::test(int number, const std::function<bool()>& condition) {
 
 void Form2::writeRefused(const QString& destination) {
     if (!closing_)
-        Dialogs::current().message(BatchRun::copyFailureMessage(destination));
+        Dialogs::current().message(RunMessages::copyFailureMessage(destination));
 }
 
 void Form2::showEvent(QShowEvent* event) {

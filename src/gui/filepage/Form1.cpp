@@ -1,28 +1,21 @@
 #include "Form1.h"
 
-#include "BackgroundTask.h"
-#include "BatchRun.h"
 #include "Contact.h"
 #include "Dialogs.h"
 #include "ErrorTrap.h"
 #include "Failure.h"
+#include "FolderFiles.h"
 #include "FolderPicker.h"
-#include "FolderWalker.h"
 #include "Form2.h"
 #include "HoverPointer.h"
-#include "MetadataPreview.h"
 #include "PathHelpers.h"
-#include "PrivateTempFolder.h"
+#include "PreviewReader.h"
 #include "SampleFiles.h"
 #include "SettingsStore.h"
 #include "StartupRoutines.h"
-#include "ToolRunner.h"
-#include "Toolkit.h"
-#include "ToolkitCommand.h"
 #include "ToolkitHost.h"
 #include "WindowConventions.h"
 #include "WindowPointer.h"
-#include "XmpPacket.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -355,19 +348,19 @@ void Form1::PushButton5_Click() {
 void Form1::PushButton9_Click() {
     ErrorTrap trap(clearContext);
     trap.step(100, [this] {
-        if (!WindowPointer::isBusy(this))
+        if (mayRemoveRows())
             fileList_.Clear();
     });
 }
 
 void Form1::ListView1_DblClick() {
-    if (!WindowPointer::isBusy(this) && fileList_.Count() > 0)
+    if (mayRemoveRows() && fileList_.Count() > 0)
         fileList_.RemoveSelected();
     ListView2->clear();
 }
 
 void Form1::ListView1_KeyDown(int key) {
-    if (key == Qt::Key_Delete && !WindowPointer::isBusy(this) && fileList_.Count() > 0)
+    if (key == Qt::Key_Delete && mayRemoveRows() && fileList_.Count() > 0)
         fileList_.RemoveSelected();
 }
 
@@ -406,7 +399,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         break;
     case QEvent::MouseMove: {
         HoverPointer::apply(this, HoverPointer::Rule::Reset);
-        if (!reorder_.held())
+        if (!reorder_.held() || runGoesOn())
             break;
         const QPoint position = static_cast<QMouseEvent*>(event)->position().toPoint();
         QTreeWidgetItem* hover = ListView1->itemAt(position);
@@ -480,34 +473,8 @@ void Form1::PushButton4_Click() {
     // The stored setting is the one place the last folder is kept.
     trap.step(334, [&] { SettingsStore::save(QStringLiteral("LastFolder"), chosen); });
     trap.step(112, [this] { WindowPointer::set(this, WindowPointer::State::Wait); });
-    addFolderTree(chosen, QStringLiteral("*.") + extension, &trap);
+    FolderFiles::addTree(fileList_, chosen, QStringLiteral("*.") + extension, &trap);
     trap.step(136, [this] { WindowPointer::set(this, WindowPointer::State::Default); });
-}
-
-void Form1::addFolderTree(const QString& folder, const QString& pattern, ErrorTrap* trap) {
-    // Without a trap (a drop) a failure skips what it concerns and nothing is shown.
-    const auto step = [trap](int number, const std::function<void()>& statement) {
-        if (trap)
-            trap->step(number, statement);
-        else
-            ErrorTrap::shielded("drop", statement);
-    };
-    QStringList folders{folder + QLatin1Char('/')};
-    FolderWalker::Listing listing;
-    step(116, [&] { FolderWalker::GetSubDirectories2016(folders, true, &listing); });
-    for (const QString& entry : std::as_const(folders)) {
-        const QString base = entry.chopped(1);
-        QStringList names;
-        step(122, [&] { names = FolderWalker::GetFolderFiles(base, pattern, &listing); });
-        QStringList paths;
-        for (const QString& name : std::as_const(names)) {
-            step(132, [&] {
-                if (FolderWalker::IsWanted(base, name))
-                    paths << CollapseBackslashes(base + QLatin1Char('/') + name);
-            });
-        }
-        step(132, [&] { fileList_.AddPaths(paths); });
-    }
 }
 
 void Form1::openPaths(const QStringList& paths) {
@@ -518,7 +485,7 @@ void Form1::openPaths(const QStringList& paths) {
         if (path.size() > 1 && path.endsWith(QLatin1Char('/')))
             path.chop(1);
         if (info.isDir())
-            addFolderTree(path, QStringLiteral("*.pdf"), nullptr);
+            FolderFiles::addTree(fileList_, path, QStringLiteral("*.pdf"), nullptr);
         else if (info.exists())
             fileList_.AddPath(path);
         else
@@ -542,7 +509,7 @@ bool Form1::dropPaths(const QList<QUrl>& urls) {
         if (path.size() > 1 && path.endsWith(QLatin1Char('/')))
             path.chop(1);
         if (PathHelpers::IsFolder(path))
-            addFolderTree(path, QStringLiteral("*.*"), nullptr);
+            FolderFiles::addTree(fileList_, path, QStringLiteral("*.*"), nullptr);
         else
             fileList_.AddPath(path);
     }
@@ -563,41 +530,10 @@ void Form1::ListView1_Click() {
     WindowPointer::set(this, WindowPointer::State::Wait);
     ListView2->clear();
     ErrorTrap::shielded("preview", [&] {
-        const QString path = fileList_.SelectedPath();
-        const QString toolkit = Toolkit::path();
-        if (path.isEmpty() || toolkit.isEmpty())
-            return;
-        // Each preview has a dump file of its own: one started while another waits, or in
-        // another copy of the program, must not read the other's.
-        const QString dumpFile = PrivateTempFolder::createFile(PrivateTempFolder::Kind::Dump);
-        const ToolResult dumped = ToolRunner::run(ToolkitCommand::dump(toolkit, path, dumpFile),
-                                                  BatchRun::timeLimit(QFileInfo(path).size()));
-        if (!dumped.succeeded()) {
-            PathHelpers::RemoveFile(dumpFile);
-            return;
-        }
-        DumpReader::Values values;
-        const bool read = ErrorTrap::shielded("preview", [&] {
-            values = DumpReader::FindInfoValue(dumpFile, MetadataPreview::dumpKeys);
+        const QStringList rows = PreviewReader::rows(fileList_.SelectedPath(), [&] {
+            // A newer click owns the preview list now.
+            return generation == previewGeneration_ && fileList_.Count() > 0;
         });
-        PathHelpers::RemoveFile(dumpFile);
-        // A newer click owns the preview list now.
-        if (!read || generation != previewGeneration_ || fileList_.Count() == 0)
-            return;
-        QStringList rows = MetadataPreview::rows(values, path);
-        // Stale XMP metadata is what many viewers show; the user should see it before changing
-        // anything. A file that cannot be read here simply shows no such rows.
-        QMap<QString, QString> xmp;
-        ErrorTrap::shielded("preview", [&] {
-            BackgroundTask::run([&] {
-                if (const std::optional<QByteArray> packet =
-                        XmpPacket::readFromPdf(path, std::nullopt))
-                    xmp = XmpPacket::read(*packet);
-            });
-        });
-        if (generation != previewGeneration_ || fileList_.Count() == 0)
-            return;
-        rows += MetadataPreview::xmpRows(values, xmp);
         for (const QString& row : rows)
             new QTreeWidgetItem(ListView2, QStringList{row});
     });
@@ -626,6 +562,14 @@ QString Form1::resultFolder() const {
 
 bool Form1::promptForPassword() const {
     return Check1->isChecked();
+}
+
+bool Form1::runGoesOn() const {
+    return form2_ && form2_->running();
+}
+
+bool Form1::mayRemoveRows() const {
+    return !WindowPointer::isBusy(this) && !runGoesOn();
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

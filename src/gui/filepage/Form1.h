@@ -58,7 +58,9 @@ public:
     // does. Paths that do not exist are named in one message.
     void openPaths(const QStringList& paths);
 
-    // What the batch run reads from this page.
+    // What the batch run reads from this page. The save options stay open during a run, like the
+    // second page's fields: they are read anew for every file, so a change reaches the files
+    // after it, and no destination they give may replace another file of the run.
     int fileCount() const override;
     QString pathAt(int position) const override;
     bool saveToFolder() const override;
@@ -75,9 +77,11 @@ private:
     void connectHandlers();
     // Sets an option button without letting the group select the other one.
     void setOption(QRadioButton* option, bool selected);
-    // Appends the files matching pattern in folder and every folder beneath it. Failures are
-    // reported through the trap when there is one, and skipped quietly otherwise.
-    void addFolderTree(const QString& folder, const QString& pattern, class ErrorTrap* trap);
+    // Whether the second page's run goes on, behind this page after "< Back". It reads row N as
+    // its file N, so rows may then be added after its own but not removed or moved.
+    bool runGoesOn() const;
+    // Removing and clearing are refused while the page is busy, and while a run reads the rows.
+    bool mayRemoveRows() const;
 
     QPushButton* PushButton1;
     QPushButton* PushButton2;

@@ -24,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <sys/stat.h>
 
 Q_DECLARE_METATYPE(std::optional<QString>)
@@ -643,11 +644,15 @@ private slots:
     // destination whole and ends the program. Runs last: it ends the event loop.
     void closingDuringARun_data() {
         QTest::addColumn<bool>("fromFirstPage");
-        QTest::newRow("second page") << false;
-        QTest::newRow("first page, after < Back") << true;
+        QTest::addColumn<bool>("removeRows");
+        QTest::newRow("second page") << false << false;
+        QTest::newRow("first page, after < Back") << true << false;
+        // The run reads row N as its file N: the rows stay while it goes on.
+        QTest::newRow("first page, removing rows refused") << true << true;
     }
     void closingDuringARun() {
         QFETCH(bool, fromFirstPage);
+        QFETCH(bool, removeRows);
         const QString input = copy("minimal-document.pdf", "slow.pdf");
         const QByteArray original = bytes(input);
         QTemporaryDir tools;
@@ -659,6 +664,7 @@ private slots:
         Form2* second = pages({input, input}, true);
         control<QLineEdit>(second, "Text1")->setText("Never");
         int pressesDuringRun = 0;
+        int rowsLeft = -1;
         QTimer::singleShot(500, second, [&] {
             // A second press while the run waits does nothing.
             QVERIFY(second->running());
@@ -666,6 +672,12 @@ private slots:
             ++pressesDuringRun;
             if (fromFirstPage) {
                 control<QPushButton>(second, "PushButton3")->click();
+                if (removeRows) {
+                    form_->fileList().select(1);
+                    QTest::keyClick(control<QTreeWidget>(form_.get(), "ListView1"), Qt::Key_Delete);
+                    control<QPushButton>(form_.get(), "PushButton9")->click();
+                    rowsLeft = form_->fileList().Count();
+                }
                 form_->close();
             } else {
                 second->close();
@@ -673,6 +685,8 @@ private slots:
         });
         start(second);
         QCOMPARE(pressesDuringRun, 1);
+        if (removeRows)
+            QCOMPARE(rowsLeft, 2);
         QCOMPARE(bytes(input), original);
         QVERIFY(leftovers().isEmpty());
         QVERIFY(dialogs_->messages().isEmpty()); // no "Done." for a run the user ended

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "BatchRun.h"
+
+#include <QList>
+#include <QString>
+
+// What the second page tells the user during and after "Start Changing": the password
+// question, the closing summary and its details, and why a result could not be written.
+class RunMessages {
+public:
+    static QString passwordPrompt(const QString& inputPath);
+
+    // "Done.", followed by how many files were not changed; the details list each of them with
+    // its reason.
+    static QString summary(const QList<BatchRun::Outcome>& outcomes, int total);
+    static QString details(const QList<BatchRun::Outcome>& outcomes);
+
+    static QString copyFailureMessage(const QString& destination);
+};

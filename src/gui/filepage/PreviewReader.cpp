@@ -1,0 +1,50 @@
+#include "PreviewReader.h"
+
+#include "BackgroundTask.h"
+#include "BatchRun.h"
+#include "ErrorTrap.h"
+#include "MetadataPreview.h"
+#include "PathHelpers.h"
+#include "PrivateTempFolder.h"
+#include "ToolRunner.h"
+#include "Toolkit.h"
+#include "ToolkitCommand.h"
+#include "XmpPacket.h"
+
+#include <QFileInfo>
+#include <QMap>
+
+QStringList PreviewReader::rows(const QString& path, const std::function<bool()>& stillWanted) {
+    const QString toolkit = Toolkit::path();
+    if (path.isEmpty() || toolkit.isEmpty())
+        return {};
+    // Each preview has a dump file of its own: one started while another waits, or in
+    // another copy of the program, must not read the other's.
+    const QString dumpFile = PrivateTempFolder::createFile(PrivateTempFolder::Kind::Dump);
+    const ToolResult dumped = ToolRunner::run(ToolkitCommand::dump(toolkit, path, dumpFile),
+                                              BatchRun::timeLimit(QFileInfo(path).size()));
+    if (!dumped.succeeded()) {
+        PathHelpers::RemoveFile(dumpFile);
+        return {};
+    }
+    DumpReader::Values values;
+    const bool read = ErrorTrap::shielded("preview", [&] {
+        values = DumpReader::FindInfoValue(dumpFile, MetadataPreview::dumpKeys);
+    });
+    PathHelpers::RemoveFile(dumpFile);
+    if (!read || !stillWanted())
+        return {};
+    QStringList rows = MetadataPreview::rows(values, path);
+    // Stale XMP metadata is what many viewers show; the user should see it before changing
+    // anything. A file that cannot be read here simply shows no such rows.
+    QMap<QString, QString> xmp;
+    ErrorTrap::shielded("preview", [&] {
+        BackgroundTask::run([&] {
+            if (const std::optional<QByteArray> packet = XmpPacket::readFromPdf(path, std::nullopt))
+                xmp = XmpPacket::read(*packet);
+        });
+    });
+    if (!stillWanted())
+        return {};
+    return rows + MetadataPreview::xmpRows(values, xmp);
+}
