@@ -1,0 +1,218 @@
+#include "CommandDescription.h"
+
+#include "PdfDate.h"
+
+#include <QLocale>
+#include <QStringList>
+#include <array>
+
+namespace {
+
+using Option = CommandDescription::Option;
+
+const std::array<Option, 8> fieldOptionTable{{
+    {"title", "TEXT", "Sets the title to TEXT.", InfoField::Title},
+    {"subject", "TEXT", "Sets the subject to TEXT.", InfoField::Subject},
+    {"author", "TEXT", "Sets the author to TEXT.", InfoField::Author},
+    {"keywords", "TEXT", "Sets the keywords to TEXT.", InfoField::Keywords},
+    {"creator", "TEXT", "Sets the creator (the program that made the original) to TEXT.",
+     InfoField::Creator},
+    {"producer", "TEXT", "Sets the producer (the program that made the PDF) to TEXT.",
+     InfoField::Producer},
+    {"creation-date", "DATE", "Sets the creation date to DATE.", InfoField::CreationDate},
+    {"mod-date", "DATE", "Sets the modification date to DATE.", InfoField::ModDate},
+}};
+
+const std::array<Option, 7> setOptionTable{{
+    {"title-from-filename", nullptr,
+     "Sets the title to the file's name without its folder and extension."},
+    {"out", "DIR",
+     "Writes each result into the folder DIR, as the file's name with the extension .pdf; the "
+     "originals stay as they are."},
+    {"in-place", nullptr, "Replaces each file with its result."},
+    {"ext", "EXT",
+     "Takes from the folders given the files whose names end in .EXT, letter case ignored, in "
+     "the whole tree (default: pdf). Files given by name are taken whatever their name."},
+    {"password-stdin", nullptr,
+     "Reads one password from standard input and opens every protected file with it; a file "
+     "protected only against changes opens without it. A result keeps its original's "
+     "protection."},
+    {"dry-run", nullptr,
+     "Reads every file and prints each changed field's old and new value and the destination; "
+     "changes nothing."},
+    {"json", nullptr,
+     "Prints one JSON object per file on standard output, in the order of the files: \"path\", "
+     "\"destination\", \"outcome\" (\"changed\", \"failed\" or, with --dry-run, \"planned\"), "
+     "\"reason\" (null unless failed) and, with --dry-run, \"fields\" with each changed field's "
+     "\"old\" and \"new\" value."},
+}};
+
+const Option showJson{
+    "json", nullptr,
+    "Prints one JSON object per file: \"path\", \"fields\" with the eight fields (null when "
+    "missing), \"xmp\" with the XMP values that differ, or \"error\"."};
+
+const char* const summary = "changes the document information of many PDF files at once";
+
+const char* const description =
+    "Metascribe sets the title, subject, author, keywords, creator, producer, creation date and "
+    "modification date of many PDF files in one run. Every result is read back by a reader "
+    "independent of the PDF toolkit that made it and compared with its original before it "
+    "replaces anything, in one rename; a file that fails keeps its original and is reported "
+    "with the reason. XMP metadata is kept in step and password protection is kept.";
+
+const char* const windowText =
+    "Without a command, the window opens, with the given files and the PDF files of the given "
+    "folders in its list.";
+
+const char* const setText =
+    "set changes the given files and the files of the given folders. One of --out and "
+    "--in-place is required, and at least one field to change. An empty TEXT empties the field. "
+    "Progress goes to standard error, updated in place on a terminal and not shown otherwise; "
+    "each file that was not changed is named there with the reason.";
+
+const char* const showText =
+    "show prints each file's eight fields, and the XMP metadata's values where they differ "
+    "from them.";
+
+QString dateText(const QLocale& locale = QLocale::system()) {
+    return QStringLiteral("A DATE is written like ") + PdfDate::acceptedForms(locale) +
+           QStringLiteral("; a date without a time is midnight, in the local zone.");
+}
+
+const std::array<std::pair<const char*, const char*>, 3> exitTexts{{
+    {"0", "Every file was changed (with --dry-run: would be changed; show: was read)."},
+    {"1", "At least one file was not."},
+    {"2", "The command line was wrong; nothing was changed."},
+}};
+
+QString optionSpelling(const Option& option) {
+    QString text = QStringLiteral("--") + QLatin1String(option.name);
+    if (option.value)
+        text += QLatin1Char(' ') + QLatin1String(option.value);
+    return text;
+}
+
+// Words filled into lines of at most width characters, each starting with indent spaces.
+QString wrapped(const QString& text, int indent, int width = 79) {
+    QStringList lines;
+    QString line;
+    for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!line.isEmpty() && indent + line.size() + 1 + word.size() > width) {
+            lines << line;
+            line.clear();
+        }
+        line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + word;
+    }
+    lines << line;
+    const QString pad(indent, QLatin1Char(' '));
+    return pad + lines.join(QLatin1Char('\n') + pad) + QLatin1Char('\n');
+}
+
+QString helpOption(const QString& spelling, const QString& help) {
+    constexpr int column = 26;
+    QString text = wrapped(help, column);
+    if (spelling.size() + 2 < column)
+        return QStringLiteral("  ") + spelling.leftJustified(column - 2) + text.mid(column);
+    return QStringLiteral("  ") + spelling + QLatin1Char('\n') + text;
+}
+
+// Text for roff: backslashes and hyphens escaped, and no line may start with a dot or quote.
+QString roff(const QString& text) {
+    QString escaped = text;
+    escaped.replace(QLatin1Char('\\'), QStringLiteral("\\e"));
+    escaped.replace(QLatin1Char('-'), QStringLiteral("\\-"));
+    if (escaped.startsWith(QLatin1Char('.')) || escaped.startsWith(QLatin1Char('\'')))
+        escaped.prepend(QStringLiteral("\\&"));
+    return escaped;
+}
+
+QString roffOption(const Option& option) {
+    QString text = QStringLiteral(".TP\n\\fB\\-\\-") + roff(QLatin1String(option.name)) +
+                   QStringLiteral("\\fR");
+    if (option.value)
+        text += QStringLiteral(" \\fI") + QLatin1String(option.value) + QStringLiteral("\\fR");
+    return text + QLatin1Char('\n') + roff(QLatin1String(option.help)) + QLatin1Char('\n');
+}
+
+} // namespace
+
+std::span<const Option> CommandDescription::fieldOptions() {
+    return fieldOptionTable;
+}
+
+std::span<const Option> CommandDescription::setOptions() {
+    return setOptionTable;
+}
+
+QString CommandDescription::helpText() {
+    QString text = QStringLiteral("Usage: metascribe [FILE-OR-FOLDER...]\n"
+                                  "       metascribe set [OPTION...] (--out DIR | --in-place) "
+                                  "FILE-OR-FOLDER...\n"
+                                  "       metascribe show [--json] FILE...\n"
+                                  "       metascribe --help | --version\n\n");
+    text += wrapped(QLatin1String(description), 0);
+    text += QLatin1Char('\n') + wrapped(QLatin1String(windowText), 0);
+    text += QLatin1Char('\n') + wrapped(QLatin1String(setText), 0);
+    text += QStringLiteral("\nFields of set:\n");
+    for (const Option& option : fieldOptionTable)
+        text += helpOption(optionSpelling(option), QLatin1String(option.help));
+    text += wrapped(dateText(), 2);
+    text += QStringLiteral("\nOther options of set:\n");
+    for (const Option& option : setOptionTable)
+        text += helpOption(optionSpelling(option), QLatin1String(option.help));
+    text += QLatin1Char('\n') + wrapped(QLatin1String(showText), 0);
+    text += QStringLiteral("\nOptions of show:\n");
+    text += helpOption(optionSpelling(showJson), QLatin1String(showJson.help));
+    text += QStringLiteral("\nExit status:\n");
+    for (const auto& [code, meaning] : exitTexts)
+        text += helpOption(QLatin1String(code), QLatin1String(meaning));
+    return text;
+}
+
+QString CommandDescription::manualPage() {
+    QString page = QStringLiteral(".TH METASCRIBE 1 \"\" \"Metascribe ") +
+                   QStringLiteral(METASCRIBE_VERSION) +
+                   QStringLiteral("\" \"User Commands\"\n"
+                                  ".SH NAME\n"
+                                  "metascribe \\- ") +
+                   roff(QLatin1String(summary)) +
+                   QStringLiteral("\n.SH SYNOPSIS\n"
+                                  "\\fBmetascribe\\fR [\\fIFILE\\-OR\\-FOLDER\\fR...]\n.br\n"
+                                  "\\fBmetascribe set\\fR [\\fIOPTION\\fR...] (\\fB\\-\\-out\\fR "
+                                  "\\fIDIR\\fR | \\fB\\-\\-in\\-place\\fR) "
+                                  "\\fIFILE\\-OR\\-FOLDER\\fR...\n.br\n"
+                                  "\\fBmetascribe show\\fR [\\fB\\-\\-json\\fR] \\fIFILE\\fR...\n"
+                                  ".br\n"
+                                  "\\fBmetascribe\\fR \\fB\\-\\-help\\fR | \\fB\\-\\-version\\fR\n"
+                                  ".SH DESCRIPTION\n");
+    page += roff(QLatin1String(description)) + QStringLiteral("\n.PP\n") +
+            roff(QLatin1String(windowText)) + QStringLiteral("\n.PP\n") +
+            roff(QLatin1String(setText)) + QStringLiteral("\n.PP\n") +
+            roff(QLatin1String(showText)) + QLatin1Char('\n');
+    page += QStringLiteral(".SH FIELDS OF SET\n");
+    for (const Option& option : fieldOptionTable)
+        page += roffOption(option);
+    // The same page for every build: dates as they are written where no language is set.
+    page += QStringLiteral(".PP\n") + roff(dateText(QLocale::c())) +
+            roff(QStringLiteral(" The long date is also understood as the language setting "
+                                "writes it.")) +
+            QLatin1Char('\n');
+    page += QStringLiteral(".SH OTHER OPTIONS OF SET\n");
+    for (const Option& option : setOptionTable)
+        page += roffOption(option);
+    page += QStringLiteral(".SH OPTIONS OF SHOW\n") + roffOption(showJson);
+    page += QStringLiteral(".SH EXIT STATUS\n");
+    for (const auto& [code, meaning] : exitTexts)
+        page += QStringLiteral(".TP\n") + QLatin1String(code) + QLatin1Char('\n') +
+                roff(QLatin1String(meaning)) + QLatin1Char('\n');
+    page += QStringLiteral(".SH EXAMPLES\n"
+                           ".EX\n"
+                           "metascribe set \\-\\-author \"Legal Department\" \\-\\-in\\-place "
+                           "contracts/\n"
+                           "metascribe set \\-\\-title\\-from\\-filename \\-\\-out done/ "
+                           "\\-\\-dry\\-run scans/\n"
+                           "metascribe show \\-\\-json report.pdf\n"
+                           ".EE\n");
+    return page;
+}

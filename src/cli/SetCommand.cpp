@@ -1,0 +1,231 @@
+#include "SetCommand.h"
+
+#include "BatchEngine.h"
+#include "BatchSource.h"
+#include "CommandDescription.h"
+#include "CommandLine.h"
+#include "Console.h"
+#include "EditPlan.h"
+#include "FolderWalker.h"
+#include "PdfDate.h"
+#include "ProgressLine.h"
+#include "TerminationSignals.h"
+#include "Toolkit.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+namespace {
+
+// The files a list of paths stands for: folders by their tree, anything else as given (a path
+// that does not exist fails in its turn, with the reason).
+QStringList expand(const QStringList& paths, const QString& pattern) {
+    QStringList files;
+    for (const QString& given : paths) {
+        const QFileInfo info(given);
+        QString path = QDir::cleanPath(info.absoluteFilePath());
+        if (info.isDir())
+            files << FolderWalker::FilesInTree(path == QStringLiteral("/") ? QString() : path,
+                                               pattern);
+        else
+            files << path;
+    }
+    files.removeDuplicates();
+    return files;
+}
+
+// The files and save option of a run from the command line.
+class FixedList : public BatchSource {
+public:
+    FixedList(QStringList files, QString outFolder)
+        : files_(std::move(files)), outFolder_(std::move(outFolder)) {}
+    int fileCount() const override { return int(files_.size()); }
+    QString pathAt(int position) const override { return files_.at(position - 1); }
+    bool saveToFolder() const override { return !outFolder_.isEmpty(); }
+    bool saveBesideOriginal() const override { return false; }
+    QString resultFolder() const override { return outFolder_; }
+    bool promptForPassword() const override { return false; }
+    bool inPlace() const override { return outFolder_.isEmpty(); }
+
+private:
+    QStringList files_;
+    QString outFolder_;
+};
+
+QString quoted(const std::optional<QString>& text) {
+    return text ? QLatin1Char('"') + *text + QLatin1Char('"') : QStringLiteral("(none)");
+}
+
+// What the engine reports, written to the terminal or a script.
+class ConsoleHost : public BatchEngine::Host {
+public:
+    ConsoleHost(EditPlan plan, bool json, bool dryRun)
+        : plan_(std::move(plan)), json_(json), dryRun_(dryRun) {}
+
+    EditPlan plan() const override { return plan_; }
+    std::optional<QString> askPassword(const QString&) override { return std::nullopt; }
+
+    void progress(int position, int count, const QString& input) override {
+        progress_.show(position, count, input);
+    }
+
+    // The outcome carries every reason that matters here; a step that fails only leaves its
+    // default (a name without a dot keeps its whole name).
+    void step(int, const std::function<void()>& work) override {
+        try {
+            work();
+        } catch (const std::exception&) {
+        }
+    }
+    bool test(int, const std::function<bool()>& condition) override {
+        try {
+            return condition();
+        } catch (const std::exception&) {
+            return true;
+        }
+    }
+    void writeRefused(const QString&) override {}
+
+    void finished(const BatchRun::Outcome& outcome) override {
+        progress_.clear();
+        const bool failed = !outcome.reason.isEmpty();
+        failed ? ++failed_ : ++done_;
+        if (json_) {
+            QJsonObject line{
+                {QStringLiteral("path"), outcome.path},
+                {QStringLiteral("destination"),
+                 outcome.destination.isEmpty() ? QJsonValue() : QJsonValue(outcome.destination)},
+                {QStringLiteral("outcome"), failed    ? QStringLiteral("failed")
+                                            : dryRun_ ? QStringLiteral("planned")
+                                                      : QStringLiteral("changed")},
+                {QStringLiteral("reason"), failed ? QJsonValue(outcome.reason) : QJsonValue()}};
+            if (dryRun_ && !failed) {
+                QJsonObject fields;
+                for (const BatchRun::FieldPreview& field : outcome.preview)
+                    fields.insert(
+                        EditPlan::toolkitKey(field.field),
+                        QJsonObject{{QStringLiteral("old"), Console::orNull(field.before)},
+                                    {QStringLiteral("new"), field.after}});
+                line.insert(QStringLiteral("fields"), fields);
+            }
+            Console::jsonLine(line);
+            return;
+        }
+        if (failed) {
+            Console::message(outcome.path + QStringLiteral(": not changed: ") + outcome.reason);
+        } else if (dryRun_) {
+            QTextStream& out = Console::out();
+            out << outcome.path << " -> " << outcome.destination << '\n';
+            for (const BatchRun::FieldPreview& field : outcome.preview)
+                out << "  " << EditPlan::toolkitKey(field.field) << ": " << quoted(field.before)
+                    << " -> " << quoted(field.after) << '\n';
+            out.flush();
+        }
+    }
+
+    void clearProgress() { progress_.clear(); }
+
+    int done() const { return done_; }
+    int failed() const { return failed_; }
+
+private:
+    EditPlan plan_;
+    bool json_;
+    bool dryRun_;
+    ProgressLine progress_;
+    int done_ = 0;
+    int failed_ = 0;
+};
+
+} // namespace
+
+int SetCommand::run(const QCommandLineParser& parser, const QStringList& paths) {
+    EditPlan plan;
+    for (const CommandDescription::Option& option : CommandDescription::fieldOptions()) {
+        const QString name = QLatin1String(option.name);
+        if (!parser.isSet(name))
+            continue;
+        const QString text = parser.value(name);
+        plan.changeTo(option.field, text);
+        if (EditPlan::isDate(option.field) && plan.firstBadDate() == option.field)
+            return Console::usageError(QStringLiteral("--") + name + QStringLiteral(": \"") + text +
+                                       QStringLiteral("\" is not a date; write it like ") +
+                                       PdfDate::acceptedForms());
+    }
+    if (parser.isSet(QStringLiteral("title-from-filename"))) {
+        if (parser.isSet(QStringLiteral("title")))
+            return Console::usageError(
+                QStringLiteral("--title and --title-from-filename exclude each other"));
+        plan.titleFromFileName();
+    }
+    if (plan == EditPlan())
+        return Console::usageError(
+            QStringLiteral("nothing to change: give at least one field, such as "
+                           "--title TEXT"));
+    const bool inPlace = parser.isSet(QStringLiteral("in-place"));
+    const bool toFolder = parser.isSet(QStringLiteral("out"));
+    if (inPlace == toFolder)
+        return Console::usageError(QStringLiteral("give exactly one of --out DIR and --in-place"));
+    QString outFolder;
+    if (toFolder) {
+        const QFileInfo folder(parser.value(QStringLiteral("out")));
+        if (!folder.isDir())
+            return Console::usageError(QStringLiteral("--out: no such folder: ") +
+                                       parser.value(QStringLiteral("out")));
+        outFolder = QDir::cleanPath(folder.absoluteFilePath());
+    }
+    QString extension = parser.isSet(QStringLiteral("ext")) ? parser.value(QStringLiteral("ext"))
+                                                            : QStringLiteral("pdf");
+    if (extension.startsWith(QLatin1Char('.')))
+        extension.remove(0, 1);
+    if (extension.isEmpty() || extension.contains(QRegularExpression(QStringLiteral("[/*?]"))))
+        return Console::usageError(QStringLiteral("--ext: not an extension: ") +
+                                   parser.value(QStringLiteral("ext")));
+    if (paths.isEmpty())
+        return Console::usageError(QStringLiteral("set: no files or folders given"));
+
+    const bool dryRun = parser.isSet(QStringLiteral("dry-run"));
+    const QString toolkit = Toolkit::path();
+    if (toolkit.isEmpty() && !dryRun) {
+        Console::message(QStringLiteral(
+            "no file was changed: the PDF toolkit \"pdftk\" was not found, neither beside this "
+            "program nor on the search path. Debian's pdftk-java package provides it."));
+        return CommandLine::NotAllDone;
+    }
+    BatchEngine::Settings settings;
+    settings.dryRun = dryRun;
+    settings.makeInputsWritable = false;
+    if (parser.isSet(QStringLiteral("password-stdin"))) {
+        const std::optional<QString> password = Console::readPassword();
+        if (!password)
+            return Console::usageError(
+                QStringLiteral("--password-stdin: standard input gave no line"));
+        if (!password->isEmpty())
+            settings.password = password;
+    }
+
+    const QStringList files = expand(paths, QStringLiteral("*.") + extension);
+    ConsoleHost host(plan, parser.isSet(QStringLiteral("json")), dryRun);
+    FixedList source(files, outFolder);
+    BatchEngine engine(source, host, settings);
+    TerminationSignals::install([&engine] {
+        engine.stop();
+        QCoreApplication::exit(CommandLine::NotAllDone);
+    });
+    const int count = int(files.size());
+    engine.run(count, toolkit);
+    // The engine is about to go; a signal from now on only ends the program.
+    TerminationSignals::install([] { QCoreApplication::exit(CommandLine::NotAllDone); });
+    host.clearProgress();
+    const int notReached = count - host.done() - host.failed();
+    if (notReached > 0)
+        Console::message(QStringLiteral("stopped; %1 files were not reached").arg(notReached));
+    if (files.isEmpty())
+        Console::message(QStringLiteral("no files ending in .") + extension +
+                         QStringLiteral(" were found"));
+    return host.failed() == 0 && notReached == 0 ? CommandLine::AllDone : CommandLine::NotAllDone;
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QStringList>
+
+class QCommandLineParser;
+
+// metascribe set: changes the fields of the given files and of the files in the given folders
+// with the window's batch engine, every check included, and reports each file on the console.
+class SetCommand {
+public:
+    // Runs set with the options the parser found and the files and folders given; the exit
+    // status.
+    static int run(const QCommandLineParser& parser, const QStringList& paths);
+};

@@ -1,0 +1,83 @@
+#include "ShowCommand.h"
+
+#include "CommandLine.h"
+#include "Console.h"
+#include "EditPlan.h"
+#include "Failure.h"
+#include "PdfDate.h"
+#include "PdfSnapshot.h"
+#include "XmpPacket.h"
+
+#include <QFileInfo>
+#include <QJsonObject>
+
+namespace {
+
+// Whether two values of one field say the same: dates by the moment they name.
+bool sameValue(InfoField field, const QString& info, const QString& xmp) {
+    if (info == xmp)
+        return true;
+    if (!EditPlan::isDate(field))
+        return false;
+    const std::optional<QDateTime> a = PdfDate::parse(info);
+    const std::optional<QDateTime> b = PdfDate::parse(xmp);
+    return a && b && *a == *b;
+}
+
+} // namespace
+
+int ShowCommand::run(bool json, const QStringList& paths) {
+    if (paths.isEmpty())
+        return Console::usageError(QStringLiteral("show: no files given"));
+    bool allRead = true;
+    bool first = true;
+    for (const QString& given : paths) {
+        const QString path = QFileInfo(given).absoluteFilePath();
+        QJsonObject line{{QStringLiteral("path"), path}};
+        QString text = path + QLatin1Char('\n');
+        try {
+            if (QFileInfo(given).isDir())
+                throw Failure(QStringLiteral("it is a folder"));
+            if (!QFileInfo::exists(given))
+                throw Failure(QStringLiteral("no such file"));
+            // Only the values are shown, so no search for other uses of them.
+            const PdfSnapshot snapshot =
+                PdfSnapshot::read(path, std::nullopt, PdfSnapshot::Sharing::Ignore);
+            QMap<QString, QString> xmp;
+            if (const std::optional<QByteArray> packet = XmpPacket::readFromPdf(path, std::nullopt))
+                xmp = XmpPacket::read(*packet);
+            QJsonObject fields;
+            QJsonObject differing;
+            QString xmpText;
+            for (InfoField field : EditPlan::fields) {
+                const QString key = EditPlan::toolkitKey(field);
+                const std::optional<QString> value = snapshot.infoValue(key);
+                fields.insert(key, Console::orNull(value));
+                text += (key + QLatin1Char(':')).leftJustified(20) + value.value_or(QString()) +
+                        QLatin1Char('\n');
+                if (xmp.contains(key) && !sameValue(field, value.value_or(QString()), xmp[key])) {
+                    differing.insert(key, xmp[key]);
+                    xmpText += (key + QStringLiteral(" (XMP):")).leftJustified(20) + xmp[key] +
+                               QLatin1Char('\n');
+                }
+            }
+            line.insert(QStringLiteral("fields"), fields);
+            line.insert(QStringLiteral("xmp"), differing);
+            text += xmpText;
+        } catch (const Failure& failure) {
+            allRead = false;
+            line.insert(QStringLiteral("error"), failure.description());
+            Console::message(path + QStringLiteral(": ") + failure.description());
+            if (!json)
+                continue;
+        }
+        if (json) {
+            Console::jsonLine(line);
+        } else {
+            Console::out() << (first ? "" : "\n") << text;
+            Console::out().flush();
+            first = false;
+        }
+    }
+    return allRead ? CommandLine::AllDone : CommandLine::NotAllDone;
+}
