@@ -13,12 +13,10 @@
 #include "PdfDate.h"
 #include "PdfSnapshot.h"
 #include "PrivateTempFolder.h"
-#include "ResultCheck.h"
+#include "ResultFinisher.h"
 #include "ToolRunner.h"
 #include "ToolkitCommand.h"
-#include "XmpPacket.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 
@@ -38,45 +36,6 @@ struct ExchangeFile {
         path.clear();
     }
 };
-
-// Puts bytes into our own temporary file at path in place of what it holds: no new file to
-// create, no rename. Written first and cut to length after, so the file keeps its blocks.
-QString overwrite(const QString& path, const QByteArray& bytes, const QString& what) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite) || file.write(bytes) != bytes.size() ||
-        !file.resize(bytes.size()))
-        return what + file.errorString();
-    return {};
-}
-
-// Makes the toolkit's result's XMP metadata hold the changes too.
-QString updateXmp(const QString& resultPath, const QList<XmpPacket::Change>& changes) {
-    try {
-        const std::optional<QByteArray> packet = XmpPacket::readFromPdf(resultPath, std::nullopt);
-        if (!packet)
-            return {};
-        const QByteArray updated =
-            XmpPacket::update(*packet, changes, QDateTime::currentDateTime());
-        if (updated == *packet)
-            return {};
-        return overwrite(resultPath, XmpPacket::withPacket(resultPath, std::nullopt, updated),
-                         QStringLiteral("its XMP metadata could not be updated: "));
-    } catch (const Failure& failure) {
-        return failure.description();
-    }
-}
-
-// Encrypts the toolkit's result at resultPath again as the original is; a reason when that
-// failed, and the result is then not to be used.
-QString protectLikeOriginal(const QString& original, const std::optional<QString>& password,
-                            const QString& resultPath) {
-    try {
-        return overwrite(resultPath, PdfSnapshot::protectedLike(original, password, resultPath),
-                         QStringLiteral("its protection could not be put back: "));
-    } catch (const Failure& failure) {
-        return QStringLiteral("its protection could not be put back: ") + failure.description();
-    }
-}
 
 // Reads an original with password. When that is the run's one password for every protected file
 // and this file does not take it, the file is read without one: a file protected only against
@@ -101,29 +60,6 @@ PdfSnapshot readOriginal(const QString& input, std::optional<QString>& password,
 // A dry run only shows the original's values: it needs no search for other uses of them.
 PdfSnapshot::Sharing sharingFor(bool dryRun) {
     return dryRun ? PdfSnapshot::Sharing::Ignore : PdfSnapshot::Sharing::Find;
-}
-
-// Makes the toolkit's result at resultPath hold what the toolkit cannot give it (the XMP
-// changes, the original's protection) and checks it against the original; gives why the
-// result must not be used, or nothing when it may. Runs on the commit queue's thread.
-QString finishResult(const PdfSnapshot& original, const QString& input, const QString& resultPath,
-                     const EditPlan& plan, const QString& titleFromName,
-                     const std::optional<QString>& password,
-                     const QList<XmpPacket::Change>& xmpChanges) {
-    if (!xmpChanges.isEmpty()) {
-        const QString reason = updateXmp(resultPath, xmpChanges);
-        if (!reason.isEmpty())
-            return reason;
-    }
-    if (original.encrypted()) {
-        const QString reason = protectLikeOriginal(input, password, resultPath);
-        if (!reason.isEmpty())
-            return reason;
-    }
-    const QString reason = ResultCheck::verify(original, resultPath, plan, titleFromName, password);
-    if (!reason.isEmpty() || xmpChanges.isEmpty())
-        return reason;
-    return ResultCheck::verifyXmp(resultPath, xmpChanges, password);
 }
 
 QList<BatchRun::FieldPreview> previewOf(const PdfSnapshot& original, const EditPlan& plan,
@@ -484,18 +420,9 @@ BatchEngine::Flow BatchEngine::queueResult(FileRun& file) {
     const int tag = static_cast<int>(outcomes_.size());
     committing_.insert(tag, destination);
     const QString resultPath = file.output->temporaryPath();
-    // Viewers show the XMP metadata's values before the document information's, so a file that
-    // has XMP gets the same changes there.
-    const QList<XmpPacket::Change> xmpChanges =
-        file.original->catalogEntries().contains(QStringLiteral("Metadata"))
-            ? XmpPacket::changesFor(file.plan, file.titleFromName)
-            : QList<XmpPacket::Change>();
     commits_->add(std::move(file.output), tag,
-                  [original = file.original, input, resultPath, plan = file.plan,
-                   titleFromName = file.titleFromName, password = file.password, xmpChanges] {
-                      return finishResult(*original, input, resultPath, plan, titleFromName,
-                                          password, xmpChanges);
-                  });
+                  ResultFinisher(file.original, input, resultPath, file.plan, file.titleFromName,
+                                 file.password));
     outcomes_ << file.outcome;
     return Flow::Done;
 }
