@@ -75,13 +75,13 @@ public:
 
     // The outcome carries every reason that matters here; a step that fails only leaves its
     // default (a name without a dot keeps its whole name).
-    void step(int, const std::function<void()>& work) override {
+    void step(RunStep, const std::function<void()>& work) override {
         try {
             work();
         } catch (const std::exception&) {
         }
     }
-    bool test(int, const std::function<bool()>& condition) override {
+    bool test(RunStep, const std::function<bool()>& condition) override {
         try {
             return condition();
         } catch (const std::exception&) {

@@ -13,12 +13,10 @@
 #include "PdfDate.h"
 #include "PdfSnapshot.h"
 #include "PrivateTempFolder.h"
-#include "ResultCheck.h"
+#include "ResultFinisher.h"
 #include "ToolRunner.h"
 #include "ToolkitCommand.h"
-#include "XmpPacket.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 
@@ -27,52 +25,17 @@ namespace {
 // A file in the private folder that lives as long as one file of the run needs it.
 struct ExchangeFile {
     QString path;
-    ~ExchangeFile() { remove(); }
+    // Gone without a yield: a destructor must not turn the event loop.
+    ~ExchangeFile() {
+        if (!path.isEmpty())
+            PathHelpers::DiscardFile(path);
+    }
     void remove() {
         if (!path.isEmpty())
             PathHelpers::RemoveFile(path);
         path.clear();
     }
 };
-
-// Puts bytes into our own temporary file at path in place of what it holds: no new file to
-// create, no rename. Written first and cut to length after, so the file keeps its blocks.
-QString overwrite(const QString& path, const QByteArray& bytes, const QString& what) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite) || file.write(bytes) != bytes.size() ||
-        !file.resize(bytes.size()))
-        return what + file.errorString();
-    return {};
-}
-
-// Makes the toolkit's result's XMP metadata hold the changes too.
-QString updateXmp(const QString& resultPath, const QList<XmpPacket::Change>& changes) {
-    try {
-        const std::optional<QByteArray> packet = XmpPacket::readFromPdf(resultPath, std::nullopt);
-        if (!packet)
-            return {};
-        const QByteArray updated =
-            XmpPacket::update(*packet, changes, QDateTime::currentDateTime());
-        if (updated == *packet)
-            return {};
-        return overwrite(resultPath, XmpPacket::withPacket(resultPath, std::nullopt, updated),
-                         QStringLiteral("its XMP metadata could not be updated: "));
-    } catch (const Failure& failure) {
-        return failure.description();
-    }
-}
-
-// Encrypts the toolkit's result at resultPath again as the original is; a reason when that
-// failed, and the result is then not to be used.
-QString protectLikeOriginal(const QString& original, const std::optional<QString>& password,
-                            const QString& resultPath) {
-    try {
-        return overwrite(resultPath, PdfSnapshot::protectedLike(original, password, resultPath),
-                         QStringLiteral("its protection could not be put back: "));
-    } catch (const Failure& failure) {
-        return QStringLiteral("its protection could not be put back: ") + failure.description();
-    }
-}
 
 // Reads an original with password. When that is the run's one password for every protected file
 // and this file does not take it, the file is read without one: a file protected only against
@@ -114,7 +77,11 @@ QList<BatchRun::FieldPreview> previewOf(const PdfSnapshot& original, const EditP
 // What one run keeps from file to file.
 struct BatchEngine::RunState {
     explicit RunState(const QStringList& inputs) : destinations(inputs) {}
-    ~RunState() { dropInfoFile(); }
+    // Gone without a yield: a destructor must not turn the event loop.
+    ~RunState() {
+        if (!infoFile.isEmpty())
+            PathHelpers::DiscardFile(infoFile);
+    }
     void dropInfoFile() {
         if (!infoFile.isEmpty())
             PathHelpers::RemoveFile(infoFile);
@@ -129,6 +96,9 @@ struct BatchEngine::RunState {
 // What the next file needs that takes time but changes nothing (reading its original, creating
 // the file its result goes into), done while the toolkit changes this one.
 struct BatchEngine::Prefetch {
+    // The task works on the members below: it is waited for before any of them goes.
+    ~Prefetch() { task.reset(); }
+
     QString path;
     std::optional<QString> asked;    // the password it was read with
     std::optional<QString> password; // the one the file took
@@ -138,6 +108,33 @@ struct BatchEngine::Prefetch {
     QString destination;
     std::unique_ptr<OutputFile> output;
     std::unique_ptr<BackgroundTask> task;
+};
+
+// What the phases of one file hand on to each other.
+struct BatchEngine::FileRun {
+    FileRun(int position, int count) : position(position), count(count) {}
+    const QString& input() const { return outcome.path; }
+    const QString& destination() const { return outcome.destination; }
+
+    const int position;
+    const int count;
+    BatchRun::Outcome outcome;
+    // A name without a dot keeps its whole name as title, after the report.
+    QString titleFromName;
+    EditPlan plan;
+    // What the info-update file says for this file.
+    QByteArray info;
+    std::optional<QString> password;
+    // What the original holds, read by a reader independent of the toolkit: the result must
+    // hold the same, apart from the fields that were changed.
+    std::shared_ptr<PdfSnapshot> original;
+    std::unique_ptr<Prefetch> ahead;
+    PdfSnapshot::Copy copy;
+    // The prepared copy the toolkit reads instead of the file, in memory or in the private
+    // folder; neither when the toolkit reads the file itself.
+    std::optional<QByteArray> preparedBytes;
+    ExchangeFile preparedCopy;
+    std::unique_ptr<OutputFile> output;
 };
 
 BatchEngine::BatchEngine(BatchSource& source, Host& host) : BatchEngine(source, host, Settings()) {}
@@ -169,6 +166,8 @@ QList<BatchRun::Outcome> BatchEngine::run(int count, const QString& toolkitPath)
     }
     commits_->waitForAll();
     collectCommits();
+    // Here rather than in the run state's destructor, which must not turn the event loop.
+    run_->dropInfoFile();
     run_.reset();
     return outcomes_;
 }
@@ -182,230 +181,250 @@ QString BatchEngine::destinationOf(const QString& input, const QString& base) co
 }
 
 bool BatchEngine::changeFile(int position, int count) {
-    BatchRun::Outcome outcome;
+    FileRun file(position, count);
     bool listed = false;
-    host_.step(102, [&] {
-        outcome.path = source_.pathAt(position);
+    host_.step(RunStep::ReadPath, [&] {
+        file.outcome.path = source_.pathAt(position);
         listed = true;
     });
     // The row went while the run was waiting; there is nothing to change for it.
     if (!listed)
         return true;
-    const QString& input = outcome.path;
-    // The file's outcome is known now, with nothing queued for it.
-    const auto settle = [&] {
-        outcomes_ << outcome;
-        reportFinished();
-        return true;
-    };
-    const auto fail = [&](const QString& reason) {
-        outcome.reason = reason;
-        return settle();
-    };
-
-    host_.progress(position, count, input);
+    host_.progress(position, count, file.input());
     if (stopping_)
         return false;
 
+    using Phase = Flow (BatchEngine::*)(FileRun&);
+    static constexpr Phase phases[] = {
+        &BatchEngine::findDestination, &BatchEngine::readPlan,     &BatchEngine::writeInfoFile,
+        &BatchEngine::choosePassword,  &BatchEngine::loadOriginal, &BatchEngine::prepareCopy,
+        &BatchEngine::openOutput,      &BatchEngine::runToolkit,
+    };
+    for (const Phase phase : phases)
+        if (const Flow flow = (this->*phase)(file); flow != Flow::Next)
+            return flow == Flow::Done;
+    return queueResult(file) != Flow::Stop;
+}
+
+BatchEngine::Flow BatchEngine::settle(FileRun& file) {
+    outcomes_ << file.outcome;
+    reportFinished();
+    return Flow::Done;
+}
+
+BatchEngine::Flow BatchEngine::fail(FileRun& file, const QString& reason) {
+    file.outcome.reason = reason;
+    return settle(file);
+}
+
+BatchEngine::Flow BatchEngine::findDestination(FileRun& file) {
+    const QString& input = file.input();
     // A name without a dot keeps its whole name as title and base, after the report.
-    QString titleFromName;
-    host_.step(114, [&] { titleFromName = PathHelpers::FileNameOf(input); });
-    host_.step(116, [&] { titleFromName = PathHelpers::StripExtension(titleFromName); });
+    host_.step(RunStep::TakeFileName, [&] { file.titleFromName = PathHelpers::FileNameOf(input); });
+    host_.step(RunStep::StripTitleExtension,
+               [&] { file.titleFromName = PathHelpers::StripExtension(file.titleFromName); });
     // The name is cut where the chosen save option forms its destination; without an option
     // there is no destination to form.
     const bool inPlace = source_.inPlace();
     QString base = PathHelpers::FileNameOf(input);
     const bool toFolder = !inPlace && source_.saveToFolder();
     if (toFolder || (!inPlace && source_.saveBesideOriginal()))
-        host_.step(toFolder ? 120 : 124, [&] { base = PathHelpers::StripExtension(base); });
-    host_.step(122, [&] { outcome.destination = destinationOf(input, base); });
-    if (outcome.destination.isEmpty())
-        return fail(QStringLiteral("no destination: neither save option is selected"));
-    const QString& destination = outcome.destination;
+        host_.step(toFolder ? RunStep::StripBaseForFolder : RunStep::StripBaseBesideOriginal,
+                   [&] { base = PathHelpers::StripExtension(base); });
+    host_.step(RunStep::FormDestination,
+               [&] { file.outcome.destination = destinationOf(input, base); });
+    if (file.destination().isEmpty())
+        return fail(file, QStringLiteral("no destination: neither save option is selected"));
 
-    if (const QString refused =
-            run_->destinations.claim(input, destination, inPlace || source_.saveBesideOriginal());
+    if (const QString refused = run_->destinations.claim(input, file.destination(),
+                                                         inPlace || source_.saveBesideOriginal());
         !refused.isEmpty())
-        return fail(refused);
+        return fail(file, refused);
+    return Flow::Next;
+}
 
-    EditPlan filePlan;
-    QByteArray info;
+BatchEngine::Flow BatchEngine::readPlan(FileRun& file) {
     std::optional<InfoField> badDate;
-    host_.step(128, [&] {
-        filePlan = host_.plan();
+    host_.step(RunStep::ReadPlan, [&] {
+        file.plan = host_.plan();
         // The plan may have changed since the run began.
-        badDate = filePlan.firstBadDate();
-        filePlan = filePlan.withPdfDates();
-        info = InfoUpdateFile::content(filePlan, titleFromName);
+        badDate = file.plan.firstBadDate();
+        file.plan = file.plan.withPdfDates();
+        file.info = InfoUpdateFile::content(file.plan, file.titleFromName);
     });
     if (badDate)
-        return fail(EditPlan::notADateMessage(*badDate, filePlan.choice(*badDate).text));
-    // The run has an info-update file of its own, which no other run or program copy can write
-    // into while the toolkit reads it; it is rewritten for every file.
-    if (!settings_.dryRun) {
-        QString infoFailure = QStringLiteral("could not write the info-update file");
-        host_.step(184, [&] {
-            try {
-                if (run_->infoFile.isEmpty())
-                    run_->infoFile = PrivateTempFolder::createFile(PrivateTempFolder::Kind::Info);
-                InfoUpdateFile::write(run_->infoFile, info);
-            } catch (const Failure& failure) {
-                infoFailure += QStringLiteral(": ") + failure.description();
-                run_->dropInfoFile();
-                throw;
-            }
-        });
-        if (run_->infoFile.isEmpty())
-            return fail(infoFailure);
-    }
+        return fail(file, EditPlan::notADateMessage(*badDate, file.plan.choice(*badDate).text));
+    return Flow::Next;
+}
 
-    std::optional<QString> password = settings_.password;
-    if (host_.test(196, [this] { return source_.promptForPassword(); })) {
+// The run has an info-update file of its own, which no other run or program copy can write into
+// while the toolkit reads it; it is rewritten for every file.
+BatchEngine::Flow BatchEngine::writeInfoFile(FileRun& file) {
+    if (settings_.dryRun)
+        return Flow::Next;
+    QString infoFailure = QStringLiteral("could not write the info-update file");
+    host_.step(RunStep::WriteInfoFile, [&] {
+        try {
+            if (run_->infoFile.isEmpty())
+                run_->infoFile = PrivateTempFolder::createFile(PrivateTempFolder::Kind::Info);
+            InfoUpdateFile::write(run_->infoFile, file.info);
+        } catch (const Failure& failure) {
+            infoFailure += QStringLiteral(": ") + failure.description();
+            run_->dropInfoFile();
+            throw;
+        }
+    });
+    if (run_->infoFile.isEmpty())
+        return fail(file, infoFailure);
+    return Flow::Next;
+}
+
+BatchEngine::Flow BatchEngine::choosePassword(FileRun& file) {
+    file.password = settings_.password;
+    if (host_.test(RunStep::AsksForPasswords, [this] { return source_.promptForPassword(); })) {
         // A result that could not be put in place is reported before the next question.
         commits_->waitForAll();
         collectCommits();
         if (stopping_)
-            return false;
-        host_.step(198, [&] {
-            const std::optional<QString> answer = host_.askPassword(input);
+            return Flow::Stop;
+        host_.step(RunStep::AskPassword, [&] {
+            const std::optional<QString> answer = host_.askPassword(file.input());
             if (answer && !answer->isEmpty())
-                password = answer;
+                file.password = answer;
         });
     }
-    if (stopping_)
-        return false;
+    return stopping_ ? Flow::Stop : Flow::Next;
+}
 
+BatchEngine::Flow BatchEngine::loadOriginal(FileRun& file) {
+    const QString& input = file.input();
     // A file still on its way to its place is neither read nor replaced before it is there.
-    if (commits_->pending(input) || commits_->pending(destination)) {
+    if (commits_->pending(input) || commits_->pending(file.destination())) {
         commits_->waitForAll();
         collectCommits();
         if (stopping_)
-            return false;
+            return Flow::Stop;
     }
 
-    // What the original holds, read by a reader independent of the toolkit: the result must
-    // hold the same, apart from the fields that were changed.
-    std::shared_ptr<PdfSnapshot> original;
-    const std::unique_ptr<Prefetch> ahead = takePrefetch(input);
+    file.ahead = takePrefetch(input);
     try {
         // Read ahead with the same password, and still the file it was then.
-        if (ahead && ahead->asked == password && ahead->stamp &&
+        const Prefetch* ahead = file.ahead.get();
+        if (ahead && ahead->asked == file.password && ahead->stamp &&
             FileStamp::of(input) == ahead->stamp) {
             if (ahead->unreadable)
                 throw *ahead->unreadable;
-            original = ahead->snapshot;
-            password = ahead->password;
+            file.original = ahead->snapshot;
+            file.password = ahead->password;
         }
-        if (!original) {
-            original = std::make_shared<PdfSnapshot>();
-            const bool shared = password.has_value() && password == settings_.password;
+        if (!file.original) {
+            file.original = std::make_shared<PdfSnapshot>();
+            const bool shared = file.password.has_value() && file.password == settings_.password;
             BackgroundTask::run([&] {
-                *original = readOriginal(input, password, shared, sharingFor(settings_.dryRun));
+                *file.original =
+                    readOriginal(input, file.password, shared, sharingFor(settings_.dryRun));
             });
         }
     } catch (const Failure& failure) {
-        return stopping_ ? false : fail(failure.description());
+        return stopping_ ? Flow::Stop : fail(file, failure.description());
     }
     if (stopping_)
-        return false;
+        return Flow::Stop;
     if (settings_.dryRun) {
-        outcome.preview = previewOf(*original, filePlan, titleFromName);
-        prefetch(position + 1, count);
-        return settle();
+        file.outcome.preview = previewOf(*file.original, file.plan, file.titleFromName);
+        prefetch(file.position + 1, file.count);
+        return settle(file);
     }
+    return Flow::Next;
+}
 
-    // The toolkit gets a prepared copy of the file when its document information is also part
-    // of the document (the toolkit would destroy that part) or when it is encrypted (the
-    // toolkit cannot read every encryption; the result is encrypted again as the original is).
-    // The copy stays in memory unless the file is large, then it goes into the private folder.
-    const PdfSnapshot::Copy copy{original->needsOwnInfo(), original->encrypted()};
-    std::optional<QByteArray> preparedBytes;
-    ExchangeFile preparedCopy;
-    if (copy.ownInfo || copy.decrypt) {
-        constexpr qint64 inMemoryLimit = 32 * 1024 * 1024;
-        try {
-            if (QFileInfo(input).size() <= inMemoryLimit) {
-                BackgroundTask::run(
-                    [&] { preparedBytes = PdfSnapshot::copyInMemory(input, password, copy); });
-            } else {
-                preparedCopy.path = PrivateTempFolder::createFile(PrivateTempFolder::Kind::Copy);
-                BackgroundTask::run(
-                    [&] { PdfSnapshot::writeCopy(input, password, copy, preparedCopy.path); });
-            }
-        } catch (const Failure& failure) {
-            return fail(QStringLiteral("it could not be prepared for the toolkit: ") +
-                        failure.description());
-        }
-    }
-
-    sweepLeftovers(PathHelpers::FolderOf(OutputFile::resolveLink(destination)));
-    std::unique_ptr<OutputFile> output;
+// The toolkit gets a prepared copy of the file when its document information is also part of the
+// document (the toolkit would destroy that part) or when it is encrypted (the toolkit cannot read
+// every encryption; the result is encrypted again as the original is). The copy stays in memory
+// unless the file is large, then it goes into the private folder.
+BatchEngine::Flow BatchEngine::prepareCopy(FileRun& file) {
+    file.copy = {file.original->needsOwnInfo(), file.original->encrypted()};
+    if (!file.copy.ownInfo && !file.copy.decrypt)
+        return Flow::Next;
+    const QString& input = file.input();
+    constexpr qint64 inMemoryLimit = 32 * 1024 * 1024;
     try {
-        if (ahead && ahead->output && ahead->destination == destination)
-            output = std::move(ahead->output);
+        if (QFileInfo(input).size() <= inMemoryLimit) {
+            BackgroundTask::run([&] {
+                file.preparedBytes = PdfSnapshot::copyInMemory(input, file.password, file.copy);
+            });
+        } else {
+            file.preparedCopy.path = PrivateTempFolder::createFile(PrivateTempFolder::Kind::Copy);
+            BackgroundTask::run([&] {
+                PdfSnapshot::writeCopy(input, file.password, file.copy, file.preparedCopy.path);
+            });
+        }
+    } catch (const Failure& failure) {
+        return fail(file, QStringLiteral("it could not be prepared for the toolkit: ") +
+                              failure.description());
+    }
+    return Flow::Next;
+}
+
+BatchEngine::Flow BatchEngine::openOutput(FileRun& file) {
+    const QString& destination = file.destination();
+    sweepLeftovers(PathHelpers::FolderOf(OutputFile::resolveLink(destination)));
+    try {
+        if (file.ahead && file.ahead->output && file.ahead->destination == destination)
+            file.output = std::move(file.ahead->output);
         else
-            output = std::make_unique<OutputFile>(destination);
+            file.output = std::make_unique<OutputFile>(destination);
     } catch (const OutputFile::Refused& refused) {
         if (refused.permissionDenied())
             host_.writeRefused(destination);
-        return fail(QStringLiteral("could not write the destination: ") + refused.description());
+        return fail(file,
+                    QStringLiteral("could not write the destination: ") + refused.description());
     }
+    return Flow::Next;
+}
 
-    prefetch(position + 1, count);
+BatchEngine::Flow BatchEngine::runToolkit(FileRun& file) {
+    // The next file is read while the toolkit changes this one.
+    prefetch(file.position + 1, file.count);
+    const QString& input = file.input();
     ToolResult result;
-    host_.step(222, [&] {
+    host_.step(RunStep::RunToolkit, [&] {
+        const QString resultPath = file.output->temporaryPath();
         const ToolInvocation invocation =
-            preparedBytes
-                ? ToolkitCommand::updateFromBytes(toolkit_, *preparedBytes, run_->infoFile,
-                                                  output->temporaryPath())
-                : ToolkitCommand::update(toolkit_,
-                                         preparedCopy.path.isEmpty() ? input : preparedCopy.path,
-                                         copy.decrypt ? std::nullopt : password, run_->infoFile,
-                                         output->temporaryPath());
+            file.preparedBytes
+                ? ToolkitCommand::updateFromBytes(toolkit_, *file.preparedBytes, run_->infoFile,
+                                                  resultPath)
+                : ToolkitCommand::update(
+                      toolkit_, file.preparedCopy.path.isEmpty() ? input : file.preparedCopy.path,
+                      file.copy.decrypt ? std::nullopt : file.password, run_->infoFile, resultPath);
         result = ToolRunner::run(invocation, BatchRun::timeLimit(QFileInfo(input).size()));
     });
-    preparedBytes.reset();
-    preparedCopy.remove();
+    file.preparedBytes.reset();
+    file.preparedCopy.remove();
     if (result.outcome == ToolResult::Outcome::Interrupted || stopping_)
-        return false;
-    if (!result.succeeded() || !output->looksComplete())
-        return fail(BatchRun::toolkitReason(result, input));
+        return Flow::Stop;
+    if (!result.succeeded() || !file.output->looksComplete())
+        return fail(file, BatchRun::toolkitReason(result, input));
+    return Flow::Next;
+}
 
+BatchEngine::Flow BatchEngine::queueResult(FileRun& file) {
+    const QString& input = file.input();
+    const QString& destination = file.destination();
     if (settings_.makeInputsWritable)
-        host_.step(226, [&] { PathHelpers::ResetAttributes(input); });
-    if (!output->targetWritable()) {
+        host_.step(RunStep::MakeInputWritable, [&] { PathHelpers::ResetAttributes(input); });
+    if (!file.output->targetWritable()) {
         host_.writeRefused(destination);
-        return fail(QStringLiteral("could not write the destination: the file is read-only"));
+        return fail(file, QStringLiteral("could not write the destination: the file is read-only"));
     }
     const int tag = static_cast<int>(outcomes_.size());
     committing_.insert(tag, destination);
-    const QString resultPath = output->temporaryPath();
-    // Viewers show the XMP metadata's values before the document information's, so a file
-    // that has XMP gets the same changes there.
-    const QList<XmpPacket::Change> xmpChanges =
-        original->catalogEntries().contains(QStringLiteral("Metadata"))
-            ? XmpPacket::changesFor(filePlan, titleFromName)
-            : QList<XmpPacket::Change>();
-    commits_->add(std::move(output), tag,
-                  [original, input, resultPath, filePlan, titleFromName, password, xmpChanges] {
-                      if (!xmpChanges.isEmpty()) {
-                          const QString reason = updateXmp(resultPath, xmpChanges);
-                          if (!reason.isEmpty())
-                              return reason;
-                      }
-                      if (original->encrypted()) {
-                          const QString reason = protectLikeOriginal(input, password, resultPath);
-                          if (!reason.isEmpty())
-                              return reason;
-                      }
-                      const QString reason = ResultCheck::verify(*original, resultPath, filePlan,
-                                                                 titleFromName, password);
-                      if (!reason.isEmpty() || xmpChanges.isEmpty())
-                          return reason;
-                      return ResultCheck::verifyXmp(resultPath, xmpChanges, password);
-                  });
-    outcomes_ << outcome;
-    return true;
+    const QString resultPath = file.output->temporaryPath();
+    commits_->add(std::move(file.output), tag,
+                  ResultFinisher(file.original, input, resultPath, file.plan, file.titleFromName,
+                                 file.password));
+    outcomes_ << file.outcome;
+    return Flow::Done;
 }
 
 void BatchEngine::prefetch(int position, int count) {

@@ -2,6 +2,7 @@
 
 #include "BatchRun.h"
 #include "EditPlan.h"
+#include "RunStep.h"
 
 #include <QHash>
 #include <QList>
@@ -34,9 +35,9 @@ public:
         virtual void progress(int position, int count, const QString& input) = 0;
         // A numbered step of the run. What it throws must not leave here; the window reports it
         // with its number and goes on with the next step.
-        virtual void step(int number, const std::function<void()>& work) = 0;
+        virtual void step(RunStep step, const std::function<void()>& work) = 0;
         // A step that decides; one that throws counts as true.
-        virtual bool test(int number, const std::function<bool()>& condition) = 0;
+        virtual bool test(RunStep step, const std::function<bool()>& condition) = 0;
         // The system refused this user the write of destination.
         virtual void writeRefused(const QString& destination) = 0;
         // A file's final outcome; given once per file, in the order of the list.
@@ -74,9 +75,26 @@ public:
 private:
     struct RunState;
     struct Prefetch;
+    struct FileRun;
+    // Where a phase of one file leaves it: on to the next phase, done with its outcome known
+    // (the run goes on), or the run ends here.
+    enum class Flow { Next, Done, Stop };
 
-    // One file of the run; false when the run must stop.
+    // One file of the run, phase by phase; false when the run must stop.
     bool changeFile(int position, int count);
+    // The phases, in the order changeFile goes through them.
+    Flow findDestination(FileRun& file);
+    Flow readPlan(FileRun& file);
+    Flow writeInfoFile(FileRun& file);
+    Flow choosePassword(FileRun& file);
+    Flow loadOriginal(FileRun& file);
+    Flow prepareCopy(FileRun& file);
+    Flow openOutput(FileRun& file);
+    Flow runToolkit(FileRun& file);
+    Flow queueResult(FileRun& file);
+    // The file's outcome is final, with nothing queued for it.
+    Flow settle(FileRun& file);
+    Flow fail(FileRun& file, const QString& reason);
     // Marks the files whose results could not be put in place.
     void collectCommits();
     // Hands the host every outcome that is final, in list order.

@@ -1,7 +1,8 @@
 #include "CommitQueue.h"
 
+#include "PathHelpers.h"
+
 #include <QEventLoop>
-#include <QFileInfo>
 #include <utility>
 
 CommitQueue::CommitQueue() : worker_([this] { work(); }) {}
@@ -15,17 +16,8 @@ CommitQueue::~CommitQueue() {
     worker_.join();
 }
 
-QString CommitQueue::placeOf(const QString& path) {
-    const QFileInfo info(path);
-    const QString existing = info.canonicalFilePath();
-    if (!existing.isEmpty())
-        return existing;
-    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
-    return (folder.isEmpty() ? info.absolutePath() : folder) + QLatin1Char('/') + info.fileName();
-}
-
 void CommitQueue::add(std::unique_ptr<OutputFile> output, int tag, Check check) {
-    const QString place = placeOf(output->target());
+    const QString place = PathHelpers::PlaceOf(output->target());
     {
         std::lock_guard lock(mutex_);
         jobs_.push_back({std::move(output), tag, place, std::move(check)});
@@ -34,8 +26,10 @@ void CommitQueue::add(std::unique_ptr<OutputFile> output, int tag, Check check) 
 }
 
 bool CommitQueue::pending(const QString& path) const {
-    const QString place = placeOf(path);
+    const QString place = PathHelpers::PlaceOf(path);
     std::lock_guard lock(mutex_);
+    if (current_ == place)
+        return true;
     for (const Job& job : jobs_)
         if (job.place == place)
             return true;
@@ -47,14 +41,14 @@ void CommitQueue::waitForAll() {
     connect(this, &CommitQueue::drained, &loop, &QEventLoop::quit, Qt::QueuedConnection);
     {
         std::lock_guard lock(mutex_);
-        if (jobs_.empty())
+        if (idle())
             return;
     }
     // drained is posted to this thread, so it is seen even if the last job ends right here.
     loop.exec();
     // The loop also ends when the program is closing; the work is finished all the same.
     std::unique_lock lock(mutex_);
-    idle_.wait(lock, [this] { return jobs_.empty(); });
+    idle_.wait(lock, [this] { return idle(); });
 }
 
 QList<CommitQueue::Finished> CommitQueue::takeFinished() {
@@ -68,32 +62,42 @@ void CommitQueue::work() {
         wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
         if (jobs_.empty())
             return;
-        // The job stays queued while it runs, so pending() still sees its place.
-        Job& job = jobs_.front();
-        lock.unlock();
-        Finished done{job.tag, std::nullopt, {}};
-        try {
-            if (job.check)
-                done.rejected = job.check();
-            if (done.rejected.isEmpty())
-                job.output->commit();
-        } catch (const OutputFile::Refused& refused) {
-            done.refused = refused;
-        } catch (const std::exception& unexpected) {
-            // Nothing unchecked may replace a file, whatever went wrong in the check.
-            done.rejected = QStringLiteral("the result could not be checked: ") +
-                            QString::fromLocal8Bit(unexpected.what());
-        }
-        // A result that was not put in place is removed here, off the window's thread too.
-        job.output.reset();
-        lock.lock();
+        // Worked on outside the queue, so nothing refers into it while the lock is let go;
+        // pending() still sees its place.
+        Job job = std::move(jobs_.front());
         jobs_.pop_front();
+        current_ = job.place;
+        lock.unlock();
+        // The job goes with the call: a result that was not put in place is removed here, off
+        // the window's thread too.
+        const Finished done = carryOut(std::move(job));
+        lock.lock();
+        current_.reset();
         finished_ << done;
-        if (jobs_.empty()) {
+        if (idle()) {
             idle_.notify_all();
             lock.unlock();
             emit drained();
             lock.lock();
         }
     }
+}
+
+CommitQueue::Finished CommitQueue::carryOut(Job job) {
+    Finished done{job.tag, std::nullopt, {}};
+    // Nothing unchecked may replace a file, whatever went wrong in the check.
+    const QString unchecked = QStringLiteral("the result could not be checked: ");
+    try {
+        if (job.check)
+            done.rejected = job.check();
+        if (done.rejected.isEmpty())
+            job.output->commit();
+    } catch (const OutputFile::Refused& refused) {
+        done.refused = refused;
+    } catch (const std::exception& unexpected) {
+        done.rejected = unchecked + QString::fromLocal8Bit(unexpected.what());
+    } catch (...) {
+        done.rejected = unchecked + QStringLiteral("an unknown error occurred");
+    }
+    return done;
 }

@@ -47,10 +47,6 @@ public:
     // The results finished since the last call, in the order they were handed over.
     QList<Finished> takeFinished();
 
-    // The same string for every path that names the same place: links and relative parts
-    // resolved, also for a file that does not exist yet.
-    static QString placeOf(const QString& path);
-
 signals:
     // Emitted on the worker thread when nothing is left to do.
     void drained();
@@ -63,12 +59,18 @@ private:
         Check check;
     };
     void work();
+    // Checks the job's result and puts it in place; whatever the check throws is the file's
+    // failure, so nothing escapes onto the worker thread.
+    static Finished carryOut(Job job);
+    // Nothing queued and nothing being worked on; called with the mutex held.
+    bool idle() const { return jobs_.empty() && !current_; }
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable idle_;
     std::deque<Job> jobs_;
-    bool busy_ = false;
+    // The place of the job the worker has taken out of the queue, while it works on it.
+    std::optional<QString> current_;
     bool stopping_ = false;
     QList<Finished> finished_;
     std::thread worker_;

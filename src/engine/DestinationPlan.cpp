@@ -1,18 +1,17 @@
 #include "DestinationPlan.h"
 
-#include "CommitQueue.h"
 #include "FileStamp.h"
 #include "PathHelpers.h"
 
 DestinationPlan::DestinationPlan(const QStringList& inputs)
-    : programFolder_(CommitQueue::placeOf(PathHelpers::ProgramFolder()) + QLatin1Char('/')) {
+    : programFolder_(PathHelpers::PlaceOf(PathHelpers::ProgramFolder()) + QLatin1Char('/')) {
     for (const QString& input : inputs)
         for (const QString& key : keysOf(input))
             inputs_.insert(key);
 }
 
 QStringList DestinationPlan::keysOf(const QString& path) {
-    QStringList keys{QStringLiteral("p:") + CommitQueue::placeOf(path)};
+    QStringList keys{QStringLiteral("p:") + PathHelpers::PlaceOf(path)};
     if (const std::optional<FileStamp> stamp = FileStamp::of(path))
         keys << QStringLiteral("i:%1:%2").arg(stamp->device).arg(stamp->inode);
     return keys;
@@ -22,7 +21,7 @@ QString DestinationPlan::claim(const QString& input, const QString& destination,
                                bool besideOriginal) {
     // The program's own files (its sample files among them) are never changed: installed, they
     // belong to the system, and a results folder there would mix user files into them.
-    if (CommitQueue::placeOf(destination).startsWith(programFolder_))
+    if (PathHelpers::PlaceOf(destination).startsWith(programFolder_))
         return QStringLiteral("would write into this program's own folder ") +
                PathHelpers::FolderOf(destination);
     const QStringList inputKeys = keysOf(input);

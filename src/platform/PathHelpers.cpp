@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -58,15 +59,23 @@ bool IsFolder(const QString& path) {
     return !path.isEmpty() && ::stat(native(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+QString PlaceOf(const QString& path) {
+    const QFileInfo info(path);
+    const QString existing = info.canonicalFilePath();
+    if (!existing.isEmpty())
+        return existing;
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return (folder.isEmpty() ? info.absolutePath() : folder) + separator + info.fileName();
+}
+
 void RemoveFile(const QString& path) {
     QCoreApplication::processEvents();
-    if (::unlink(native(path).constData()) == 0)
-        return;
-    try {
-        ForceDeleteFile(path);
-    } catch (const Failure&) {
-        // Missing or not deletable: the caller has nothing it could do about it.
-    }
+    DiscardFile(path);
+}
+
+void DiscardFile(const QString& path) {
+    // Missing or not deletable: the caller has nothing it could do about it.
+    ::unlink(native(path).constData());
 }
 
 void ForceDeleteFile(const QString& path) {

@@ -4,8 +4,8 @@
 #include <optional>
 
 // Small path and file routines shared by every page. Paths are plain text with "/" separators:
-// nothing here makes a path absolute, changes letter case or shows a message, and only
-// StripExtension and ForceDeleteFile let a failure escape.
+// nothing here but PlaceOf makes a path absolute, nothing changes letter case or shows a
+// message, and only StripExtension, ForceDeleteFile and ResetAttributes let a failure escape.
 namespace PathHelpers {
 
 // File attributes in the program's own numbering.
@@ -25,7 +25,15 @@ QString StripExtension(const QString& name);
 QString FolderOf(const QString& path);
 QString CollapseBackslashes(const QString& path);
 bool IsFolder(const QString& path);
+// The same string for every path that names the same place: links and relative parts
+// resolved, also for a file that does not exist yet.
+QString PlaceOf(const QString& path);
+// Turns the event loop once, as the page handlers that call it expect, then removes the file
+// as DiscardFile does.
 void RemoveFile(const QString& path);
+// Removes the file, quietly when it is missing or cannot go; never turns the event loop, so it
+// is the removal for destructors and for threads other than the window's.
+void DiscardFile(const QString& path);
 // Deletes the file, whatever its mode (the folder's permission is what counts); the file's mode
 // is never changed. Throws Failure, with the system's reason, when it cannot be deleted.
 void ForceDeleteFile(const QString& path);

@@ -35,13 +35,13 @@ public:
         if (onProgress)
             onProgress(position);
     }
-    void step(int, const std::function<void()>& work) override {
+    void step(RunStep, const std::function<void()>& work) override {
         try {
             work();
         } catch (const std::exception&) {
         }
     }
-    bool test(int, const std::function<bool()>& condition) override { return condition(); }
+    bool test(RunStep, const std::function<bool()>& condition) override { return condition(); }
     void writeRefused(const QString&) override {}
     void finished(const BatchRun::Outcome& outcome) override { reported << outcome; }
 };

@@ -25,32 +25,6 @@ private:
     }
 
 private slots:
-    void placeOf_data() {
-        QTest::addColumn<QString>("a");
-        QTest::addColumn<QString>("b");
-        QTest::addColumn<bool>("same");
-        QDir(dir_.path()).mkpath("real/sub");
-        TestFiles::write(dir_.filePath("real/file.pdf"), "x");
-        QFile::link(dir_.filePath("real/file.pdf"), dir_.filePath("link.pdf"));
-        QFile::link(dir_.filePath("real"), dir_.filePath("folder link"));
-        QTest::newRow("link to the file")
-            << dir_.filePath("link.pdf") << dir_.filePath("real/file.pdf") << true;
-        QTest::newRow("through a linked folder")
-            << dir_.filePath("folder link/file.pdf") << dir_.filePath("real/file.pdf") << true;
-        QTest::newRow("dot-dot") << dir_.filePath("real/sub/../file.pdf")
-                                 << dir_.filePath("real/file.pdf") << true;
-        QTest::newRow("not there yet, linked folder")
-            << dir_.filePath("folder link/new é.pdf") << dir_.filePath("real/new é.pdf") << true;
-        QTest::newRow("other file")
-            << dir_.filePath("real/file.pdf") << dir_.filePath("real/sub/file.pdf") << false;
-    }
-    void placeOf() {
-        QFETCH(QString, a);
-        QFETCH(QString, b);
-        QFETCH(bool, same);
-        QCOMPARE(CommitQueue::placeOf(a) == CommitQueue::placeOf(b), same);
-    }
-
     // Two results for one destination land in the order they were handed over, and each
     // reports back under its own tag.
     void inOrderAndTagged() {

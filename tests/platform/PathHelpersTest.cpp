@@ -151,6 +151,32 @@ private slots:
         QVERIFY(!IsFolder(""));
     }
 
+    void placeOf_data() {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<bool>("same");
+        QDir(dir_.path()).mkpath("real/sub");
+        make("real/file.pdf");
+        QFile::link(dir_.filePath("real/file.pdf"), dir_.filePath("file link.pdf"));
+        QFile::link(dir_.filePath("real"), dir_.filePath("folder link"));
+        QTest::newRow("link to the file")
+            << dir_.filePath("file link.pdf") << dir_.filePath("real/file.pdf") << true;
+        QTest::newRow("through a linked folder")
+            << dir_.filePath("folder link/file.pdf") << dir_.filePath("real/file.pdf") << true;
+        QTest::newRow("dot-dot") << dir_.filePath("real/sub/../file.pdf")
+                                 << dir_.filePath("real/file.pdf") << true;
+        QTest::newRow("not there yet, linked folder")
+            << dir_.filePath("folder link/new é.pdf") << dir_.filePath("real/new é.pdf") << true;
+        QTest::newRow("other file")
+            << dir_.filePath("real/file.pdf") << dir_.filePath("real/sub/file.pdf") << false;
+    }
+    void placeOf() {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(bool, same);
+        QCOMPARE(PlaceOf(a) == PlaceOf(b), same);
+    }
+
     void removeFile() {
         RemoveFile(dir_.filePath("missing.pdf")); // must return quietly
 

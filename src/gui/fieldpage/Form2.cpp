@@ -68,6 +68,50 @@ QRadioButton* option(const char* name, const QString& caption) {
 
 } // namespace
 
+// What one press of "Start Changing" holds while its handler runs: the trap that reports its
+// steps and, while the files are being changed, the engine. The page reaches it through run_
+// from the start of the handler until it leaves, however it leaves, so neither running() nor a
+// close ever sees a run that is over.
+class Form2::RunGuard {
+public:
+    explicit RunGuard(Form2& page) : page_(page), trap_(startContext) { page_.run_ = this; }
+    ~RunGuard() {
+        endEngine();
+        page_.run_ = nullptr;
+    }
+    RunGuard(const RunGuard&) = delete;
+    RunGuard& operator=(const RunGuard&) = delete;
+
+    void step(RunStep step, const std::function<void()>& work) {
+        trap_.step(stepNumber(step), work);
+    }
+    bool test(RunStep step, const std::function<bool()>& condition) {
+        return trap_.test(stepNumber(step), condition);
+    }
+
+    // Changes the files. Meanwhile the bar is drawn at most once a frame, and a close stops
+    // the engine.
+    QList<BatchRun::Outcome> changeFiles(int count, const QString& toolkit) {
+        page_.throttleProgress_ = true;
+        BatchEngine::Host& host = page_;
+        engine_.emplace(*page_.source_, host);
+        const QList<BatchRun::Outcome> outcomes = engine_->run(count, toolkit);
+        endEngine();
+        return outcomes;
+    }
+    BatchEngine* engine() { return engine_ ? &*engine_ : nullptr; }
+
+private:
+    void endEngine() {
+        engine_.reset();
+        page_.throttleProgress_ = false;
+    }
+
+    Form2& page_;
+    ErrorTrap trap_;
+    std::optional<BatchEngine> engine_;
+};
+
 Form2::Form2(QWidget* firstPage, BatchSource* source) : firstPage_(firstPage), source_(source) {
     setObjectName(QStringLiteral("Form2"));
     PushButton3 = button(QStringLiteral("PushButton3"), QStringLiteral("< Back"));
@@ -232,12 +276,11 @@ void Form2::drawProgress() {
 
 void Form2::PushButton4_Click() {
     // A second press while files are being changed would interleave two runs.
-    if (running_)
+    if (running())
         return;
-    running_ = true;
-    ErrorTrap trap(startContext);
+    RunGuard run(*this);
     int count = 0;
-    trap.step(100, [&] { count = source_->fileCount(); });
+    run.step(RunStep::CountFiles, [&] { count = source_->fileCount(); });
     const QString toolkit = Toolkit::path();
     if (count > 0 && toolkit.isEmpty()) {
         Dialogs::current().message(
@@ -245,38 +288,26 @@ void Form2::PushButton4_Click() {
                            "beside this program nor on the search path.\r\n\r\nDebian's "
                            "pdftk-java package provides it."),
             {}, Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
-        running_ = false;
         return;
     }
     // A date that is not one stops the run before any file is touched.
     if (const EditPlan asTyped = plan();
         const std::optional<InfoField> bad = asTyped.firstBadDate()) {
         Dialogs::current().message(EditPlan::notADateMessage(*bad, asTyped.choice(*bad).text));
-        running_ = false;
         return;
     }
-    trap_ = &trap;
-    throttleProgress_ = true;
-    QList<BatchRun::Outcome> outcomes;
-    {
-        BatchEngine engine(*source_, *this);
-        engine_ = &engine;
-        outcomes = engine.run(count, toolkit);
-        engine_ = nullptr;
-    }
-    throttleProgress_ = false;
-    trap_ = nullptr;
+    const QList<BatchRun::Outcome> outcomes = run.changeFiles(count, toolkit);
     if (!closing_) {
-        trap.step(234, [this] { WindowPointer::set(this, WindowPointer::State::Default); });
-        trap.step(236, [this] { setProgress(0); });
-        trap.step(238, [this] { setProgressText(idleText); });
-        trap.step(240, [&] {
+        run.step(RunStep::ResetPointer,
+                 [this] { WindowPointer::set(this, WindowPointer::State::Default); });
+        run.step(RunStep::ResetProgress, [this] { setProgress(0); });
+        run.step(RunStep::ResetProgressText, [this] { setProgressText(idleText); });
+        run.step(RunStep::ShowSummary, [&] {
             Dialogs::current().message(RunMessages::summary(outcomes, count), {},
                                        Dialogs::Buttons::Ok, Dialogs::Icon::None,
                                        RunMessages::details(outcomes));
         });
     }
-    running_ = false;
 }
 
 std::optional<QString> Form2::askPassword(const QString& input) {
@@ -285,21 +316,22 @@ std::optional<QString> Form2::askPassword(const QString& input) {
 }
 
 void Form2::progress(int position, int count, const QString& input) {
-    trap_->step(104, [&] { setProgress(100.0 * position / count); });
-    trap_->step(106, [&] {
+    run_->step(RunStep::ShowPosition, [&] { setProgress(100.0 * position / count); });
+    run_->step(RunStep::ShowFileName, [&] {
         setProgressText(QStringLiteral("Processing: ") + PathHelpers::FileNameOf(input));
     });
-    trap_->step(108, [] { QCoreApplication::processEvents(); });
+    run_->step(RunStep::LetWindowRepaint, [] { QCoreApplication::processEvents(); });
     if (!closing_)
-        trap_->step(110, [this] { WindowPointer::set(this, WindowPointer::State::Wait); });
+        run_->step(RunStep::ShowWaitPointer,
+                   [this] { WindowPointer::set(this, WindowPointer::State::Wait); });
 }
 
-void Form2::step(int number, const std::function<void()>& work) {
-    trap_->step(number, work);
+void Form2::step(RunStep step, const std::function<void()>& work) {
+    run_->step(step, work);
 }
 
-bool Form2::test(int number, const std::function<bool()>& condition) {
-    return trap_->test(number, condition);
+bool Form2::test(RunStep step, const std::function<bool()>& condition) {
+    return run_->test(step, condition);
 }
 
 void Form2::writeRefused(const QString& destination) {
@@ -320,8 +352,8 @@ void Form2::closeEvent(QCloseEvent* event) {
     // Closing either page ends the whole program at once; a running toolkit is stopped and its
     // unfinished output removed on the way out.
     closing_ = true;
-    if (engine_)
-        engine_->stop();
+    if (run_ && run_->engine())
+        run_->engine()->stop();
     event->accept();
     QCoreApplication::exit(0);
 }

@@ -8,7 +8,6 @@
 #include <array>
 
 class BatchSource;
-class ErrorTrap;
 class QGroupBox;
 class QLineEdit;
 class QProgressBar;
@@ -34,7 +33,8 @@ public:
     void PushButton3_Click();
     // "Start Changing": changes every listed file.
     void PushButton4_Click();
-    bool running() const { return running_; }
+    // From a press of "Start Changing" until its handler is done.
+    bool running() const { return run_ != nullptr; }
     // A text typed into a field's box selects its "Change to:" option.
     void Text_Change(InfoField field);
 
@@ -50,6 +50,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    class RunGuard;
     struct FieldControls {
         QGroupBox* frame = nullptr;
         QRadioButton* keep = nullptr;
@@ -67,14 +68,16 @@ private:
     // The engine's questions and reports during a run.
     std::optional<QString> askPassword(const QString& input) override;
     void progress(int position, int count, const QString& input) override;
-    void step(int number, const std::function<void()>& work) override;
-    bool test(int number, const std::function<bool()>& condition) override;
+    void step(RunStep step, const std::function<void()>& work) override;
+    bool test(RunStep step, const std::function<bool()>& condition) override;
     void writeRefused(const QString& destination) override;
     void finished(const BatchRun::Outcome&) override {}
 
     QWidget* firstPage_;
     BatchSource* source_;
-    bool running_ = false;
+    // While "Start Changing" runs: what the run holds (its trap, its engine), on the handler's
+    // own stack.
+    RunGuard* run_ = nullptr;
     bool closing_ = false;
     bool hostPrepared_ = false;
     double progress_ = 0;
@@ -83,9 +86,6 @@ private:
     bool throttleProgress_ = false;
     QElapsedTimer progressDrawn_;
     QTimer* progressTimer_;
-    // While a run goes: its engine and the trap that reports its steps.
-    BatchEngine* engine_ = nullptr;
-    ErrorTrap* trap_ = nullptr;
     std::array<FieldControls, EditPlan::fields.size()> fields_;
     QRadioButton* Option1; // Title: "Change to filename"
     QPushButton* PushButton3;

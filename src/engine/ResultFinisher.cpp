@@ -1,0 +1,80 @@
+#include "ResultFinisher.h"
+
+#include "Failure.h"
+#include "PdfSnapshot.h"
+#include "ResultCheck.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <utility>
+
+namespace {
+
+// Puts bytes into our own temporary file at path in place of what it holds: no new file to
+// create, no rename. Written first and cut to length after, so the file keeps its blocks.
+QString overwrite(const QString& path, const QByteArray& bytes, const QString& what) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite) || file.write(bytes) != bytes.size() ||
+        !file.resize(bytes.size()))
+        return what + file.errorString();
+    return {};
+}
+
+// Makes the toolkit's result's XMP metadata hold the changes too.
+QString updateXmp(const QString& resultPath, const QList<XmpPacket::Change>& changes) {
+    try {
+        const std::optional<QByteArray> packet = XmpPacket::readFromPdf(resultPath, std::nullopt);
+        if (!packet)
+            return {};
+        const QByteArray updated =
+            XmpPacket::update(*packet, changes, QDateTime::currentDateTime());
+        if (updated == *packet)
+            return {};
+        return overwrite(resultPath, XmpPacket::withPacket(resultPath, std::nullopt, updated),
+                         QStringLiteral("its XMP metadata could not be updated: "));
+    } catch (const Failure& failure) {
+        return failure.description();
+    }
+}
+
+// Encrypts the toolkit's result at resultPath again as the original is; a reason when that
+// failed, and the result is then not to be used.
+QString protectLikeOriginal(const QString& original, const std::optional<QString>& password,
+                            const QString& resultPath) {
+    try {
+        return overwrite(resultPath, PdfSnapshot::protectedLike(original, password, resultPath),
+                         QStringLiteral("its protection could not be put back: "));
+    } catch (const Failure& failure) {
+        return QStringLiteral("its protection could not be put back: ") + failure.description();
+    }
+}
+
+} // namespace
+
+ResultFinisher::ResultFinisher(std::shared_ptr<const PdfSnapshot> original, QString input,
+                               QString resultPath, EditPlan plan, QString titleFromName,
+                               std::optional<QString> password)
+    : original_(std::move(original)), input_(std::move(input)), resultPath_(std::move(resultPath)),
+      plan_(std::move(plan)), titleFromName_(std::move(titleFromName)),
+      password_(std::move(password)),
+      xmpChanges_(original_->catalogEntries().contains(QStringLiteral("Metadata"))
+                      ? XmpPacket::changesFor(plan_, titleFromName_)
+                      : QList<XmpPacket::Change>()) {}
+
+QString ResultFinisher::operator()() const {
+    if (!xmpChanges_.isEmpty()) {
+        const QString reason = updateXmp(resultPath_, xmpChanges_);
+        if (!reason.isEmpty())
+            return reason;
+    }
+    if (original_->encrypted()) {
+        const QString reason = protectLikeOriginal(input_, password_, resultPath_);
+        if (!reason.isEmpty())
+            return reason;
+    }
+    const QString reason =
+        ResultCheck::verify(*original_, resultPath_, plan_, titleFromName_, password_);
+    if (!reason.isEmpty() || xmpChanges_.isEmpty())
+        return reason;
+    return ResultCheck::verifyXmp(resultPath_, xmpChanges_, password_);
+}
