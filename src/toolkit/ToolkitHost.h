@@ -1,6 +1,7 @@
 #pragma once
 
-#include "ToolRunner.h"
+#include "ToolInvocation.h"
+#include "ToolResult.h"
 
 #include <QByteArray>
 #include <QObject>
