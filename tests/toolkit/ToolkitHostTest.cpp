@@ -76,11 +76,11 @@ private slots:
     }
 
     void launcherJars() {
-        const QStringList jars = ToolkitHost::launcherJars(Toolkit::path());
+        const QStringList jars = Toolkit::launcherJars(Toolkit::path());
         QVERIFY2(!jars.isEmpty(), "the toolkit is not the launcher script of Debian's package");
         for (const QString& jar : jars)
             QVERIFY(jar.endsWith(".jar"));
-        QVERIFY(ToolkitHost::launcherJars("/bin/true").isEmpty());
+        QVERIFY(Toolkit::launcherJars("/bin/true").isEmpty());
     }
 
     // Names with a newline, a tab, quotes and non-Latin letters reach the toolkit intact.
