@@ -10,6 +10,7 @@
 #include "InfoUpdateFile.h"
 #include "OutputFile.h"
 #include "PathHelpers.h"
+#include "PdfCopier.h"
 #include "PdfDate.h"
 #include "PdfSnapshot.h"
 #include "PrivateTempFolder.h"
@@ -67,7 +68,7 @@ QString updateXmp(const QString& resultPath, const QList<XmpPacket::Change>& cha
 QString protectLikeOriginal(const QString& original, const std::optional<QString>& password,
                             const QString& resultPath) {
     try {
-        return overwrite(resultPath, PdfSnapshot::protectedLike(original, password, resultPath),
+        return overwrite(resultPath, PdfCopier::protectedLike(original, password, resultPath),
                          QStringLiteral("its protection could not be put back: "));
     } catch (const Failure& failure) {
         return QStringLiteral("its protection could not be put back: ") + failure.description();
@@ -318,7 +319,7 @@ bool BatchEngine::changeFile(int position, int count) {
     // of the document (the toolkit would destroy that part) or when it is encrypted (the
     // toolkit cannot read every encryption; the result is encrypted again as the original is).
     // The copy stays in memory unless the file is large, then it goes into the private folder.
-    const PdfSnapshot::Copy copy{original->needsOwnInfo(), original->encrypted()};
+    const PdfCopier::Copy copy{original->needsOwnInfo(), original->encrypted()};
     std::optional<QByteArray> preparedBytes;
     ExchangeFile preparedCopy;
     if (copy.ownInfo || copy.decrypt) {
@@ -326,11 +327,11 @@ bool BatchEngine::changeFile(int position, int count) {
         try {
             if (QFileInfo(input).size() <= inMemoryLimit) {
                 BackgroundTask::run(
-                    [&] { preparedBytes = PdfSnapshot::copyInMemory(input, password, copy); });
+                    [&] { preparedBytes = PdfCopier::copyInMemory(input, password, copy); });
             } else {
                 preparedCopy.path = PrivateTempFolder::createFile(PrivateTempFolder::Kind::Copy);
                 BackgroundTask::run(
-                    [&] { PdfSnapshot::writeCopy(input, password, copy, preparedCopy.path); });
+                    [&] { PdfCopier::writeCopy(input, password, copy, preparedCopy.path); });
             }
         } catch (const Failure& failure) {
             return fail(QStringLiteral("it could not be prepared for the toolkit: ") +
