@@ -10,6 +10,6 @@
 class TerminationSignals {
 public:
     static void install(std::function<void()> onSignal);
-    // The signal numbers caught so far (tests).
+    // How many of these signals have arrived so far, whichever they were (tests).
     static int received();
 };

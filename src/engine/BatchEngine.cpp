@@ -10,7 +10,7 @@
 #include "InfoUpdateFile.h"
 #include "OutputFile.h"
 #include "PathHelpers.h"
-#include "PdfDate.h"
+#include "PdfCopier.h"
 #include "PdfSnapshot.h"
 #include "PrivateTempFolder.h"
 #include "ResultFinisher.h"
@@ -129,7 +129,7 @@ struct BatchEngine::FileRun {
     // hold the same, apart from the fields that were changed.
     std::shared_ptr<PdfSnapshot> original;
     std::unique_ptr<Prefetch> ahead;
-    PdfSnapshot::Copy copy;
+    PdfCopier::Copy copy;
     // The prepared copy the toolkit reads instead of the file, in memory or in the private
     // folder; neither when the toolkit reads the file itself.
     std::optional<QByteArray> preparedBytes;
@@ -351,12 +351,12 @@ BatchEngine::Flow BatchEngine::prepareCopy(FileRun& file) {
     try {
         if (QFileInfo(input).size() <= inMemoryLimit) {
             BackgroundTask::run([&] {
-                file.preparedBytes = PdfSnapshot::copyInMemory(input, file.password, file.copy);
+                file.preparedBytes = PdfCopier::copyInMemory(input, file.password, file.copy);
             });
         } else {
             file.preparedCopy.path = PrivateTempFolder::createFile(PrivateTempFolder::Kind::Copy);
             BackgroundTask::run([&] {
-                PdfSnapshot::writeCopy(input, file.password, file.copy, file.preparedCopy.path);
+                PdfCopier::writeCopy(input, file.password, file.copy, file.preparedCopy.path);
             });
         }
     } catch (const Failure& failure) {

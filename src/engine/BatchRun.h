@@ -1,7 +1,7 @@
 #pragma once
 
 #include "EditPlan.h"
-#include "ToolRunner.h"
+#include "ToolResult.h"
 
 #include <QString>
 #include <QStringList>

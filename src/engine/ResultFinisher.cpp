@@ -1,6 +1,7 @@
 #include "ResultFinisher.h"
 
 #include "Failure.h"
+#include "PdfCopier.h"
 #include "PdfSnapshot.h"
 #include "ResultCheck.h"
 
@@ -42,7 +43,7 @@ QString updateXmp(const QString& resultPath, const QList<XmpPacket::Change>& cha
 QString protectLikeOriginal(const QString& original, const std::optional<QString>& password,
                             const QString& resultPath) {
     try {
-        return overwrite(resultPath, PdfSnapshot::protectedLike(original, password, resultPath),
+        return overwrite(resultPath, PdfCopier::protectedLike(original, password, resultPath),
                          QStringLiteral("its protection could not be put back: "));
     } catch (const Failure& failure) {
         return QStringLiteral("its protection could not be put back: ") + failure.description();

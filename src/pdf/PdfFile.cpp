@@ -7,6 +7,7 @@
 #include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
+#include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFSystemError.hh>
 #include <qpdf/QPDFWriter.hh>
 
@@ -69,4 +70,10 @@ QByteArray PdfFile::writeToMemory(QPDF& pdf, const std::function<void(QPDFWriter
     const std::unique_ptr<Buffer> buffer(writer.getBuffer());
     return QByteArray(reinterpret_cast<const char*>(buffer->getBuffer()),
                       static_cast<qsizetype>(buffer->getSize()));
+}
+
+bool PdfFile::isDocumentInformation(const std::string& key, QPDFObjectHandle value) {
+    if (value.isString())
+        return true;
+    return key == "/Trapped" && (value.isName() || value.isBool());
 }

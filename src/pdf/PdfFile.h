@@ -3,9 +3,11 @@
 #include <QString>
 #include <functional>
 #include <optional>
+#include <string>
 
 class QByteArray;
 class QPDF;
+class QPDFObjectHandle;
 class QPDFWriter;
 
 // Opens a PDF file with the independent reader, the one way every part of the program does, so a
@@ -23,4 +25,10 @@ public:
     // Writes pdf into memory with writer's settings, which prepare() makes on the writer it is
     // given before the writing.
     static QByteArray writeToMemory(QPDF& pdf, const std::function<void(QPDFWriter&)>& prepare);
+
+    // What a document-information dictionary is for: texts and the Trapped flag. A dictionary
+    // that doubles as something else (a page, a font) holds other entries too, which are no part
+    // of it. The snapshot and the copies for the toolkit must agree on it, or a check of a
+    // toolkit result would miss entries or expect ones the copy never had.
+    static bool isDocumentInformation(const std::string& key, QPDFObjectHandle value);
 };

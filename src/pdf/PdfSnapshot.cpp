@@ -3,14 +3,11 @@
 #include "Failure.h"
 #include "PdfFile.h"
 
-#include <QFile>
 #include <QStringDecoder>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
-#include <qpdf/QPDFSystemError.hh>
-#include <qpdf/QPDFWriter.hh>
 
 namespace {
 
@@ -22,14 +19,6 @@ QString fromName(const std::string& name) {
 QString textOf(QPDFObjectHandle string) {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
     return decoder(string.getUTF8Value());
-}
-
-// What a document-information dictionary is for: texts and the Trapped flag. A dictionary that
-// doubles as something else (a page, a font) holds other entries too, which are no part of it.
-bool isDocumentInformation(const std::string& key, QPDFObjectHandle value) {
-    if (value.isString())
-        return true;
-    return key == "/Trapped" && (value.isName() || value.isBool());
 }
 
 // References to dictionaries, arrays and streams are shown as their kind only: the toolkit
@@ -154,7 +143,7 @@ PdfSnapshot PdfSnapshot::read(const QString& path, const std::optional<QString>&
                 entry.text = entry.isString ? textOf(value)
                                             : QString::fromStdString(canonical(value, false));
                 snapshot.info_.insert(fromName(key), entry);
-                if (isDocumentInformation(key, value))
+                if (PdfFile::isDocumentInformation(key, value))
                     snapshot.documentKeys_ << fromName(key);
             }
         }
@@ -194,86 +183,6 @@ PdfSnapshot PdfSnapshot::read(const QString& path, const std::optional<QString>&
             snapshot.firstWarning_ = warningText(warnings.front());
     });
     return snapshot;
-}
-
-namespace {
-
-// Gives the document information an object of its own, holding only what is document
-// information, so the toolkit changes that object and leaves the document alone.
-void giveOwnInfo(QPDF& pdf) {
-    QPDFObjectHandle trailer = pdf.getTrailer();
-    QPDFObjectHandle info = trailer.getKey("/Info");
-    QPDFObjectHandle entries = info.isStream() ? info.getDict() : info;
-    QPDFObjectHandle own = QPDFObjectHandle::newDictionary();
-    if (entries.isDictionary()) {
-        for (auto [key, value] : entries.ditems()) {
-            if (!isDocumentInformation(key, value))
-                continue;
-            if (value.isString())
-                own.replaceKey(key, QPDFObjectHandle::newString(value.getStringValue()));
-            else if (value.isName())
-                own.replaceKey(key, QPDFObjectHandle::newName(value.getName()));
-            else
-                own.replaceKey(key, QPDFObjectHandle::newBool(value.getBoolValue()));
-        }
-    }
-    trailer.replaceKey("/Info", pdf.makeIndirectObject(own));
-}
-
-// Streams pass through as they are: the copy differs from the input only in its document
-// information and, when asked, in having no encryption.
-void prepareWriter(QPDFWriter& writer, PdfSnapshot::Copy copy) {
-    writer.setCompressStreams(false);
-    writer.setDecodeLevel(qpdf_dl_none);
-    if (copy.decrypt)
-        writer.setPreserveEncryption(false);
-}
-
-} // namespace
-
-void PdfSnapshot::writeCopy(const QString& input, const std::optional<QString>& password, Copy copy,
-                            const QString& output) {
-    PdfFile::open(input, password, [&](QPDF& pdf) {
-        if (copy.ownInfo)
-            giveOwnInfo(pdf);
-        const QByteArray name = QFile::encodeName(output);
-        try {
-            QPDFWriter writer(pdf, name.constData());
-            prepareWriter(writer, copy);
-            writer.write();
-        } catch (const QPDFSystemError& error) {
-            throw Failure(QStringLiteral("its copy cannot be written: ") +
-                          Failure::systemText(error.getErrno()));
-        }
-    });
-}
-
-QByteArray PdfSnapshot::copyInMemory(const QString& input, const std::optional<QString>& password,
-                                     Copy copy) {
-    QByteArray bytes;
-    PdfFile::open(input, password, [&](QPDF& pdf) {
-        if (copy.ownInfo)
-            giveOwnInfo(pdf);
-        bytes =
-            PdfFile::writeToMemory(pdf, [&](QPDFWriter& writer) { prepareWriter(writer, copy); });
-    });
-    return bytes;
-}
-
-QByteArray PdfSnapshot::protectedLike(const QString& original,
-                                      const std::optional<QString>& password,
-                                      const QString& result) {
-    QByteArray bytes;
-    PdfFile::open(original, password, [&](QPDF& protectedOriginal) {
-        PdfFile::open(result, std::nullopt, [&](QPDF& plain) {
-            // The same algorithm, passwords and permissions: an owner password that was never
-            // typed is kept too, since the keys are copied rather than derived anew.
-            bytes = PdfFile::writeToMemory(plain, [&](QPDFWriter& writer) {
-                writer.copyEncryptionParameters(protectedOriginal);
-            });
-        });
-    });
-    return bytes;
 }
 
 std::optional<QString> PdfSnapshot::infoValue(const QString& key) const {

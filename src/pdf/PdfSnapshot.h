@@ -31,34 +31,15 @@ public:
         bool operator==(const PageShape&) const = default;
     };
 
-    // Throws Failure, whose text is a reason phrase about the file starting with "it", such as
-    // "it is password-protected and the password was not given or is wrong".
     // Whether to look through every object of the file for a second use of its document
     // information: needed for an original, a cost for a result.
     enum class Sharing { Find, Ignore };
+    // Throws Failure, whose text is a reason phrase about the file starting with "it", such as
+    // "it is password-protected and the password was not given or is wrong".
     static PdfSnapshot read(const QString& path,
                             const std::optional<QString>& password = std::nullopt,
                             Sharing sharing = Sharing::Find);
 
-    // What a copy for the toolkit changes. ownInfo: the document information becomes an object
-    // of its own, holding only the entries that are document information (string values and
-    // Trapped), so the toolkit changes that object and leaves the rest alone. decrypt: the
-    // encryption is taken off, since the toolkit cannot read every encryption and writes its
-    // results unencrypted anyway; otherwise the copy keeps it and opens with the same password.
-    struct Copy {
-        bool ownInfo = false;
-        bool decrypt = false;
-    };
-    // Overwrites output (created by the caller) with the copy. Throws Failure.
-    static void writeCopy(const QString& input, const std::optional<QString>& password, Copy copy,
-                          const QString& output);
-    // The same copy, kept in memory. Throws Failure.
-    static QByteArray copyInMemory(const QString& input, const std::optional<QString>& password,
-                                   Copy copy);
-    // The file result encrypted exactly as original is: the same algorithm, passwords and
-    // permissions. Throws Failure.
-    static QByteArray protectedLike(const QString& original, const std::optional<QString>& password,
-                                    const QString& result);
     int pages() const { return static_cast<int>(pageShapes_.size()); }
     const QList<PageShape>& pageShapes() const { return pageShapes_; }
     // The catalog's keys (without slash) whose values exist, sorted.
@@ -68,7 +49,7 @@ public:
     const QMap<QString, InfoValue>& info() const { return info_; }
     // The entry's text, whether it is a string or not; nothing when there is no such entry.
     std::optional<QString> infoValue(const QString& key) const;
-    // The entries a copy with document information of its own carries over.
+    // The entries a copy with document information of its own (PdfCopier) carries over.
     QMap<QString, InfoValue> documentInformation() const;
 
     // The document information is an object that the document also uses for something else (its

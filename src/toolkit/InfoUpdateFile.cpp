@@ -8,10 +8,6 @@ namespace {
 const QByteArray lineEnd = QByteArrayLiteral("\r\n");
 }
 
-QString InfoUpdateFile::pathIn(const QString& tempFolder) {
-    return tempFolder + QStringLiteral("/info.txt");
-}
-
 QByteArray InfoUpdateFile::content(const EditPlan& plan, const QString& titleFromName) {
     QByteArray bytes;
     for (InfoField field : EditPlan::fields) {

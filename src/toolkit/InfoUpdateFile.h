@@ -8,8 +8,6 @@
 // The file that tells the toolkit which document-information fields to set.
 class InfoUpdateFile {
 public:
-    static QString pathIn(const QString& tempFolder);
-
     // The bytes for one input file: for every field not kept, "InfoBegin", "InfoKey: <key>" and
     // "InfoValue: <value>", each line ending in CR LF, then one more CR LF. Without a line
     // "InfoBegin" before each key the toolkit applies only the first pair.

@@ -1,6 +1,6 @@
 #include "JavaStartup.h"
 
-#include "ToolkitHost.h"
+#include "Toolkit.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -41,7 +41,7 @@ JavaStartup::Plan JavaStartup::plan(const QString& toolkit) {
     static QHash<QString, QString> archives;
     auto known = archives.constFind(toolkit);
     if (known == archives.constEnd()) {
-        const QStringList jars = ToolkitHost::launcherJars(toolkit);
+        const QStringList jars = Toolkit::launcherJars(toolkit);
         const bool usable = !jars.isEmpty() && QDir().mkpath(archiveFolder());
         known = archives.insert(
             toolkit, usable ? archiveFolder() + QLatin1Char('/') + archiveName(jars) : QString());

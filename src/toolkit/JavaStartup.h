@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ToolRunner.h"
+#include "ToolResult.h"
 
 #include <QProcessEnvironment>
 #include <QString>

@@ -23,8 +23,8 @@ struct Start {
 // script's place wherever the script says plainly how it starts Java.
 Start startFor(const ToolInvocation& invocation) {
     if (invocation.program == Toolkit::path()) {
-        const QStringList jars = ToolkitHost::launcherJars(invocation.program);
-        const QString mainClass = ToolkitHost::launcherMainClass(invocation.program);
+        const QStringList jars = Toolkit::launcherJars(invocation.program);
+        const QString mainClass = Toolkit::launcherMainClass(invocation.program);
         const QString java = QStandardPaths::findExecutable(QStringLiteral("java"));
         if (!jars.isEmpty() && !mainClass.isEmpty() && !java.isEmpty())
             return {java,

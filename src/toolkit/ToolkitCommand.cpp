@@ -4,15 +4,7 @@
 
 namespace {
 const QString handle = QStringLiteral("A=");
-
-QString quoted(const QString& text) {
-    return QLatin1Char('"') + text + QLatin1Char('"');
-}
 } // namespace
-
-QString ToolkitCommand::workCopyPath(const QString& inputPath) {
-    return inputPath + QLatin1Char('2');
-}
 
 QString ToolkitCommand::absolute(const QString& path) {
     if (path.startsWith(QLatin1Char('/')))
@@ -54,17 +46,4 @@ ToolInvocation ToolkitCommand::dump(const QString& toolkit, const QString& input
             {absolute(inputPath), QStringLiteral("dumpdata"), QStringLiteral("output"),
              absolute(dumpFile)},
             std::nullopt};
-}
-
-QString ToolkitCommand::displayLine(const ToolInvocation& invocation) {
-    QStringList pieces{quoted(invocation.program)};
-    for (const QString& argument : invocation.arguments) {
-        if (argument.startsWith(QLatin1Char('/')))
-            pieces << quoted(argument);
-        else if (argument.startsWith(handle) && argument.mid(handle.size()).startsWith('/'))
-            pieces << handle + quoted(argument.mid(handle.size()));
-        else
-            pieces << argument;
-    }
-    return pieces.join(QLatin1Char(' '));
 }

@@ -8,9 +8,6 @@
 // The two toolkit runs: rewriting a file's document information, and dumping it.
 class ToolkitCommand {
 public:
-    // Where the toolkit writes the changed document by default: the input path with "2" added.
-    static QString workCopyPath(const QString& inputPath);
-
     // Rewrites the fields of inputPath as the info-update file says, into outputPath. A password
     // is never put among the arguments, where other users could read it: the toolkit is told to
     // ask for it and receives it on its standard input.
@@ -26,9 +23,6 @@ public:
     // Dumps the document information of inputPath into dumpFile.
     static ToolInvocation dump(const QString& toolkit, const QString& inputPath,
                                const QString& dumpFile);
-
-    // The invocation as one line for a log or a message: paths in double quotes, keywords bare.
-    static QString displayLine(const ToolInvocation& invocation);
 
     // The toolkit reads an argument that does not start with "/" as a keyword, a handle
     // ("A=...") or an option when it looks like one, so every path it gets is absolute.

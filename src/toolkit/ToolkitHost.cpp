@@ -6,11 +6,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QtEndian>
 
@@ -63,47 +60,6 @@ qint64 ToolkitHost::processId() const {
     return process_ ? process_->processId() : 0;
 }
 
-QStringList ToolkitHost::launcherJars(const QString& launcher) {
-    return launcherScript(launcher).jars;
-}
-
-QString ToolkitHost::launcherMainClass(const QString& launcher) {
-    return launcherScript(launcher).mainClass;
-}
-
-ToolkitHost::Launcher ToolkitHost::launcherScript(const QString& launcher) {
-    // Read once per launcher in a run of the program, like the toolkit's own path.
-    static QHash<QString, Launcher> known;
-    if (const auto found = known.constFind(launcher); found != known.constEnd())
-        return *found;
-    Launcher read;
-    QFile script(launcher);
-    if (script.open(QIODevice::ReadOnly) && script.peek(2) == "#!") {
-        const QString text = QString::fromUtf8(script.read(64 * 1024));
-        static const QRegularExpression jar(QStringLiteral("(/[^\\s:=\"'$]+\\.jar)"));
-        for (auto match = jar.globalMatch(text); match.hasNext();) {
-            const QString path = match.next().captured(1);
-            if (QFileInfo(path).isFile() && !read.jars.contains(path))
-                read.jars << path;
-        }
-        // Only a line that gives Java nothing but the class path, the class and the script's
-        // own arguments can be replaced by starting Java directly.
-        static const QRegularExpression start(
-            QStringLiteral("^[ \\t]*(?:exec[ \\t]+)?java[ \\t]+(?:-cp|-classpath|--class-path)"
-                           "(?:[ \\t]+|=)\\S+[ \\t]+([A-Za-z_$][\\w$]*(?:\\.[A-Za-z_$][\\w$]*)*)"
-                           "[ \\t]+\"\\$@\"[ \\t]*$"),
-            QRegularExpression::MultilineOption);
-        QStringList classes;
-        for (auto match = start.globalMatch(text); match.hasNext();)
-            classes << match.next().captured(1);
-        classes.removeDuplicates();
-        // A script that chooses between ways to start Java must make that choice itself.
-        if (classes.size() == 1)
-            read.mainClass = classes.first();
-    }
-    return *known.insert(launcher, read);
-}
-
 QByteArray ToolkitHost::encodeRequest(const QStringList& arguments, const QByteArray& input) {
     QByteArray request;
     appendNumber(request, static_cast<quint32>(arguments.size()));
@@ -134,7 +90,7 @@ bool ToolkitHost::launch(const QString& toolkit) {
     const QString hostJar =
         PathHelpers::ProgramFolder() + QStringLiteral("/metascribe-toolkit-host.jar");
     const QString java = QStandardPaths::findExecutable(QStringLiteral("java"));
-    const QStringList jars = launcherJars(toolkit);
+    const QStringList jars = Toolkit::launcherJars(toolkit);
     if (!QFileInfo(hostJar).isFile() || java.isEmpty() || jars.isEmpty())
         return false;
 

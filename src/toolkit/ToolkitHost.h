@@ -1,6 +1,7 @@
 #pragma once
 
-#include "ToolRunner.h"
+#include "ToolInvocation.h"
+#include "ToolResult.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -36,13 +37,6 @@ public:
     bool isRunning() const;
     qint64 processId() const;
 
-    // The jars a toolkit launcher script puts on Java's class path; empty when the toolkit is
-    // not such a script.
-    static QStringList launcherJars(const QString& launcher);
-    // The class such a script starts, when one line of it plainly starts Java with nothing but
-    // the class path, the class and the script's own arguments; empty otherwise.
-    static QString launcherMainClass(const QString& launcher);
-
     // The framing of the host's protocol.
     static QByteArray encodeRequest(const QStringList& arguments, const QByteArray& input);
     struct Answer {
@@ -56,12 +50,6 @@ public:
     static constexpr quint32 Ready = 0x4D534831;
 
 private:
-    struct Launcher {
-        QStringList jars;
-        QString mainClass;
-    };
-    static Launcher launcherScript(const QString& launcher);
-
     ToolkitHost();
     // Starts the host's process; awaitReady() then waits until it has loaded the toolkit.
     bool launch(const QString& toolkit);

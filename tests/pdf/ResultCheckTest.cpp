@@ -2,6 +2,7 @@
 
 #include "FailureOf.h"
 #include "InfoUpdateFile.h"
+#include "PdfCopier.h"
 #include "PdfSnapshot.h"
 #include "TestFiles.h"
 #include "TestPrograms.h"
@@ -142,7 +143,7 @@ private slots:
                 ResultCheck::verify(original, plain, plan(planName), "From the name", password),
                 QStringLiteral("the result lost its password protection"));
             result = TestFiles::write(dir_.filePath("protected.pdf"),
-                                      PdfSnapshot::protectedLike(input, password, plain));
+                                      PdfCopier::protectedLike(input, password, plain));
         }
         QCOMPARE(ResultCheck::verify(original, result, plan(planName), "From the name", password),
                  QString());
@@ -192,7 +193,7 @@ private slots:
         QVERIFY2(reason.startsWith(rawReason), qPrintable(reason));
 
         const QString own = privateFile("own.pdf");
-        PdfSnapshot::writeCopy(input, std::nullopt, {true, false}, own);
+        PdfCopier::writeCopy(input, std::nullopt, {true, false}, own);
         QVERIFY(!PdfSnapshot::read(own).needsOwnInfo());
         const QString result = toolkitResult(own, edit);
         QCOMPARE(ResultCheck::verify(original, result, edit, {}), QString());
@@ -317,7 +318,7 @@ private slots:
 
         const QString own =
             TestFiles::write(dir_.filePath("locked-own.pdf"),
-                             PdfSnapshot::copyInMemory(input, password, {true, true}));
+                             PdfCopier::copyInMemory(input, password, {true, true}));
         const PdfSnapshot copy = PdfSnapshot::read(own);
         QVERIFY(!copy.needsOwnInfo() && !copy.encrypted());
         QCOMPARE(copy.pages(), 4);
@@ -328,7 +329,7 @@ private slots:
         const EditPlan edit = plan("all");
         const QString plain = toolkitResult(own, edit, "named");
         const QString result = TestFiles::write(dir_.filePath("locked-result.pdf"),
-                                                PdfSnapshot::protectedLike(input, password, plain));
+                                                PdfCopier::protectedLike(input, password, plain));
         QCOMPARE(ResultCheck::verify(original, result, edit, "named", password), QString());
         QByteArray before, after;
         QVERIFY(TestPrograms::run(

@@ -93,8 +93,7 @@ private slots:
 
     void writtenWhole() {
         QTemporaryDir temp;
-        const QString path = InfoUpdateFile::pathIn(temp.path());
-        QCOMPARE(path, temp.path() + "/info.txt");
+        const QString path = temp.filePath("info.txt");
         InfoUpdateFile::write(path, QByteArray(5000, 'x'));
         InfoUpdateFile::write(path, "\r\n");
         QCOMPARE(PrivateTempFolder::readFile(path), QByteArray("\r\n"));

@@ -25,9 +25,8 @@ private:
 
     ToolResult change(const QString& name) {
         const QString input = TestFiles::copyCorpusFile("minimal-document.pdf", dir_.path(), name);
-        return ToolRunner::run(ToolkitCommand::update(Toolkit::path(), input, {}, info_,
-                                                      ToolkitCommand::workCopyPath(input)),
-                               60s);
+        return ToolRunner::run(
+            ToolkitCommand::update(Toolkit::path(), input, {}, info_, input + "2"), 60s);
     }
     static QStringList cacheFiles() {
         return QDir(JavaStartup::archiveFolder()).entryList(QDir::Files | QDir::Hidden);
@@ -38,7 +37,7 @@ private slots:
         QVERIFY2(!Toolkit::path().isEmpty(), "pdftk is missing: install Debian's pdftk-java");
         qputenv("XDG_CACHE_HOME", QFile::encodeName(dir_.filePath("cache")));
         qputenv("TEMP", QFile::encodeName(dir_.path()));
-        info_ = InfoUpdateFile::pathIn(PrivateTempFolder::ensure());
+        info_ = PrivateTempFolder::ensure() + "/info.txt";
         InfoUpdateFile::write(info_, "\r\n");
         ToolkitHost::instance().setEnabled(false);
     }

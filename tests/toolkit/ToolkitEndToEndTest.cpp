@@ -25,12 +25,13 @@ private:
 
     ToolResult update(const QString& input, const EditPlan& plan,
                       const std::optional<QString>& password = std::nullopt) {
-        const QString info = InfoUpdateFile::pathIn(temp_);
+        const QString info = temp_ + "/info.txt";
         InfoUpdateFile::write(info, InfoUpdateFile::content(plan, QString()));
-        return ToolRunner::run(ToolkitCommand::update(toolkit_, input, password, info,
-                                                      ToolkitCommand::workCopyPath(input)),
-                               120s);
+        return ToolRunner::run(
+            ToolkitCommand::update(toolkit_, input, password, info, changedCopy(input)), 120s);
     }
+    // Where update() has the toolkit write the changed document.
+    static QString changedCopy(const QString& input) { return input + "2"; }
 
     static EditPlan awkwardPlan() {
         EditPlan plan;
@@ -87,7 +88,7 @@ private slots:
 
         const ToolResult result = update(input, awkwardPlan());
         QVERIFY2(result.succeeded(), result.standardError.constData());
-        const QString workCopy = ToolkitCommand::workCopyPath(input);
+        const QString workCopy = changedCopy(input);
         const QMap<QString, QString> after = TestFiles::pdfInfo(workCopy);
         verifyAwkwardValues(after);
         QCOMPARE(after.value("Pages"), before.value("Pages"));
@@ -110,8 +111,7 @@ private slots:
         const ToolResult result = update(input, EditPlan());
         QVERIFY2(result.succeeded(), result.standardError.constData());
         const QMap<QString, QString> before = TestFiles::pdfInfo(input);
-        const QMap<QString, QString> after =
-            TestFiles::pdfInfo(ToolkitCommand::workCopyPath(input));
+        const QMap<QString, QString> after = TestFiles::pdfInfo(changedCopy(input));
         for (const char* key : {"Title", "Author", "Creator", "Producer", "Pages"})
             QCOMPARE(after.value(key), before.value(key));
     }
@@ -121,8 +121,8 @@ private slots:
             TestFiles::copyCorpusFile("libreoffice-writer-password.pdf", dir_.path());
         const ToolResult result = update(input, awkwardPlan(), QStringLiteral("openpassword"));
         QVERIFY2(result.succeeded(), result.standardError.constData());
-        verifyAwkwardValues(TestFiles::pdfInfo(ToolkitCommand::workCopyPath(input)));
-        QVERIFY(QFile::remove(ToolkitCommand::workCopyPath(input)));
+        verifyAwkwardValues(TestFiles::pdfInfo(changedCopy(input)));
+        QVERIFY(QFile::remove(changedCopy(input)));
     }
 
     void failuresExplainThemselves_data() {
@@ -156,7 +156,7 @@ private slots:
         QCOMPARE(result.outcome, ToolResult::Outcome::Finished);
         QVERIFY(result.exitCode != 0);
         QVERIFY2(result.standardError.contains(reason), result.standardError.constData());
-        QVERIFY(!QFile::exists(ToolkitCommand::workCopyPath(input)));
+        QVERIFY(!QFile::exists(changedCopy(input)));
     }
 };
 
