@@ -267,7 +267,7 @@ void walkBenchmark(const QString& work, int files, double& worstStall) {
     const double walk = seconds([&] {
         QStringList folders{tree + "/"};
         FolderWalker::Listing listing;
-        FolderWalker::GetSubDirectories2016(folders, true, &listing);
+        FolderWalker::AppendSubFolders(folders, true, &listing);
         for (const QString& folder : std::as_const(folders))
             found += FolderWalker::GetFolderFiles(folder, "*.*", &listing).size();
     });

@@ -215,7 +215,7 @@ QStringList FolderWalker::GetFolderFiles(const QString& folder, const QString& p
     return names;
 }
 
-void FolderWalker::GetSubDirectories2016(QStringList& folders, bool recurse, Listing* listing) {
+void FolderWalker::AppendSubFolders(QStringList& folders, bool recurse, Listing* listing) {
     ErrorTrap trap(walkContext);
     QStringList found;
     const QStringList starting = folders;
@@ -266,7 +266,7 @@ void FolderWalker::GetSubDirectories2016(QStringList& folders, bool recurse, Lis
         }
     }
     if (recurse && !found.isEmpty())
-        trap.step(150, [&] { GetSubDirectories2016(found, true, listing); });
+        trap.step(150, [&] { AppendSubFolders(found, true, listing); });
     for (const QString& folder : std::as_const(found)) {
         if (!PathHelpers::IsFolder(folder))
             continue;
@@ -288,7 +288,7 @@ bool FolderWalker::IsWanted(const QString& folder, const QString& name) {
 QStringList FolderWalker::FilesInTree(const QString& folder, const QString& pattern) {
     QStringList folders{folder + QLatin1Char('/')};
     Listing listing;
-    GetSubDirectories2016(folders, true, &listing);
+    AppendSubFolders(folders, true, &listing);
     QStringList files;
     for (const QString& entry : std::as_const(folders)) {
         const QString base = entry.chopped(1);

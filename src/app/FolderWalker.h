@@ -18,8 +18,7 @@ public:
     // Appends to folders every accepted folder beneath its entries, breadth-first. An entry
     // whose sub-folders cannot be listed (no permission, vanished) is removed, and the walk goes
     // on. Yields to the event loop as it goes, so windows stay responsive.
-    static void GetSubDirectories2016(QStringList& folders, bool recurse,
-                                      Listing* listing = nullptr);
+    static void AppendSubFolders(QStringList& folders, bool recurse, Listing* listing = nullptr);
 
     // The names of the files directly in folder that match the wildcard pattern ("*" any run,
     // "?" one character, letter case ignored; "*.*" every file), hidden files included. Taken

@@ -412,7 +412,7 @@ BatchEngine::Flow BatchEngine::queueResult(FileRun& file) {
     const QString& input = file.input();
     const QString& destination = file.destination();
     if (settings_.makeInputsWritable)
-        host_.step(RunStep::MakeInputWritable, [&] { PathHelpers::ResetAttributes(input); });
+        host_.step(RunStep::MakeInputWritable, [&] { PathHelpers::MakeOwnerWritable(input); });
     if (!file.output->targetWritable()) {
         host_.writeRefused(destination);
         return fail(file, QStringLiteral("could not write the destination: the file is read-only"));

@@ -16,8 +16,7 @@ std::optional<QString> BatchRun::destination(const QString& inputPath, const QSt
         folder = PathHelpers::FolderOf(inputPath);
     else
         return std::nullopt;
-    return PathHelpers::CollapseBackslashes(folder + QLatin1Char('/') + base +
-                                            QStringLiteral(".pdf"));
+    return PathHelpers::CollapseSlashes(folder + QLatin1Char('/') + base + QStringLiteral(".pdf"));
 }
 
 std::chrono::milliseconds BatchRun::timeLimit(qint64 fileSize) {

@@ -41,7 +41,7 @@ QString FolderOf(const QString& path) {
     return path.left(path.lastIndexOf(separator) + 1);
 }
 
-QString CollapseBackslashes(const QString& path) {
+QString CollapseSlashes(const QString& path) {
     if (!path.contains(QStringLiteral("//")))
         return path;
     QString result;
@@ -109,7 +109,7 @@ std::optional<int> FileAttributes(const QString& path) {
     return attributes;
 }
 
-void ResetAttributes(const QString& path) {
+void MakeOwnerWritable(const QString& path) {
     const QByteArray name = native(path);
     struct stat info {};
     if (::stat(name.constData(), &info) != 0)

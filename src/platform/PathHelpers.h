@@ -5,7 +5,7 @@
 
 // Small path and file routines shared by every page. Paths are plain text with "/" separators:
 // nothing here but PlaceOf makes a path absolute, nothing changes letter case or shows a
-// message, and only StripExtension, ForceDeleteFile and ResetAttributes let a failure escape.
+// message, and only StripExtension, ForceDeleteFile and MakeOwnerWritable let a failure escape.
 namespace PathHelpers {
 
 // File attributes in the program's own numbering.
@@ -23,7 +23,8 @@ QString FileNameOf(const QString& path);
 // Throws Failure for a name without a dot.
 QString StripExtension(const QString& name);
 QString FolderOf(const QString& path);
-QString CollapseBackslashes(const QString& path);
+// Drops the second "/" of each pair, scanning on after the pair (so "///" keeps two).
+QString CollapseSlashes(const QString& path);
 bool IsFolder(const QString& path);
 // The same string for every path that names the same place: links and relative parts
 // resolved, also for a file that does not exist yet.
@@ -41,8 +42,9 @@ void ForceDeleteFile(const QString& path);
 // The attributes of the path itself (a link is not followed for Alias; the other bits describe
 // what the link points to); nothing when the path cannot be examined.
 std::optional<int> FileAttributes(const QString& path);
-// Resetting to normal gives the owner write permission and touches nothing else. Throws Failure.
-void ResetAttributes(const QString& path);
+// Gives the owner write permission and touches nothing else (what the window calls resetting
+// the attributes to normal). Throws Failure.
+void MakeOwnerWritable(const QString& path);
 
 // The folder of the running executable, without a trailing "/" (the root stays "/").
 QString ProgramFolder();

@@ -53,7 +53,7 @@ std::optional<QString> entityText(QStringView body) {
 
 } // namespace
 
-DumpReader::Values DumpReader::FindInfoValue(const QString& dumpPath, const QStringList& keys) {
+DumpReader::Values DumpReader::ReadInfoValues(const QString& dumpPath, const QStringList& keys) {
     return parse(PrivateTempFolder::readFile(dumpPath), keys);
 }
 

@@ -29,7 +29,7 @@ private:
     }
     QStringList walk() {
         QStringList list{root()};
-        FolderWalker::GetSubDirectories2016(list, true);
+        FolderWalker::AppendSubFolders(list, true);
         QStringList relative;
         for (const QString& entry : list)
             relative << entry.mid(dir_->path().size() + 1);
@@ -96,7 +96,7 @@ private slots:
     void missingStartStaysButGivesNothing() {
         QStringList list{dir_->path() + "/gone/"};
         ScriptedDialogs dialogs;
-        FolderWalker::GetSubDirectories2016(list, true);
+        FolderWalker::AppendSubFolders(list, true);
         QCOMPARE(list, QStringList{dir_->path() + "/gone/"});
         QVERIFY(dialogs.shown.isEmpty());
     }

@@ -128,7 +128,7 @@ private slots:
     void collapseBackslashes() {
         QFETCH(QString, path);
         QFETCH(QString, expected);
-        QCOMPARE(CollapseBackslashes(path), expected);
+        QCOMPARE(CollapseSlashes(path), expected);
     }
 
     void existsAndIsFolder() {
@@ -236,11 +236,11 @@ private slots:
     void resetAttributesGivesOwnerWriteOnly() {
         const QString path = make("reset.pdf");
         QVERIFY(::chmod(QFile::encodeName(path).constData(), 0444) == 0);
-        ResetAttributes(path);
+        MakeOwnerWritable(path);
         struct stat info {};
         QVERIFY(::stat(QFile::encodeName(path).constData(), &info) == 0);
         QCOMPARE(info.st_mode & 0777, mode_t(0644));
-        QVERIFY_THROWS_EXCEPTION(Failure, ResetAttributes(dir_.filePath("missing.pdf")));
+        QVERIFY_THROWS_EXCEPTION(Failure, MakeOwnerWritable(dir_.filePath("missing.pdf")));
     }
 };
 

@@ -20,12 +20,12 @@ private slots:
     // A dump the toolkit wrote for a document whose Title is "Café 東京 😀 A &amp; B".
     void realDump() {
         const Values values =
-            DumpReader::FindInfoValue(TEST_DATA_FOLDER "/changed-document.dump", previewKeys);
+            DumpReader::ReadInfoValues(TEST_DATA_FOLDER "/changed-document.dump", previewKeys);
         const Values expected{
             {"Creator", "TeX"}, {"Producer", "pdfTeX-1.40.23"}, {"Title", "Café 東京 😀 A &amp; B"}};
         QCOMPARE(values, expected);
-        QCOMPARE(DumpReader::FindInfoValue(TEST_DATA_FOLDER "/changed-document.dump",
-                                           {"Keywords", "ModDate"}),
+        QCOMPARE(DumpReader::ReadInfoValues(TEST_DATA_FOLDER "/changed-document.dump",
+                                            {"Keywords", "ModDate"}),
                  (Values{{"Keywords", "spaced"}, {"ModDate", "D:20220403180542+02'00'"}}));
     }
 
@@ -93,7 +93,7 @@ private slots:
     void missingDumpFails() {
         QTemporaryDir dir;
         QVERIFY_THROWS_EXCEPTION(
-            Failure, DumpReader::FindInfoValue(dir.filePath("result.txt"), previewKeys));
+            Failure, DumpReader::ReadInfoValues(dir.filePath("result.txt"), previewKeys));
     }
 };
 

@@ -100,7 +100,7 @@ private slots:
         const ToolResult dump =
             ToolRunner::run(ToolkitCommand::dump(toolkit_, workCopy, dumpFile), 120s);
         QVERIFY2(dump.succeeded(), dump.standardError.constData());
-        const DumpReader::Values values = DumpReader::FindInfoValue(dumpFile, {"Title"});
+        const DumpReader::Values values = DumpReader::ReadInfoValues(dumpFile, {"Title"});
         QCOMPARE(values, (DumpReader::Values{{"Title", "Café 東京 😀 A &amp; B"}}));
         QVERIFY(QFile::remove(dumpFile));
         QVERIFY(QFile::remove(workCopy));

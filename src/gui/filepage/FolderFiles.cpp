@@ -16,7 +16,7 @@ void FolderFiles::addTree(FileList& list, const QString& folder, const QString& 
     };
     QStringList folders{folder + QLatin1Char('/')};
     FolderWalker::Listing listing;
-    step(116, [&] { FolderWalker::GetSubDirectories2016(folders, true, &listing); });
+    step(116, [&] { FolderWalker::AppendSubFolders(folders, true, &listing); });
     for (const QString& entry : std::as_const(folders)) {
         const QString base = entry.chopped(1);
         QStringList names;
@@ -25,7 +25,7 @@ void FolderFiles::addTree(FileList& list, const QString& folder, const QString& 
         for (const QString& name : std::as_const(names)) {
             step(132, [&] {
                 if (FolderWalker::IsWanted(base, name))
-                    paths << PathHelpers::CollapseBackslashes(base + QLatin1Char('/') + name);
+                    paths << PathHelpers::CollapseSlashes(base + QLatin1Char('/') + name);
             });
         }
         step(132, [&] { list.AddPaths(paths); });

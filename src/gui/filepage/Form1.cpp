@@ -35,7 +35,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-using PathHelpers::CollapseBackslashes;
+using PathHelpers::CollapseSlashes;
 
 namespace {
 
@@ -283,7 +283,7 @@ void Form1::PushButton1_Click() {
         return;
     }
     for (const QString& path : chosen)
-        trap.step(140, [&] { fileList_.AddPath(CollapseBackslashes(path)); });
+        trap.step(140, [&] { fileList_.AddPath(CollapseSlashes(path)); });
 }
 
 void Form1::PushButton2_Click() {

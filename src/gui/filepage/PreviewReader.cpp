@@ -29,7 +29,7 @@ QStringList PreviewReader::rows(const QString& path, const std::function<bool()>
     }
     DumpReader::Values values;
     const bool read = ErrorTrap::shielded("preview", [&] {
-        values = DumpReader::FindInfoValue(dumpFile, MetadataPreview::dumpKeys);
+        values = DumpReader::ReadInfoValues(dumpFile, MetadataPreview::dumpKeys);
     });
     PathHelpers::RemoveFile(dumpFile);
     if (!read || !stillWanted())
