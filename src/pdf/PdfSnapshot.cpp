@@ -4,10 +4,15 @@
 #include "PdfFile.h"
 
 #include <QStringDecoder>
+#include <algorithm>
+#include <climits>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
+#include <set>
+#include <tuple>
+#include <utility>
 
 namespace {
 
@@ -118,6 +123,48 @@ PdfSnapshot::PageShape shapeOf(QPDFPageObjectHelper page) {
     return shape;
 }
 
+// A node of the page tree that a viewer walks into rather than shows as a page.
+bool isTreeNode(QPDFObjectHandle node) {
+    return node.isDictionary() && node.hasKey("/Kids") &&
+           !node.getKey("/Type").isNameAndEquals("/Page");
+}
+
+// The pages under node as a viewer recovers them: every entry of /Kids that is a dictionary, or a
+// reference to anything but another node, may be a page it shows, even where this reader finds
+// null or a stream. A node met again (a loop) and nodes deeper than any real tree add nothing.
+int countLeaves(QPDFObjectHandle node, std::set<QPDFObjGen>& seen, int depth) {
+    constexpr int deepest = 256;
+    if (depth > deepest || (node.isIndirect() && !seen.insert(node.getObjGen()).second))
+        return 0;
+    QPDFObjectHandle kids = node.getKey("/Kids");
+    if (!kids.isArray())
+        return 0;
+    int leaves = 0;
+    for (QPDFObjectHandle kid : kids.aitems()) {
+        if (isTreeNode(kid))
+            leaves += countLeaves(kid, seen, depth + 1);
+        else if (kid.isIndirect() || kid.isDictionary())
+            ++leaves;
+    }
+    return leaves;
+}
+
+// Only looks at the tree as it is written, before the reader's own walk repairs it in memory.
+std::pair<int, int> viewerPageCounts(QPDF& pdf) {
+    QPDFObjectHandle root = pdf.getRoot().getKey("/Pages");
+    int leaves = 0;
+    if (isTreeNode(root)) {
+        std::set<QPDFObjGen> seen;
+        leaves = countLeaves(root, seen, 0);
+    } else if (root.isDictionary()) {
+        leaves = 1; // a lone page in the place of the tree
+    }
+    QPDFObjectHandle count = root.isDictionary() ? root.getKey("/Count") : QPDFObjectHandle();
+    // Some writers put a real number there; a viewer takes it all the same.
+    const double claimed = count.isNumber() ? count.getNumericValue() : 0.0;
+    return {leaves, claimed > 0 ? int(std::min(claimed, double(INT_MAX))) : 0};
+}
+
 QString warningText(const QPDFExc& warning) {
     const QString detail = QString::fromStdString(warning.getMessageDetail());
     if (warning.getObject().empty())
@@ -173,6 +220,7 @@ PdfSnapshot PdfSnapshot::read(const QString& path, const std::optional<QString>&
                                        .arg(int(strings))
                                        .arg(int(files));
 
+        std::tie(snapshot.pageLeaves_, snapshot.claimedPages_) = viewerPageCounts(pdf);
         for (QPDFObjectHandle page : pdf.getAllPages())
             snapshot.pageShapes_ << shapeOf(QPDFPageObjectHelper(page));
 

@@ -40,8 +40,15 @@ public:
                             const std::optional<QString>& password = std::nullopt,
                             Sharing sharing = Sharing::Find);
 
+    // The pages this reader finds; a damaged page it reads as null or as a stream is among them.
     int pages() const { return static_cast<int>(pageShapes_.size()); }
     const QList<PageShape>& pageShapes() const { return pageShapes_; }
+    // The pages a viewer may still show where this reader finds fewer: the leaves of the page
+    // tree as it is written, whatever their objects turn out to be, and the count its root
+    // claims (0 when it claims none). The toolkit drops what it cannot read as a page, so a
+    // result must not have fewer by either.
+    int pageLeaves() const { return pageLeaves_; }
+    int claimedPages() const { return claimedPages_; }
     // The catalog's keys (without slash) whose values exist, sorted.
     const QStringList& catalogEntries() const { return catalogEntries_; }
 
@@ -73,6 +80,8 @@ public:
 
 private:
     QList<PageShape> pageShapes_;
+    int pageLeaves_ = 0;
+    int claimedPages_ = 0;
     QStringList catalogEntries_;
     QMap<QString, InfoValue> info_;
     QStringList documentKeys_;

@@ -57,16 +57,23 @@ bool lostContent(const PdfSnapshot::PageShape& before, const PdfSnapshot::PageSh
     return false;
 }
 
+QString pageCountReason(const QString& what, int before, int after) {
+    return QStringLiteral("the result %1: %2 before, %3 after").arg(what).arg(before).arg(after);
+}
+
 QString pagesDiffer(const PdfSnapshot& original, const PdfSnapshot& result) {
-    if (result.pages() != original.pages()) {
-        const QString what = result.pages() < original.pages()
-                                 ? QStringLiteral("lost pages")
-                                 : QStringLiteral("has a different number of pages");
-        return QStringLiteral("the result %1: %2 before, %3 after")
-            .arg(what)
-            .arg(original.pages())
-            .arg(result.pages());
-    }
+    const QString lost = QStringLiteral("lost pages");
+    if (result.pages() < original.pages())
+        return pageCountReason(lost, original.pages(), result.pages());
+    // A page our reader cannot read is one the toolkit drops, while a viewer may still show it;
+    // the page tree as written and its count tell what a viewer would have found.
+    if (result.pageLeaves() < original.pageLeaves())
+        return pageCountReason(lost, original.pageLeaves(), result.pageLeaves());
+    if (result.claimedPages() < original.claimedPages())
+        return pageCountReason(lost, original.claimedPages(), result.claimedPages());
+    if (result.pages() != original.pages())
+        return pageCountReason(QStringLiteral("has a different number of pages"), original.pages(),
+                               result.pages());
     for (int page = 0; page < original.pages(); ++page) {
         const PdfSnapshot::PageShape& before = original.pageShapes().at(page);
         const PdfSnapshot::PageShape& after = result.pageShapes().at(page);
