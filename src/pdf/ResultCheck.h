@@ -15,9 +15,9 @@ public:
     // Empty when the result may replace the original; otherwise one reason, a phrase in lower case
     // without a final period, as shown after "<path>: not changed: ". The result must open without
     // warnings the original did not have, keep every page and its content (no fewer pages by
-    // any count a snapshot holds), be encrypted as the
-    // original is, hold exactly the planned text for every changed field (an emptied field may
-    // also be missing) and every other entry of the original's document information unchanged.
+    // any count a snapshot holds), be encrypted as the original is, hold exactly the planned text
+    // for every changed field (an emptied field may also be missing) and every other entry of the
+    // original's document information unchanged.
     // The password is tried only when the result cannot be opened without it.
     static QString verify(const PdfSnapshot& original, const QString& resultPath,
                           const EditPlan& plan, const QString& titleFromName,
