@@ -83,9 +83,7 @@ public:
         }
         static const QRegularExpression page(
             R"(%% Page (\d+)\n%% Original object ID: \d+ \d+\n(\d+) 0 obj\n<<)");
-        QList<QRegularExpressionMatch> pages;
-        for (const QRegularExpressionMatch& found : page.globalMatch(expanded))
-            pages << found;
+        const QList<QRegularExpressionMatch> pages = matches(page, expanded);
         // The first page and one other, so that a file of many pages stays a few cases.
         QList<QRegularExpressionMatch> chosen{pages.value(0)};
         if (pages.size() > 1)
@@ -115,6 +113,15 @@ private:
         made_ << TestFiles::write(folder_ + "/" + name + ".pdf", bytes);
     }
 
+    // Latin-1 keeps every byte one character, so positions in the text are offsets in the file.
+    static QList<QRegularExpressionMatch> matches(const QRegularExpression& pattern,
+                                                  const QByteArray& bytes) {
+        QList<QRegularExpressionMatch> found;
+        for (const QRegularExpressionMatch& match : pattern.globalMatch(QString::fromLatin1(bytes)))
+            found << match;
+        return found;
+    }
+
     QByteArray flipped(QByteArray bytes, int count) {
         for (int flip = 0; flip < count; ++flip)
             bytes[random_.bounded(int(bytes.size()))] ^= char(1 + random_.bounded(255));
@@ -124,9 +131,7 @@ private:
     // Two objects exchange their numbers, so each is found where the other is expected.
     QByteArray swapped(QByteArray bytes) {
         static const QRegularExpression header(R"(\n(\d+) 0 obj)");
-        QList<QRegularExpressionMatch> headers;
-        for (const QRegularExpressionMatch& found : header.globalMatch(QString::fromLatin1(bytes)))
-            headers << found;
+        const QList<QRegularExpressionMatch> headers = matches(header, bytes);
         if (headers.size() < 2)
             return bytes;
         int first = random_.bounded(int(headers.size()));
@@ -145,9 +150,7 @@ private:
     // An entry of the cross-reference table points elsewhere, or everything after a point moves.
     QByteArray brokenOffsets(QByteArray bytes) {
         static const QRegularExpression entry(R"(\n(\d{10}) \d{5} n)");
-        QList<QRegularExpressionMatch> entries;
-        for (const QRegularExpressionMatch& found : entry.globalMatch(QString::fromLatin1(bytes)))
-            entries << found;
+        const QList<QRegularExpressionMatch> entries = matches(entry, bytes);
         if (!entries.isEmpty() && random_.bounded(2) == 0) {
             const QRegularExpressionMatch& found = entries.at(random_.bounded(int(entries.size())));
             const QByteArray offset =
