@@ -55,12 +55,18 @@ TaggedFile TaggedFile::create(const QString& folder, const QString& prefix, cons
     // Between creating the file and locking it, another run's sweep may find it unlocked and
     // remove it. The sweep removes only what it holds locked itself, so once the lock is ours
     // the file is safe: if the name no longer leads to it then, it went, and another is made.
-    for (;;) {
+    for (int attempt = 0; attempt < 16; ++attempt) {
         QByteArray pattern = form;
         const int fd = ::mkostemps(pattern.data(), suffixLength, O_CLOEXEC);
         if (fd < 0)
             return {};
-        if (::flock(fd, LOCK_EX) != 0) {
+        int locked = 0;
+        do
+            locked = ::flock(fd, LOCK_EX);
+        while (locked != 0 && errno == EINTR);
+        // A file system without locks keeps the file unlocked: no sweep can take its lock
+        // either, so no sweep removes it.
+        if (locked != 0 && errno != ENOLCK && errno != EOPNOTSUPP && errno != EINVAL) {
             const int error = errno;
             ::unlink(pattern.constData());
             ::close(fd);
@@ -71,6 +77,9 @@ TaggedFile TaggedFile::create(const QString& folder, const QString& prefix, cons
             return {QFile::decodeName(pattern), fd};
         ::close(fd);
     }
+    // Every new file went at once: something removes whatever appears here.
+    errno = EBUSY;
+    return {};
 }
 
 int TaggedFile::removeLeftovers(const QString& folder, const QString& prefix,
