@@ -16,6 +16,7 @@
 #include "ResultFinisher.h"
 #include "ToolRunner.h"
 #include "ToolkitCommand.h"
+#include "UnnamedFile.h"
 
 #include <QFileInfo>
 #include <QSet>
@@ -25,6 +26,8 @@ namespace {
 // A file in the private folder that lives as long as one file of the run needs it.
 struct ExchangeFile {
     QString path;
+    // Held locked while in use, so that no other run takes it for a leftover.
+    TaggedFile held;
     // Gone without a yield: a destructor must not turn the event loop.
     ~ExchangeFile() {
         if (!path.isEmpty())
@@ -34,6 +37,7 @@ struct ExchangeFile {
         if (!path.isEmpty())
             PathHelpers::RemoveFile(path);
         path.clear();
+        held = TaggedFile();
     }
 };
 
@@ -86,10 +90,12 @@ struct BatchEngine::RunState {
         if (!infoFile.isEmpty())
             PathHelpers::RemoveFile(infoFile);
         infoFile.clear();
+        infoHeld = TaggedFile();
     }
     DestinationPlan destinations;
     QSet<QString> swept; // folders cleared of earlier runs' leftovers
     QString infoFile;
+    TaggedFile infoHeld;
     std::unique_ptr<Prefetch> prefetch;
 };
 
@@ -134,6 +140,10 @@ struct BatchEngine::FileRun {
     // folder; neither when the toolkit reads the file itself.
     std::optional<QByteArray> preparedBytes;
     ExchangeFile preparedCopy;
+    // A protected file's decrypted copy when it is too large for memory, and the toolkit's result
+    // before it is protected again: neither ever has a name, so a kill leaves nothing readable.
+    std::optional<UnnamedFile> unnamedCopy;
+    std::shared_ptr<UnnamedFile> unprotectedResult;
     std::unique_ptr<OutputFile> output;
 };
 
@@ -265,8 +275,10 @@ BatchEngine::Flow BatchEngine::writeInfoFile(FileRun& file) {
     QString infoFailure = QStringLiteral("could not write the info-update file");
     host_.step(RunStep::WriteInfoFile, [&] {
         try {
-            if (run_->infoFile.isEmpty())
-                run_->infoFile = PrivateTempFolder::createFile(PrivateTempFolder::Kind::Info);
+            if (run_->infoFile.isEmpty()) {
+                run_->infoHeld = PrivateTempFolder::createFile(PrivateTempFolder::Kind::Info);
+                run_->infoFile = run_->infoHeld.path();
+            }
             InfoUpdateFile::write(run_->infoFile, file.info);
         } catch (const Failure& failure) {
             infoFailure += QStringLiteral(": ") + failure.description();
@@ -341,7 +353,8 @@ BatchEngine::Flow BatchEngine::loadOriginal(FileRun& file) {
 // The toolkit gets a prepared copy of the file when its document information is also part of the
 // document (the toolkit would destroy that part) or when it is encrypted (the toolkit cannot read
 // every encryption; the result is encrypted again as the original is). The copy stays in memory
-// unless the file is large, then it goes into the private folder.
+// unless the file is large, then it goes into the private folder: without a name when it is
+// decrypted.
 BatchEngine::Flow BatchEngine::prepareCopy(FileRun& file) {
     file.copy = {file.original->needsOwnInfo(), file.original->encrypted()};
     if (!file.copy.ownInfo && !file.copy.decrypt)
@@ -354,10 +367,17 @@ BatchEngine::Flow BatchEngine::prepareCopy(FileRun& file) {
                 file.preparedBytes = PdfCopier::copyInMemory(input, file.password, file.copy);
             });
         } else {
-            file.preparedCopy.path = PrivateTempFolder::createFile(PrivateTempFolder::Kind::Copy);
-            BackgroundTask::run([&] {
-                PdfCopier::writeCopy(input, file.password, file.copy, file.preparedCopy.path);
-            });
+            QString copyPath;
+            if (file.copy.decrypt) {
+                file.unnamedCopy = UnnamedFile::create(PrivateTempFolder::ensure());
+                copyPath = file.unnamedCopy->path();
+            } else {
+                file.preparedCopy.held =
+                    PrivateTempFolder::createFile(PrivateTempFolder::Kind::Copy);
+                copyPath = file.preparedCopy.path = file.preparedCopy.held.path();
+            }
+            BackgroundTask::run(
+                [&] { PdfCopier::writeCopy(input, file.password, file.copy, copyPath); });
         }
     } catch (const Failure& failure) {
         return fail(file, QStringLiteral("it could not be prepared for the toolkit: ") +
@@ -388,22 +408,35 @@ BatchEngine::Flow BatchEngine::runToolkit(FileRun& file) {
     prefetch(file.position + 1, file.count);
     const QString& input = file.input();
     ToolResult result;
+    // The result of a protected file gets a name only once it is protected again.
+    if (file.copy.decrypt) {
+        try {
+            file.unprotectedResult =
+                std::make_shared<UnnamedFile>(UnnamedFile::create(PrivateTempFolder::ensure()));
+        } catch (const Failure& failure) {
+            return fail(file, failure.description());
+        }
+    }
+    const QString resultPath =
+        file.unprotectedResult ? file.unprotectedResult->path() : file.output->temporaryPath();
     host_.step(RunStep::RunToolkit, [&] {
-        const QString resultPath = file.output->temporaryPath();
+        const QString copyPath =
+            file.unnamedCopy ? file.unnamedCopy->path() : file.preparedCopy.path;
         const ToolInvocation invocation =
             file.preparedBytes
                 ? ToolkitCommand::updateFromBytes(toolkit_, *file.preparedBytes, run_->infoFile,
                                                   resultPath)
-                : ToolkitCommand::update(
-                      toolkit_, file.preparedCopy.path.isEmpty() ? input : file.preparedCopy.path,
-                      file.copy.decrypt ? std::nullopt : file.password, run_->infoFile, resultPath);
+                : ToolkitCommand::update(toolkit_, copyPath.isEmpty() ? input : copyPath,
+                                         file.copy.decrypt ? std::nullopt : file.password,
+                                         run_->infoFile, resultPath);
         result = ToolRunner::run(invocation, BatchRun::timeLimit(QFileInfo(input).size()));
     });
     file.preparedBytes.reset();
     file.preparedCopy.remove();
+    file.unnamedCopy.reset();
     if (result.outcome == ToolResult::Outcome::Interrupted || stopping_)
         return Flow::Stop;
-    if (!result.succeeded() || !file.output->looksComplete())
+    if (!result.succeeded() || !OutputFile::looksComplete(resultPath))
         return fail(file, BatchRun::toolkitReason(result, input));
     return Flow::Next;
 }
@@ -422,7 +455,7 @@ BatchEngine::Flow BatchEngine::queueResult(FileRun& file) {
     const QString resultPath = file.output->temporaryPath();
     commits_->add(std::move(file.output), tag,
                   ResultFinisher(file.original, input, resultPath, file.plan, file.titleFromName,
-                                 file.password));
+                                 file.password, std::move(file.unprotectedResult)));
     outcomes_ << file.outcome;
     return Flow::Done;
 }

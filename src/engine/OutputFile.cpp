@@ -52,9 +52,10 @@ const QString temporarySuffix = QStringLiteral(".pdf");
 
 OutputFile::OutputFile(const QString& destination) : target_(resolveLink(destination)) {
     // Hidden, named after the program so that a user who sees one knows whose it is, and after
-    // this process so that a later run can tell a killed run's leftover from a live run's file.
-    temporary_ =
-        TaggedFile::create(PathHelpers::FolderOf(target_), temporaryPrefix, temporarySuffix);
+    // this process; held locked, so that a later run can tell a killed run's leftover from a live
+    // run's file.
+    held_ = TaggedFile::create(PathHelpers::FolderOf(target_), temporaryPrefix, temporarySuffix);
+    temporary_ = held_.path();
     if (temporary_.isEmpty())
         fail(errno);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Failure.h"
+#include "TaggedFile.h"
 
 #include <QString>
 
@@ -31,7 +32,7 @@ public:
 
     // The file a destination stands for: a link is followed to what it points to.
     static QString resolveLink(const QString& destination);
-    // Removes what runs of processes that no longer run left in folder; never a live run's files.
+    // Removes what killed runs left in folder; never a file that a live run holds locked.
     static int removeLeftovers(const QString& folder);
 
     QString temporaryPath() const { return temporary_; }
@@ -55,5 +56,7 @@ public:
 private:
     QString target_;
     QString temporary_;
+    // Held while the result is in the making, so that no other run takes it for a leftover.
+    TaggedFile held_;
     bool committed_ = false;
 };

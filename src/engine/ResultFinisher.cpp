@@ -4,6 +4,7 @@
 #include "PdfCopier.h"
 #include "PdfSnapshot.h"
 #include "ResultCheck.h"
+#include "UnnamedFile.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -38,12 +39,12 @@ QString updateXmp(const QString& resultPath, const QList<XmpPacket::Change>& cha
     }
 }
 
-// Encrypts the toolkit's result at resultPath again as the original is; a reason when that
-// failed, and the result is then not to be used.
+// Encrypts the toolkit's result at plainPath again as the original is, into resultPath; a reason
+// when that failed, and the result is then not to be used.
 QString protectLikeOriginal(const QString& original, const std::optional<QString>& password,
-                            const QString& resultPath) {
+                            const QString& plainPath, const QString& resultPath) {
     try {
-        return overwrite(resultPath, PdfCopier::protectedLike(original, password, resultPath),
+        return overwrite(resultPath, PdfCopier::protectedLike(original, password, plainPath),
                          QStringLiteral("its protection could not be put back: "));
     } catch (const Failure& failure) {
         return QStringLiteral("its protection could not be put back: ") + failure.description();
@@ -54,22 +55,25 @@ QString protectLikeOriginal(const QString& original, const std::optional<QString
 
 ResultFinisher::ResultFinisher(std::shared_ptr<const PdfSnapshot> original, QString input,
                                QString resultPath, EditPlan plan, QString titleFromName,
-                               std::optional<QString> password)
+                               std::optional<QString> password,
+                               std::shared_ptr<const UnnamedFile> unprotected)
     : original_(std::move(original)), input_(std::move(input)), resultPath_(std::move(resultPath)),
       plan_(std::move(plan)), titleFromName_(std::move(titleFromName)),
-      password_(std::move(password)),
+      password_(std::move(password)), unprotected_(std::move(unprotected)),
       xmpChanges_(original_->catalogEntries().contains(QStringLiteral("Metadata"))
                       ? XmpPacket::changesFor(plan_, titleFromName_)
                       : QList<XmpPacket::Change>()) {}
 
 QString ResultFinisher::operator()() const {
+    // What the toolkit wrote; the result file gets the protected bytes, when the two differ.
+    const QString plainPath = unprotected_ ? unprotected_->path() : resultPath_;
     if (!xmpChanges_.isEmpty()) {
-        const QString reason = updateXmp(resultPath_, xmpChanges_);
+        const QString reason = updateXmp(plainPath, xmpChanges_);
         if (!reason.isEmpty())
             return reason;
     }
     if (original_->encrypted()) {
-        const QString reason = protectLikeOriginal(input_, password_, resultPath_);
+        const QString reason = protectLikeOriginal(input_, password_, plainPath, resultPath_);
         if (!reason.isEmpty())
             return reason;
     }

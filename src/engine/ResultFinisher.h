@@ -9,6 +9,7 @@
 #include <optional>
 
 class PdfSnapshot;
+class UnnamedFile;
 
 // What becomes of the toolkit's result before it may replace its destination, done on the commit
 // queue's thread: its XMP metadata gets the same changes, an encrypted original's protection is
@@ -16,9 +17,11 @@ class PdfSnapshot;
 class ResultFinisher {
 public:
     // original is the file at input as it was read before the toolkit changed it into resultPath
-    // with plan; password is the one that file took.
+    // with plan; password is the one that file took. The toolkit's result of a protected file
+    // may be in unprotected instead, which only the result encrypted again leaves for resultPath.
     ResultFinisher(std::shared_ptr<const PdfSnapshot> original, QString input, QString resultPath,
-                   EditPlan plan, QString titleFromName, std::optional<QString> password);
+                   EditPlan plan, QString titleFromName, std::optional<QString> password,
+                   std::shared_ptr<const UnnamedFile> unprotected = nullptr);
 
     // Why the result must not be used, or an empty text when it may.
     QString operator()() const;
@@ -30,6 +33,7 @@ private:
     EditPlan plan_;
     QString titleFromName_;
     std::optional<QString> password_;
+    std::shared_ptr<const UnnamedFile> unprotected_;
     // Viewers show the XMP metadata's values before the document information's, so a file that
     // has XMP gets the same changes there.
     QList<XmpPacket::Change> xmpChanges_;

@@ -82,14 +82,14 @@ QString PrivateTempFolder::ensure() {
     return folder;
 }
 
-QString PrivateTempFolder::createFile(Kind kind) {
+TaggedFile PrivateTempFolder::createFile(Kind kind) {
     const QString folder = ensure();
     const FileName& name = exchangeFiles[static_cast<int>(kind)];
-    const QString path =
+    TaggedFile file =
         TaggedFile::create(folder, QLatin1String(name.prefix), QLatin1String(name.suffix));
-    if (path.isEmpty())
+    if (file.isEmpty())
         throw Failure(describe(QStringLiteral("Could not create a file in"), folder, errno));
-    return path;
+    return file;
 }
 
 void PrivateTempFolder::removeLeftovers() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TaggedFile.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -20,10 +22,10 @@ public:
     // an original prepared for the toolkit. Each has a name of its own.
     enum class Kind { Info, Dump, Copy };
     // A new, empty file of this process alone in the folder ("<kind's prefix><process>-XXXXXX
-    // <kind's suffix>"), so that program copies and runs working side by side never share one.
-    // Throws Failure.
-    static QString createFile(Kind kind);
-    // Removes what processes that no longer run left in the folder, of every kind.
+    // <kind's suffix>"), so that program copies and runs working side by side never share one,
+    // held locked while the object lives. Throws Failure.
+    static TaggedFile createFile(Kind kind);
+    // Removes what processes left in the folder that no one holds locked, of every kind.
     static void removeLeftovers();
 
     // Creates or truncates a file in the folder and writes the bytes in one piece. Throws Failure.

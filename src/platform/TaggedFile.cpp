@@ -4,21 +4,82 @@
 
 #include <QDir>
 #include <QFile>
+#include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
-QString TaggedFile::create(const QString& folder, const QString& prefix, const QString& suffix) {
+namespace {
+
+bool sameFile(const struct stat& one, const struct stat& other) {
+    return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+}
+
+// Whether the name still leads to the file open at fd.
+bool stillNamed(const QByteArray& path, int fd) {
+    struct stat named {};
+    struct stat open {};
+    return ::lstat(path.constData(), &named) == 0 && ::fstat(fd, &open) == 0 &&
+           sameFile(named, open);
+}
+
+} // namespace
+
+TaggedFile::~TaggedFile() {
+    if (lock_ >= 0)
+        ::close(lock_);
+}
+
+TaggedFile::TaggedFile(TaggedFile&& other) noexcept
+    : path_(std::exchange(other.path_, {})), lock_(std::exchange(other.lock_, -1)) {}
+
+TaggedFile& TaggedFile::operator=(TaggedFile&& other) noexcept {
+    if (this != &other) {
+        if (lock_ >= 0)
+            ::close(lock_);
+        path_ = std::exchange(other.path_, {});
+        lock_ = std::exchange(other.lock_, -1);
+    }
+    return *this;
+}
+
+TaggedFile TaggedFile::create(const QString& folder, const QString& prefix, const QString& suffix) {
     QString start = folder.isEmpty() ? QStringLiteral(".") : folder;
     if (!start.endsWith(QLatin1Char('/')))
         start += QLatin1Char('/');
-    QByteArray pattern = QFile::encodeName(start + ProcessTag::leftoverName(prefix, suffix));
-    const int fd = ::mkostemps(pattern.data(), int(QFile::encodeName(suffix).size()), O_CLOEXEC);
-    if (fd < 0)
-        return {};
-    ::close(fd);
-    return QFile::decodeName(pattern);
+    const QByteArray form = QFile::encodeName(start + ProcessTag::leftoverName(prefix, suffix));
+    const int suffixLength = int(QFile::encodeName(suffix).size());
+    // Between creating the file and locking it, another run's sweep may find it unlocked and
+    // remove it. The sweep removes only what it holds locked itself, so once the lock is ours
+    // the file is safe: if the name no longer leads to it then, it went, and another is made.
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        QByteArray pattern = form;
+        const int fd = ::mkostemps(pattern.data(), suffixLength, O_CLOEXEC);
+        if (fd < 0)
+            return {};
+        int locked = 0;
+        do
+            locked = ::flock(fd, LOCK_EX);
+        while (locked != 0 && errno == EINTR);
+        // A file system without locks keeps the file unlocked: no sweep can take its lock
+        // either, so no sweep removes it.
+        if (locked != 0 && errno != ENOLCK && errno != EOPNOTSUPP && errno != EINVAL) {
+            const int error = errno;
+            ::unlink(pattern.constData());
+            ::close(fd);
+            errno = error;
+            return {};
+        }
+        if (stillNamed(pattern, fd))
+            return {QFile::decodeName(pattern), fd};
+        ::close(fd);
+    }
+    // Every new file went at once: something removes whatever appears here.
+    errno = EBUSY;
+    return {};
 }
 
 int TaggedFile::removeLeftovers(const QString& folder, const QString& prefix,
@@ -29,15 +90,26 @@ int TaggedFile::removeLeftovers(const QString& folder, const QString& prefix,
     int removed = 0;
     for (const QString& name : names) {
         const QString tag = ProcessTag::tagOf(name, prefix, suffix);
+        // A live process is asked no further (a run of an earlier version holds no lock);
+        // a process that is not seen may well run where its id means something else.
         if (tag.isEmpty() || ProcessTag::isLive(tag))
             continue;
         const QByteArray path = QFile::encodeName(dir.filePath(name));
-        struct stat info {};
-        if (::lstat(path.constData(), &info) != 0 || !S_ISREG(info.st_mode) ||
-            info.st_uid != ::getuid())
+        // Never blocks on a special file, never follows a link. A result killed just after it
+        // got the mode of a file that is write-only for its owner opens for writing only.
+        constexpr int flags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+        int fd = ::open(path.constData(), O_RDONLY | flags);
+        if (fd < 0 && errno == EACCES)
+            fd = ::open(path.constData(), O_WRONLY | flags);
+        if (fd < 0)
             continue;
-        if (::unlink(path.constData()) == 0)
+        struct stat info {};
+        // Removed only while locked by this sweep, and only if the name is still that file's.
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::getuid() &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0 && stillNamed(path, fd) &&
+            ::unlink(path.constData()) == 0)
             ++removed;
+        ::close(fd);
     }
     return removed;
 }

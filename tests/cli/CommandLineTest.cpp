@@ -1,4 +1,6 @@
+#include "PrivateTempFolder.h"
 #include "TestFiles.h"
+#include "TestPrograms.h"
 #include "Toolkit.h"
 
 #include <QDir>
@@ -8,6 +10,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 
 namespace {
 
@@ -32,6 +35,15 @@ Ran metascribe(const QStringList& arguments, const QByteArray& input = {}) {
     process.waitForFinished(120000);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+// Whether qpdf reads the file without a password (status 3: with warnings).
+bool opensWithoutPassword(const QString& path) {
+    QProcess qpdf;
+    qpdf.start("qpdf", {"--show-npages", path});
+    qpdf.waitForFinished(60000);
+    return qpdf.exitStatus() == QProcess::NormalExit &&
+           (qpdf.exitCode() == 0 || qpdf.exitCode() == 3);
 }
 
 QList<QJsonObject> jsonLines(const QByteArray& out) {
@@ -137,6 +149,48 @@ private slots:
         QVERIFY(ran.err.contains("read-only"));
         QCOMPARE(QFileInfo(file).permissions() & QFile::WriteOwner, 0);
         QCOMPARE(TestFiles::bytes(file), before);
+    }
+
+    // Killed while the toolkit works on protected files, a run leaves nothing that opens
+    // without their password: not beside them, not in the private folder. The toolkit here
+    // is the real one that then waits, so the kill comes after it has written its result.
+    void killedRunLeavesNothingReadable() {
+        if (!TestFiles::haveProgram("qpdf"))
+            QSKIP("qpdf is not installed");
+        QTemporaryDir dir;
+        QTemporaryDir tools;
+        const QString plain = TestFiles::copyCorpusFile("pdflatex-4-pages.pdf", tools.path());
+        QStringList files;
+        for (const char* name : {"a.pdf", "b.pdf", "c.pdf"})
+            files << TestPrograms::encrypted(plain, dir.filePath(name), {"user", "owner", "256"});
+        QVERIFY(!files.contains(QString()));
+        const QString written = tools.filePath("written");
+        TestFiles::writeScript(tools.filePath("pdftk"), "'" + Toolkit::path() +
+                                                            "' \"$@\" || exit\n: > '" + written +
+                                                            "'\nexec sleep 60");
+
+        QProcess run;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("PATH", tools.path() + ":" + environment.value("PATH"));
+        environment.insert("QT_QPA_PLATFORM", "none-such");
+        run.setProcessEnvironment(environment);
+        run.start(QCoreApplication::applicationDirPath() + "/metascribe",
+                  {"set", "--title", "Never", "--in-place", "--password-stdin", dir.path()});
+        run.write("user\n");
+        run.closeWriteChannel();
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(written), 120000);
+        ::kill(static_cast<pid_t>(run.processId()), SIGKILL);
+        QVERIFY(run.waitForFinished(60000));
+
+        QStringList left;
+        for (const QString& folder : {dir.path(), PrivateTempFolder::path()})
+            for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden))
+                left << folder + "/" + name;
+        QVERIFY(left.size() >= files.size());
+        for (const QString& path : left)
+            QVERIFY2(!opensWithoutPassword(path), qPrintable(path));
+        for (const QString& file : files)
+            QCOMPARE(TestFiles::pdfInfo(file, "user").value("Pages"), "4");
     }
 
     // A dry run prints and changes nothing; show prints what pdfinfo reads.

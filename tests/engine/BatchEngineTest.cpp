@@ -4,12 +4,14 @@
 #include "TestFiles.h"
 #include "TestPrograms.h"
 #include "Toolkit.h"
+#include "ToolkitHost.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <utility>
@@ -328,10 +330,20 @@ private slots:
 
     // One password known before the run opens every protected file that takes it, also those
     // read ahead, and the result stays protected with it. A file protected only against changes
-    // opens without it; a file with another password fails.
+    // opens without it; a file with another password fails. The toolkit reads the decrypted
+    // copy and writes its result through paths that name no file in any folder, which the
+    // resident host and a toolkit process of its own must both open.
+    void onePasswordForEveryFile_data() {
+        QTest::addColumn<bool>("hosted");
+        QTest::newRow("resident host") << true;
+        QTest::newRow("process per file") << false;
+    }
     void onePasswordForEveryFile() {
         if (!TestFiles::haveProgram("qpdf"))
             QSKIP("qpdf is not installed");
+        QFETCH(bool, hosted);
+        ToolkitHost::instance().setEnabled(hosted);
+        const auto restore = qScopeGuard([] { ToolkitHost::instance().setEnabled(true); });
         QTemporaryDir dir;
         const QString plain = TestFiles::copyCorpusFile("minimal-document.pdf", dir.path());
         const auto encrypt = [&](const QString& name, const QString& user) {

@@ -20,7 +20,8 @@ QStringList PreviewReader::rows(const QString& path, const std::function<bool()>
         return {};
     // Each preview has a dump file of its own: one started while another waits, or in
     // another copy of the program, must not read the other's.
-    const QString dumpFile = PrivateTempFolder::createFile(PrivateTempFolder::Kind::Dump);
+    const TaggedFile dump = PrivateTempFolder::createFile(PrivateTempFolder::Kind::Dump);
+    const QString dumpFile = dump.path();
     const ToolResult dumped = ToolRunner::run(ToolkitCommand::dump(toolkit, path, dumpFile),
                                               BatchRun::timeLimit(QFileInfo(path).size()));
     if (!dumped.succeeded()) {
