@@ -53,17 +53,23 @@ Ran metascribe(const QStringList& arguments, const QByteArray& input = {}, int l
     return started(process, program(), arguments, input, limit);
 }
 
-// With arguments as bytes, which need not be UTF-8: QProcess would pass them as UTF-8, so a
-// shell passes them on, each written as escapes of its bytes.
-Ran metascribeWithBytes(const QList<QByteArray>& arguments, int limit = 120000) {
-    QByteArray script = "exec \"$0\"";
-    for (const QByteArray& argument : arguments) {
-        script += " $'";
-        for (const char c : argument)
-            script += "\\x" +
-                      QByteArray::number(static_cast<unsigned char>(c), 16).rightJustified(2, '0');
-        script += "'";
-    }
+// A word of a shell script that stands for bytes, each written as an escape.
+QByteArray shellWord(const QByteArray& bytes) {
+    QByteArray word = "$'";
+    for (const char c : bytes)
+        word +=
+            "\\x" + QByteArray::number(static_cast<unsigned char>(c), 16).rightJustified(2, '0');
+    return word + "'";
+}
+
+// With arguments as bytes, which need not be UTF-8, in the folder folder (bytes too) when one
+// is given: QProcess would pass them as UTF-8, so a shell passes them on.
+Ran metascribeWithBytes(const QList<QByteArray>& arguments, int limit = 120000,
+                        const QByteArray& folder = {}) {
+    QByteArray script = folder.isEmpty() ? "" : "cd " + shellWord(folder) + " && ";
+    script += "exec \"$0\"";
+    for (const QByteArray& argument : arguments)
+        script += " " + shellWord(argument);
     QProcess process;
     return started(process, "/bin/bash", {"-c", QString::fromLatin1(script), program()}, {}, limit);
 }
@@ -279,6 +285,25 @@ private slots:
         if (kind == "file")
             QCOMPARE(contentOf(entry), before);
         QCOMPARE(TestFiles::pdfInfo(good).value("Title"), "T");
+    }
+
+    // In a folder whose name is not UTF-8, a relative name cannot be made a path: it is refused
+    // with the reason rather than read as another file's or none.
+    void relativeNameInAFolderNamedNotUtf8() {
+        QTemporaryDir dir;
+        const auto removeByBytes = qScopeGuard([&] {
+            QProcess::execute("rm", {"-rf", dir.path()});
+        });
+        const QByteArray folder = QFile::encodeName(dir.path()) + "/caf\xe9";
+        QVERIFY(make("folder", folder));
+        const QByteArray before = contentOf(folder + "/inside.pdf");
+        const Ran ran = metascribeWithBytes(
+            {"set", "--title", "T", "--in-place", "--json", "inside.pdf"}, 60000, folder);
+        QCOMPARE(ran.status, 1);
+        const QList<QJsonObject> lines = jsonLines(ran.out);
+        QCOMPARE(lines.size(), 1);
+        QCOMPARE(lines[0]["reason"].toString(), "the current folder's name is not valid UTF-8");
+        QCOMPARE(contentOf(folder + "/inside.pdf"), before);
     }
 
     // A file whose XMP metadata is not well-formed is not changed, and says so in one line that
