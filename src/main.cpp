@@ -4,6 +4,7 @@
 #include "TerminationSignals.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QTimer>
 
 namespace {
@@ -15,14 +16,28 @@ QStringList argumentsOf(int argc, char* argv[]) {
     return arguments;
 }
 
+// The arguments, as Qt reads them, whose bytes are not UTF-8: read with replacement
+// characters, such a name no longer names its file, and may name another.
+QStringList undecodableOf(int argc, char* argv[]) {
+    QStringList undecodable;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray bytes(argv[i]);
+        const QString text = QString::fromLocal8Bit(bytes);
+        if (QFile::encodeName(text) != bytes)
+            undecodable << text;
+    }
+    return undecodable;
+}
+
 // Without a window: no display is needed, and nothing of the window system is loaded.
 int runCommand(int argc, char* argv[]) {
+    const QStringList undecodable = undecodableOf(argc, argv);
     QCoreApplication application(argc, argv);
     int status = CommandLine::UsageError;
     // Run from the event loop, so that quitting (a termination signal) shuts the toolkit down
     // as it does for the window.
     QTimer::singleShot(0, &application, [&] {
-        status = CommandLine::run(QCoreApplication::arguments());
+        status = CommandLine::run(QCoreApplication::arguments(), undecodable);
         QCoreApplication::exit(status);
     });
     QCoreApplication::exec();

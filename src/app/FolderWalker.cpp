@@ -75,6 +75,26 @@ bool isFolderEntry(const QString& folder, const dirent* entry) {
     return ::lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+const QString notUtf8 = QStringLiteral("its name is not valid UTF-8");
+
+// Why a directory entry that is not a folder is not taken as a file; nothing when it is a
+// regular file, or a link to a folder (which a walk never follows).
+QString refusalOf(const QString& folder, const dirent* entry, bool regular) {
+    if (!FolderWalker::isUtf8(QByteArray(entry->d_name)))
+        return notUtf8;
+    if (regular)
+        return {};
+    if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
+        return QStringLiteral("it is not a regular file");
+    struct stat info {};
+    const QByteArray path = QFile::encodeName(folder) + entry->d_name;
+    if (::stat(path.constData(), &info) != 0)
+        return errno == ENOENT
+                   ? QStringLiteral("it is a link to a file that does not exist")
+                   : QStringLiteral("it cannot be opened: ") + Failure::systemText(errno);
+    return S_ISDIR(info.st_mode) ? QString() : QStringLiteral("it is not a regular file");
+}
+
 } // namespace
 
 bool FolderWalker::isUtf8(const QByteArray& bytes) {
@@ -215,7 +235,8 @@ QStringList FolderWalker::GetFolderFiles(const QString& folder, const QString& p
     return names;
 }
 
-void FolderWalker::AppendSubFolders(QStringList& folders, bool recurse, Listing* listing) {
+void FolderWalker::AppendSubFolders(QStringList& folders, bool recurse, Listing* listing,
+                                    Refusals* refusals) {
     ErrorTrap trap(walkContext);
     QStringList found;
     const QStringList starting = folders;
@@ -249,10 +270,20 @@ void FolderWalker::AppendSubFolders(QStringList& folders, bool recurse, Listing*
                                       IsExistingFile(folder + QString::fromUtf8(raw)));
                 if (listing && regular && isUtf8(raw))
                     files << QString::fromUtf8(raw);
+                else if (refusals)
+                    if (const QString refusal = refusalOf(folder, entry, regular);
+                        !refusal.isEmpty())
+                        (*refusals)[folder].append({QString::fromUtf8(raw), refusal});
                 continue;
             }
-            if (raw.size() > NameLimit || HasOddCharacters(raw))
+            if (raw.size() > NameLimit || HasOddCharacters(raw)) {
+                // The files below a folder whose name cannot be a path are not looked at either.
+                if (refusals && !isUtf8(raw))
+                    (*refusals)[folder].append(
+                        {QString::fromUtf8(raw) + QLatin1Char('/'),
+                         notUtf8 + QStringLiteral(", so the files in it were not looked at")});
                 continue;
+            }
             children << QString::fromUtf8(raw);
         }
         sortNames(children);
@@ -266,7 +297,7 @@ void FolderWalker::AppendSubFolders(QStringList& folders, bool recurse, Listing*
         }
     }
     if (recurse && !found.isEmpty())
-        trap.step(150, [&] { AppendSubFolders(found, true, listing); });
+        trap.step(150, [&] { AppendSubFolders(found, true, listing, refusals); });
     for (const QString& folder : std::as_const(found)) {
         if (!PathHelpers::IsFolder(folder))
             continue;
@@ -285,17 +316,30 @@ bool FolderWalker::IsWanted(const QString& folder, const QString& name) {
                (PathHelpers::Hidden | PathHelpers::Archive);
 }
 
-QStringList FolderWalker::FilesInTree(const QString& folder, const QString& pattern) {
+QList<FolderWalker::Found> FolderWalker::FilesInTree(const QString& folder,
+                                                     const QString& pattern) {
     QStringList folders{folder + QLatin1Char('/')};
     Listing listing;
-    AppendSubFolders(folders, true, &listing);
-    QStringList files;
+    Refusals refusals;
+    AppendSubFolders(folders, true, &listing, &refusals);
+    QList<Found> found;
     for (const QString& entry : std::as_const(folders)) {
         const QString base = entry.chopped(1);
+        QList<Found> here;
         for (const QString& name : GetFolderFiles(base, pattern, &listing)) {
             if (IsWanted(base, name))
-                files << base + QLatin1Char('/') + name;
+                here.append({name, {}});
         }
+        for (const Found& refused : refusals.value(entry)) {
+            if (refused.path.endsWith(QLatin1Char('/')) ||
+                (matches(refused.path, pattern) && IsWanted(base, refused.path)))
+                here.append(refused);
+        }
+        std::stable_sort(here.begin(), here.end(), [](const Found& a, const Found& b) {
+            return compareNames(a.path, b.path) < 0;
+        });
+        for (const Found& item : std::as_const(here))
+            found.append({base + QLatin1Char('/') + item.path, item.refusal});
     }
-    return files;
+    return found;
 }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -15,10 +16,23 @@ public:
     // so listing those folders afterwards needs no second read of the disk.
     using Listing = QHash<QString, QStringList>;
 
+    // A path found, or an entry a walk does not take though a user may expect it to (a FIFO, a
+    // device, a link to nothing, a name that is not UTF-8) with the reason, so that a script is
+    // told rather than left to wonder. Refused names read as well as they can, with replacement
+    // characters for bytes that are not UTF-8; a folder's name ends with "/".
+    struct Found {
+        QString path;
+        QString refusal; // empty for a file to take
+    };
+    // The entries refused in each folder a walk read (folder with its trailing "/" to entries
+    // named by their names only).
+    using Refusals = QHash<QString, QList<Found>>;
+
     // Appends to folders every accepted folder beneath its entries, breadth-first. An entry
     // whose sub-folders cannot be listed (no permission, vanished) is removed, and the walk goes
     // on. Yields to the event loop as it goes, so windows stay responsive.
-    static void AppendSubFolders(QStringList& folders, bool recurse, Listing* listing = nullptr);
+    static void AppendSubFolders(QStringList& folders, bool recurse, Listing* listing = nullptr,
+                                 Refusals* refusals = nullptr);
 
     // The names of the files directly in folder that match the wildcard pattern ("*" any run,
     // "?" one character, letter case ignored; "*.*" every file), hidden files included. Taken
@@ -29,8 +43,9 @@ public:
     // Whether a file found in a folder is one to add: not a lock or backup file ("~" first) and
     // not a writable hidden file.
     static bool IsWanted(const QString& folder, const QString& name);
-    // Every wanted file in the tree under folder whose name matches pattern, folder by folder.
-    static QStringList FilesInTree(const QString& folder, const QString& pattern);
+    // Every wanted file in the tree under folder whose name matches pattern, folder by folder,
+    // and in their places the entries refused there (a sub-folder refused whatever its name).
+    static QList<Found> FilesInTree(const QString& folder, const QString& pattern);
 
     // An existing regular file, after following a link to it.
     static bool IsExistingFile(const QString& path);

@@ -32,7 +32,9 @@ const std::array<Option, 7> setOptionTable{{
     {"in-place", nullptr, "Replaces each file with its result."},
     {"ext", "EXT",
      "Takes from the folders given the files whose names end in .EXT, letter case ignored, in "
-     "the whole tree (default: pdf). Files given by name are taken whatever their name."},
+     "the whole tree (default: pdf). Files given by name are taken whatever their name. An "
+     "entry that is not a regular file (a FIFO, a device, a link to nothing) or whose name is "
+     "not valid UTF-8 is reported as not changed, with the reason."},
     {"password-stdin", nullptr,
      "Reads one password from standard input and opens every protected file with it; a file "
      "protected only against changes opens without it. A result keeps its original's "
@@ -44,7 +46,8 @@ const std::array<Option, 7> setOptionTable{{
      "Prints one JSON object per file on standard output, in the order of the files: \"path\", "
      "\"destination\", \"outcome\" (\"changed\", \"failed\" or, with --dry-run, \"planned\"), "
      "\"reason\" (null unless failed) and, with --dry-run, \"fields\" with each changed field's "
-     "\"old\" and \"new\" value."},
+     "\"old\" and \"new\" value. Files that were not changed are named on standard error "
+     "too."},
 }};
 
 const Option showJson{

@@ -15,7 +15,7 @@ bool CommandLine::wanted(const QStringList& arguments) {
     return arguments.size() > 1 && words.contains(arguments.at(1));
 }
 
-int CommandLine::run(const QStringList& arguments) {
+int CommandLine::run(const QStringList& arguments, const QStringList& undecodable) {
     QCommandLineParser parser;
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringLiteral("version"));
@@ -45,9 +45,9 @@ int CommandLine::run(const QStringList& arguments) {
             if (name != QLatin1String("json"))
                 return Console::usageError(QStringLiteral("show takes no option --") + name);
         }
-        return ShowCommand::run(parser.isSet(QStringLiteral("json")), positional);
+        return ShowCommand::run(parser.isSet(QStringLiteral("json")), positional, undecodable);
     }
-    return SetCommand::run(parser, positional);
+    return SetCommand::run(parser, positional, undecodable);
 }
 
 QString CommandLine::helpText() {

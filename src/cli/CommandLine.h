@@ -19,7 +19,9 @@ public:
     // window.
     static bool wanted(const QStringList& arguments);
     // Runs the command the arguments give; the exit status. A QCoreApplication must exist.
-    static int run(const QStringList& arguments);
+    // undecodable holds the arguments, as read, whose bytes are not UTF-8: as read, they would
+    // name another file or none.
+    static int run(const QStringList& arguments, const QStringList& undecodable = {});
 
     // Both made from one description of the commands and options.
     static QString helpText();

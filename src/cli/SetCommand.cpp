@@ -15,27 +15,54 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QSet>
+#include <unistd.h>
 
 namespace {
 
+const QString notUtf8 = QStringLiteral("its name is not valid UTF-8");
+
+// Whether relative paths can be made absolute: the current folder's name may not be UTF-8 either.
+bool currentFolderReadable() {
+    const QByteArray current = QFile::encodeName(QDir::currentPath());
+    char bytes[FolderWalker::PathLimit + 1];
+    return ::getcwd(bytes, sizeof bytes) == nullptr || current == bytes;
+}
+
 // The files a list of paths stands for: folders by their tree, anything else as given (a path
-// that does not exist fails in its turn, with the reason).
-QStringList expand(const QStringList& paths, const QString& pattern) {
-    QStringList files;
+// that does not exist fails in its turn, with the reason). A name whose bytes are not UTF-8
+// (undecodable holds such arguments as read) is refused before anything opens it: as read, it
+// names another file or none.
+QList<FolderWalker::Found> expand(const QStringList& paths, const QStringList& undecodable,
+                                  const QString& pattern) {
+    QList<FolderWalker::Found> found;
+    const bool relativeReadable = currentFolderReadable();
     for (const QString& given : paths) {
         const QFileInfo info(given);
         QString path = QDir::cleanPath(info.absoluteFilePath());
-        if (info.isDir())
-            files << FolderWalker::FilesInTree(path == QStringLiteral("/") ? QString() : path,
+        if (undecodable.contains(given))
+            found.append({path, notUtf8});
+        else if (info.isRelative() && !relativeReadable)
+            found.append({path, QStringLiteral("the current folder's name is not valid UTF-8")});
+        else if (info.isDir())
+            found << FolderWalker::FilesInTree(path == QStringLiteral("/") ? QString() : path,
                                                pattern);
         else
-            files << path;
+            found.append({path, {}});
     }
-    files.removeDuplicates();
-    return files;
+    QList<FolderWalker::Found> once;
+    QSet<QString> seen;
+    for (const FolderWalker::Found& item : std::as_const(found)) {
+        const qsizetype before = seen.size();
+        seen.insert(item.path + QChar(0) + item.refusal);
+        if (seen.size() > before)
+            once << item;
+    }
+    return once;
 }
 
 // The files and save option of a run from the command line.
@@ -63,8 +90,8 @@ QString quoted(const std::optional<QString>& text) {
 // What the engine reports, written to the terminal or a script.
 class ConsoleHost : public BatchEngine::Host {
 public:
-    ConsoleHost(EditPlan plan, bool json, bool dryRun)
-        : plan_(std::move(plan)), json_(json), dryRun_(dryRun) {}
+    ConsoleHost(EditPlan plan, bool json, bool dryRun, QList<FolderWalker::Found> entries)
+        : plan_(std::move(plan)), json_(json), dryRun_(dryRun), entries_(std::move(entries)) {}
 
     EditPlan plan() const override { return plan_; }
     std::optional<QString> askPassword(const QString&) override { return std::nullopt; }
@@ -91,9 +118,44 @@ public:
     void writeRefused(const QString&) override {}
 
     void finished(const BatchRun::Outcome& outcome) override {
+        reportRefused(false);
+        ++reached_;
+        ++next_;
+        write(outcome);
+    }
+
+    // Reports the entries refused before the run that come next in the list, in their places
+    // between the engine's outcomes; or, when the run is over, every one not reported yet.
+    void reportRefused(bool all) {
+        for (; next_ < entries_.size(); ++next_) {
+            const FolderWalker::Found& entry = entries_.at(next_);
+            if (entry.refusal.isEmpty()) {
+                if (!all)
+                    return;
+                continue;
+            }
+            BatchRun::Outcome outcome;
+            outcome.path = entry.path;
+            outcome.reason = entry.refusal;
+            write(outcome);
+        }
+    }
+
+    void clearProgress() { progress_.clear(); }
+
+    int done() const { return done_; }
+    int failed() const { return failed_; }
+    // How many outcomes the engine gave.
+    int reached() const { return reached_; }
+
+private:
+    void write(const BatchRun::Outcome& outcome) {
         progress_.clear();
         const bool failed = !outcome.reason.isEmpty();
         failed ? ++failed_ : ++done_;
+        // Named on standard error also beside JSON lines: a script's log shows what failed.
+        if (failed)
+            Console::message(outcome.path + QStringLiteral(": not changed: ") + outcome.reason);
         if (json_) {
             QJsonObject line{
                 {QStringLiteral("path"), outcome.path},
@@ -115,9 +177,7 @@ public:
             Console::jsonLine(line);
             return;
         }
-        if (failed) {
-            Console::message(outcome.path + QStringLiteral(": not changed: ") + outcome.reason);
-        } else if (dryRun_) {
+        if (!failed && dryRun_) {
             QTextStream& out = Console::out();
             out << outcome.path << " -> " << outcome.destination << '\n';
             for (const BatchRun::FieldPreview& field : outcome.preview)
@@ -127,23 +187,21 @@ public:
         }
     }
 
-    void clearProgress() { progress_.clear(); }
-
-    int done() const { return done_; }
-    int failed() const { return failed_; }
-
-private:
     EditPlan plan_;
     bool json_;
     bool dryRun_;
+    QList<FolderWalker::Found> entries_;
+    qsizetype next_ = 0;
     ProgressLine progress_;
     int done_ = 0;
     int failed_ = 0;
+    int reached_ = 0;
 };
 
 } // namespace
 
-int SetCommand::run(const QCommandLineParser& parser, const QStringList& paths) {
+int SetCommand::run(const QCommandLineParser& parser, const QStringList& paths,
+                    const QStringList& undecodable) {
     EditPlan plan;
     for (const CommandDescription::Option& option : CommandDescription::fieldOptions()) {
         const QString name = QLatin1String(option.name);
@@ -172,6 +230,8 @@ int SetCommand::run(const QCommandLineParser& parser, const QStringList& paths) 
         return Console::usageError(QStringLiteral("give exactly one of --out DIR and --in-place"));
     QString outFolder;
     if (toFolder) {
+        if (undecodable.contains(parser.value(QStringLiteral("out"))))
+            return Console::usageError(QStringLiteral("--out: ") + notUtf8);
         const QFileInfo folder(parser.value(QStringLiteral("out")));
         if (!folder.isDir())
             return Console::usageError(QStringLiteral("--out: no such folder: ") +
@@ -208,8 +268,14 @@ int SetCommand::run(const QCommandLineParser& parser, const QStringList& paths) 
             settings.password = password;
     }
 
-    const QStringList files = expand(paths, QStringLiteral("*.") + extension);
-    ConsoleHost host(plan, parser.isSet(QStringLiteral("json")), dryRun);
+    const QList<FolderWalker::Found> entries =
+        expand(paths, undecodable, QStringLiteral("*.") + extension);
+    QStringList files;
+    for (const FolderWalker::Found& entry : entries) {
+        if (entry.refusal.isEmpty())
+            files << entry.path;
+    }
+    ConsoleHost host(plan, parser.isSet(QStringLiteral("json")), dryRun, entries);
     FixedList source(files, outFolder);
     BatchEngine engine(source, host, settings);
     TerminationSignals::install([&engine] {
@@ -220,11 +286,12 @@ int SetCommand::run(const QCommandLineParser& parser, const QStringList& paths) 
     engine.run(count, toolkit);
     // The engine is about to go; a signal from now on only ends the program.
     TerminationSignals::install([] { QCoreApplication::exit(CommandLine::NotAllDone); });
+    host.reportRefused(true);
     host.clearProgress();
-    const int notReached = count - host.done() - host.failed();
+    const int notReached = count - host.reached();
     if (notReached > 0)
         Console::message(QStringLiteral("stopped; %1 files were not reached").arg(notReached));
-    if (files.isEmpty())
+    if (entries.isEmpty())
         Console::message(QStringLiteral("no files ending in .") + extension +
                          QStringLiteral(" were found"));
     return host.failed() == 0 && notReached == 0 ? CommandLine::AllDone : CommandLine::NotAllDone;

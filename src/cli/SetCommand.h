@@ -9,6 +9,7 @@ class QCommandLineParser;
 class SetCommand {
 public:
     // Runs set with the options the parser found and the files and folders given; the exit
-    // status.
-    static int run(const QCommandLineParser& parser, const QStringList& paths);
+    // status. undecodable holds the arguments, as read, whose bytes are not UTF-8.
+    static int run(const QCommandLineParser& parser, const QStringList& paths,
+                   const QStringList& undecodable);
 };

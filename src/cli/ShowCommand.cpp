@@ -26,7 +26,7 @@ bool sameValue(InfoField field, const QString& info, const QString& xmp) {
 
 } // namespace
 
-int ShowCommand::run(bool json, const QStringList& paths) {
+int ShowCommand::run(bool json, const QStringList& paths, const QStringList& undecodable) {
     if (paths.isEmpty())
         return Console::usageError(QStringLiteral("show: no files given"));
     bool allRead = true;
@@ -36,6 +36,9 @@ int ShowCommand::run(bool json, const QStringList& paths) {
         QJsonObject line{{QStringLiteral("path"), path}};
         QString text = path + QLatin1Char('\n');
         try {
+            // As read, the name would be another file's or none.
+            if (undecodable.contains(given))
+                throw Failure(QStringLiteral("its name is not valid UTF-8"));
             if (QFileInfo(given).isDir())
                 throw Failure(QStringLiteral("it is a folder"));
             if (!QFileInfo::exists(given))

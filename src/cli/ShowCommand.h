@@ -6,6 +6,7 @@
 // where they differ from them, as text or as JSON lines.
 class ShowCommand {
 public:
-    // Reads each file in turn; the exit status.
-    static int run(bool json, const QStringList& paths);
+    // Reads each file in turn; the exit status. undecodable holds the arguments, as read, whose
+    // bytes are not UTF-8.
+    static int run(bool json, const QStringList& paths, const QStringList& undecodable);
 };

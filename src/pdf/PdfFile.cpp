@@ -3,6 +3,9 @@
 #include "Failure.h"
 
 #include <QFile>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
 #include <memory>
 #include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
@@ -10,6 +13,8 @@
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFSystemError.hh>
 #include <qpdf/QPDFWriter.hh>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -19,6 +24,25 @@ QString withoutPathPrefix(const std::string& message, const QByteArray& path) {
     if (text.startsWith(prefix))
         text.remove(0, prefix.size());
     return text;
+}
+
+// Opens path for reading as long as it is a regular file. A FIFO would wait for a writer on the
+// open and a device (a link to /dev/zero) never ends, either of which would hang the run; some
+// devices act on being opened at all, so they are refused by their details first. The opened
+// file is looked at again, since it may have been swapped after that first look; it is opened
+// without waiting, so a FIFO swapped in cannot hold the open either.
+int openRegularFile(const QByteArray& name) {
+    struct stat info {};
+    if (::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode))
+        throw Failure(QStringLiteral("it is not a regular file"));
+    const int descriptor = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (descriptor < 0)
+        throw Failure(QStringLiteral("it cannot be opened: ") + Failure::systemText(errno));
+    if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(descriptor);
+        throw Failure(QStringLiteral("it is not a regular file"));
+    }
+    return descriptor;
 }
 
 } // namespace
@@ -31,19 +55,29 @@ void PdfFile::open(const QString& path, const std::optional<QString>& password,
     // Read through stdio, qpdf seeks back and forth with a system call each time; taking a usual
     // file in one piece makes reading it a third cheaper.
     constexpr qint64 wholeFileLimit = 32 * 1024 * 1024;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!file.open(openRegularFile(name), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
         throw Failure(QStringLiteral("it cannot be opened: ") + file.errorString());
     const bool whole = file.size() <= wholeFileLimit;
     try {
         const QByteArray content = whole ? file.readAll() : QByteArray();
         QPDF pdf;
         pdf.setSuppressWarnings(true);
-        if (whole)
+        if (whole) {
             pdf.processMemoryFile(name.constData(), content.constData(),
                                   static_cast<size_t>(content.size()), passwordText);
-        else
-            pdf.processFile(name.constData(), passwordText);
+        } else {
+            // The file that was looked at, not whatever has the name by now.
+            const int copy = ::fcntl(file.handle(), F_DUPFD_CLOEXEC, 0);
+            FILE* const stream = copy < 0 ? nullptr : ::fdopen(copy, "rb");
+            if (!stream) {
+                const int error = errno;
+                if (copy >= 0)
+                    ::close(copy);
+                throw Failure(QStringLiteral("it cannot be opened: ") + Failure::systemText(error));
+            }
+            pdf.processFile(name.constData(), stream, true, passwordText);
+        }
         work(pdf);
     } catch (const QPDFExc& error) {
         if (error.getErrorCode() == qpdf_e_password)

@@ -17,8 +17,9 @@ class PdfFile {
 public:
     // Runs work on the opened file. Throws Failure, whose text is a reason phrase about the file
     // starting with "it" ("it is password-protected and the password was not given or is wrong",
-    // "it cannot be read as a PDF file: ...", "it cannot be opened: ..."), for whatever the
-    // library throws while opening the file or during work.
+    // "it cannot be read as a PDF file: ...", "it cannot be opened: ...", "it is not a regular
+    // file"), for whatever the library throws while opening the file or during work. Only a
+    // regular file is ever read: a FIFO or a device is refused before anything waits on it.
     static void open(const QString& path, const std::optional<QString>& password,
                      const std::function<void(QPDF&)>& work);
 

@@ -8,12 +8,14 @@
 #include <exempi/xmp.h>
 #include <exempi/xmpconsts.h>
 #include <exempi/xmperrors.h>
+#include <iostream>
 #include <memory>
 #include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFWriter.hh>
+#include <streambuf>
 #include <type_traits>
 
 namespace {
@@ -72,11 +74,25 @@ QString reasonOf(int error) {
                   QStringLiteral(": ") + reasonOf(xmp_get_error()));
 }
 
+// Takes whatever is written to it and keeps nothing.
+class Discard : public std::streambuf {
+protected:
+    int_type overflow(int_type c) override { return traits_type::not_eof(c); }
+    std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
+};
+
 // The library keeps process-wide tables (namespaces, file handlers) that its start fills in; two
 // threads starting it at once would fill them twice. It is never stopped: results are checked on
-// worker threads until the process ends.
+// worker threads until the process ends. It also prints every error it reports on std::cerr ("XML
+// parsing failure"), a line that names no file amid the command line's messages; the error
+// reaches the file's reason all the same. Nothing else of the program writes to std::cerr (the
+// PDF reader's warnings are suppressed), so its output goes nowhere from the library's start on.
 void startLibrary() {
-    static const bool started = xmp_init();
+    static const bool started = [] {
+        static Discard discard;
+        std::cerr.rdbuf(&discard);
+        return xmp_init();
+    }();
     if (!started)
         throw Failure(QStringLiteral("its XMP metadata cannot be read: the XMP library did not "
                                      "start"));

@@ -20,7 +20,8 @@ struct Start {
 
 // The launcher script starts Java as a child rather than becoming it, and only the script
 // would be killed with the program: Java would run on, writing files. So Java takes the
-// script's place wherever the script says plainly how it starts Java.
+// script's place wherever the script says plainly how it starts Java; without a
+// performance-data file, which a killed Java would leave in the system's temporary folder.
 Start startFor(const ToolInvocation& invocation) {
     if (invocation.program == Toolkit::path()) {
         const QStringList jars = Toolkit::launcherJars(invocation.program);
@@ -28,7 +29,8 @@ Start startFor(const ToolInvocation& invocation) {
         const QString java = QStandardPaths::findExecutable(QStringLiteral("java"));
         if (!jars.isEmpty() && !mainClass.isEmpty() && !java.isEmpty())
             return {java,
-                    QStringList{QStringLiteral("-cp"), jars.join(QLatin1Char(':')), mainClass} +
+                    QStringList{QStringLiteral("-XX:-UsePerfData"), QStringLiteral("-cp"),
+                                jars.join(QLatin1Char(':')), mainClass} +
                         invocation.arguments,
                     true};
     }

@@ -103,10 +103,12 @@ bool ToolkitHost::launch(const QString& toolkit) {
     ToolProcess::tieToProgram(*process_, 5);
     // Only the quick compiler: the optimising one spent more processor time compiling than
     // its code saved over a batch of a thousand files, time taken from the toolkit and from
-    // the checks of the results on a machine with two cores.
+    // the checks of the results on a machine with two cores. No performance-data file: Java
+    // keeps it in the system's temporary folder, and a killed host would leave it there.
     process_->start(java,
                     {QStringLiteral("-Xshare:auto"), QStringLiteral("-XX:TieredStopAtLevel=1"),
-                     QStringLiteral("-cp"), (QStringList{hostJar} + jars).join(QLatin1Char(':')),
+                     QStringLiteral("-XX:-UsePerfData"), QStringLiteral("-cp"),
+                     (QStringList{hostJar} + jars).join(QLatin1Char(':')),
                      QStringLiteral("metascribe.ToolkitHost")});
     if (!process_->waitForStarted()) {
         discardProcess();

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -113,6 +114,37 @@ private slots:
         QCOMPARE(FolderWalker::GetFolderFiles(root(), "*.*").size(), 8);
         QVERIFY(FolderWalker::GetFolderFiles(root(), "*.doc").isEmpty());
         QVERIFY_THROWS_EXCEPTION(Failure, FolderWalker::GetFolderFiles(root() + "gone", "*.*"));
+    }
+
+    // A tree's walk for the command line lists, in their places, the entries it does not take
+    // that match the pattern, with the reasons; links to folders and other names stay unsaid.
+    void filesInTreeListRefusedEntries() {
+        folders({"sub", "real"});
+        files({"b.pdf", "sub/c.pdf"});
+        const QByteArray base = QFile::encodeName(root());
+        QVERIFY(::mkfifo((base + "a-pipe.pdf").constData(), 0644) == 0);
+        QVERIFY(::mkfifo((base + "pipe.txt").constData(), 0644) == 0);
+        QVERIFY(::symlink("/dev/null", (base + "sub/device.pdf").constData()) == 0);
+        QVERIFY(::symlink("gone", (base + "dangling.pdf").constData()) == 0);
+        QVERIFY(::symlink((base + "real").constData(), (base + "folder.pdf").constData()) == 0);
+        const QByteArray oddFile = base + "caf\xe9.pdf";
+        const QByteArray oddFolder = base + "d\xe9j\xe0";
+        QVERIFY(::close(::open(oddFile.constData(), O_CREAT | O_WRONLY, 0644)) == 0);
+        QVERIFY(::mkdir(oddFolder.constData(), 0755) == 0);
+        const QList<FolderWalker::Found> found =
+            FolderWalker::FilesInTree(root().chopped(1), "*.pdf");
+        ::unlink(oddFile.constData());
+        ::rmdir(oddFolder.constData());
+        QStringList listed;
+        for (const FolderWalker::Found& entry : found)
+            listed << entry.path.mid(root().size()) + " " + entry.refusal;
+        QCOMPARE(listed,
+                 (QStringList{"a-pipe.pdf it is not a regular file", "b.pdf ",
+                              "caf\uFFFD.pdf its name is not valid UTF-8",
+                              "dangling.pdf it is a link to a file that does not exist",
+                              "d\uFFFDj\uFFFD/ its name is not valid UTF-8, so the files in it "
+                              "were not looked at",
+                              "sub/c.pdf ", "sub/device.pdf it is not a regular file"}));
     }
 
     void existingFile() {

@@ -8,9 +8,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -20,19 +24,28 @@ struct Ran {
     QByteArray err;
 };
 
+QString program() {
+    return QCoreApplication::applicationDirPath() + "/metascribe";
+}
+
 // The program as a script starts it: no display, and a window system that does not exist, so
-// that anything reaching for one fails.
-Ran metascribe(const QStringList& arguments, const QByteArray& input = {}) {
-    QProcess process;
+// that anything reaching for one fails. A run that has not ended within limit is killed and
+// reads as a crash.
+Ran started(QProcess& process, const QString& path, const QStringList& arguments,
+            const QByteArray& input, int limit) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove("DISPLAY");
     environment.remove("WAYLAND_DISPLAY");
     environment.insert("QT_QPA_PLATFORM", "none-such");
     process.setProcessEnvironment(environment);
-    process.start(QCoreApplication::applicationDirPath() + "/metascribe", arguments);
+    process.start(path, arguments);
     process.write(input);
     process.closeWriteChannel();
-    process.waitForFinished(120000);
+    if (!process.waitForFinished(limit)) {
+        process.kill();
+        process.waitForFinished();
+        return {-1, process.readAllStandardOutput(), process.readAllStandardError()};
+    }
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             process.readAllStandardOutput(), process.readAllStandardError()};
 }
@@ -44,6 +57,57 @@ bool opensWithoutPassword(const QString& path) {
     qpdf.waitForFinished(60000);
     return qpdf.exitStatus() == QProcess::NormalExit &&
            (qpdf.exitCode() == 0 || qpdf.exitCode() == 3);
+}
+
+Ran metascribe(const QStringList& arguments, const QByteArray& input = {}, int limit = 120000) {
+    QProcess process;
+    return started(process, program(), arguments, input, limit);
+}
+
+// A word of a shell script that stands for bytes, each written as an escape.
+QByteArray shellWord(const QByteArray& bytes) {
+    QByteArray word = "$'";
+    for (const char c : bytes)
+        word +=
+            "\\x" + QByteArray::number(static_cast<unsigned char>(c), 16).rightJustified(2, '0');
+    return word + "'";
+}
+
+// With arguments as bytes, which need not be UTF-8, in the folder folder (bytes too) when one
+// is given: QProcess would pass them as UTF-8, so a shell passes them on.
+Ran metascribeWithBytes(const QList<QByteArray>& arguments, int limit = 120000,
+                        const QByteArray& folder = {}) {
+    QByteArray script = folder.isEmpty() ? "" : "cd " + shellWord(folder) + " && ";
+    script += "exec \"$0\"";
+    for (const QByteArray& argument : arguments)
+        script += " " + shellWord(argument);
+    QProcess process;
+    return started(process, "/bin/bash", {"-c", QString::fromLatin1(script), program()}, {}, limit);
+}
+
+// Makes what a row names at path (bytes: the name need not be UTF-8).
+bool make(const QByteArray& kind, const QByteArray& path) {
+    if (kind == "fifo")
+        return ::mkfifo(path.constData(), 0644) == 0;
+    if (kind == "device")
+        return ::symlink("/dev/zero", path.constData()) == 0;
+    if (kind == "dangling")
+        return ::symlink("nowhere.pdf", path.constData()) == 0;
+    if (kind == "folder")
+        return ::mkdir(path.constData(), 0755) == 0 && make("file", path + "/inside.pdf");
+    const QByteArray pdf = TestFiles::bytes(TestFiles::corpusFolder() + "/habibi.pdf");
+    const int descriptor = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    const bool written =
+        descriptor >= 0 && ::write(descriptor, pdf.constData(), pdf.size()) == pdf.size();
+    return ::close(descriptor) == 0 && written;
+}
+
+QByteArray contentOf(const QByteArray& path) {
+    QFile file;
+    const int descriptor = ::open(path.constData(), O_RDONLY);
+    if (descriptor < 0 || !file.open(descriptor, QIODevice::ReadOnly, QFile::AutoCloseHandle))
+        return {};
+    return file.readAll();
 }
 
 QList<QJsonObject> jsonLines(const QByteArray& out) {
@@ -128,6 +192,9 @@ private slots:
             QCOMPARE(byPath[changed]["destination"].toString(), changed);
             QVERIFY(byPath[changed]["reason"].isNull());
         }
+        // Named on standard error too, beside the JSON lines.
+        for (const QString& failed : {damaged, dir.path() + "/gone.pdf"})
+            QVERIFY2(ran.err.contains((failed + ": not changed: ").toUtf8()), ran.err.constData());
         QCOMPARE(TestFiles::pdfInfo(upper).value("Author"), "Ünïcode & <Co>");
         QCOMPARE(TestFiles::pdfInfo(locked, "openpassword").value("Author"), "Ünïcode & <Co>");
         QVERIFY(TestFiles::pdfInfo(locked).isEmpty());
@@ -191,6 +258,125 @@ private slots:
             QVERIFY2(!opensWithoutPassword(path), qPrintable(path));
         for (const QString& file : files)
             QCOMPARE(TestFiles::pdfInfo(file, "user").value("Pages"), "4");
+    }
+
+    // What is not a plain file with a plain name, named or found in a folder, is read by no one
+    // (a FIFO or a device would hang the run) and listed as not changed with the reason; the
+    // rest of the folder is changed.
+    void inputsThatAreNotPlainFiles_data() {
+        QTest::addColumn<QByteArray>("kind");
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("named");    // the reason when named on the command line
+        QTest::addColumn<QString>("inFolder"); // the reason when found in a folder
+        const QString special = "it is not a regular file";
+        const QString notUtf8 = "its name is not valid UTF-8";
+        QTest::newRow("FIFO") << QByteArray("fifo") << QByteArray("pipe.pdf") << special << special;
+        QTest::newRow("link to /dev/zero")
+            << QByteArray("device") << QByteArray("zero.pdf") << special << special;
+        QTest::newRow("link to nothing") << QByteArray("dangling") << QByteArray("gone.pdf")
+                                         << "it cannot be opened: No such file or directory"
+                                         << "it is a link to a file that does not exist";
+        QTest::newRow("file name not UTF-8")
+            << QByteArray("file") << QByteArray("caf\xe9.pdf") << notUtf8 << notUtf8;
+        QTest::newRow("folder name not UTF-8")
+            << QByteArray("folder") << QByteArray("caf\xe9") << notUtf8
+            << notUtf8 + ", so the files in it were not looked at";
+    }
+    void inputsThatAreNotPlainFiles() {
+        QFETCH(QByteArray, kind);
+        QFETCH(QByteArray, name);
+        QFETCH(QString, named);
+        QFETCH(QString, inFolder);
+        QTemporaryDir dir;
+        // A name that is not UTF-8 cannot be removed through a QString.
+        const auto removeByBytes = qScopeGuard([&] {
+            QProcess::execute("rm", {"-rf", dir.path()});
+        });
+        const QString tree = dir.path() + "/tree";
+        QDir().mkpath(tree);
+        const QByteArray entry = QFile::encodeName(tree) + "/" + name;
+        QVERIFY(make(kind, entry));
+        // What the name reads as, a replacement character for each byte that is not UTF-8.
+        const QString shown = tree + "/" + QString::fromUtf8(name) + (kind == "folder" ? "/" : "");
+        // A file that has that name itself, which a run given the other must not take for it.
+        const QString lookalike = tree + "/" + QString::fromUtf8(name);
+        const bool withLookalike = kind == "file";
+        if (withLookalike)
+            TestFiles::copyCorpusFile("habibi.pdf", tree, QFileInfo(lookalike).fileName());
+        const QByteArray lookalikeBefore = withLookalike ? TestFiles::bytes(lookalike) : "";
+        // Only a file is read back: reading a FIFO or a device would not end.
+        const QByteArray before = kind == "file" ? contentOf(entry) : "";
+
+        Ran ran =
+            metascribeWithBytes({"set", "--title", "T", "--in-place", "--json", entry}, 60000);
+        QCOMPARE(ran.status, 1);
+        QList<QJsonObject> lines = jsonLines(ran.out);
+        QCOMPARE(lines.size(), 1);
+        QCOMPARE(lines[0]["outcome"].toString(), "failed");
+        QCOMPARE(lines[0]["reason"].toString(), named);
+        QCOMPARE(ran.err.count('\n'), 1);
+        QVERIFY2(ran.err.contains(": not changed: " + named.toUtf8()), ran.err.constData());
+        if (withLookalike) {
+            QCOMPARE(lines[0]["path"].toString(), shown);
+            QCOMPARE(TestFiles::bytes(lookalike), lookalikeBefore);
+            QFile::remove(lookalike);
+        }
+
+        const QString good = TestFiles::copyCorpusFile("minimal-document.pdf", tree);
+        ran = metascribe({"set", "--title", "T", "--in-place", "--json", tree}, {}, 60000);
+        QCOMPARE(ran.status, 1);
+        lines = jsonLines(ran.out);
+        QCOMPARE(lines.size(), 2);
+        QMap<QString, QJsonObject> byPath;
+        for (const QJsonObject& line : lines)
+            byPath.insert(line["path"].toString(), line);
+        QCOMPARE(byPath[shown]["outcome"].toString(), "failed");
+        QCOMPARE(byPath[shown]["reason"].toString(), inFolder);
+        QCOMPARE(byPath[good]["outcome"].toString(), "changed");
+        QVERIFY2(ran.err.contains((shown + ": not changed: " + inFolder).toUtf8()),
+                 ran.err.constData());
+        if (kind == "file")
+            QCOMPARE(contentOf(entry), before);
+        QCOMPARE(TestFiles::pdfInfo(good).value("Title"), "T");
+    }
+
+    // In a folder whose name is not UTF-8, a relative name cannot be made a path: it is refused
+    // with the reason rather than read as another file's or none.
+    void relativeNameInAFolderNamedNotUtf8() {
+        QTemporaryDir dir;
+        const auto removeByBytes = qScopeGuard([&] {
+            QProcess::execute("rm", {"-rf", dir.path()});
+        });
+        const QByteArray folder = QFile::encodeName(dir.path()) + "/caf\xe9";
+        QVERIFY(make("folder", folder));
+        const QByteArray before = contentOf(folder + "/inside.pdf");
+        const Ran ran = metascribeWithBytes(
+            {"set", "--title", "T", "--in-place", "--json", "inside.pdf"}, 60000, folder);
+        QCOMPARE(ran.status, 1);
+        const QList<QJsonObject> lines = jsonLines(ran.out);
+        QCOMPARE(lines.size(), 1);
+        QCOMPARE(lines[0]["reason"].toString(), "the current folder's name is not valid UTF-8");
+        QCOMPARE(contentOf(folder + "/inside.pdf"), before);
+    }
+
+    // A file whose XMP metadata is not well-formed is not changed, and says so in one line that
+    // names it: the XMP library's own message stays off standard error.
+    void everyMessageNamesItsFile() {
+        QTemporaryDir dir;
+        const QString plain = dir.path() + "/plain.pdf";
+        QVERIFY(
+            TestPrograms::run("qpdf", {"--qdf", "--object-streams=disable",
+                                       TestFiles::corpusFolder() + "/crazyones-pdfa.pdf", plain}));
+        QByteArray bytes = TestFiles::bytes(plain);
+        QVERIFY(bytes.contains("</rdf:RDF>"));
+        const QString broken =
+            TestFiles::write(dir.path() + "/broken.pdf", bytes.replace("</rdf:RDF>", "</rdf:RDX>"));
+        const Ran ran = metascribe({"set", "--title", "T", "--in-place", broken});
+        QCOMPARE(ran.status, 1);
+        const QList<QByteArray> lines = ran.err.trimmed().split('\n');
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines[0].startsWith(("metascribe: " + broken + ": not changed: ").toUtf8()),
+                 ran.err.constData());
     }
 
     // A dry run prints and changes nothing; show prints what pdfinfo reads.

@@ -280,6 +280,11 @@ private slots:
             << "it cannot be read as a PDF file: ";
         QTest::newRow("missing") << dir_.filePath("missing.pdf") << std::optional<QString>()
                                  << "it cannot be opened: No such file or directory";
+        // Read like a file, a device gives nothing (or, as /dev/zero, never ends).
+        const QString device = dir_.filePath("device.pdf");
+        QFile::link("/dev/null", device);
+        QTest::newRow("link to a device")
+            << device << std::optional<QString>() << "it is not a regular file";
     }
     void unreadableInputsAreNamed() {
         QFETCH(QString, file);
