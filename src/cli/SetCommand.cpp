@@ -112,11 +112,15 @@ public:
                                     {QStringLiteral("new"), field.after}});
                 line.insert(QStringLiteral("fields"), fields);
             }
+            if (!outcome.note.isEmpty())
+                line.insert(QStringLiteral("note"), outcome.note);
             Console::jsonLine(line);
             return;
         }
         if (failed) {
             Console::message(outcome.path + QStringLiteral(": not changed: ") + outcome.reason);
+        } else if (!outcome.note.isEmpty()) {
+            Console::message(outcome.path + QStringLiteral(": changed, but ") + outcome.note);
         } else if (dryRun_) {
             QTextStream& out = Console::out();
             out << outcome.path << " -> " << outcome.destination << '\n';
