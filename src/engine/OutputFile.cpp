@@ -208,10 +208,10 @@ QString OutputFile::commit() {
         fail(errno);
 
     if (original.fd >= 0) {
-        // A read lease is refused while any process has the file open for writing, and held,
-        // it makes a program that opens the file for writing wait until the rename is done.
-        // Where there are no leases (another user's file without the privilege, some file
-        // systems), the file is at least still what was read.
+        // A read lease is refused while any process has the file open for writing; held, it is
+        // broken by a program that opens the file for writing meanwhile, which is looked at
+        // right before the rename. Where there are no leases (another user's file without the
+        // privilege, some file systems), the file is at least still what was read.
         takeLeaseBreaksQuietly();
         const bool leased = ::fcntl(original.fd, F_SETLEASE, F_RDLCK) == 0;
         if (!leased && errno == EAGAIN)
