@@ -24,13 +24,16 @@ metascribe_setup() {
 }
 
 # The packages every build needs; the toolkit that reads and writes the PDF files, the Java
-# compiler for the resident toolkit host, and the PDF library that checks every result.
-METASCRIBE_BUILD_PACKAGES="cmake make g++ pkg-config qt6-base-dev libqpdf-dev libexempi-dev pdftk-java default-jdk-headless"
+# compiler for the resident toolkit host, the PDF library that checks every result, and the ACL
+# library that gives a result the access list of the file it replaces.
+METASCRIBE_BUILD_PACKAGES="cmake make g++ pkg-config qt6-base-dev libqpdf-dev libexempi-dev pdftk-java default-jdk-headless
+    libacl1-dev"
 # What the tests add: independent PDF and XMP readers to check results with, the validators of
 # desktop entries, software-centre data and Debian packages, strace to watch the installed
-# program start, and what CPack needs to compute a package's library dependencies.
+# program start, what CPack needs to compute a package's library dependencies, and the tools that
+# set and read a file's access list and extended attributes.
 METASCRIBE_TEST_PACKAGES="poppler-utils qpdf libimage-exiftool-perl desktop-file-utils appstream
-    strace dpkg-dev lintian"
+    strace dpkg-dev lintian acl attr"
 
 metascribe_build() {
     cmake -S "$METASCRIBE_ROOT" -B "$METASCRIBE_ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -45,9 +45,10 @@ const std::array<Option, 7> setOptionTable{{
     {"json", nullptr,
      "Prints one JSON object per file on standard output, in the order of the files: \"path\", "
      "\"destination\", \"outcome\" (\"changed\", \"failed\" or, with --dry-run, \"planned\"), "
-     "\"reason\" (null unless failed) and, with --dry-run, \"fields\" with each changed field's "
-     "\"old\" and \"new\" value. Files that were not changed are named on standard error "
-     "too."},
+     "\"reason\" (null unless failed), \"note\" for a changed file whose other names (hard "
+     "links) keep the old content and, with --dry-run, \"fields\" with each changed field's "
+     "\"old\" and \"new\" value. Files that were not changed, or were changed with a note, are "
+     "named on standard error too."},
 }};
 
 const Option showJson{

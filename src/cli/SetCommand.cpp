@@ -153,9 +153,12 @@ private:
         progress_.clear();
         const bool failed = !outcome.reason.isEmpty();
         failed ? ++failed_ : ++done_;
-        // Named on standard error also beside JSON lines: a script's log shows what failed.
+        // Named on standard error also beside JSON lines: a script's log shows what failed, and
+        // what was changed with a caveat.
         if (failed)
             Console::message(outcome.path + QStringLiteral(": not changed: ") + outcome.reason);
+        else if (!outcome.note.isEmpty())
+            Console::message(outcome.path + QStringLiteral(": changed, but ") + outcome.note);
         if (json_) {
             QJsonObject line{
                 {QStringLiteral("path"), outcome.path},
@@ -174,6 +177,8 @@ private:
                                     {QStringLiteral("new"), field.after}});
                 line.insert(QStringLiteral("fields"), fields);
             }
+            if (!outcome.note.isEmpty())
+                line.insert(QStringLiteral("note"), outcome.note);
             Console::jsonLine(line);
             return;
         }

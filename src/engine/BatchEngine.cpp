@@ -18,8 +18,11 @@
 #include "ToolkitCommand.h"
 #include "UnnamedFile.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -64,6 +67,20 @@ PdfSnapshot readOriginal(const QString& input, std::optional<QString>& password,
 // A dry run only shows the original's values: it needs no search for other uses of them.
 PdfSnapshot::Sharing sharingFor(bool dryRun) {
     return dryRun ? PdfSnapshot::Sharing::Ignore : PdfSnapshot::Sharing::Find;
+}
+
+// A destination that is the input's own name (in place, or a result over its original) is the
+// input changed in place: a link there keeps being a link and its target is changed. Any other
+// destination is never written through a link.
+OutputFile::Link linkFor(const QString& input, const QString& destination) {
+    if (destination == input)
+        return OutputFile::Link::Follow;
+    struct stat named {};
+    struct stat read {};
+    const bool same = ::lstat(QFile::encodeName(destination).constData(), &named) == 0 &&
+                      ::lstat(QFile::encodeName(input).constData(), &read) == 0 &&
+                      named.st_dev == read.st_dev && named.st_ino == read.st_ino;
+    return same ? OutputFile::Link::Follow : OutputFile::Link::Refuse;
 }
 
 QList<BatchRun::FieldPreview> previewOf(const PdfSnapshot& original, const EditPlan& plan,
@@ -112,6 +129,7 @@ struct BatchEngine::Prefetch {
     std::shared_ptr<PdfSnapshot> snapshot;
     std::optional<Failure> unreadable;
     QString destination;
+    OutputFile::Link link = OutputFile::Link::Refuse;
     std::unique_ptr<OutputFile> output;
     std::unique_ptr<BackgroundTask> task;
 };
@@ -134,6 +152,11 @@ struct BatchEngine::FileRun {
     // What the original holds, read by a reader independent of the toolkit: the result must
     // hold the same, apart from the fields that were changed.
     std::shared_ptr<PdfSnapshot> original;
+    // The input as it was when it was read; changed in place, it must still be that file when
+    // its result replaces it.
+    std::optional<FileStamp> stamp;
+    // Whether the destination is the input itself.
+    OutputFile::Link link = OutputFile::Link::Refuse;
     std::unique_ptr<Prefetch> ahead;
     PdfCopier::Copy copy;
     // The prepared copy the toolkit reads instead of the file, in memory or in the private
@@ -328,8 +351,11 @@ BatchEngine::Flow BatchEngine::loadOriginal(FileRun& file) {
                 throw *ahead->unreadable;
             file.original = ahead->snapshot;
             file.password = ahead->password;
+            file.stamp = ahead->stamp;
         }
         if (!file.original) {
+            // Taken before it is read: a change while it is read is a change since.
+            file.stamp = FileStamp::of(input);
             file.original = std::make_shared<PdfSnapshot>();
             const bool shared = file.password.has_value() && file.password == settings_.password;
             BackgroundTask::run([&] {
@@ -388,17 +414,20 @@ BatchEngine::Flow BatchEngine::prepareCopy(FileRun& file) {
 
 BatchEngine::Flow BatchEngine::openOutput(FileRun& file) {
     const QString& destination = file.destination();
-    sweepLeftovers(PathHelpers::FolderOf(OutputFile::resolveLink(destination)));
+    file.link = linkFor(file.input(), destination);
+    sweepLeftovers(PathHelpers::FolderOf(file.link == OutputFile::Link::Follow
+                                             ? OutputFile::resolveLink(destination)
+                                             : destination));
     try {
-        if (file.ahead && file.ahead->output && file.ahead->destination == destination)
+        if (file.ahead && file.ahead->output && file.ahead->destination == destination &&
+            file.ahead->link == file.link)
             file.output = std::move(file.ahead->output);
         else
-            file.output = std::make_unique<OutputFile>(destination);
+            file.output = std::make_unique<OutputFile>(destination, file.link);
     } catch (const OutputFile::Refused& refused) {
         if (refused.permissionDenied())
             host_.writeRefused(destination);
-        return fail(file,
-                    QStringLiteral("could not write the destination: ") + refused.description());
+        return fail(file, refused.reason());
     }
     return Flow::Next;
 }
@@ -445,11 +474,25 @@ BatchEngine::Flow BatchEngine::queueResult(FileRun& file) {
     const QString& input = file.input();
     const QString& destination = file.destination();
     if (settings_.makeInputsWritable)
-        host_.step(RunStep::MakeInputWritable, [&] { PathHelpers::MakeOwnerWritable(input); });
-    if (!file.output->targetWritable()) {
+        host_.step(RunStep::MakeInputWritable, [&] {
+            // Only the user's own files: another user's read-only file is theirs to open up,
+            // and is reported instead.
+            struct stat info {};
+            if (::stat(QFile::encodeName(input).constData(), &info) == 0 &&
+                (info.st_uid != ::geteuid() || (info.st_mode & S_IWUSR)))
+                return;
+            const bool asRead = file.stamp == FileStamp::of(input);
+            PathHelpers::MakeOwnerWritable(input);
+            // Its new mode is this run's own change, not another program's.
+            if (asRead)
+                file.stamp = FileStamp::of(input);
+        });
+    if (const QString why = file.output->whyNotWritable(); !why.isEmpty()) {
         host_.writeRefused(destination);
-        return fail(file, QStringLiteral("could not write the destination: the file is read-only"));
+        return fail(file, QStringLiteral("could not write the destination: ") + why);
     }
+    if (file.link == OutputFile::Link::Follow && file.stamp)
+        file.output->expect(*file.stamp);
     const int tag = static_cast<int>(outcomes_.size());
     committing_.insert(tag, destination);
     const QString resultPath = file.output->temporaryPath();
@@ -491,7 +534,8 @@ void BatchEngine::prefetch(int position, int count) {
         // Refused here, it is created again when the file's turn comes, with the reason shown.
         if (createOutput && !work->destination.isEmpty() && !work->unreadable) {
             try {
-                work->output = std::make_unique<OutputFile>(work->destination);
+                work->link = linkFor(work->path, work->destination);
+                work->output = std::make_unique<OutputFile>(work->destination, work->link);
             } catch (const OutputFile::Refused&) {
             }
         }
@@ -520,6 +564,7 @@ void BatchEngine::sweepLeftovers(const QString& folder) {
 void BatchEngine::collectCommits() {
     for (const CommitQueue::Finished& done : commits_->takeFinished()) {
         const QString destination = committing_.take(done.tag);
+        outcomes_[done.tag].note = done.note;
         if (!done.refused && done.rejected.isEmpty())
             continue;
         if (!done.rejected.isEmpty()) {
@@ -528,8 +573,7 @@ void BatchEngine::collectCommits() {
         }
         if (done.refused->permissionDenied())
             host_.writeRefused(destination);
-        outcomes_[done.tag].reason =
-            QStringLiteral("could not write the destination: ") + done.refused->description();
+        outcomes_[done.tag].reason = done.refused->reason();
     }
     reportFinished();
 }

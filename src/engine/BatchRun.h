@@ -38,5 +38,6 @@ public:
         QString reason;              // empty when the file was changed (or, in a dry run, would be)
         QString destination;         // where its result goes; empty when none could be formed
         QList<FieldPreview> preview; // a dry run's findings
+        QString note;                // what a changed file's outcome also says (its hard links)
     };
 };

@@ -84,14 +84,14 @@ void CommitQueue::work() {
 }
 
 CommitQueue::Finished CommitQueue::carryOut(Job job) {
-    Finished done{job.tag, std::nullopt, {}};
+    Finished done{job.tag, std::nullopt, {}, {}};
     // Nothing unchecked may replace a file, whatever went wrong in the check.
     const QString unchecked = QStringLiteral("the result could not be checked: ");
     try {
         if (job.check)
             done.rejected = job.check();
         if (done.rejected.isEmpty())
-            job.output->commit();
+            done.note = job.output->commit();
     } catch (const OutputFile::Refused& refused) {
         done.refused = refused;
     } catch (const std::exception& unexpected) {

@@ -27,6 +27,8 @@ public:
         std::optional<OutputFile::Refused> refused;
         // Why the check turned the result down; it was then removed and nothing was replaced.
         QString rejected;
+        // What the outcome should also say about a result that was put in place.
+        QString note;
     };
     // Gives why a result must not be used, or an empty text when it may.
     using Check = std::function<QString()>;

@@ -5,9 +5,12 @@
 
 DestinationPlan::DestinationPlan(const QStringList& inputs)
     : programFolder_(PathHelpers::PlaceOf(PathHelpers::ProgramFolder()) + QLatin1Char('/')) {
-    for (const QString& input : inputs)
-        for (const QString& key : keysOf(input))
+    for (const QString& input : inputs) {
+        const QStringList keys = keysOf(input);
+        started_.insert(keys.constFirst(), keys);
+        for (const QString& key : keys)
             inputs_.insert(key);
+    }
 }
 
 QStringList DestinationPlan::keysOf(const QString& path) {
@@ -41,8 +44,14 @@ QString DestinationPlan::claim(const QString& input, const QString& destination,
     // may have changed in between, its place has not.
     for (const QString& key : keys) {
         const auto writer = claimed_.constFind(key);
-        if (writer != claimed_.constEnd() && *writer != inputKeys.constFirst())
-            return QStringLiteral("another file of this run writes ") + destination;
+        if (writer == claimed_.constEnd() || *writer == inputKeys.constFirst())
+            continue;
+        // Replaced by another program since the run began, a file can get the inode number of
+        // one this run has replaced: that is no other file of the run.
+        const auto started = started_.constFind(inputKeys.constFirst());
+        if (started != started_.constEnd() && *started != inputKeys)
+            return QStringLiteral("it was changed by another program during the run");
+        return QStringLiteral("another file of this run writes ") + destination;
     }
     for (const QString& key : keys)
         claimed_.insert(key, inputKeys.constFirst());

@@ -23,7 +23,8 @@ private:
     // its device and inode (hard links, folders that ignore letter case).
     static QStringList keysOf(const QString& path);
 
-    QString programFolder_;           // resolved, with a trailing "/"
-    QSet<QString> inputs_;            // keys of every input
-    QHash<QString, QString> claimed_; // key -> the place of the input that writes there
+    QString programFolder_;               // resolved, with a trailing "/"
+    QSet<QString> inputs_;                // keys of every input
+    QHash<QString, QStringList> started_; // the place of each input -> its keys as the run began
+    QHash<QString, QString> claimed_;     // key -> the place of the input that writes there
 };

@@ -1,13 +1,16 @@
 #include "OutputFile.h"
 
 #include "Failure.h"
+#include "FileDetails.h"
 #include "PathHelpers.h"
 #include "TaggedFile.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,7 +25,69 @@ QByteArray native(const QString& path) {
                               error == EACCES || error == EPERM || error == EROFS);
 }
 
+[[noreturn]] void refuse(const QString& reason) {
+    throw OutputFile::Refused::withReason(reason);
+}
+
+QString linkReason(const QString& destination) {
+    return QStringLiteral("the destination ") + destination +
+           QStringLiteral(" is a symbolic link; a result is never written through a link");
+}
+
+bool isLink(const QString& path) {
+    struct stat info {};
+    return ::lstat(native(path).constData(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+// Closed however the commit ends; closing also lets go of a lease taken on it.
+struct Descriptor {
+    int fd;
+    ~Descriptor() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+// A program that opens a leased file for writing breaks the lease, and the system tells the
+// lease's holder with SIGIO, whose default action ends the process. The commit reads the lease's
+// state instead, so the signal only has to be harmless: a handler that does nothing (an ignored
+// signal would stay ignored in every program started later).
+void takeLeaseBreaksQuietly() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        struct sigaction current {};
+        if (::sigaction(SIGIO, nullptr, &current) != 0 || current.sa_handler != SIG_DFL)
+            return;
+        struct sigaction action {};
+        action.sa_handler = +[](int) {
+        };
+        action.sa_flags = SA_RESTART;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGIO, &action, nullptr);
+    });
+}
+
+QString otherNamesNote(nlink_t names) {
+    if (names <= 1)
+        return {};
+    if (names == 2)
+        return QStringLiteral("it has another name (a hard link), which keeps the old content");
+    return QStringLiteral("it has %1 other names (hard links), which keep the old content")
+        .arg(names - 1);
+}
+
 } // namespace
+
+OutputFile::Refused OutputFile::Refused::withReason(const QString& reason) {
+    Refused refused(reason, false);
+    refused.whole_ = true;
+    return refused;
+}
+
+QString OutputFile::Refused::reason() const {
+    return whole_ ? description()
+                  : QStringLiteral("could not write the destination: ") + description();
+}
 
 // However many links deep, so the link itself is kept.
 QString OutputFile::resolveLink(const QString& destination) {
@@ -50,7 +115,10 @@ const QString temporarySuffix = QStringLiteral(".pdf");
 
 } // namespace
 
-OutputFile::OutputFile(const QString& destination) : target_(resolveLink(destination)) {
+OutputFile::OutputFile(const QString& destination, Link link)
+    : target_(link == Link::Follow ? resolveLink(destination) : destination) {
+    if (link == Link::Refuse && isLink(destination))
+        refuse(linkReason(destination));
     // Hidden, named after the program so that a user who sees one knows whose it is, and after
     // this process; held locked, so that a later run can tell a killed run's leftover from a live
     // run's file.
@@ -85,31 +153,90 @@ bool OutputFile::looksComplete(const QString& path) {
     return file.read(tail).contains("%%EOF");
 }
 
-bool OutputFile::targetWritable() const {
+QString OutputFile::whyNotWritable() const {
+    const QByteArray target = native(target_);
     struct stat info {};
-    if (::stat(native(target_).constData(), &info) != 0)
-        return true;
-    return info.st_mode & S_IWUSR;
+    if (::stat(target.constData(), &info) != 0)
+        return {};
+    const QString readOnly = QStringLiteral("the file is read-only");
+    // What this user may do, by mode, access list and privilege alike; root may write anything,
+    // but a file that no one may write is still read-only to a run.
+    if (::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) == 0)
+        return info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH) ? QString() : readOnly;
+    if (errno != EACCES)
+        return Failure::systemText(errno);
+    if (info.st_uid != ::geteuid())
+        return QStringLiteral("it is another user's file, which this user may not write");
+    return readOnly;
 }
 
-void OutputFile::commit() {
+QString OutputFile::commit() {
+    const QByteArray target = native(target_);
     const QByteArray temporary = native(temporary_);
-    struct stat replaced {};
-    const mode_t mode = ::stat(native(target_).constData(), &replaced) == 0
-                            ? replaced.st_mode & 07777
-                            : 0666 & ~startUmask;
-    const int fd = ::open(temporary.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    const QString beingWritten = QStringLiteral("it was being written by another program");
+    const QString changed = QStringLiteral("it was changed by another program during the run");
+
+    // The file to be replaced, held open until it is: which file it is, whose, and whether
+    // another program has it open for writing. A link here was put there since the run looked.
+    const Descriptor original{
+        ::open(target.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
+    if (original.fd < 0 && errno == ELOOP)
+        refuse(linkReason(target_));
+    if (original.fd < 0 && errno != ENOENT)
         fail(errno);
-    if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) {
-        const int error = errno;
-        ::close(fd);
-        fail(error);
+    if (original.fd < 0 && expected_)
+        refuse(QStringLiteral("it was removed by another program during the run"));
+    struct stat before {};
+    if (original.fd >= 0 && ::fstat(original.fd, &before) != 0)
+        fail(errno);
+    if (original.fd >= 0 && !S_ISREG(before.st_mode))
+        refuse(QStringLiteral("the destination is not a regular file"));
+
+    const Descriptor result{::open(temporary.constData(), O_RDONLY | O_CLOEXEC)};
+    if (result.fd < 0)
+        fail(errno);
+    try {
+        if (original.fd >= 0)
+            FileDetails::copy(original.fd, before, result.fd);
+        else if (::fchmod(result.fd, 0666 & ~startUmask) != 0)
+            fail(errno);
+    } catch (const Refused&) {
+        throw;
+    } catch (const Failure& failure) {
+        refuse(failure.description());
     }
-    ::close(fd);
-    if (::rename(temporary.constData(), native(target_).constData()) != 0)
+    if (::fsync(result.fd) != 0)
+        fail(errno);
+
+    if (original.fd >= 0) {
+        // A read lease is refused while any process has the file open for writing; held, it is
+        // broken by a program that opens the file for writing meanwhile, which is looked at
+        // right before the rename. Where there are no leases (another user's file without the
+        // privilege, some file systems), the file is at least still what was read.
+        takeLeaseBreaksQuietly();
+        const bool leased = ::fcntl(original.fd, F_SETLEASE, F_RDLCK) == 0;
+        if (!leased && errno == EAGAIN)
+            refuse(beingWritten);
+        struct stat now {};
+        struct stat named {};
+        if (::fstat(original.fd, &now) != 0)
+            fail(errno);
+        const FileStamp stamp = FileStamp::of(now);
+        const bool stillNamed = ::lstat(target.constData(), &named) == 0 &&
+                                named.st_dev == now.st_dev && named.st_ino == now.st_ino;
+        if (!stillNamed || stamp != FileStamp::of(before) || (expected_ && stamp != *expected_))
+            refuse(changed);
+        // Broken since it was taken: a program opened the file for writing meanwhile.
+        if (leased && ::fcntl(original.fd, F_GETLEASE) != F_RDLCK)
+            refuse(beingWritten);
+    }
+    if (::rename(temporary.constData(), target.constData()) != 0)
         fail(errno);
     committed_ = true;
+    // In place, the held file is the user's file now: a descriptor of ours open for writing on
+    // it would read as another program writing it, and no sweep looks at this name.
+    held_ = TaggedFile();
+    return original.fd >= 0 ? otherNamesNote(before.st_nlink) : QString();
 }
 
 void OutputFile::discard() {

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "Failure.h"
+#include "FileStamp.h"
 #include "TaggedFile.h"
 
 #include <QString>
+#include <optional>
 
 // A changed document on its way to its destination. The toolkit writes into a new, uniquely
 // named file beside the destination; only a checked result replaces the destination, in one
@@ -14,18 +16,33 @@ public:
     // Why the destination could not be written.
     class Refused : public Failure {
     public:
+        // The system's words for why it refused the write.
         Refused(const QString& description, bool permissionDenied)
             : Failure(description), permissionDenied_(permissionDenied) {}
+        // A refusal of our own, whose text is the whole reason.
+        static Refused withReason(const QString& reason);
         // The file system refused this user the write (as opposed to a full disk, say).
         bool permissionDenied() const { return permissionDenied_; }
+        // What the file's outcome says.
+        QString reason() const;
 
     private:
         bool permissionDenied_;
+        bool whole_ = false;
     };
 
-    // Resolves a destination that is a link to the file it points to (the link stays) and
-    // creates the temporary file in that file's folder. Throws Refused.
-    explicit OutputFile(const QString& destination);
+    // What a destination that is a symbolic link stands for.
+    enum class Link {
+        // The link is the input itself, changed in place: its target is replaced, the link stays.
+        Follow,
+        // Anything else, a results folder above all: a link there may point anywhere, even into
+        // someone else's files, so a result is never written through it.
+        Refuse,
+    };
+
+    // Creates the temporary file in the folder of the file to be replaced. Throws Refused, also
+    // for a link that is not to be followed.
+    explicit OutputFile(const QString& destination, Link link = Link::Refuse);
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -44,12 +61,18 @@ public:
     bool looksComplete() const;
     static bool looksComplete(const QString& path);
 
-    // Whether the owner may write the existing target (a missing target may be created).
-    bool targetWritable() const;
+    // Why this user may not replace the existing target ("the file is read-only"); an empty
+    // text when they may, or when there is none (a missing target may be created).
+    QString whyNotWritable() const;
 
-    // Gives the result the mode of the file it replaces, flushes it to disk and renames it over
-    // the target. Throws Refused.
-    void commit();
+    // The target must still be this file when the result replaces it: the file that was read.
+    void expect(const FileStamp& stamp) { expected_ = stamp; }
+
+    // Gives the result the owner, group, mode, access list and extended attributes of the file
+    // it replaces, flushes it to disk and renames it over the target, unless another program
+    // writes or has changed that file. Gives a note for the file's outcome when the replaced
+    // file has other names, which keep the old content. Throws Refused.
+    QString commit();
     // Removes the temporary file, if it is still there.
     void discard();
 
@@ -58,5 +81,6 @@ private:
     QString temporary_;
     // Held while the result is in the making, so that no other run takes it for a leftover.
     TaggedFile held_;
+    std::optional<FileStamp> expected_;
     bool committed_ = false;
 };

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <optional>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 // What tells whether a file is still the one that was looked at: which file it is (device and
@@ -18,4 +19,6 @@ struct FileStamp {
 
     // Nothing when the file cannot be examined. Links are followed.
     static std::optional<FileStamp> of(const QString& path);
+    // The stamp of what stat() or fstat() told.
+    static FileStamp of(const struct stat& info);
 };

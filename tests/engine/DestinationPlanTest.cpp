@@ -3,6 +3,7 @@
 #include "PathHelpers.h"
 #include "TestFiles.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -65,6 +66,21 @@ private slots:
         for (int i = 0; i < inputs.size(); ++i)
             QCOMPARE(plan.claim(paths[i], dir.filePath(destinations[i]), besideOriginal),
                      QString(reasons[i]).replace("@", dir.path()));
+    }
+
+    // Another program replaced b.pdf during the run by a file with the inode a.pdf had when
+    // the run claimed it (as a freed inode number is given again): b.pdf's reason says what
+    // happened, not that another file of the run writes it.
+    void fileReplacedDuringTheRun() {
+        QTemporaryDir dir;
+        const QString a = TestFiles::write(dir.filePath("a.pdf"), "a");
+        const QString b = TestFiles::write(dir.filePath("b.pdf"), "b");
+        DestinationPlan plan({a, b});
+        QCOMPARE(plan.claim(a, a, true), QString());
+        QVERIFY(QFile::rename(b, dir.filePath("old-b.pdf")));
+        QVERIFY(QFile::rename(a, b));
+        QCOMPARE(plan.claim(b, b, true),
+                 QStringLiteral("it was changed by another program during the run"));
     }
 
     // Installed, the program's folder belongs to the system: its sample files are never changed.

@@ -26,6 +26,8 @@ QString RunMessages::details(const QList<BatchRun::Outcome>& outcomes) {
     for (const BatchRun::Outcome& outcome : outcomes) {
         if (!outcome.reason.isEmpty())
             lines << outcome.path + QStringLiteral(": not changed: ") + outcome.reason;
+        else if (!outcome.note.isEmpty())
+            lines << outcome.path + QStringLiteral(": changed, but ") + outcome.note;
     }
     return lines.join(QStringLiteral("\r\n"));
 }

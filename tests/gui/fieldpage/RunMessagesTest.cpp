@@ -13,18 +13,20 @@ private slots:
     }
 
     void summary() {
-        const QList<BatchRun::Outcome> allGood{{"/a.pdf", {}, {}, {}}, {"/b.pdf", {}, {}, {}}};
+        const QList<BatchRun::Outcome> allGood{{"/a.pdf", {}, {}, {}, {}},
+                                               {"/b.pdf", {}, {}, {}, {}}};
         QCOMPARE(RunMessages::summary(allGood, 2), QStringLiteral("Done."));
         QCOMPARE(RunMessages::details(allGood), QString());
 
-        const QList<BatchRun::Outcome> mixed{{"/a.pdf", {}, {}, {}},
-                                             {"/b.pdf", "timed out", {}, {}},
-                                             {"/d.pdf", "Error: Invalid PDF", {}, {}}};
-        QCOMPARE(RunMessages::summary(mixed, 3),
-                 QStringLiteral("Done.\r\n2 of 3 files were not changed."));
+        const QList<BatchRun::Outcome> mixed{{"/a.pdf", {}, {}, {}, {}},
+                                             {"/b.pdf", "timed out", {}, {}, {}},
+                                             {"/c.pdf", {}, {}, {}, "it has another name"},
+                                             {"/d.pdf", "Error: Invalid PDF", {}, {}, {}}};
+        QCOMPARE(RunMessages::summary(mixed, 4),
+                 QStringLiteral("Done.\r\n2 of 4 files were not changed."));
         QCOMPARE(RunMessages::details(mixed),
-                 QStringLiteral("/b.pdf: not changed: timed out\r\n/d.pdf: not changed: Error: "
-                                "Invalid PDF"));
+                 QStringLiteral("/b.pdf: not changed: timed out\r\n/c.pdf: changed, but it has "
+                                "another name\r\n/d.pdf: not changed: Error: Invalid PDF"));
     }
 
     void copyFailureMessage() {

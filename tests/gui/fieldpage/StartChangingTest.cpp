@@ -198,6 +198,25 @@ private slots:
         QVERIFY(leftovers() == QStringList{"locked.pdf2"});
     }
 
+    // Making a read-only original writable is for the user's own files: another user's stays
+    // as it is and is reported.
+    void anotherUsersReadOnlyOriginalIsReported() {
+        if (::getuid() != 0)
+            QSKIP("giving a file to another user needs root");
+        const QString input = copy("minimal-document.pdf", "theirs.pdf");
+        QVERIFY(::chown(QFile::encodeName(input).constData(), 65534, 65534) == 0);
+        QVERIFY(::chmod(QFile::encodeName(input).constData(), 0444) == 0);
+        const QByteArray original = bytes(input);
+        Form2* second = pages({input}, true);
+        control<QLineEdit>(second, "Text1")->setText("Not theirs");
+        start(second);
+        QCOMPARE(bytes(input), original);
+        QCOMPARE(TestFiles::mode(input), mode_t(0444));
+        QCOMPARE(QFileInfo(input).ownerId(), 65534u);
+        QCOMPARE(lastBox().details,
+                 input + ": not changed: could not write the destination: the file is read-only");
+    }
+
     void linkDestinationKeepsTheLink() {
         const QString target = copy("minimal-document.pdf", "real.pdf");
         const QString link = work_->filePath("linked.pdf");
