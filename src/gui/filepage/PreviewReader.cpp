@@ -11,12 +11,18 @@
 #include "ToolkitCommand.h"
 #include "XmpPacket.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <sys/stat.h>
 
 QStringList PreviewReader::rows(const QString& path, const std::function<bool()>& stillWanted) {
     const QString toolkit = Toolkit::path();
     if (path.isEmpty() || toolkit.isEmpty())
+        return {};
+    // The toolkit would wait on a FIFO until its time limit, and read a device without end.
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
         return {};
     // Each preview has a dump file of its own: one started while another waits, or in
     // another copy of the program, must not read the other's.
