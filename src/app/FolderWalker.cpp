@@ -316,6 +316,18 @@ bool FolderWalker::IsWanted(const QString& folder, const QString& name) {
                (PathHelpers::Hidden | PathHelpers::Archive);
 }
 
+QList<FolderWalker::Found> FolderWalker::RefusedIn(const Refusals& refusals, const QString& folder,
+                                                   const QString& pattern) {
+    const QString base = folder.chopped(1);
+    QList<Found> refused;
+    for (const Found& entry : refusals.value(folder)) {
+        if (entry.path.endsWith(QLatin1Char('/')) ||
+            (matches(entry.path, pattern) && IsWanted(base, entry.path)))
+            refused.append(entry);
+    }
+    return refused;
+}
+
 QList<FolderWalker::Found> FolderWalker::FilesInTree(const QString& folder,
                                                      const QString& pattern) {
     QStringList folders{folder + QLatin1Char('/')};
@@ -330,11 +342,7 @@ QList<FolderWalker::Found> FolderWalker::FilesInTree(const QString& folder,
             if (IsWanted(base, name))
                 here.append({name, {}});
         }
-        for (const Found& refused : refusals.value(entry)) {
-            if (refused.path.endsWith(QLatin1Char('/')) ||
-                (matches(refused.path, pattern) && IsWanted(base, refused.path)))
-                here.append(refused);
-        }
+        here.append(RefusedIn(refusals, entry, pattern));
         std::stable_sort(here.begin(), here.end(), [](const Found& a, const Found& b) {
             return compareNames(a.path, b.path) < 0;
         });

@@ -46,6 +46,11 @@ public:
     // Every wanted file in the tree under folder whose name matches pattern, folder by folder,
     // and in their places the entries refused there (a sub-folder refused whatever its name).
     static QList<Found> FilesInTree(const QString& folder, const QString& pattern);
+    // Of the entries a walk refused in folder (with its trailing "/"), those a user adding the
+    // files that match pattern would look for: every refused sub-folder, and the files that
+    // match and would otherwise be wanted. Named by their names only.
+    static QList<Found> RefusedIn(const Refusals& refusals, const QString& folder,
+                                  const QString& pattern);
 
     // An existing regular file, after following a link to it.
     static bool IsExistingFile(const QString& path);

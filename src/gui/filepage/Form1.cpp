@@ -473,19 +473,22 @@ void Form1::PushButton4_Click() {
     // The stored setting is the one place the last folder is kept.
     trap.step(334, [&] { SettingsStore::save(QStringLiteral("LastFolder"), chosen); });
     trap.step(112, [this] { WindowPointer::set(this, WindowPointer::State::Wait); });
-    FolderFiles::addTree(fileList_, chosen, QStringLiteral("*.") + extension, &trap);
+    const QList<FolderWalker::Found> passedOver =
+        FolderFiles::addTree(fileList_, chosen, QStringLiteral("*.") + extension, &trap);
     trap.step(136, [this] { WindowPointer::set(this, WindowPointer::State::Default); });
+    FolderFiles::tellPassedOver(passedOver);
 }
 
 void Form1::openPaths(const QStringList& paths) {
     QStringList missing;
+    QList<FolderWalker::Found> passedOver;
     for (const QString& given : paths) {
         const QFileInfo info(given);
         QString path = info.absoluteFilePath();
         if (path.size() > 1 && path.endsWith(QLatin1Char('/')))
             path.chop(1);
         if (info.isDir())
-            FolderFiles::addTree(fileList_, path, QStringLiteral("*.pdf"), nullptr);
+            passedOver << FolderFiles::addTree(fileList_, path, QStringLiteral("*.pdf"), nullptr);
         else if (info.exists())
             fileList_.AddPath(path);
         else
@@ -497,10 +500,12 @@ void Form1::openPaths(const QStringList& paths) {
     if (!missing.isEmpty())
         Dialogs::current().message(QStringLiteral("These files were not found:\r\n") +
                                    missing.join(QStringLiteral("\r\n")));
+    FolderFiles::tellPassedOver(passedOver);
 }
 
 bool Form1::dropPaths(const QList<QUrl>& urls) {
     bool any = false;
+    QList<FolderWalker::Found> passedOver;
     for (const QUrl& url : urls) {
         if (!url.isLocalFile())
             continue;
@@ -509,10 +514,11 @@ bool Form1::dropPaths(const QList<QUrl>& urls) {
         if (path.size() > 1 && path.endsWith(QLatin1Char('/')))
             path.chop(1);
         if (PathHelpers::IsFolder(path))
-            FolderFiles::addTree(fileList_, path, QStringLiteral("*.*"), nullptr);
+            passedOver << FolderFiles::addTree(fileList_, path, QStringLiteral("*.*"), nullptr);
         else
             fileList_.AddPath(path);
     }
+    FolderFiles::tellPassedOver(passedOver);
     return any;
 }
 

@@ -15,7 +15,9 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 // The ways of filling the list besides the open dialog, and the preview of a clicked file.
 class FillingTest : public QObject {
@@ -128,6 +130,27 @@ private slots:
         QCOMPARE(rows().size(), 7 + 8);
         QVERIFY(relativeRows().contains("notes.txt"));
         QCOMPARE(dialogs_->shown[2].defaultText, QStringLiteral("PDF"));
+    }
+
+    // A file the user sees in the folder but that cannot be changed is not added in silence:
+    // one message names each with its reason.
+    void passedOverFilesAreNamed() {
+        touch("a.pdf");
+        QVERIFY(::mkfifo(QFile::encodeName(tree() + "/pipe.pdf").constData(), 0644) == 0);
+        const QByteArray odd = QFile::encodeName(tree()) + "/sub/caf\xe9.pdf";
+        touch("sub/b.pdf");
+        const int descriptor = ::open(odd.constData(), O_WRONLY | O_CREAT, 0644);
+        QVERIFY(descriptor >= 0);
+        ::close(descriptor);
+        dialogs_->inputAnswers.push_back(QStringLiteral("pdf"));
+        dialogs_->folderAnswers.push_back(tree());
+        click("PushButton4");
+        QCOMPARE(relativeRows(), (QStringList{"a.pdf", "sub/b.pdf"}));
+        QCOMPARE(dialogs_->shown.size(), 3);
+        QCOMPARE(dialogs_->shown[2].text, "These files cannot be changed and were not added:\r\n" +
+                                              tree() + "/pipe.pdf: it is not a regular file\r\n" +
+                                              tree() +
+                                              "/sub/caf\uFFFD.pdf: its name is not valid UTF-8");
     }
 
     void cancellingChangesNothing() {
