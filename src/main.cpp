@@ -49,6 +49,7 @@ int runCommand(int argc, char* argv[]) {
 int main(int argc, char* argv[]) {
     if (CommandLine::wanted(argumentsOf(argc, argv)))
         return runCommand(argc, argv);
+    const QStringList undecodable = undecodableOf(argc, argv);
     QApplication application(argc, argv);
     QtDialogs native;
     Dialogs::setNative(&native);
@@ -57,7 +58,7 @@ int main(int argc, char* argv[]) {
     form.show();
     // Files and folders given on the command line, as a file manager's "Open With" does.
     if (const QStringList paths = application.arguments().mid(1); !paths.isEmpty())
-        form.openPaths(paths);
+        form.openPaths(paths, undecodable);
     // A logout or a kill ends the program as closing its window does.
     TerminationSignals::install([&form] { form.close(); });
     return application.exec();

@@ -479,10 +479,14 @@ void Form1::PushButton4_Click() {
     FolderFiles::tellPassedOver(passedOver);
 }
 
-void Form1::openPaths(const QStringList& paths) {
+void Form1::openPaths(const QStringList& paths, const QStringList& undecodable) {
     QStringList missing;
     QList<FolderWalker::Found> passedOver;
+    for (const QString& given : undecodable)
+        passedOver.append({given, QStringLiteral("its name is not valid UTF-8")});
     for (const QString& given : paths) {
+        if (undecodable.contains(given))
+            continue;
         const QFileInfo info(given);
         QString path = info.absoluteFilePath();
         if (path.size() > 1 && path.endsWith(QLatin1Char('/')))

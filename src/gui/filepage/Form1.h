@@ -56,7 +56,9 @@ public:
     // The files and folders the program was started with ("Open With" in a file manager): a
     // file joins the list, a folder adds its PDF files as "Add All PDF File(s) In Folder"
     // does. Paths that do not exist are named in one message.
-    void openPaths(const QStringList& paths);
+    // undecodable: names given whose bytes are not UTF-8; they are named, not added, since
+    // read as text they name another file or none.
+    void openPaths(const QStringList& paths, const QStringList& undecodable = {});
 
     // What the batch run reads from this page. The save options stay open during a run, like the
     // second page's fields: they are read anew for every file, so a change reaches the files

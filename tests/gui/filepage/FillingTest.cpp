@@ -281,6 +281,16 @@ private slots:
         QCOMPARE(dialogs_->messages().size(), 1);
         QCOMPARE(dialogs_->messages()[0].text,
                  QStringLiteral("These files were not found:\r\ngone.pdf"));
+
+        // A name whose bytes are not UTF-8 reads as another name, which may exist: it is
+        // named with its reason, never added.
+        touch("caf\uFFFD.pdf");
+        form_->openPaths({tree() + "/caf\uFFFD.pdf"}, {tree() + "/caf\uFFFD.pdf"});
+        QCOMPARE(relativeRows(), (QStringList{"a.pdf", "sub/b.PDF"}));
+        QCOMPARE(dialogs_->messages().size(), 2);
+        QCOMPARE(dialogs_->messages()[1].text,
+                 "These files cannot be changed and were not added:\r\n" + tree() +
+                     "/caf\uFFFD.pdf: its name is not valid UTF-8");
     }
 
     // Many viewers show the XMP title before the document information's.
