@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 #include "Form1.h"
 #include "QtDialogs.h"
+#include "StartupRoutines.h"
 #include "TerminationSignals.h"
 
 #include <QApplication>
@@ -47,6 +48,7 @@ int runCommand(int argc, char* argv[]) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    StartupRoutines::dropUnusableTempFolder();
     if (CommandLine::wanted(argumentsOf(argc, argv)))
         return runCommand(argc, argv);
     const QStringList undecodable = undecodableOf(argc, argv);

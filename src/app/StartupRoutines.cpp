@@ -7,6 +7,9 @@
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QUrl>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 std::function<int()> replacedDraw;
@@ -27,4 +30,16 @@ void StartupRoutines::webSiteRoutine() {
 
 void StartupRoutines::setDraw(std::function<int()> draw) {
     replacedDraw = std::move(draw);
+}
+
+bool StartupRoutines::dropUnusableTempFolder() {
+    const char* folder = std::getenv("TMPDIR");
+    if (!folder)
+        return false;
+    struct stat info {};
+    if (*folder != '\0' && ::stat(folder, &info) == 0 && S_ISDIR(info.st_mode) &&
+        ::access(folder, W_OK | X_OK) == 0)
+        return false;
+    ::unsetenv("TMPDIR");
+    return true;
 }
