@@ -106,9 +106,9 @@ Dialogs::Answer QtDialogs::showMessage(const Message& message) {
 
 std::optional<QString> QtDialogs::showInput(const Input& input) {
     bool accepted = false;
-    const QString text =
-        QInputDialog::getText(activeParent(), input.title, forDisplay(input.prompt),
-                              QLineEdit::Normal, input.defaultText, &accepted);
+    const QString text = QInputDialog::getText(
+        activeParent(), input.title, forDisplay(input.prompt),
+        input.secret ? QLineEdit::Password : QLineEdit::Normal, input.defaultText, &accepted);
     if (!accepted)
         return std::nullopt;
     return text;

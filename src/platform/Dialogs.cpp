@@ -18,6 +18,10 @@ std::optional<QString> Dialogs::input(const QString& prompt, const QString& boxT
     return showInput({prompt, titleOrApplication(boxTitle), defaultText});
 }
 
+std::optional<QString> Dialogs::password(const QString& prompt, const QString& boxTitle) {
+    return showInput({prompt, titleOrApplication(boxTitle), {}, true});
+}
+
 QStringList Dialogs::openFiles(const QString& caption, const QString& folder,
                                const QString& filter) {
     return showOpenFiles({caption, folder, filter});

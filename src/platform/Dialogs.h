@@ -25,6 +25,8 @@ public:
         QString prompt;
         QString title;
         QString defaultText;
+        // What is typed is not shown (a password).
+        bool secret = false;
     };
 
     struct OpenFiles {
@@ -46,6 +48,8 @@ public:
     // Gives nothing when the user cancels.
     std::optional<QString> input(const QString& prompt, const QString& title = {},
                                  const QString& defaultText = {});
+    // As input, with what is typed hidden as it is typed.
+    std::optional<QString> password(const QString& prompt, const QString& title = {});
     // Full paths of the chosen files, empty on cancel.
     QStringList openFiles(const QString& caption, const QString& folder, const QString& filter);
     // The chosen folder, empty on cancel.

@@ -90,14 +90,18 @@ private slots:
         });
         QCOMPARE(Dialogs::current().input("prompt", "Input Password"), std::nullopt);
 
-        QTimer::singleShot(0, [] {
+        // A password is hidden as it is typed.
+        QLineEdit::EchoMode echo = QLineEdit::Normal;
+        QTimer::singleShot(0, [&echo] {
             auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
             QVERIFY(box);
+            echo = box->textEchoMode();
             box->setTextValue(QStringLiteral("sécret"));
             box->accept();
         });
-        QCOMPARE(Dialogs::current().input("prompt", "Input Password"),
+        QCOMPARE(Dialogs::current().password("prompt", "Input Password"),
                  std::optional<QString>(QStringLiteral("sécret")));
+        QCOMPARE(echo, QLineEdit::Password);
     }
 
     // The filter "*.pdf" offers files whatever the letter case of their extension.

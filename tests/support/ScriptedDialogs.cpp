@@ -46,8 +46,8 @@ Dialogs::Answer ScriptedDialogs::showMessage(const Message& message) {
 }
 
 std::optional<QString> ScriptedDialogs::showInput(const Input& input) {
-    shown << Shown{Kind::Input, input.prompt, input.title,      Buttons::OkCancel,
-                   Icon::None,  {},           input.defaultText};
+    shown << Shown{Kind::Input, input.prompt, input.title,       Buttons::OkCancel,
+                   Icon::None,  {},           input.defaultText, input.secret};
     if (inputAnswers.empty()) {
         ++unanswered;
         return std::nullopt;

@@ -19,6 +19,7 @@ public:
         Icon icon = Icon::None;
         QString details;
         QString defaultText; // input default, start folder of a file or folder dialog
+        bool secret = false; // an input whose typing is hidden
     };
 
     ScriptedDialogs();

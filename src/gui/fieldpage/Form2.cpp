@@ -311,8 +311,8 @@ void Form2::PushButton4_Click() {
 }
 
 std::optional<QString> Form2::askPassword(const QString& input) {
-    return Dialogs::current().input(RunMessages::passwordPrompt(input),
-                                    QStringLiteral("Input Password"));
+    return Dialogs::current().password(RunMessages::passwordPrompt(input),
+                                       QStringLiteral("Input Password"));
 }
 
 void Form2::progress(int position, int count, const QString& input) {

@@ -256,6 +256,7 @@ private slots:
         }();
         QCOMPARE(prompts.size(), 1);
         QCOMPARE(prompts[0].title, QStringLiteral("Input Password"));
+        QVERIFY(prompts[0].secret);
         QCOMPARE(prompts[0].text, "Enter password for file (" + input +
                                       "): \r\nNote: Leave this box blank if file is not password "
                                       "protected");
