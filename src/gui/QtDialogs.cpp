@@ -7,6 +7,8 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QTextEdit>
 
 namespace {
 
@@ -99,8 +101,19 @@ Dialogs::Answer QtDialogs::showMessage(const Message& message) {
                     withWholeAddresses(forDisplay(message.text)), standardButtons(message.buttons),
                     activeParent());
     box.setTextFormat(Qt::PlainText);
-    if (!message.details.isEmpty())
+    if (!message.details.isEmpty()) {
         box.setDetailedText(forDisplay(message.details));
+        // Qt sizes the details to the box's short text, so a path and its reason would wrap
+        // over several lines: the details get the width of their longest line, within reason.
+        if (auto* details = box.findChild<QTextEdit*>()) {
+            int widest = 0;
+            for (const QString& line : details->toPlainText().split(QLatin1Char('\n')))
+                widest = qMax(widest, details->fontMetrics().horizontalAdvance(line));
+            const QScreen* screen = box.screen();
+            const int limit = screen ? screen->availableGeometry().width() * 3 / 4 : 1000;
+            details->setMinimumWidth(qMin(widest + 40, limit));
+        }
+    }
     return answerFor(box.exec(), message.buttons);
 }
 

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextEdit>
 #include <QTimer>
 
 class DialogsTest : public QObject {
@@ -80,6 +81,26 @@ private slots:
         QCOMPARE(answer, Dialogs::Answer::No);
         QCOMPARE(shownText, QStringLiteral("first\nsecond\n\nthird"));
         QCOMPARE(shownTitle, QStringLiteral("Box"));
+    }
+
+    // The details of an end box list a path and its reason a line: each fits on one line.
+    void detailsAreWideEnoughForALine() {
+        const QString line = "/home/someone/Contracts/agreement.pdf: it was changed by another "
+                             "program during the run";
+        int needed = 0;
+        int shown = 0;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            auto* details = box->findChild<QTextEdit*>();
+            QVERIFY(details);
+            needed = details->fontMetrics().horizontalAdvance(line);
+            shown = details->minimumWidth();
+            box->button(QMessageBox::Ok)->click();
+        });
+        Dialogs::current().message("Done.", {}, Dialogs::Buttons::Ok, Dialogs::Icon::None,
+                                   line + "\r\n" + line);
+        QVERIFY2(shown >= needed, qPrintable(QString("%1 < %2").arg(shown).arg(needed)));
     }
 
     void nativeInputCancelGivesNothing() {
