@@ -1,11 +1,11 @@
 #include "CommandLine.h"
+#include "FolderWalker.h"
 #include "Form1.h"
 #include "QtDialogs.h"
 #include "StartupRoutines.h"
 #include "TerminationSignals.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QTimer>
 
 namespace {
@@ -23,9 +23,8 @@ QStringList undecodableOf(int argc, char* argv[]) {
     QStringList undecodable;
     for (int i = 1; i < argc; ++i) {
         const QByteArray bytes(argv[i]);
-        const QString text = QString::fromLocal8Bit(bytes);
-        if (QFile::encodeName(text) != bytes)
-            undecodable << text;
+        if (!FolderWalker::isUtf8(bytes))
+            undecodable << QString::fromLocal8Bit(bytes);
     }
     return undecodable;
 }

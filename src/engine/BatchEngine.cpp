@@ -478,10 +478,11 @@ BatchEngine::Flow BatchEngine::queueResult(FileRun& file) {
             // Only the user's own files: another user's read-only file is theirs to open up,
             // and is reported instead.
             struct stat info {};
-            if (::stat(QFile::encodeName(input).constData(), &info) == 0 &&
-                (info.st_uid != ::geteuid() || (info.st_mode & S_IWUSR)))
+            const bool examined = ::stat(QFile::encodeName(input).constData(), &info) == 0;
+            if (examined && (info.st_uid != ::geteuid() || (info.st_mode & S_IWUSR)))
                 return;
-            const bool asRead = file.stamp == FileStamp::of(input);
+            const bool asRead =
+                file.stamp == (examined ? std::optional(FileStamp::of(info)) : std::nullopt);
             PathHelpers::MakeOwnerWritable(input);
             // Its new mode is this run's own change, not another program's.
             if (asRead)

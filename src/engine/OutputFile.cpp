@@ -192,20 +192,19 @@ QString OutputFile::commit() {
     if (original.fd >= 0 && !S_ISREG(before.st_mode))
         refuse(QStringLiteral("the destination is not a regular file"));
 
-    const Descriptor result{::open(temporary.constData(), O_RDONLY | O_CLOEXEC)};
-    if (result.fd < 0)
-        fail(errno);
+    // The result is worked on through the descriptor that holds it locked.
+    const int result = held_.descriptor();
     try {
         if (original.fd >= 0)
-            FileDetails::copy(original.fd, before, result.fd);
-        else if (::fchmod(result.fd, 0666 & ~startUmask) != 0)
+            FileDetails::copy(original.fd, before, result);
+        else if (::fchmod(result, 0666 & ~startUmask) != 0)
             fail(errno);
     } catch (const Refused&) {
         throw;
     } catch (const Failure& failure) {
         refuse(failure.description());
     }
-    if (::fsync(result.fd) != 0)
+    if (::fsync(result) != 0)
         fail(errno);
 
     if (original.fd >= 0) {

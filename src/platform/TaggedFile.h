@@ -24,6 +24,10 @@ public:
     static TaggedFile create(const QString& folder, const QString& prefix, const QString& suffix);
 
     QString path() const { return path_; }
+    // The descriptor that holds the lock, open for reading and writing; -1 when empty. Working
+    // through it spares opening the file again, and on file systems whose flock is a POSIX
+    // lock, closing another descriptor of ours on the file would let go of the lock.
+    int descriptor() const { return lock_; }
     bool isEmpty() const { return path_.isEmpty(); }
 
     // Removes the files of that form in folder that belong to this user and that no one holds
