@@ -90,8 +90,11 @@ public:
     }
 
     // Changes the files. Meanwhile the bar is drawn at most once a frame, and a close stops
-    // the engine.
+    // the engine. A close that came before there was an engine to stop (while the files were
+    // counted, or a box before the run was open) ends the run before its first file.
     QList<BatchRun::Outcome> changeFiles(int count, const QString& toolkit) {
+        if (page_.closing_)
+            return {};
         page_.throttleProgress_ = true;
         BatchEngine::Host& host = page_;
         engine_.emplace(*page_.source_, host);
