@@ -193,8 +193,13 @@ QList<BatchRun::Outcome> BatchEngine::run(int count, const QString& toolkitPath)
     if (!settings_.dryRun)
         PrivateTempFolder::removeLeftovers();
     for (int position = 1; position <= count && !stopping_; ++position) {
+        // With password prompts a result that could not be put in place is reported before
+        // anything of the next file, its steps and its prompt; without them the results are
+        // put in place while the next files are changed.
+        if (source_.promptForPassword())
+            commits_->waitForAll();
         collectCommits();
-        if (!changeFile(position, count))
+        if (stopping_ || !changeFile(position, count))
             break;
     }
     commits_->waitForAll();

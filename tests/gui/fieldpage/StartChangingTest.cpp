@@ -1,3 +1,4 @@
+#include "BatchSource.h"
 #include "Controls.h"
 #include "ErrorReport.h"
 #include "Form1.h"
@@ -20,6 +21,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -486,27 +488,48 @@ private slots:
                     .isEmpty());
     }
 
-    // A result whose rename is refused is reported before the next file's password prompt.
-    void refusedRenameReportedBeforeTheNextPrompt() {
+    // A refused write is reported before anything of the next file: its password prompt and
+    // the reports of its steps (a name without a dot is reported where it is cut). An immutable
+    // original is refused as its result is queued; an append-only one only when the result is
+    // put in its place, on the commit queue's thread.
+    void refusedWriteReportedBeforeTheNextFile_data() {
+        QTest::addColumn<QString>("attribute");
+        QTest::addColumn<QString>("nextName");
+        QTest::addColumn<QStringList>("order");
+        QTest::newRow("immutable, before the next prompt")
+            << "+i"
+            << "b.pdf" << QStringList{"prompt a", "Error #194635", "prompt b", "Done."};
+        QTest::newRow("append-only, before the next file's steps")
+            << "+a"
+            << "b" << QStringList{"prompt a", "Error #194635", "step 116",
+                                  "step 124", "prompt b",      "Done."};
+    }
+    void refusedWriteReportedBeforeTheNextFile() {
+        QFETCH(QString, attribute);
+        QFETCH(QString, nextName);
+        QFETCH(QStringList, order);
         const QStringList files{copy("minimal-document.pdf", "a.pdf"),
-                                copy("minimal-document.pdf", "b.pdf")};
-        if (::getuid() != 0 || QProcess::execute("chattr", {"+i", files[0]}) != 0)
-            QSKIP("making a file immutable needs root and a file system that allows it");
+                                copy("minimal-document.pdf", nextName)};
+        if (::getuid() != 0 || QProcess::execute("chattr", {attribute, files[0]}) != 0)
+            QSKIP("file attributes need root and a file system that allows them");
         const QByteArray original = bytes(files[0]);
         dialogs_->inputAnswers = {QString(), QString()};
         Form2* second = pages(files, true);
         control<QCheckBox>(form_.get(), "Check1")->setChecked(true);
         control<QLineEdit>(second, "Text1")->setText("x");
         start(second);
-        QProcess::execute("chattr", {"-i", files[0]});
-        QStringList order;
+        QProcess::execute("chattr", {"-i", "-a", files[0]});
+        QStringList shown;
+        static const QRegularExpression step(QStringLiteral(" at line (\\d+)"));
         for (const ScriptedDialogs::Shown& box : dialogs_->shown) {
             if (box.kind == ScriptedDialogs::Kind::Input)
-                order << (box.text.contains("/a.pdf") ? "prompt a" : "prompt b");
+                shown << (box.text.contains("/a.pdf") ? "prompt a" : "prompt b");
+            else if (const QRegularExpressionMatch line = step.match(box.text); line.hasMatch())
+                shown << "step " + line.captured(1);
             else
-                order << box.text.section(':', 0, 0).section('\r', 0, 0);
+                shown << box.text.section(':', 0, 0).section('\r', 0, 0);
         }
-        QCOMPARE(order, (QStringList{"prompt a", "Error #194635", "prompt b", "Done."}));
+        QCOMPARE(shown, order);
         QCOMPARE(bytes(files[0]), original);
     }
 
@@ -658,6 +681,45 @@ private slots:
         start(second);
         QCOMPARE(TestFiles::pdfInfo(input).value("Title"), before);
         QCOMPARE(lastBox().text, QStringLiteral("Done."));
+    }
+
+    // A close that comes while "Start Changing" is still counting the files, before there is
+    // an engine to stop, ends the run all the same: no file is started.
+    void closedBeforeTheFirstFile() {
+        const QString input = copy("minimal-document.pdf", "a.pdf");
+        const QByteArray original = bytes(input);
+        QTemporaryDir tools;
+        const QString started = tools.filePath("started");
+        Toolkit::replace(TestFiles::writeScript(
+            tools.filePath("pdftk"), QStringLiteral("touch '%1'\npdftk \"$@\"").arg(started)));
+        // The list the page reads; counting it is where the close comes.
+        struct ClosingSource : BatchSource {
+            QString path;
+            QWidget* page = nullptr;
+            int fileCount() const override {
+                page->close();
+                return 1;
+            }
+            QString pathAt(int) const override { return path; }
+            bool saveToFolder() const override { return false; }
+            bool saveBesideOriginal() const override { return true; }
+            QString resultFolder() const override { return {}; }
+            bool promptForPassword() const override { return false; }
+        } source;
+        source.path = input;
+        QWidget first;
+        Form2 second(&first, &source);
+        source.page = &second;
+        second.show();
+        control<QLineEdit>(&second, "Text1")->setText("Never");
+        QSignalSpy progress(&second, &Form2::progressShown);
+        start(&second);
+        QVERIFY(!second.running());
+        QCOMPARE(progress.count(), 0);
+        QVERIFY(!QFile::exists(started));
+        QVERIFY(dialogs_->shown.isEmpty());
+        QCOMPARE(bytes(input), original);
+        QVERIFY(leftovers().isEmpty());
     }
 
     // Closing the second page mid-run stops the toolkit, removes its output, leaves every
