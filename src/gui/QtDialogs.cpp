@@ -80,27 +80,32 @@ QString QtDialogs::forDisplay(const QString& text) {
 }
 
 QString QtDialogs::withWholeAddresses(const QString& text) {
-    // A label may break a line after any "/", which splits a web address after "https://"; a
-    // word joiner after each one keeps the address whole, and shows as nothing.
+    // A label may break a line after any "/", which splits a web address after "https://". As
+    // rich text an address keeps to one line by its style alone: the text a screen reader reads
+    // and a copy of the box takes stays the text itself, with nothing hidden in it.
     static const QRegularExpression address(QStringLiteral("https?://\\S+"));
+    const auto html = [](const QString& plain) {
+        return plain.toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br>"));
+    };
     QString shown;
     qsizetype done = 0;
     for (auto match = address.globalMatch(text); match.hasNext();) {
         const QRegularExpressionMatch found = match.next();
-        shown += text.mid(done, found.capturedStart() - done);
-        QString whole = found.captured();
-        whole.replace(QLatin1Char('/'), QStringLiteral("/\u2060"));
-        shown += whole;
+        shown += html(text.mid(done, found.capturedStart() - done));
+        shown += QLatin1String("<span style=\"white-space:nowrap\">") + html(found.captured()) +
+                 QLatin1String("</span>");
         done = found.capturedEnd();
     }
-    return shown + text.mid(done);
+    return shown + html(text.mid(done));
 }
 
 Dialogs::Answer QtDialogs::showMessage(const Message& message) {
+    const QString text = forDisplay(message.text);
+    const bool hasAddress = text.contains(QLatin1String("://"));
     QMessageBox box(messageIcon(message.icon), message.title,
-                    withWholeAddresses(forDisplay(message.text)), standardButtons(message.buttons),
+                    hasAddress ? withWholeAddresses(text) : text, standardButtons(message.buttons),
                     activeParent());
-    box.setTextFormat(Qt::PlainText);
+    box.setTextFormat(hasAddress ? Qt::RichText : Qt::PlainText);
     if (!message.details.isEmpty()) {
         box.setDetailedText(forDisplay(message.details));
         // Qt sizes the details to the box's short text, so a path and its reason would wrap

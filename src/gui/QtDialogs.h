@@ -8,7 +8,7 @@ public:
     // Texts keep the CR and CR LF line ends they were built with; on screen both become line
     // breaks.
     static QString forDisplay(const QString& text);
-    // The text with no web address broken across lines.
+    // The text as rich text, with no web address broken across lines.
     static QString withWholeAddresses(const QString& text);
 
 protected:

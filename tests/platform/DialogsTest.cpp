@@ -1,6 +1,7 @@
 #include "QtDialogs.h"
 #include "ScriptedDialogs.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
@@ -81,6 +82,29 @@ private slots:
         QCOMPARE(answer, Dialogs::Answer::No);
         QCOMPARE(shownText, QStringLiteral("first\nsecond\n\nthird"));
         QCOMPARE(shownTitle, QStringLiteral("Box"));
+    }
+
+    // A web address stays on one line, and what a screen reader reads (and a copy of the box
+    // takes) is the text itself, with nothing hidden in it.
+    void addressKeptWholeAndClean() {
+        const QString address = "https://www.example.com/questions/metascribe/contact";
+        const QString text = "Questions? Please contact us at " + address;
+        QString read;
+        int needed = 0;
+        int shown = 0;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            QVERIFY(label);
+            read = QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name);
+            needed = label->fontMetrics().horizontalAdvance(address);
+            shown = label->width();
+            box->button(QMessageBox::Ok)->click();
+        });
+        Dialogs::current().message(text);
+        QCOMPARE(read, text);
+        QVERIFY2(shown >= needed, qPrintable(QString("%1 < %2").arg(shown).arg(needed)));
     }
 
     // The details of an end box list a path and its reason a line: each fits on one line.
