@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QScreen>
@@ -79,33 +80,29 @@ QString QtDialogs::forDisplay(const QString& text) {
     return shown;
 }
 
-QString QtDialogs::withWholeAddresses(const QString& text) {
-    // A label may break a line after any "/", which splits a web address after "https://". As
-    // rich text an address keeps to one line by its style alone: the text a screen reader reads
-    // and a copy of the box takes stays the text itself, with nothing hidden in it.
+int QtDialogs::addressLineWidth(const QString& text, const QFontMetrics& metrics) {
     static const QRegularExpression address(QStringLiteral("https?://\\S+"));
-    const auto html = [](const QString& plain) {
-        return plain.toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br>"));
-    };
-    QString shown;
-    qsizetype done = 0;
-    for (auto match = address.globalMatch(text); match.hasNext();) {
-        const QRegularExpressionMatch found = match.next();
-        shown += html(text.mid(done, found.capturedStart() - done));
-        shown += QLatin1String("<span style=\"white-space:nowrap\">") + html(found.captured()) +
-                 QLatin1String("</span>");
-        done = found.capturedEnd();
-    }
-    return shown + html(text.mid(done));
+    int widest = 0;
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        if (address.match(line).hasMatch())
+            widest = qMax(widest, metrics.horizontalAdvance(line));
+    return widest;
 }
 
 Dialogs::Answer QtDialogs::showMessage(const Message& message) {
-    const QString text = forDisplay(message.text);
-    const bool hasAddress = text.contains(QLatin1String("://"));
-    QMessageBox box(messageIcon(message.icon), message.title,
-                    hasAddress ? withWholeAddresses(text) : text, standardButtons(message.buttons),
-                    activeParent());
-    box.setTextFormat(hasAddress ? Qt::RichText : Qt::PlainText);
+    QMessageBox box(messageIcon(message.icon), message.title, forDisplay(message.text),
+                    standardButtons(message.buttons), activeParent());
+    box.setTextFormat(Qt::PlainText);
+    // A label may break a line after any "/", which splits a web address after "https://". A
+    // box as wide as each line that holds an address (within reason) keeps the address whole,
+    // and the text a screen reader reads and a copy of the box takes stays the text itself.
+    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+        if (const int needed = addressLineWidth(box.text(), label->fontMetrics()); needed > 0) {
+            const QScreen* screen = box.screen();
+            const int limit = screen ? screen->availableGeometry().width() * 3 / 4 : 1000;
+            label->setMinimumWidth(qMin(needed + 2, limit));
+        }
+    }
     if (!message.details.isEmpty()) {
         box.setDetailedText(forDisplay(message.details));
         // Qt sizes the details to the box's short text, so a path and its reason would wrap
