@@ -91,7 +91,7 @@ public:
 
     // Changes the files. Meanwhile the bar is drawn at most once a frame, and a close stops
     // the engine. A close that came before there was an engine to stop (while the files were
-    // counted, or a box before the run was open) ends the run before its first file.
+    // counted) ends the run before its first file.
     QList<BatchRun::Outcome> changeFiles(int count, const QString& toolkit) {
         if (page_.closing_)
             return {};
