@@ -278,15 +278,19 @@ BatchEngine::Flow BatchEngine::findDestination(FileRun& file) {
 
 BatchEngine::Flow BatchEngine::readPlan(FileRun& file) {
     std::optional<InfoField> badDate;
+    QString badKey;
     host_.step(RunStep::ReadPlan, [&] {
         file.plan = host_.plan();
         // The plan may have changed since the run began.
         badDate = file.plan.firstBadDate();
+        badKey = file.plan.firstKeyProblem();
         file.plan = file.plan.withPdfDates();
         file.info = InfoUpdateFile::content(file.plan, file.titleFromName);
     });
     if (badDate)
         return fail(file, EditPlan::notADateMessage(*badDate, file.plan.choice(*badDate).text));
+    if (!badKey.isEmpty())
+        return fail(file, badKey);
     return Flow::Next;
 }
 
