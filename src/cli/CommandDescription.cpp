@@ -32,8 +32,9 @@ const std::array<Option, 11> setOptionTable{{
      "option) and is printable ASCII without spaces or any of ()<>[]{}/%. Trapped takes only "
      "True, False or Unknown, and is written as a name."},
     {"remove", "FIELD",
-     "Removes a field (by its option's name, such as title or creation-date) or any KEY from the "
-     "document information, and the field's XMP counterpart; may be given more than once. A key "
+     "Removes a field (by its option's name, such as title or creation-date) or any key, as the "
+     "file spells it, from the document information, and the field's XMP counterpart; may be given "
+     "more than once. A key "
      "that is not there is no error."},
     {"copyright", "TEXT",
      "Sets the copyright notice of the XMP metadata (dc:rights, marked as copyrighted); an empty "

@@ -94,7 +94,8 @@ QString EditPlan::keyProblem(const QString& key, const std::optional<QString>& v
         return QStringLiteral("a key cannot be empty");
     static const QString delimiters = QStringLiteral("()<>[]{}/%");
     for (QChar c : key) {
-        if (c.unicode() <= 0x20 || c.unicode() >= 0x7f)
+        // Only removing does without the toolkit, and takes any name.
+        if (c.unicode() <= 0x20 || c.unicode() == 0x7f || (c.unicode() > 0x7f && value))
             return QStringLiteral("the key \"%1\" may hold only printable ASCII characters, "
                                   "without spaces")
                 .arg(key);

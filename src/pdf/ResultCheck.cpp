@@ -93,10 +93,9 @@ QString pagesDiffer(const PdfSnapshot& original, const PdfSnapshot& result) {
 QString infoDiffers(const PdfSnapshot& original, const PdfSnapshot& result, const EditPlan& plan,
                     const QString& titleFromName) {
     const QMap<QString, std::optional<QString>> edits = plan.infoEdits(titleFromName);
-    for (InfoField field : EditPlan::fields) {
-        const QString key = EditPlan::toolkitKey(field);
-        if (!edits.contains(key) && entry(result, key) && !original.info().contains(key))
-            return QStringLiteral("the result has a %1 the original did not have").arg(key);
+    for (auto added = result.info().cbegin(); added != result.info().cend(); ++added) {
+        if (!edits.contains(added.key()) && !original.info().contains(added.key()))
+            return QStringLiteral("the result has a %1 the original did not have").arg(added.key());
     }
     for (auto edit = edits.cbegin(); edit != edits.cend(); ++edit) {
         const QString& key = edit.key();

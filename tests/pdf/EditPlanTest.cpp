@@ -32,13 +32,8 @@ private slots:
         row.setKey("Case", "17");
         row.setKey("Old", "back");
         row.setCopyright("");
-        EditPlan merged;
-        merged.changeTo(InfoField::Title, "One");
-        merged.remove(InfoField::Author);
-        merged.setKey("Dept", "");
-        merged.setKey("Case", "17");
-        merged.setKey("Old", "back");
-        merged.setCopyright("");
+        // Everything the later plan changes, and the address it leaves alone.
+        EditPlan merged = row;
         merged.setCopyrightUrl("https://example.com/all");
         QTest::newRow("later wins per key, the rest stays") << base << row << merged;
 
@@ -73,6 +68,8 @@ private slots:
         QTest::newRow("bracket") << "a]" << removed << false;
         QTest::newRow("percent") << "100%" << std::optional<QString>("x") << false;
         QTest::newRow("not ASCII") << "Schlüssel" << std::optional<QString>("x") << false;
+        QTest::newRow("not ASCII, removed") << "Schlüssel" << removed << true;
+        QTest::newRow("not ASCII space, removed") << "a\u00a0b" << removed << true;
         QTest::newRow("Trapped True") << "Trapped" << std::optional<QString>("True") << true;
         QTest::newRow("Trapped Unknown") << "Trapped" << std::optional<QString>("Unknown") << true;
         QTest::newRow("Trapped removed") << "Trapped" << removed << true;

@@ -219,6 +219,8 @@ private slots:
             << "creator" << none << "the result's Creator is \"\" instead of \"TeX\"";
         QTest::newRow("field added")
             << "subject" << none << "the result has a Subject the original did not have";
+        QTest::newRow("key added")
+            << "extra" << none << "the result has a Extra the original did not have";
         QTest::newRow("removed key still there")
             << "remove creator" << none << "the result still has the Creator \"TeX\"";
         QTest::newRow("unnamed key changed")
@@ -265,6 +267,8 @@ private slots:
             other.setKey("PTEX.Fullbanner", "Other");
         else if (spoil == "department")
             other.setKey("Dept", "Other");
+        else if (spoil == "extra")
+            other.setKey("Extra", "x");
         if (spoil == "title")
             other.changeTo(InfoField::Title, "Other");
         else if (spoil == "creator")
