@@ -4,7 +4,6 @@
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
-#include <qpdf/QPDFWriter.hh>
 
 namespace {
 
@@ -50,11 +49,7 @@ QByteArray InfoEditor::applied(const QString& input, const EditPlan& plan) {
         }
         if (!changed)
             return;
-        // Every stream is copied as it is: nothing else of the file changes.
-        bytes = PdfFile::writeToMemory(pdf, [](QPDFWriter& writer) {
-            writer.setCompressStreams(false);
-            writer.setDecodeLevel(qpdf_dl_none);
-        });
+        bytes = PdfFile::writeStreamsAsTheyAre(pdf);
     });
     return bytes;
 }

@@ -308,11 +308,8 @@ QByteArray XmpPacket::withPacket(const QString& input, const std::optional<QStri
         // find it only in the clear. The stream keeps its /Type and /Subtype.
         metadata.replaceStreamData(packet.toStdString(), QPDFObjectHandle::newNull(),
                                    QPDFObjectHandle::newNull());
-        bytes = PdfFile::writeToMemory(pdf, [](QPDFWriter& writer) {
-            // Every other stream is copied as it is; compressing would also filter the packet.
-            writer.setCompressStreams(false);
-            writer.setDecodeLevel(qpdf_dl_none);
-        });
+        // Every other stream is copied as it is; compressing would also filter the packet.
+        bytes = PdfFile::writeStreamsAsTheyAre(pdf);
     });
     return bytes;
 }
@@ -342,10 +339,7 @@ QByteArray XmpPacket::withNewPacket(const QString& input, const Rights& rights,
         metadata.getDict().replaceKey("/Type", QPDFObjectHandle::newName("/Metadata"));
         metadata.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/XML"));
         catalog.replaceKey("/Metadata", metadata);
-        bytes = PdfFile::writeToMemory(pdf, [](QPDFWriter& writer) {
-            writer.setCompressStreams(false);
-            writer.setDecodeLevel(qpdf_dl_none);
-        });
+        bytes = PdfFile::writeStreamsAsTheyAre(pdf);
     });
     return bytes;
 }
