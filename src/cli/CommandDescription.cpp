@@ -57,14 +57,16 @@ const std::array<Option, 11> setOptionTable{{
      "protected only against changes opens without it. A result keeps its original's "
      "protection."},
     {"dry-run", nullptr,
-     "Reads every file and prints each changed field's old and new value and the destination; "
+     "Reads every file and prints each changed field's or key's old and new value and the "
+     "destination; "
      "changes nothing."},
     {"json", nullptr,
      "Prints one JSON object per file on standard output, in the order of the files: \"path\", "
      "\"destination\", \"outcome\" (\"changed\", \"failed\" or, with --dry-run, \"planned\"), "
      "\"reason\" (null unless failed), \"note\" for a changed file whose other names (hard "
      "links) keep the old content and, with --dry-run, \"fields\" with each changed field's "
-     "\"old\" and \"new\" value. Files that were not changed, or were changed with a note, are "
+     "or key's \"old\" and \"new\" value (null when missing or removed). Files that were not "
+     "changed, or were changed with a note, are "
      "named on standard error too."},
 }};
 

@@ -173,9 +173,9 @@ private:
                 QJsonObject fields;
                 for (const BatchRun::FieldPreview& field : outcome.preview)
                     fields.insert(
-                        EditPlan::toolkitKey(field.field),
+                        field.key,
                         QJsonObject{{QStringLiteral("old"), Console::orNull(field.before)},
-                                    {QStringLiteral("new"), field.after}});
+                                    {QStringLiteral("new"), Console::orNull(field.after)}});
                 line.insert(QStringLiteral("fields"), fields);
             }
             if (!outcome.note.isEmpty())
@@ -187,8 +187,8 @@ private:
             QTextStream& out = Console::out();
             out << outcome.path << " -> " << outcome.destination << '\n';
             for (const BatchRun::FieldPreview& field : outcome.preview)
-                out << "  " << EditPlan::toolkitKey(field.field) << ": " << quoted(field.before)
-                    << " -> " << quoted(field.after) << '\n';
+                out << "  " << field.key << ": " << quoted(field.before) << " -> "
+                    << (field.after ? quoted(field.after) : QStringLiteral("(removed)")) << '\n';
             out.flush();
         }
     }

@@ -85,11 +85,16 @@ OutputFile::Link linkFor(const QString& input, const QString& destination) {
 
 QList<BatchRun::FieldPreview> previewOf(const PdfSnapshot& original, const EditPlan& plan,
                                         const QString& titleFromName) {
+    // The eight in their order, then the others by name.
     QList<BatchRun::FieldPreview> preview;
+    QMap<QString, std::optional<QString>> edits = plan.infoEdits(titleFromName);
     for (InfoField field : EditPlan::fields) {
-        if (const std::optional<QString> after = plan.value(field, titleFromName))
-            preview.append({field, original.infoValue(EditPlan::toolkitKey(field)), *after});
+        const QString key = EditPlan::toolkitKey(field);
+        if (edits.contains(key))
+            preview.append({key, original.infoValue(key), edits.take(key)});
     }
+    for (auto edit = edits.cbegin(); edit != edits.cend(); ++edit)
+        preview.append({edit.key(), original.infoValue(edit.key()), edit.value()});
     return preview;
 }
 

@@ -662,6 +662,13 @@ private slots:
         Ran ran = metascribe({"set", "--dry-run", "--title", "New", "--out", dir.path(), file});
         QCOMPARE(ran.status, 0);
         QVERIFY(ran.out.contains("Title: \"habibi\" -> \"New\""));
+        ran = metascribe({"set", "--dry-run", "--remove", "producer", "--info", "Dept=Legal",
+                          "--out", dir.path(), file});
+        QCOMPARE(ran.status, 0);
+        QVERIFY2(ran.out.contains("Producer: \"" +
+                                  TestFiles::pdfInfo(file).value("Producer").toUtf8() +
+                                  "\" -> (removed)\n  Dept: (none) -> \"Legal\"\n"),
+                 ran.out.constData());
         QCOMPARE(TestFiles::bytes(file), before);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 
