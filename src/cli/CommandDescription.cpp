@@ -23,9 +23,26 @@ const std::array<Option, 8> fieldOptionTable{{
     {"mod-date", "DATE", "Sets the modification date to DATE.", InfoField::ModDate},
 }};
 
-const std::array<Option, 7> setOptionTable{{
+const std::array<Option, 11> setOptionTable{{
     {"title-from-filename", nullptr,
      "Sets the title to the file's name without its folder and extension."},
+    {"info", "KEY=VALUE",
+     "Sets any key of the document information to the text VALUE; may be given more than once. "
+     "KEY is spelled as in the file (Title, CreationDate, ...: the same as the field's own "
+     "option) and is printable ASCII without spaces or any of ()<>[]{}/%. Trapped takes only "
+     "True, False or Unknown, and is written as a name."},
+    {"remove", "FIELD",
+     "Removes a field (by its option's name, such as title or creation-date) or any key, as the "
+     "file spells it, from the document information, and the field's XMP counterpart; may be given "
+     "more than once. A key "
+     "that is not there is no error."},
+    {"copyright", "TEXT",
+     "Sets the copyright notice of the XMP metadata (dc:rights, marked as copyrighted); an empty "
+     "TEXT removes it. A file without XMP metadata is given some, holding the notice and the "
+     "eight fields."},
+    {"copyright-url", "URL",
+     "Sets the address of the rights statement in the XMP metadata (xmpRights:WebStatement); an "
+     "empty URL removes it. A file without XMP metadata is given some, as for --copyright."},
     {"out", "DIR",
      "Writes each result into the folder DIR, as the file's name with the extension .pdf; the "
      "originals stay as they are."},
@@ -40,27 +57,32 @@ const std::array<Option, 7> setOptionTable{{
      "protected only against changes opens without it. A result keeps its original's "
      "protection."},
     {"dry-run", nullptr,
-     "Reads every file and prints each changed field's old and new value and the destination; "
+     "Reads every file and prints each changed field's or key's old and new value and the "
+     "destination; "
      "changes nothing."},
     {"json", nullptr,
      "Prints one JSON object per file on standard output, in the order of the files: \"path\", "
      "\"destination\", \"outcome\" (\"changed\", \"failed\" or, with --dry-run, \"planned\"), "
      "\"reason\" (null unless failed), \"note\" for a changed file whose other names (hard "
      "links) keep the old content and, with --dry-run, \"fields\" with each changed field's "
-     "\"old\" and \"new\" value. Files that were not changed, or were changed with a note, are "
+     "or key's \"old\" and \"new\" value (null when missing or removed). Files that were not "
+     "changed, or were changed with a note, are "
      "named on standard error too."},
 }};
 
 const Option showJson{
     "json", nullptr,
     "Prints one JSON object per file: \"path\", \"fields\" with the eight fields (null when "
-    "missing), \"xmp\" with the XMP values that differ, or \"error\"."};
+    "missing) and every other key of the document information, \"xmp\" with the XMP values "
+    "that differ, \"copyright\" and \"copyrightUrl\" from the XMP metadata (null when "
+    "missing), or \"error\"."};
 
 const char* const summary = "changes the document information of many PDF files at once";
 
 const char* const description =
     "Metascribe sets the title, subject, author, keywords, creator, producer, creation date and "
-    "modification date of many PDF files in one run. Every result is read back by a reader "
+    "modification date of many PDF files in one run, and any other key of their document "
+    "information and their copyright notice. Every result is read back by a reader "
     "independent of the PDF toolkit that made it and compared with its original before it "
     "replaces anything, in one rename; a file that fails keeps its original and is reported "
     "with the reason. XMP metadata is kept in step and password protection is kept.";
@@ -71,13 +93,15 @@ const char* const windowText =
 
 const char* const setText =
     "set changes the given files and the files of the given folders. One of --out and "
-    "--in-place is required, and at least one field to change. An empty TEXT empties the field. "
+    "--in-place is required, and at least one change. An empty TEXT empties the field. "
     "Progress goes to standard error, updated in place on a terminal and not shown otherwise; "
     "each file that was not changed is named there with the reason.";
 
 const char* const showText =
-    "show prints each file's eight fields, and the XMP metadata's values where they differ "
-    "from them.";
+    "show prints each file's eight fields, then the other keys of its document information "
+    "(values that are not text, such as names and numbers, as PDF writes them), the XMP "
+    "metadata's values where they differ from them, and its copyright notice and address where "
+    "it has them.";
 
 QString dateText(const QLocale& locale = QLocale::system()) {
     return QStringLiteral("A DATE is written like ") + PdfDate::acceptedForms(locale) +

@@ -21,6 +21,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <unistd.h>
+#include <variant>
 
 namespace {
 
@@ -172,9 +173,9 @@ private:
                 QJsonObject fields;
                 for (const BatchRun::FieldPreview& field : outcome.preview)
                     fields.insert(
-                        EditPlan::toolkitKey(field.field),
+                        field.key,
                         QJsonObject{{QStringLiteral("old"), Console::orNull(field.before)},
-                                    {QStringLiteral("new"), field.after}});
+                                    {QStringLiteral("new"), Console::orNull(field.after)}});
                 line.insert(QStringLiteral("fields"), fields);
             }
             if (!outcome.note.isEmpty())
@@ -186,8 +187,8 @@ private:
             QTextStream& out = Console::out();
             out << outcome.path << " -> " << outcome.destination << '\n';
             for (const BatchRun::FieldPreview& field : outcome.preview)
-                out << "  " << EditPlan::toolkitKey(field.field) << ": " << quoted(field.before)
-                    << " -> " << quoted(field.after) << '\n';
+                out << "  " << field.key << ": " << quoted(field.before) << " -> "
+                    << (field.after ? quoted(field.after) : QStringLiteral("(removed)")) << '\n';
             out.flush();
         }
     }
@@ -203,28 +204,83 @@ private:
     int reached_ = 0;
 };
 
-} // namespace
-
-int SetCommand::run(const QCommandLineParser& parser, const QStringList& paths,
-                    const QStringList& undecodable) {
+// The plan the field options, --info, --remove and the copyright options make; or why they
+// make none, as a usage error's text. A key may be named once only, by whichever option.
+std::variant<EditPlan, QString> planOf(const QCommandLineParser& parser) {
     EditPlan plan;
+    QSet<QString> named;
+    // Sets key (the field's key for the eight) and tells why that cannot be.
+    const auto set = [&](const QString& option, const QString& key,
+                         const QString& text) -> QString {
+        if (named.contains(key))
+            return option + QStringLiteral(": ") + key +
+                   QStringLiteral(" is changed by another option too");
+        named.insert(key);
+        plan.setKey(key, text);
+        const std::optional<InfoField> field = EditPlan::fieldOf(key);
+        if (field && EditPlan::isDate(*field) && plan.firstBadDate() == field)
+            return option + QStringLiteral(": \"") + text +
+                   QStringLiteral("\" is not a date; write it like ") + PdfDate::acceptedForms();
+        return {};
+    };
     for (const CommandDescription::Option& option : CommandDescription::fieldOptions()) {
         const QString name = QLatin1String(option.name);
         if (!parser.isSet(name))
             continue;
-        const QString text = parser.value(name);
-        plan.changeTo(option.field, text);
-        if (EditPlan::isDate(option.field) && plan.firstBadDate() == option.field)
-            return Console::usageError(QStringLiteral("--") + name + QStringLiteral(": \"") + text +
-                                       QStringLiteral("\" is not a date; write it like ") +
-                                       PdfDate::acceptedForms());
+        if (const QString problem = set(QStringLiteral("--") + name,
+                                        EditPlan::toolkitKey(option.field), parser.value(name));
+            !problem.isEmpty())
+            return problem;
+    }
+    for (const QString& given : parser.values(QStringLiteral("info"))) {
+        const QString option = QStringLiteral("--info");
+        const qsizetype equals = given.indexOf(QLatin1Char('='));
+        if (equals < 0)
+            return option + QStringLiteral(": \"") + given + QStringLiteral("\" is not KEY=VALUE");
+        const QString key = given.left(equals);
+        const QString text = given.mid(equals + 1);
+        if (const QString problem = EditPlan::keyProblem(key, text); !problem.isEmpty())
+            return option + QStringLiteral(": ") + problem;
+        if (const QString problem = set(option, key, text); !problem.isEmpty())
+            return problem;
+    }
+    for (const QString& given : parser.values(QStringLiteral("remove"))) {
+        // A field by its option's name; anything else is a key as the file spells it.
+        QString key = given;
+        for (const CommandDescription::Option& option : CommandDescription::fieldOptions()) {
+            if (given == QLatin1String(option.name))
+                key = EditPlan::toolkitKey(option.field);
+        }
+        const QString option = QStringLiteral("--remove");
+        if (const QString problem = EditPlan::keyProblem(key, std::nullopt); !problem.isEmpty())
+            return option + QStringLiteral(": ") + problem;
+        if (named.contains(key))
+            return option + QStringLiteral(": ") + key +
+                   QStringLiteral(" is changed by another option too");
+        named.insert(key);
+        plan.removeKey(key);
     }
     if (parser.isSet(QStringLiteral("title-from-filename"))) {
-        if (parser.isSet(QStringLiteral("title")))
-            return Console::usageError(
-                QStringLiteral("--title and --title-from-filename exclude each other"));
+        if (named.contains(EditPlan::toolkitKey(InfoField::Title)))
+            return QStringLiteral("--title-from-filename: the title is changed by another option "
+                                  "too");
         plan.titleFromFileName();
     }
+    if (parser.isSet(QStringLiteral("copyright")))
+        plan.setCopyright(parser.value(QStringLiteral("copyright")));
+    if (parser.isSet(QStringLiteral("copyright-url")))
+        plan.setCopyrightUrl(parser.value(QStringLiteral("copyright-url")));
+    return plan;
+}
+
+} // namespace
+
+int SetCommand::run(const QCommandLineParser& parser, const QStringList& paths,
+                    const QStringList& undecodable) {
+    const std::variant<EditPlan, QString> planned = planOf(parser);
+    if (const QString* problem = std::get_if<QString>(&planned))
+        return Console::usageError(*problem);
+    const EditPlan plan = std::get<EditPlan>(planned);
     if (plan == EditPlan())
         return Console::usageError(
             QStringLiteral("nothing to change: give at least one field, such as "

@@ -24,6 +24,19 @@ bool sameValue(InfoField field, const QString& info, const QString& xmp) {
     return a && b && *a == *b;
 }
 
+// The start of a line of text: the label in a column of its own, as wide as a long one needs.
+QString labelled(const QString& label) {
+    return (label + QLatin1Char(':')).leftJustified(19) + QLatin1Char(' ');
+}
+
+// A value as a person reads it: a name without its slash, anything else that is not text (a
+// number, an array) as PDF writes it.
+QString shownValue(const PdfSnapshot::InfoValue& value) {
+    if (!value.isString && value.text.startsWith(QLatin1Char('/')))
+        return value.text.mid(1);
+    return value.text;
+}
+
 } // namespace
 
 int ShowCommand::run(bool json, const QStringList& paths, const QStringList& undecodable) {
@@ -64,9 +77,30 @@ int ShowCommand::run(bool json, const QStringList& paths, const QStringList& und
                                QLatin1Char('\n');
                 }
             }
+            // Then every other key, in the reader's order (by name).
+            for (auto other = snapshot.info().cbegin(); other != snapshot.info().cend(); ++other) {
+                if (EditPlan::fieldOf(other.key()))
+                    continue;
+                const QString value = shownValue(*other);
+                fields.insert(other.key(), value);
+                text += labelled(other.key()) + value + QLatin1Char('\n');
+            }
             line.insert(QStringLiteral("fields"), fields);
             line.insert(QStringLiteral("xmp"), differing);
             text += xmpText;
+            const std::pair<QString, QString> rights[] = {
+                {XmpPacket::copyrightKey(), QStringLiteral("copyright")},
+                {XmpPacket::copyrightUrlKey(), QStringLiteral("copyrightUrl")}};
+            for (const auto& [key, name] : rights) {
+                const std::optional<QString> value =
+                    xmp.contains(key) ? std::optional<QString>(xmp[key]) : std::nullopt;
+                line.insert(name, Console::orNull(value));
+                if (value)
+                    text += labelled(key == XmpPacket::copyrightKey()
+                                         ? QStringLiteral("Copyright (XMP)")
+                                         : QStringLiteral("Copyright URL (XMP)")) +
+                            *value + QLatin1Char('\n');
+            }
         } catch (const Failure& failure) {
             allRead = false;
             line.insert(QStringLiteral("error"), failure.description());

@@ -85,11 +85,16 @@ OutputFile::Link linkFor(const QString& input, const QString& destination) {
 
 QList<BatchRun::FieldPreview> previewOf(const PdfSnapshot& original, const EditPlan& plan,
                                         const QString& titleFromName) {
+    // The eight in their order, then the others by name.
     QList<BatchRun::FieldPreview> preview;
+    QMap<QString, std::optional<QString>> edits = plan.infoEdits(titleFromName);
     for (InfoField field : EditPlan::fields) {
-        if (const std::optional<QString> after = plan.value(field, titleFromName))
-            preview.append({field, original.infoValue(EditPlan::toolkitKey(field)), *after});
+        const QString key = EditPlan::toolkitKey(field);
+        if (edits.contains(key))
+            preview.append({key, original.infoValue(key), edits.take(key)});
     }
+    for (auto edit = edits.cbegin(); edit != edits.cend(); ++edit)
+        preview.append({edit.key(), original.infoValue(edit.key()), edit.value()});
     return preview;
 }
 
@@ -283,15 +288,19 @@ BatchEngine::Flow BatchEngine::findDestination(FileRun& file) {
 
 BatchEngine::Flow BatchEngine::readPlan(FileRun& file) {
     std::optional<InfoField> badDate;
+    QString badKey;
     host_.step(RunStep::ReadPlan, [&] {
         file.plan = host_.plan();
         // The plan may have changed since the run began.
         badDate = file.plan.firstBadDate();
+        badKey = file.plan.firstKeyProblem();
         file.plan = file.plan.withPdfDates();
         file.info = InfoUpdateFile::content(file.plan, file.titleFromName);
     });
     if (badDate)
         return fail(file, EditPlan::notADateMessage(*badDate, file.plan.choice(*badDate).text));
+    if (!badKey.isEmpty())
+        return fail(file, badKey);
     return Flow::Next;
 }
 

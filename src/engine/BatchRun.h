@@ -26,11 +26,11 @@ public:
     // name or say that nothing was written.
     static QString toolkitReason(const ToolResult& result, const QString& inputPath);
 
-    // What a dry run found for one field that the plan changes.
+    // What a dry run found for one key of the document information that the plan changes.
     struct FieldPreview {
-        InfoField field;
+        QString key;
         std::optional<QString> before; // nothing when the file has no such entry
-        QString after;
+        std::optional<QString> after;  // nothing when the plan removes it
     };
 
     struct Outcome {

@@ -1,6 +1,7 @@
 #include "ResultFinisher.h"
 
 #include "Failure.h"
+#include "InfoEditor.h"
 #include "PdfCopier.h"
 #include "PdfSnapshot.h"
 #include "ResultCheck.h"
@@ -22,14 +23,40 @@ QString overwrite(const QString& path, const QByteArray& bytes, const QString& w
     return {};
 }
 
+// Takes the plan's removed keys out of the toolkit's result and sets Trapped, neither of which
+// the toolkit can do.
+QString finishInfo(const QString& resultPath, const EditPlan& plan) {
+    try {
+        const QByteArray bytes = InfoEditor::applied(resultPath, plan);
+        if (bytes.isEmpty())
+            return {};
+        return overwrite(resultPath, bytes,
+                         QStringLiteral("its document information could not be changed: "));
+    } catch (const Failure& failure) {
+        return failure.description();
+    }
+}
+
+// Gives the toolkit's result, which has no XMP metadata, a packet for its copyright.
+QString addXmp(const QString& resultPath, const XmpPacket::Rights& rights) {
+    try {
+        return overwrite(resultPath,
+                         XmpPacket::withNewPacket(resultPath, rights, QDateTime::currentDateTime()),
+                         QStringLiteral("its XMP metadata could not be added: "));
+    } catch (const Failure& failure) {
+        return failure.description();
+    }
+}
+
 // Makes the toolkit's result's XMP metadata hold the changes too.
-QString updateXmp(const QString& resultPath, const QList<XmpPacket::Change>& changes) {
+QString updateXmp(const QString& resultPath, const QList<XmpPacket::Change>& changes,
+                  const XmpPacket::Rights& rights) {
     try {
         const std::optional<QByteArray> packet = XmpPacket::readFromPdf(resultPath, std::nullopt);
         if (!packet)
             return {};
         const QByteArray updated =
-            XmpPacket::update(*packet, changes, QDateTime::currentDateTime());
+            XmpPacket::update(*packet, changes, QDateTime::currentDateTime(), rights);
         if (updated == *packet)
             return {};
         return overwrite(resultPath, XmpPacket::withPacket(resultPath, std::nullopt, updated),
@@ -60,15 +87,28 @@ ResultFinisher::ResultFinisher(std::shared_ptr<const PdfSnapshot> original, QStr
     : original_(std::move(original)), input_(std::move(input)), resultPath_(std::move(resultPath)),
       plan_(std::move(plan)), titleFromName_(std::move(titleFromName)),
       password_(std::move(password)), unprotected_(std::move(unprotected)),
-      xmpChanges_(original_->catalogEntries().contains(QStringLiteral("Metadata"))
-                      ? XmpPacket::changesFor(plan_, titleFromName_)
-                      : QList<XmpPacket::Change>()) {}
+      hasXmp_(original_->catalogEntries().contains(QStringLiteral("Metadata"))),
+      xmpChanges_(hasXmp_ ? XmpPacket::changesFor(plan_, titleFromName_)
+                          : QList<XmpPacket::Change>()),
+      rights_(XmpPacket::rightsFor(plan_)) {}
 
 QString ResultFinisher::operator()() const {
     // What the toolkit wrote; the result file gets the protected bytes, when the two differ.
     const QString plainPath = unprotected_ ? unprotected_->path() : resultPath_;
-    if (!xmpChanges_.isEmpty()) {
-        const QString reason = updateXmp(plainPath, xmpChanges_);
+    if (InfoEditor::needed(plan_)) {
+        const QString reason = finishInfo(plainPath, plan_);
+        if (!reason.isEmpty())
+            return reason;
+    }
+    const bool changesRights = rights_.copyright || rights_.url;
+    // A file without XMP gets it only for a copyright, in step with the document information.
+    const bool addsXmp = !hasXmp_ && rights_.addsAnything();
+    if (hasXmp_ && (!xmpChanges_.isEmpty() || changesRights)) {
+        const QString reason = updateXmp(plainPath, xmpChanges_, rights_);
+        if (!reason.isEmpty())
+            return reason;
+    } else if (addsXmp) {
+        const QString reason = addXmp(plainPath, rights_);
         if (!reason.isEmpty())
             return reason;
     }
@@ -79,7 +119,9 @@ QString ResultFinisher::operator()() const {
     }
     const QString reason =
         ResultCheck::verify(*original_, resultPath_, plan_, titleFromName_, password_);
-    if (!reason.isEmpty() || xmpChanges_.isEmpty())
+    if (!reason.isEmpty() || (xmpChanges_.isEmpty() && !changesRights))
         return reason;
-    return ResultCheck::verifyXmp(resultPath_, xmpChanges_, password_);
+    return ResultCheck::verifyXmp(
+        resultPath_, addsXmp ? XmpPacket::changesFor(plan_, titleFromName_) : xmpChanges_,
+        password_, rights_);
 }

@@ -12,8 +12,10 @@ class PdfSnapshot;
 class UnnamedFile;
 
 // What becomes of the toolkit's result before it may replace its destination, done on the commit
-// queue's thread: its XMP metadata gets the same changes, an encrypted original's protection is
-// put back, and a reader of our own checks it against the original.
+// queue's thread: the keys it is to lose are taken out of its document information, its XMP
+// metadata gets the same changes and the copyright (a file without XMP gets a packet for a
+// copyright), an encrypted original's protection is put back, and a reader of our own checks it
+// against the original.
 class ResultFinisher {
 public:
     // original is the file at input as it was read before the toolkit changed it into resultPath
@@ -34,7 +36,9 @@ private:
     QString titleFromName_;
     std::optional<QString> password_;
     std::shared_ptr<const UnnamedFile> unprotected_;
+    bool hasXmp_;
     // Viewers show the XMP metadata's values before the document information's, so a file that
     // has XMP gets the same changes there.
     QList<XmpPacket::Change> xmpChanges_;
+    XmpPacket::Rights rights_;
 };

@@ -55,6 +55,7 @@ std::optional<QString> EditPlan::value(InfoField field, const QString& titleFrom
     const FieldChoice& chosen = choice(field);
     switch (chosen.mode) {
     case FieldMode::Keep:
+    case FieldMode::Remove:
         return std::nullopt;
     case FieldMode::FromFileName:
         return titleFromName;
@@ -76,6 +77,90 @@ void EditPlan::titleFromFileName() {
     choices_[indexOf(InfoField::Title)] = {FieldMode::FromFileName, {}};
 }
 
+void EditPlan::remove(InfoField field) {
+    choices_[indexOf(field)] = {FieldMode::Remove, {}};
+}
+
+std::optional<InfoField> EditPlan::fieldOf(const QString& key) {
+    for (InfoField field : fields) {
+        if (toolkitKey(field) == key)
+            return field;
+    }
+    return std::nullopt;
+}
+
+QString EditPlan::keyProblem(const QString& key, const std::optional<QString>& value) {
+    if (key.isEmpty())
+        return QStringLiteral("a key cannot be empty");
+    static const QString delimiters = QStringLiteral("()<>[]{}/%");
+    for (QChar c : key) {
+        // Only removing does without the toolkit, and takes any name.
+        if (c.unicode() <= 0x20 || c.unicode() == 0x7f || (c.unicode() > 0x7f && value))
+            return QStringLiteral("the key \"%1\" may hold only printable ASCII characters, "
+                                  "without spaces")
+                .arg(key);
+        if (delimiters.contains(c))
+            return QStringLiteral("the key \"%1\" may not hold any of %2").arg(key, delimiters);
+    }
+    static const QStringList trapped{QStringLiteral("True"), QStringLiteral("False"),
+                                     QStringLiteral("Unknown")};
+    if (key == trappedKey() && value && !trapped.contains(*value))
+        return QStringLiteral("Trapped can only be True, False or Unknown");
+    return {};
+}
+
+void EditPlan::setKey(const QString& key, const QString& text) {
+    if (const std::optional<InfoField> field = fieldOf(key))
+        changeTo(*field, text);
+    else
+        otherKeys_.insert(key, text);
+}
+
+void EditPlan::removeKey(const QString& key) {
+    if (const std::optional<InfoField> field = fieldOf(key))
+        remove(*field);
+    else
+        otherKeys_.insert(key, std::nullopt);
+}
+
+QMap<QString, std::optional<QString>> EditPlan::infoEdits(const QString& titleFromName) const {
+    QMap<QString, std::optional<QString>> edits = otherKeys_;
+    for (InfoField field : fields) {
+        if (choice(field).mode == FieldMode::Remove)
+            edits.insert(toolkitKey(field), std::nullopt);
+        else if (const std::optional<QString> text = value(field, titleFromName))
+            edits.insert(toolkitKey(field), *text);
+    }
+    return edits;
+}
+
+QStringList EditPlan::removedKeys() const {
+    QStringList keys;
+    for (InfoField field : fields) {
+        if (choice(field).mode == FieldMode::Remove)
+            keys << toolkitKey(field);
+    }
+    for (auto key = otherKeys_.cbegin(); key != otherKeys_.cend(); ++key) {
+        if (!key.value())
+            keys << key.key();
+    }
+    return keys;
+}
+
+EditPlan EditPlan::mergedWith(const EditPlan& later) const {
+    EditPlan merged = *this;
+    for (InfoField field : fields) {
+        if (later.choice(field).mode != FieldMode::Keep)
+            merged.choices_[indexOf(field)] = later.choice(field);
+    }
+    merged.otherKeys_.insert(later.otherKeys_);
+    if (later.copyright_)
+        merged.copyright_ = later.copyright_;
+    if (later.copyrightUrl_)
+        merged.copyrightUrl_ = later.copyrightUrl_;
+    return merged;
+}
+
 std::optional<InfoField> EditPlan::firstBadDate() const {
     for (InfoField field : fields) {
         const FieldChoice& date = choice(field);
@@ -84,6 +169,15 @@ std::optional<InfoField> EditPlan::firstBadDate() const {
             return field;
     }
     return std::nullopt;
+}
+
+QString EditPlan::firstKeyProblem() const {
+    for (auto key = otherKeys_.cbegin(); key != otherKeys_.cend(); ++key) {
+        const QString problem = keyProblem(key.key(), key.value());
+        if (!problem.isEmpty())
+            return problem;
+    }
+    return {};
 }
 
 EditPlan EditPlan::withPdfDates() const {

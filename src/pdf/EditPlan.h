@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QMap>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <optional>
 
@@ -9,9 +11,10 @@
 enum class InfoField { Title, Subject, Author, Keywords, Creator, Producer, CreationDate, ModDate };
 
 enum class FieldMode {
-    Keep,        // leave the field alone
-    ChangeTo,    // set it to the typed text, exactly as typed (empty allowed)
-    FromFileName // Title only: the input's name without folder and last extension
+    Keep,         // leave the field alone
+    ChangeTo,     // set it to the typed text, exactly as typed (empty allowed)
+    FromFileName, // Title only: the input's name without folder and last extension
+    Remove        // take the key out of the document information and its XMP counterpart
 };
 
 struct FieldChoice {
@@ -21,7 +24,9 @@ struct FieldChoice {
     bool operator==(const FieldChoice&) const = default;
 };
 
-// What the batch run does to each field. Read anew from the second page for every file.
+// What the batch run does to each field, to any other key of the document information and to
+// the copyright notice. Read anew from the second page (the eight fields) or made from the
+// command line for every file.
 class EditPlan {
 public:
     static constexpr std::array<InfoField, 8> fields = {
@@ -40,6 +45,17 @@ public:
     // Why a date field's text cannot be written, with the forms that can.
     static QString notADateMessage(InfoField field, const QString& text);
 
+    // The field a key names, spelled as PDF spells it ("CreationDate"); nothing for other keys.
+    static std::optional<InfoField> fieldOf(const QString& key);
+    // Why key cannot be given the value (nothing: removed), as a phrase in lower case; empty
+    // when it can. A key is a PDF name, without the whitespace and delimiters that would end it;
+    // a key to set is printable ASCII (the toolkit writes other characters as something else),
+    // one to remove may be any Unicode. Trapped is a name in the document information and takes
+    // only its three values.
+    static QString keyProblem(const QString& key, const std::optional<QString>& value);
+    // The one key whose values are names rather than strings.
+    static QString trappedKey() { return QStringLiteral("Trapped"); }
+
     const FieldChoice& choice(InfoField field) const;
     // The text the field gets; nothing when it is kept.
     std::optional<QString> value(InfoField field, const QString& titleFromName) const;
@@ -47,15 +63,44 @@ public:
     // The first date field set to a text that does not read as a date (an empty text empties
     // the field and is allowed); nothing when every date is fine.
     std::optional<InfoField> firstBadDate() const;
+    // Why the first of the other keys cannot be written as the plan says; empty when all can.
+    QString firstKeyProblem() const;
     // The plan with every date field's text written in PDF's own date form, with its zone, as
     // readers expect it. Texts that are no dates stay as they are.
     EditPlan withPdfDates() const;
     void keep(InfoField field);
     void changeTo(InfoField field, const QString& text);
     void titleFromFileName();
+    void remove(InfoField field);
+
+    // Any key: one of the eight is the same as its field.
+    void setKey(const QString& key, const QString& text);
+    void removeKey(const QString& key);
+    // The keys other than the eight the plan names: the text each gets, or nothing to remove it.
+    const QMap<QString, std::optional<QString>>& otherKeys() const { return otherKeys_; }
+    // Every key of the document information the plan changes, the eight and the others: the text
+    // it gets, or nothing to remove it.
+    QMap<QString, std::optional<QString>> infoEdits(const QString& titleFromName) const;
+    // The keys the plan takes out of the document information.
+    QStringList removedKeys() const;
+
+    // The copyright notice (XMP dc:rights, with xmpRights:Marked) and the address of the rights
+    // statement (xmpRights:WebStatement); an empty text removes them, nothing leaves them alone.
+    void setCopyright(const QString& text) { copyright_ = text; }
+    void setCopyrightUrl(const QString& url) { copyrightUrl_ = url; }
+    const std::optional<QString>& copyright() const { return copyright_; }
+    const std::optional<QString>& copyrightUrl() const { return copyrightUrl_; }
+
+    // This plan with later's choices on top: whatever later changes (a field, a key, the
+    // copyright) it changes as later says, the rest as this plan says. A plan read for one file
+    // goes on top of the plan for all of them.
+    EditPlan mergedWith(const EditPlan& later) const;
 
     bool operator==(const EditPlan&) const = default;
 
 private:
     std::array<FieldChoice, fields.size()> choices_{};
+    QMap<QString, std::optional<QString>> otherKeys_;
+    std::optional<QString> copyright_;
+    std::optional<QString> copyrightUrl_;
 };

@@ -106,6 +106,13 @@ QByteArray PdfFile::writeToMemory(QPDF& pdf, const std::function<void(QPDFWriter
                       static_cast<qsizetype>(buffer->getSize()));
 }
 
+QByteArray PdfFile::writeStreamsAsTheyAre(QPDF& pdf) {
+    return writeToMemory(pdf, [](QPDFWriter& writer) {
+        writer.setCompressStreams(false);
+        writer.setDecodeLevel(qpdf_dl_none);
+    });
+}
+
 bool PdfFile::isDocumentInformation(const std::string& key, QPDFObjectHandle value) {
     if (value.isString())
         return true;

@@ -26,6 +26,9 @@ public:
     // Writes pdf into memory with writer's settings, which prepare() makes on the writer it is
     // given before the writing.
     static QByteArray writeToMemory(QPDF& pdf, const std::function<void(QPDFWriter&)>& prepare);
+    // Writes pdf into memory with every stream as it is, neither decoded nor compressed: what
+    // was changed in memory is all that differs, and a new stream stays unfiltered.
+    static QByteArray writeStreamsAsTheyAre(QPDF& pdf);
 
     // What a document-information dictionary is for: texts and the Trapped flag. A dictionary
     // that doubles as something else (a page, a font) holds other entries too, which are no part

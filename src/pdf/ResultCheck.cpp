@@ -92,18 +92,23 @@ QString pagesDiffer(const PdfSnapshot& original, const PdfSnapshot& result) {
 
 QString infoDiffers(const PdfSnapshot& original, const PdfSnapshot& result, const EditPlan& plan,
                     const QString& titleFromName) {
-    QSet<QString> changed;
-    for (InfoField field : EditPlan::fields) {
-        const std::optional<QString> value = plan.value(field, titleFromName);
-        const QString key = EditPlan::toolkitKey(field);
+    const QMap<QString, std::optional<QString>> edits = plan.infoEdits(titleFromName);
+    for (auto added = result.info().cbegin(); added != result.info().cend(); ++added) {
+        if (!edits.contains(added.key()) && !original.info().contains(added.key()))
+            return QStringLiteral("the result has a %1 the original did not have").arg(added.key());
+    }
+    for (auto edit = edits.cbegin(); edit != edits.cend(); ++edit) {
+        const QString& key = edit.key();
         const std::optional<InfoValue> actual = entry(result, key);
-        if (!value) {
-            if (actual && !original.info().contains(key))
-                return QStringLiteral("the result has a %1 the original did not have").arg(key);
+        if (!edit.value()) {
+            if (actual)
+                return QStringLiteral("the result still has the %1 %2").arg(key, shown(*actual));
             continue;
         }
-        changed.insert(key);
-        const InfoValue planned{*value, true};
+        // Trapped is a name, written so when the result is finished.
+        const InfoValue planned = key == EditPlan::trappedKey()
+                                      ? InfoValue{QLatin1Char('/') + *edit.value(), false}
+                                      : InfoValue{*edit.value(), true};
         if (planned.text.isEmpty() && (!actual || *actual == planned))
             continue;
         if (actual != planned)
@@ -114,7 +119,7 @@ QString infoDiffers(const PdfSnapshot& original, const PdfSnapshot& result, cons
     const QMap<QString, InfoValue> carried =
         original.needsOwnInfo() ? original.documentInformation() : original.info();
     for (auto kept = carried.cbegin(); kept != carried.cend(); ++kept) {
-        if (changed.contains(kept.key()))
+        if (edits.contains(kept.key()))
             continue;
         const std::optional<InfoValue> actual = entry(result, kept.key());
         if (!actual)
@@ -151,25 +156,38 @@ QString ResultCheck::verify(const PdfSnapshot& original, const QString& resultPa
 }
 
 QString ResultCheck::verifyXmp(const QString& resultPath, const QList<XmpPacket::Change>& changes,
-                               const std::optional<QString>& password) {
+                               const std::optional<QString>& password,
+                               const XmpPacket::Rights& rights) {
     QMap<QString, QString> values;
     try {
         const std::optional<QByteArray> packet = XmpPacket::readFromPdf(resultPath, password);
-        if (!packet)
+        if (!packet) {
+            if (rights.addsAnything())
+                return QStringLiteral("the result has no XMP metadata for its copyright");
             return {};
+        }
         values = XmpPacket::read(*packet);
     } catch (const Failure& failure) {
         return QStringLiteral("the result") + failure.description().mid(2);
     }
-    for (const XmpPacket::Change& change : changes) {
-        const QString key = EditPlan::toolkitKey(change.field);
+    QList<std::pair<QString, QString>> expected;
+    for (const XmpPacket::Change& change : changes)
+        expected.append({EditPlan::toolkitKey(change.field), change.text});
+    if (rights.copyright) {
+        expected.append({XmpPacket::copyrightKey(), *rights.copyright});
+        expected.append({XmpPacket::markedKey(),
+                         rights.copyright->isEmpty() ? QString() : QStringLiteral("True")});
+    }
+    if (rights.url)
+        expected.append({XmpPacket::copyrightUrlKey(), *rights.url});
+    for (const auto& [key, text] : expected) {
         const auto found = values.constFind(key);
-        if (change.text.isEmpty() && found != values.constEnd())
+        if (text.isEmpty() && found != values.constEnd())
             return QStringLiteral("the result's XMP metadata still holds the %1 \"%2\"")
                 .arg(key, *found);
-        if (!change.text.isEmpty() && (found == values.constEnd() || *found != change.text))
+        if (!text.isEmpty() && (found == values.constEnd() || *found != text))
             return QStringLiteral("the result's XMP metadata has the %1 \"%2\" instead of \"%3\"")
-                .arg(key, values.value(key), change.text);
+                .arg(key, values.value(key), text);
     }
     return {};
 }

@@ -16,15 +16,18 @@ public:
     // without a final period, as shown after "<path>: not changed: ". The result must open without
     // warnings the original did not have, keep every page and its content (no fewer pages by
     // any count a snapshot holds), be encrypted as the original is, hold exactly the planned text
-    // for every changed field (an emptied field may also be missing) and every other entry of the
-    // original's document information unchanged.
+    // for every changed field or key (an emptied field may also be missing; Trapped as a name),
+    // none of the keys the plan removes, and every other entry of the original's document
+    // information unchanged.
     // The password is tried only when the result cannot be opened without it.
     static QString verify(const PdfSnapshot& original, const QString& resultPath,
                           const EditPlan& plan, const QString& titleFromName,
                           const std::optional<QString>& password = std::nullopt);
 
-    // Empty when the result's XMP metadata holds every change (a change to an empty text: the
-    // property is gone); otherwise the reason. A result without XMP has nothing to hold.
+    // Empty when the result's XMP metadata holds every change and the copyright as planned (a
+    // change to an empty text: the property is gone); otherwise the reason. A result without XMP
+    // has nothing to hold, unless it was to get a copyright.
     static QString verifyXmp(const QString& resultPath, const QList<XmpPacket::Change>& changes,
-                             const std::optional<QString>& password = std::nullopt);
+                             const std::optional<QString>& password = std::nullopt,
+                             const XmpPacket::Rights& rights = {});
 };

@@ -14,7 +14,6 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFObjectHandle.hh>
-#include <qpdf/QPDFWriter.hh>
 #include <streambuf>
 #include <type_traits>
 
@@ -53,6 +52,12 @@ const Property& propertyOf(InfoField field) {
     }
     return properties[0];
 }
+
+// The copyright's properties belong to no field of the document information; their field is
+// never looked at.
+const Property copyrightProperty{InfoField::Title, NS_DC, "rights", Shape::LanguageAlternative};
+const Property markedProperty{InfoField::Title, NS_XAP_RIGHTS, "Marked", Shape::Simple};
+const Property urlProperty{InfoField::Title, NS_XAP_RIGHTS, "WebStatement", Shape::Simple};
 
 QString reasonOf(int error) {
     switch (error) {
@@ -205,16 +210,23 @@ QString timeText(const QDateTime& time) {
 } // namespace
 
 QByteArray XmpPacket::update(const QByteArray& packet, const QList<Change>& changes,
-                             const QDateTime& now) {
+                             const QDateTime& now, const Rights& rights) {
     Meta meta = parse(packet);
     bool changed = false;
-    for (const Change& change : changes) {
-        const Property& property = propertyOf(change.field);
-        if (holdsExactly(meta.get(), property, change.text))
-            continue;
-        replace(meta.get(), property, change.text);
+    const auto change = [&](const Property& property, const QString& text) {
+        if (holdsExactly(meta.get(), property, text))
+            return;
+        replace(meta.get(), property, text);
         changed = true;
+    };
+    for (const Change& each : changes)
+        change(propertyOf(each.field), each.text);
+    if (rights.copyright) {
+        change(copyrightProperty, *rights.copyright);
+        change(markedProperty, rights.copyright->isEmpty() ? QString() : QStringLiteral("True"));
     }
+    if (rights.url)
+        change(urlProperty, *rights.url);
     if (!changed)
         return packet;
     if (!xmp_set_property(meta.get(), NS_XAP, "MetadataDate", timeText(now).toUtf8().constData(),
@@ -231,7 +243,10 @@ QByteArray XmpPacket::update(const QByteArray& packet, const QList<Change>& chan
 QList<XmpPacket::Change> XmpPacket::changesFor(const EditPlan& plan, const QString& titleFromName) {
     QList<Change> changes;
     for (InfoField field : EditPlan::fields) {
-        const std::optional<QString> value = plan.value(field, titleFromName);
+        // A removed field's property goes, as an emptied one's does.
+        const std::optional<QString> value = plan.choice(field).mode == FieldMode::Remove
+                                                 ? QString()
+                                                 : plan.value(field, titleFromName);
         if (!value)
             continue;
         QString text = *value;
@@ -250,6 +265,13 @@ QMap<QString, QString> XmpPacket::read(const QByteArray& packet) {
     for (InfoField field : EditPlan::fields) {
         if (const std::optional<QString> value = valueOf(meta.get(), propertyOf(field)))
             values.insert(EditPlan::toolkitKey(field), *value);
+    }
+    const std::pair<QString, const Property*> rights[] = {{copyrightKey(), &copyrightProperty},
+                                                          {markedKey(), &markedProperty},
+                                                          {copyrightUrlKey(), &urlProperty}};
+    for (const auto& [key, property] : rights) {
+        if (const std::optional<QString> value = valueOf(meta.get(), *property))
+            values.insert(key, *value);
     }
     return values;
 }
@@ -285,11 +307,38 @@ QByteArray XmpPacket::withPacket(const QString& input, const std::optional<QStri
         // find it only in the clear. The stream keeps its /Type and /Subtype.
         metadata.replaceStreamData(packet.toStdString(), QPDFObjectHandle::newNull(),
                                    QPDFObjectHandle::newNull());
-        bytes = PdfFile::writeToMemory(pdf, [](QPDFWriter& writer) {
-            // Every other stream is copied as it is; compressing would also filter the packet.
-            writer.setCompressStreams(false);
-            writer.setDecodeLevel(qpdf_dl_none);
-        });
+        // Every other stream is copied as it is; compressing would also filter the packet.
+        bytes = PdfFile::writeStreamsAsTheyAre(pdf);
+    });
+    return bytes;
+}
+
+QByteArray XmpPacket::withNewPacket(const QString& input, const Rights& rights,
+                                    const QDateTime& now) {
+    QByteArray bytes;
+    PdfFile::open(input, std::nullopt, [&](QPDF& pdf) {
+        QPDFObjectHandle catalog = pdf.getRoot();
+        if (!catalog.getKey("/Metadata").isNull())
+            throw Failure(QStringLiteral("it has XMP metadata already"));
+        // The eight fields as the file has them now, so the new packet does not contradict them.
+        EditPlan inStep;
+        QPDFObjectHandle info = pdf.getTrailer().getKey("/Info");
+        if (info.isStream())
+            info = info.getDict();
+        for (InfoField field : EditPlan::fields) {
+            QPDFObjectHandle value =
+                info.isDictionary() ? info.getKey("/" + EditPlan::toolkitKey(field).toStdString())
+                                    : QPDFObjectHandle::newNull();
+            if (value.isString() && !value.getUTF8Value().empty())
+                inStep.changeTo(field, QString::fromStdString(value.getUTF8Value()));
+        }
+        const QByteArray packet = update(QByteArray(), changesFor(inStep, {}), now, rights);
+        // Uncompressed, as PDF/A wants it and scanning tools find it.
+        QPDFObjectHandle metadata = pdf.newStream(packet.toStdString());
+        metadata.getDict().replaceKey("/Type", QPDFObjectHandle::newName("/Metadata"));
+        metadata.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/XML"));
+        catalog.replaceKey("/Metadata", metadata);
+        bytes = PdfFile::writeStreamsAsTheyAre(pdf);
     });
     return bytes;
 }

@@ -23,20 +23,41 @@ public:
         QString text;
     };
 
+    // The copyright notice: dc:rights (one default entry) with xmpRights:Marked "True", and the
+    // address of the rights statement, xmpRights:WebStatement. Nothing leaves one alone, an
+    // empty text removes it (a removed notice takes Marked with it).
+    struct Rights {
+        std::optional<QString> copyright;
+        std::optional<QString> url;
+
+        // Whether a file without XMP needs a packet for these.
+        bool addsAnything() const {
+            return !copyright.value_or(QString()).isEmpty() || !url.value_or(QString()).isEmpty();
+        }
+    };
+    // The keys read() gives the copyright notice, its mark and its address under.
+    static QString copyrightKey() { return QStringLiteral("Copyright"); }
+    static QString markedKey() { return QStringLiteral("CopyrightMarked"); }
+    static QString copyrightUrlKey() { return QStringLiteral("CopyrightURL"); }
+
     // The packet with the changes made and now as the time its metadata changed; everything else
     // it holds is kept. A language alternative or list the document information maps to ends
     // with the new text as its only entry, since viewers show every entry. Gives packet itself
     // when the changes leave it as it was, so the caller can skip rewriting the file.
     static QByteArray update(const QByteArray& packet, const QList<Change>& changes,
-                             const QDateTime& now);
+                             const QDateTime& now, const Rights& rights = {});
 
     // The changes a plan makes, with its dates (in PDF's form, as the document information gets
     // them) in ISO 8601 and the title from the file's name where the plan asks for it.
     static QList<Change> changesFor(const EditPlan& plan, const QString& titleFromName);
+    static Rights rightsFor(const EditPlan& plan) {
+        return {plan.copyright(), plan.copyrightUrl()};
+    }
 
     // What the packet holds for the document-information keys ("Title", "Author", ...), as
     // stored: a language alternative's default entry (else its first), a list's entries joined
-    // with "; ". Keys the packet has nothing for are absent.
+    // with "; ". Also the copyright notice, its mark and its address, under the keys above.
+    // Keys the packet has nothing for are absent.
     static QMap<QString, QString> read(const QByteArray& packet);
 
     // The decoded packet of the file's catalog; nothing when the file has none.
@@ -46,4 +67,9 @@ public:
     // it was, the encryption too. A file without metadata is not given any: that is a Failure.
     static QByteArray withPacket(const QString& input, const std::optional<QString>& password,
                                  const QByteArray& packet);
+    // The file input (not encrypted) given a packet of its own, the one case where the program
+    // adds XMP: it holds rights and, in step with them, the document information's eight fields
+    // as the file has them. A file that has metadata already is a Failure.
+    static QByteArray withNewPacket(const QString& input, const Rights& rights,
+                                    const QDateTime& now);
 };

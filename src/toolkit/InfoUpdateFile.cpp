@@ -6,17 +6,27 @@
 
 namespace {
 const QByteArray lineEnd = QByteArrayLiteral("\r\n");
+
+QByteArray entry(const QString& key, const QString& value) {
+    return QByteArrayLiteral("InfoBegin") + lineEnd + QByteArrayLiteral("InfoKey: ") +
+           key.toLatin1() + lineEnd + QByteArrayLiteral("InfoValue: ") +
+           InfoUpdateFile::encodeValue(value) + lineEnd;
 }
+} // namespace
 
 QByteArray InfoUpdateFile::content(const EditPlan& plan, const QString& titleFromName) {
     QByteArray bytes;
     for (InfoField field : EditPlan::fields) {
         const std::optional<QString> value = plan.value(field, titleFromName);
-        if (!value)
-            continue;
-        bytes += QByteArrayLiteral("InfoBegin") + lineEnd;
-        bytes += QByteArrayLiteral("InfoKey: ") + EditPlan::toolkitKey(field).toLatin1() + lineEnd;
-        bytes += QByteArrayLiteral("InfoValue: ") + encodeValue(*value) + lineEnd;
+        if (value)
+            bytes += entry(EditPlan::toolkitKey(field), *value);
+    }
+    const QMap<QString, std::optional<QString>>& others = plan.otherKeys();
+    for (auto key = others.cbegin(); key != others.cend(); ++key) {
+        // The toolkit would write Trapped as a string; it is a name, set when the result is
+        // finished, as removals are.
+        if (key.value() && key.key() != EditPlan::trappedKey())
+            bytes += entry(key.key(), *key.value());
     }
     return bytes + lineEnd;
 }

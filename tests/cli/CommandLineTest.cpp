@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -172,6 +173,23 @@ private slots:
         QTest::newRow("missing results folder")
             << QStringList{"set", "--title", "x", "--out", "/nonexistent/folder"};
         QTest::newRow("field option to show") << QStringList{"show", "--title", "x"};
+        QTest::newRow("key with a space")
+            << QStringList{"set", "--info", "Two words=x", "--in-place"};
+        QTest::newRow("key with a delimiter")
+            << QStringList{"set", "--info", "a/b=x", "--in-place"};
+        QTest::newRow("empty key") << QStringList{"set", "--info", "=x", "--in-place"};
+        QTest::newRow("key without a value") << QStringList{"set", "--info", "Dept", "--in-place"};
+        QTest::newRow("key not ASCII") << QStringList{"set", "--info", "Schlüssel=x", "--in-place"};
+        QTest::newRow("Trapped not True, False or Unknown")
+            << QStringList{"set", "--info", "Trapped=yes", "--in-place"};
+        QTest::newRow("date key not a date")
+            << QStringList{"set", "--info", "ModDate=soon", "--in-place"};
+        QTest::newRow("removed key with a delimiter")
+            << QStringList{"set", "--remove", "a(b", "--in-place"};
+        QTest::newRow("field set and removed")
+            << QStringList{"set", "--info", "Title=x", "--remove", "title", "--in-place"};
+        QTest::newRow("key set twice")
+            << QStringList{"set", "--author", "x", "--info", "Author=y", "--in-place"};
     }
     void usageErrorsTouchNothing() {
         QFETCH(QStringList, arguments);
@@ -184,6 +202,13 @@ private slots:
         QCOMPARE(ran.err.count('\n'), 2);
         QVERIFY(ran.err.contains("Try 'metascribe --help'"));
         QCOMPARE(TestFiles::bytes(file), before);
+        // The message names the option at fault: the last of them, where they disagree.
+        for (const char* option : {"--remove", "--info"}) {
+            if (arguments.contains(option)) {
+                QVERIFY2(ran.err.contains(QByteArray(option) + ": "), ran.err.constData());
+                break;
+            }
+        }
     }
 
     // A folder tree in place, a missing path, a damaged and a protected file: every file gets
@@ -539,6 +564,96 @@ private slots:
         QCOMPARE(QDir(shared).entryList(QDir::Files | QDir::Hidden).size(), 2);
     }
 
+    // Any key set, keys removed from the document information and the XMP metadata, and the
+    // copyright, on a file with XMP, one without and a protected one (which has none and stays
+    // protected), read back by other readers: the values come back exactly as typed.
+    void anyKeyRemovalAndCopyright() {
+        if (!TestFiles::haveProgram("exiftool"))
+            QSKIP("exiftool is not installed");
+        QTemporaryDir dir;
+        const QString plain = TestFiles::copyCorpusFile("minimal-document.pdf", dir.path());
+        const QString withXmp =
+            TestFiles::copyCorpusFile("output_with_metadata_pymupdf.pdf", dir.path());
+        const QString locked =
+            TestFiles::copyCorpusFile("libreoffice-writer-password.pdf", dir.path());
+        const QString awkward = "He said \"hi\" 😀 שלום עולם <&> 'x' &amp;";
+        const QString rights = "© 2024 \"Ünïcode\" <&> שלום";
+        const QString url = "https://example.com/rights?a=1&b=<2>";
+        const Ran ran = metascribe({"set",
+                                    "--info",
+                                    "Dept=" + awkward,
+                                    "--info",
+                                    "Trapped=True",
+                                    "--title",
+                                    awkward,
+                                    "--remove",
+                                    "PTEX.Fullbanner",
+                                    "--remove",
+                                    "producer",
+                                    "--remove",
+                                    "NotThere",
+                                    "--copyright",
+                                    rights,
+                                    "--copyright-url",
+                                    url,
+                                    "--in-place",
+                                    "--password-stdin",
+                                    plain,
+                                    withXmp,
+                                    locked},
+                                   "openpassword\n");
+        QVERIFY2(ran.status == 0, ran.err.constData());
+
+        QByteArray out;
+        for (const QString& file : {plain, withXmp, locked}) {
+            const QString password = file == locked ? "openpassword" : "";
+            // pdfinfo reads the document information's text, emoji too.
+            QStringList arguments{"-custom", "-enc", "UTF-8"};
+            if (!password.isEmpty())
+                arguments << "-upw" << password;
+            QVERIFY(TestPrograms::run("pdfinfo", arguments << file, &out));
+            const QString shown = QString::fromUtf8(out);
+            QVERIFY2(shown.contains("Dept:            " + awkward + "\n"), qPrintable(shown));
+            QVERIFY2(shown.contains("Title:           " + awkward + "\n"), qPrintable(shown));
+            QVERIFY2(!shown.contains("Producer:"), qPrintable(shown));
+            QVERIFY2(!shown.contains("PTEX.Fullbanner:"), qPrintable(shown));
+
+            QStringList exifArguments{"-j", "-a", "-G1", "-charset", "UTF8"};
+            if (!password.isEmpty())
+                exifArguments << "-password" << password;
+            QVERIFY(TestPrograms::run("exiftool", exifArguments << file, &out));
+            const QJsonObject tags = QJsonDocument::fromJson(out).array().at(0).toObject();
+            QCOMPARE(tags["PDF:Trapped"].toVariant().toString(), QString("true"));
+            QCOMPARE(tags["XMP-dc:Rights"].toString(), rights);
+            QCOMPARE(tags["XMP-xmpRights:Marked"].toVariant().toString(), QString("true"));
+            QCOMPARE(tags["XMP-xmpRights:WebStatement"].toString(), url);
+            QCOMPARE(tags["XMP-dc:Title"].toString(), awkward);
+            QVERIFY(!tags.contains("PDF:Producer") && !tags.contains("XMP-pdf:Producer"));
+            QVERIFY(!tags.contains("PDF:PTEX_Fullbanner"));
+        }
+        // The packet of a file that had one keeps what it held; the protected file stays so.
+        QVERIFY(TestPrograms::run("exiftool", {"-j", "-G1", withXmp}, &out));
+        QCOMPARE(QJsonDocument::fromJson(out).array().at(0).toObject()["XMP-dc:Creator"].toString(),
+                 QString("John Doe"));
+        QVERIFY(TestFiles::pdfInfo(locked).isEmpty());
+
+        // Removing the copyright takes the mark with it; show reads what was written.
+        QCOMPARE(metascribe({"set", "--copyright", "", "--in-place", withXmp}).status, 0);
+        const Ran shown = metascribe({"show", "--json", plain, withXmp});
+        QCOMPARE(shown.status, 0);
+        const QList<QJsonObject> lines = jsonLines(shown.out);
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines[0]["copyright"].toString(), rights);
+        QCOMPARE(lines[0]["copyrightUrl"].toString(), url);
+        QCOMPARE(lines[0]["fields"].toObject()["Dept"].toString(), awkward);
+        QCOMPARE(lines[0]["fields"].toObject()["Trapped"].toString(), QString("True"));
+        QVERIFY(lines[0]["fields"].toObject()["Producer"].isNull());
+        QVERIFY(lines[1]["copyright"].isNull());
+        QVERIFY(TestPrograms::run("exiftool", {"-j", "-G1", withXmp}, &out));
+        QVERIFY(!QJsonDocument::fromJson(out).array().at(0).toObject().contains(
+            "XMP-xmpRights:Marked"));
+    }
+
     // A dry run prints and changes nothing; show prints what pdfinfo reads.
     void dryRunAndShow() {
         QTemporaryDir dir;
@@ -547,6 +662,13 @@ private slots:
         Ran ran = metascribe({"set", "--dry-run", "--title", "New", "--out", dir.path(), file});
         QCOMPARE(ran.status, 0);
         QVERIFY(ran.out.contains("Title: \"habibi\" -> \"New\""));
+        ran = metascribe({"set", "--dry-run", "--remove", "producer", "--info", "Dept=Legal",
+                          "--out", dir.path(), file});
+        QCOMPARE(ran.status, 0);
+        QVERIFY2(ran.out.contains("Producer: \"" +
+                                  TestFiles::pdfInfo(file).value("Producer").toUtf8() +
+                                  "\" -> (removed)\n  Dept: (none) -> \"Legal\"\n"),
+                 ran.out.constData());
         QCOMPARE(TestFiles::bytes(file), before);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 

@@ -319,10 +319,10 @@ private slots:
         QCOMPARE(host.reported.size(), 3);
         QCOMPARE(host.reported[0].destination, dir.path() + "/out/habibi.pdf");
         QCOMPARE(host.reported[0].preview.size(), 2);
-        QCOMPARE(host.reported[0].preview[0].field, InfoField::Title);
+        QCOMPARE(host.reported[0].preview[0].key, QStringLiteral("Title"));
         QCOMPARE(host.reported[0].preview[0].before, std::optional<QString>("habibi"));
-        QCOMPARE(host.reported[0].preview[0].after, QStringLiteral("habibi"));
-        QCOMPARE(host.reported[0].preview[1].after, QString());
+        QCOMPARE(host.reported[0].preview[0].after, std::optional<QString>("habibi"));
+        QCOMPARE(host.reported[0].preview[1].after, std::optional<QString>(QString()));
         QCOMPARE(TestFiles::bytes(source.files[0]), before);
         QVERIFY(entries(dir.path() + "/out").isEmpty());
         QCOMPARE(entries(dir.path()).size(), 3);

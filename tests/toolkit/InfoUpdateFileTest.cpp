@@ -62,6 +62,19 @@ private slots:
         keptText.changeTo(InfoField::Author, "ignored");
         keptText.keep(InfoField::Author);
         QTest::newRow("a kept field writes nothing") << keptText << "a" << QByteArray("\r\n");
+
+        EditPlan keys;
+        keys.setKey("Dept", "R&D");
+        keys.setKey("Author", "Finance");
+        keys.setKey("A#1", "é");
+        keys.setKey("Trapped", "True");
+        keys.removeKey("Gone");
+        keys.removeKey("Title");
+        QTest::newRow("other keys after the eight, without Trapped and removals")
+            << keys << "a"
+            << QByteArray("InfoBegin\r\nInfoKey: Author\r\nInfoValue: Finance\r\n"
+                          "InfoBegin\r\nInfoKey: A#1\r\nInfoValue: &#233;\r\n"
+                          "InfoBegin\r\nInfoKey: Dept\r\nInfoValue: R&amp;D\r\n\r\n");
     }
     void content() {
         QFETCH(EditPlan, plan);
