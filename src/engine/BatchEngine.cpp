@@ -12,8 +12,10 @@
 #include "PathHelpers.h"
 #include "PdfCopier.h"
 #include "PdfSnapshot.h"
+#include "PdfStripper.h"
 #include "PrivateTempFolder.h"
 #include "ResultFinisher.h"
+#include "StripCheck.h"
 #include "ToolRunner.h"
 #include "ToolkitCommand.h"
 #include "UnnamedFile.h"
@@ -21,6 +23,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <span>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -64,9 +67,26 @@ PdfSnapshot readOriginal(const QString& input, std::optional<QString>& password,
     }
 }
 
-// A dry run only shows the original's values: it needs no search for other uses of them.
-PdfSnapshot::Sharing sharingFor(bool dryRun) {
-    return dryRun ? PdfSnapshot::Sharing::Ignore : PdfSnapshot::Sharing::Find;
+// A dry run only shows the original's values, and stripping drops the document information
+// whatever else uses it: neither needs a search for other uses of them.
+PdfSnapshot::Sharing sharingFor(const BatchEngine::Settings& settings) {
+    return settings.dryRun || settings.strip ? PdfSnapshot::Sharing::Ignore
+                                             : PdfSnapshot::Sharing::Find;
+}
+
+// Strips the input into the result file and checks the result, on the commit queue's thread.
+CommitQueue::Check stripping(std::shared_ptr<const PdfSnapshot> original, QString input,
+                             QString resultPath, std::optional<QString> password,
+                             QList<InfoField> keep) {
+    return [=] {
+        try {
+            const PdfStripper::Stripped stripped =
+                PdfStripper::strip(input, password, keep, resultPath);
+            return StripCheck::verify(*original, resultPath, stripped, password);
+        } catch (const Failure& failure) {
+            return failure.description();
+        }
+    };
 }
 
 // A destination that is the input's own name (in place, or a result over its original) is the
@@ -233,7 +253,12 @@ bool BatchEngine::changeFile(int position, int count) {
         &BatchEngine::choosePassword,  &BatchEngine::loadOriginal, &BatchEngine::prepareCopy,
         &BatchEngine::openOutput,      &BatchEngine::runToolkit,
     };
-    for (const Phase phase : phases)
+    static constexpr Phase stripPhases[] = {
+        &BatchEngine::findDestination, &BatchEngine::choosePassword, &BatchEngine::loadOriginal,
+        &BatchEngine::previewStrip,    &BatchEngine::openOutput,
+    };
+    for (const Phase phase :
+         settings_.strip ? std::span<const Phase>(stripPhases) : std::span<const Phase>(phases))
         if (const Flow flow = (this->*phase)(file); flow != Flow::Next)
             return flow == Flow::Done;
     return queueResult(file) != Flow::Stop;
@@ -359,8 +384,7 @@ BatchEngine::Flow BatchEngine::loadOriginal(FileRun& file) {
             file.original = std::make_shared<PdfSnapshot>();
             const bool shared = file.password.has_value() && file.password == settings_.password;
             BackgroundTask::run([&] {
-                *file.original =
-                    readOriginal(input, file.password, shared, sharingFor(settings_.dryRun));
+                *file.original = readOriginal(input, file.password, shared, sharingFor(settings_));
             });
         }
     } catch (const Failure& failure) {
@@ -368,12 +392,29 @@ BatchEngine::Flow BatchEngine::loadOriginal(FileRun& file) {
     }
     if (stopping_)
         return Flow::Stop;
-    if (settings_.dryRun) {
+    if (settings_.dryRun && !settings_.strip) {
         file.outcome.preview = previewOf(*file.original, file.plan, file.titleFromName);
         prefetch(file.position + 1, file.count);
         return settle(file);
     }
     return Flow::Next;
+}
+
+// A dry run that strips lists what would go; the run itself strips on the commit queue's
+// thread, while the next file is read here.
+BatchEngine::Flow BatchEngine::previewStrip(FileRun& file) {
+    prefetch(file.position + 1, file.count);
+    if (!settings_.dryRun)
+        return Flow::Next;
+    try {
+        BackgroundTask::run([&] {
+            file.outcome.removals =
+                PdfStripper::strip(file.input(), file.password, *settings_.strip).removals;
+        });
+    } catch (const Failure& failure) {
+        return fail(file, failure.description());
+    }
+    return settle(file);
 }
 
 // The toolkit gets a prepared copy of the file when its document information is also part of the
@@ -497,9 +538,14 @@ BatchEngine::Flow BatchEngine::queueResult(FileRun& file) {
     const int tag = static_cast<int>(outcomes_.size());
     committing_.insert(tag, destination);
     const QString resultPath = file.output->temporaryPath();
-    commits_->add(std::move(file.output), tag,
-                  ResultFinisher(file.original, input, resultPath, file.plan, file.titleFromName,
-                                 file.password, std::move(file.unprotectedResult)));
+    if (settings_.strip)
+        commits_->add(std::move(file.output), tag,
+                      stripping(file.original, input, resultPath, file.password, *settings_.strip));
+    else
+        commits_->add(std::move(file.output), tag,
+                      ResultFinisher(file.original, input, resultPath, file.plan,
+                                     file.titleFromName, file.password,
+                                     std::move(file.unprotectedResult)));
     outcomes_ << file.outcome;
     return Flow::Done;
 }
@@ -525,7 +571,7 @@ void BatchEngine::prefetch(int position, int count) {
     ahead->snapshot = std::make_shared<PdfSnapshot>();
     Prefetch* work = ahead.get();
     const bool createOutput = !settings_.dryRun;
-    const PdfSnapshot::Sharing sharing = sharingFor(settings_.dryRun);
+    const PdfSnapshot::Sharing sharing = sharingFor(settings_);
     ahead->task = std::make_unique<BackgroundTask>([work, createOutput, sharing] {
         try {
             *work->snapshot = readOriginal(work->path, work->password, true, sharing);

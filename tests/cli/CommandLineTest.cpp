@@ -172,6 +172,13 @@ private slots:
         QTest::newRow("missing results folder")
             << QStringList{"set", "--title", "x", "--out", "/nonexistent/folder"};
         QTest::newRow("field option to show") << QStringList{"show", "--title", "x"};
+        QTest::newRow("field option to strip")
+            << QStringList{"strip", "--title", "x", "--in-place"};
+        QTest::newRow("unknown field to keep")
+            << QStringList{"strip", "--keep", "company", "--in-place"};
+        QTest::newRow("keep option to set")
+            << QStringList{"set", "--title", "x", "--keep", "title", "--in-place"};
+        QTest::newRow("strip without destination") << QStringList{"strip", "--keep", "title"};
     }
     void usageErrorsTouchNothing() {
         QFETCH(QStringList, arguments);
