@@ -74,21 +74,6 @@ PdfSnapshot::Sharing sharingFor(const BatchEngine::Settings& settings) {
                                              : PdfSnapshot::Sharing::Find;
 }
 
-// Strips the input into the result file and checks the result, on the commit queue's thread.
-CommitQueue::Check stripping(std::shared_ptr<const PdfSnapshot> original, QString input,
-                             QString resultPath, std::optional<QString> password,
-                             QList<InfoField> keep) {
-    return [=] {
-        try {
-            const PdfStripper::Stripped stripped =
-                PdfStripper::strip(input, password, keep, resultPath);
-            return StripCheck::verify(*original, resultPath, stripped, password);
-        } catch (const Failure& failure) {
-            return failure.description();
-        }
-    };
-}
-
 // A destination that is the input's own name (in place, or a result over its original) is the
 // input changed in place: a link there keeps being a link and its target is changed. Any other
 // destination is never written through a link.
@@ -188,6 +173,8 @@ struct BatchEngine::FileRun {
     std::optional<UnnamedFile> unnamedCopy;
     std::shared_ptr<UnnamedFile> unprotectedResult;
     std::unique_ptr<OutputFile> output;
+    // What stripping took out of it, in a run that strips.
+    std::optional<PdfStripper::Stripped> stripped;
 };
 
 BatchEngine::BatchEngine(BatchSource& source, Host& host) : BatchEngine(source, host, Settings()) {}
@@ -255,7 +242,7 @@ bool BatchEngine::changeFile(int position, int count) {
     };
     static constexpr Phase stripPhases[] = {
         &BatchEngine::findDestination, &BatchEngine::choosePassword, &BatchEngine::loadOriginal,
-        &BatchEngine::previewStrip,    &BatchEngine::openOutput,
+        &BatchEngine::previewStrip,    &BatchEngine::openOutput,     &BatchEngine::stripOriginal,
     };
     for (const Phase phase :
          settings_.strip ? std::span<const Phase>(stripPhases) : std::span<const Phase>(phases))
@@ -400,12 +387,11 @@ BatchEngine::Flow BatchEngine::loadOriginal(FileRun& file) {
     return Flow::Next;
 }
 
-// A dry run that strips lists what would go; the run itself strips on the commit queue's
-// thread, while the next file is read here.
+// A dry run that strips lists what each file would lose, and changes nothing.
 BatchEngine::Flow BatchEngine::previewStrip(FileRun& file) {
-    prefetch(file.position + 1, file.count);
     if (!settings_.dryRun)
         return Flow::Next;
+    prefetch(file.position + 1, file.count);
     try {
         BackgroundTask::run([&] {
             file.outcome.removals =
@@ -415,6 +401,21 @@ BatchEngine::Flow BatchEngine::previewStrip(FileRun& file) {
         return fail(file, failure.description());
     }
     return settle(file);
+}
+
+// Writes the stripped copy into the result file where the toolkit would write its result, while
+// the next file is read; its check follows on the commit queue's thread.
+BatchEngine::Flow BatchEngine::stripOriginal(FileRun& file) {
+    prefetch(file.position + 1, file.count);
+    try {
+        BackgroundTask::run([&] {
+            file.stripped = PdfStripper::strip(file.input(), file.password, *settings_.strip,
+                                               file.output->temporaryPath());
+        });
+    } catch (const Failure& failure) {
+        return stopping_ ? Flow::Stop : fail(file, failure.description());
+    }
+    return stopping_ ? Flow::Stop : Flow::Next;
 }
 
 // The toolkit gets a prepared copy of the file when its document information is also part of the
@@ -538,9 +539,12 @@ BatchEngine::Flow BatchEngine::queueResult(FileRun& file) {
     const int tag = static_cast<int>(outcomes_.size());
     committing_.insert(tag, destination);
     const QString resultPath = file.output->temporaryPath();
-    if (settings_.strip)
+    if (file.stripped)
         commits_->add(std::move(file.output), tag,
-                      stripping(file.original, input, resultPath, file.password, *settings_.strip));
+                      [original = file.original, resultPath, stripped = *file.stripped,
+                       password = file.password] {
+                          return StripCheck::verify(*original, resultPath, stripped, password);
+                      });
     else
         commits_->add(std::move(file.output), tag,
                       ResultFinisher(file.original, input, resultPath, file.plan,

@@ -95,9 +95,10 @@ private:
     Flow prepareCopy(FileRun& file);
     Flow openOutput(FileRun& file);
     Flow runToolkit(FileRun& file);
-    // Between loadOriginal and openOutput in a run that strips, whose files end with
-    // queueResult as the others do.
+    // In place of the toolkit's phases in a run that strips, whose files end with queueResult
+    // as the others do: previewStrip after loadOriginal, stripOriginal after openOutput.
     Flow previewStrip(FileRun& file);
+    Flow stripOriginal(FileRun& file);
     Flow queueResult(FileRun& file);
     // The file's outcome is final, with nothing queued for it.
     Flow settle(FileRun& file);
