@@ -1,7 +1,8 @@
 // Measures the program's own batch run, preview, folder walk and memory against plain tools in
 // the same run, and prints each as a ratio (a Markdown table).
 //
-//     scripts/bench.sh [--files N] [--tree N] [--only batch,cli,xmp,encrypted,preview,walk,memory]
+//     scripts/bench.sh [--files N] [--tree N]
+//                      [--only batch,cli,strip,xmp,encrypted,preview,walk,memory]
 
 #include "FolderWalker.h"
 #include "Form1.h"
@@ -213,6 +214,19 @@ void commandLineBenchmark(const QString& work, const QString& source, int files)
                  secondsText(ours), secondsText(exif), ours / exif, "at most 0.5"};
 }
 
+// metascribe strip against ExifTool removing every tag it can, each as the whole process over the
+// same one-page files, in place.
+void stripBenchmark(const QString& work, const QString& source, int files) {
+    const QString program = quoted(QCoreApplication::applicationDirPath() + "/metascribe");
+    const double ours =
+        shell(program + " strip --in-place " + quoted(freshFolder(work, "strip", {source}, files)));
+    const double exif = shell(QStringLiteral("exiftool -q -q -all:all= -overwrite_original %1")
+                                  .arg(quoted(freshFolder(work, "strip-exif", {source}, files))));
+    table << Row{
+        QStringLiteral("%1 one-page files: metascribe strip vs ExifTool -all:all=").arg(files),
+        secondsText(ours), secondsText(exif), ours / exif, "at most 0.5"};
+}
+
 double median(QList<double> values) {
     std::sort(values.begin(), values.end());
     return values.at(values.size() / 2);
@@ -324,7 +338,7 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     int files = 1000;
     int treeFiles = 100000;
-    QStringList only{"batch", "cli", "xmp", "encrypted", "preview", "walk", "memory"};
+    QStringList only{"batch", "cli", "strip", "xmp", "encrypted", "preview", "walk", "memory"};
     bool loop = true;
     const QStringList arguments = application.arguments();
     for (int i = 1; i < arguments.size(); ++i) {
@@ -369,6 +383,10 @@ int main(int argc, char* argv[]) {
     if (only.contains("cli")) {
         std::fprintf(stderr, "command line, %d files...\n", files);
         commandLineBenchmark(work.path(), onePage, files);
+    }
+    if (only.contains("strip")) {
+        std::fprintf(stderr, "strip, %d files...\n", files);
+        stripBenchmark(work.path(), onePage, files);
     }
     if (only.contains("xmp")) {
         std::fprintf(stderr, "files with XMP metadata...\n");

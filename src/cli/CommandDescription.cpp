@@ -70,6 +70,13 @@ const std::array<Option, 11> setOptionTable{{
      "named on standard error too."},
 }};
 
+const std::array<Option, 1> stripOptionTable{{
+    {"keep", "FIELD",
+     "Keeps the field FIELD, named as the options of set name it (title, subject, author, "
+     "keywords, creator, producer, creation-date, mod-date), in the document information and, "
+     "in a file that claims PDF/A, in its XMP metadata. May be given more than once."},
+}};
+
 const Option showJson{
     "json", nullptr,
     "Prints one JSON object per file: \"path\", \"fields\" with the eight fields (null when "
@@ -96,6 +103,17 @@ const char* const setText =
     "--in-place is required, and at least one change. An empty TEXT empties the field. "
     "Progress goes to standard error, updated in place on a terminal and not shown otherwise; "
     "each file that was not changed is named there with the reason.";
+
+const char* const stripText =
+    "strip makes the given files, and the files of the given folders, fit to be sent out: it "
+    "removes the document information, the XMP metadata, the private data applications keep in "
+    "a file (/PieceInfo), page thumbnails and every earlier revision, by writing each file anew; "
+    "no PDF toolkit is needed. What the pages show and the password protection stay. A file "
+    "that claims PDF/A conformance keeps an XMP packet with its PDF/A identification and the "
+    "kept fields. A result replaces nothing unless it keeps every page and none of the removed "
+    "values is found in it, in no object and no decoded stream (values of fewer than four "
+    "characters are not searched for). --out, --in-place, --ext, --password-stdin and --json "
+    "work as for set; --dry-run lists what each file would lose (in JSON, as \"removals\").";
 
 const char* const showText =
     "show prints each file's eight fields, then the other keys of its document information "
@@ -173,9 +191,15 @@ std::span<const Option> CommandDescription::setOptions() {
     return setOptionTable;
 }
 
+std::span<const Option> CommandDescription::stripOptions() {
+    return stripOptionTable;
+}
+
 QString CommandDescription::helpText() {
     QString text = QStringLiteral("Usage: metascribe [FILE-OR-FOLDER...]\n"
                                   "       metascribe set [OPTION...] (--out DIR | --in-place) "
+                                  "FILE-OR-FOLDER...\n"
+                                  "       metascribe strip [OPTION...] (--out DIR | --in-place) "
                                   "FILE-OR-FOLDER...\n"
                                   "       metascribe show [--json] FILE...\n"
                                   "       metascribe --help | --version\n\n");
@@ -188,6 +212,10 @@ QString CommandDescription::helpText() {
     text += wrapped(dateText(), 2);
     text += QStringLiteral("\nOther options of set:\n");
     for (const Option& option : setOptionTable)
+        text += helpOption(optionSpelling(option), QLatin1String(option.help));
+    text += QLatin1Char('\n') + wrapped(QLatin1String(stripText), 0);
+    text += QStringLiteral("\nOptions of strip:\n");
+    for (const Option& option : stripOptionTable)
         text += helpOption(optionSpelling(option), QLatin1String(option.help));
     text += QLatin1Char('\n') + wrapped(QLatin1String(showText), 0);
     text += QStringLiteral("\nOptions of show:\n");
@@ -210,6 +238,9 @@ QString CommandDescription::manualPage() {
                                   "\\fBmetascribe set\\fR [\\fIOPTION\\fR...] (\\fB\\-\\-out\\fR "
                                   "\\fIDIR\\fR | \\fB\\-\\-in\\-place\\fR) "
                                   "\\fIFILE\\-OR\\-FOLDER\\fR...\n.br\n"
+                                  "\\fBmetascribe strip\\fR [\\fIOPTION\\fR...] (\\fB\\-\\-out\\fR "
+                                  "\\fIDIR\\fR | \\fB\\-\\-in\\-place\\fR) "
+                                  "\\fIFILE\\-OR\\-FOLDER\\fR...\n.br\n"
                                   "\\fBmetascribe show\\fR [\\fB\\-\\-json\\fR] \\fIFILE\\fR...\n"
                                   ".br\n"
                                   "\\fBmetascribe\\fR \\fB\\-\\-help\\fR | \\fB\\-\\-version\\fR\n"
@@ -217,6 +248,7 @@ QString CommandDescription::manualPage() {
     page += roff(QLatin1String(description)) + QStringLiteral("\n.PP\n") +
             roff(QLatin1String(windowText)) + QStringLiteral("\n.PP\n") +
             roff(QLatin1String(setText)) + QStringLiteral("\n.PP\n") +
+            roff(QLatin1String(stripText)) + QStringLiteral("\n.PP\n") +
             roff(QLatin1String(showText)) + QLatin1Char('\n');
     page += QStringLiteral(".SH FIELDS OF SET\n");
     for (const Option& option : fieldOptionTable)
@@ -229,6 +261,9 @@ QString CommandDescription::manualPage() {
     page += QStringLiteral(".SH OTHER OPTIONS OF SET\n");
     for (const Option& option : setOptionTable)
         page += roffOption(option);
+    page += QStringLiteral(".SH OPTIONS OF STRIP\n");
+    for (const Option& option : stripOptionTable)
+        page += roffOption(option);
     page += QStringLiteral(".SH OPTIONS OF SHOW\n") + roffOption(showJson);
     page += QStringLiteral(".SH EXIT STATUS\n");
     for (const auto& [code, meaning] : exitTexts)
@@ -240,6 +275,8 @@ QString CommandDescription::manualPage() {
                            "contracts/\n"
                            "metascribe set \\-\\-title\\-from\\-filename \\-\\-out done/ "
                            "\\-\\-dry\\-run scans/\n"
+                           "metascribe strip \\-\\-keep title \\-\\-out outgoing/ "
+                           "contracts/\n"
                            "metascribe show \\-\\-json report.pdf\n"
                            ".EE\n");
     return page;

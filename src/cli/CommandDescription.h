@@ -22,6 +22,9 @@ public:
     static std::span<const Option> fieldOptions();
     // The other options of set.
     static std::span<const Option> setOptions();
+    // The options of strip beside those of set it shares (all but the fields and
+    // --title-from-filename).
+    static std::span<const Option> stripOptions();
 
     static QString helpText();
     static QString manualPage();

@@ -4,14 +4,15 @@
 #include "Console.h"
 #include "SetCommand.h"
 #include "ShowCommand.h"
+#include "StripCommand.h"
 
 #include <QCommandLineParser>
 #include <algorithm>
 
 bool CommandLine::wanted(const QStringList& arguments) {
-    static const QStringList words{QStringLiteral("set"), QStringLiteral("show"),
-                                   QStringLiteral("--help"), QStringLiteral("-h"),
-                                   QStringLiteral("--version")};
+    static const QStringList words{QStringLiteral("set"),  QStringLiteral("strip"),
+                                   QStringLiteral("show"), QStringLiteral("--help"),
+                                   QStringLiteral("-h"),   QStringLiteral("--version")};
     return arguments.size() > 1 && words.contains(arguments.at(1));
 }
 
@@ -28,6 +29,7 @@ int CommandLine::run(const QStringList& arguments, const QStringList& undecodabl
     };
     std::ranges::for_each(CommandDescription::fieldOptions(), add);
     std::ranges::for_each(CommandDescription::setOptions(), add);
+    std::ranges::for_each(CommandDescription::stripOptions(), add);
     if (!parser.parse(arguments))
         return Console::usageError(parser.errorText());
     if (parser.isSet(help)) {
@@ -46,6 +48,13 @@ int CommandLine::run(const QStringList& arguments, const QStringList& undecodabl
                 return Console::usageError(QStringLiteral("show takes no option --") + name);
         }
         return ShowCommand::run(parser.isSet(QStringLiteral("json")), positional, undecodable);
+    }
+    if (command == QLatin1String("strip"))
+        return StripCommand::run(parser, positional, undecodable);
+    for (const CommandDescription::Option& option : CommandDescription::stripOptions()) {
+        if (parser.isSet(QLatin1String(option.name)))
+            return Console::usageError(QStringLiteral("set takes no option --") +
+                                       QLatin1String(option.name));
     }
     return SetCommand::run(parser, positional, undecodable);
 }

@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSet>
@@ -91,8 +92,10 @@ QString quoted(const std::optional<QString>& text) {
 // What the engine reports, written to the terminal or a script.
 class ConsoleHost : public BatchEngine::Host {
 public:
-    ConsoleHost(EditPlan plan, bool json, bool dryRun, QList<FolderWalker::Found> entries)
-        : plan_(std::move(plan)), json_(json), dryRun_(dryRun), entries_(std::move(entries)) {}
+    ConsoleHost(EditPlan plan, bool json, bool dryRun, bool strip,
+                QList<FolderWalker::Found> entries)
+        : plan_(std::move(plan)), json_(json), dryRun_(dryRun), strip_(strip),
+          entries_(std::move(entries)) {}
 
     EditPlan plan() const override { return plan_; }
     std::optional<QString> askPassword(const QString&) override { return std::nullopt; }
@@ -169,7 +172,10 @@ private:
                                             : dryRun_ ? QStringLiteral("planned")
                                                       : QStringLiteral("changed")},
                 {QStringLiteral("reason"), failed ? QJsonValue(outcome.reason) : QJsonValue()}};
-            if (dryRun_ && !failed) {
+            if (dryRun_ && !failed && strip_) {
+                line.insert(QStringLiteral("removals"),
+                            QJsonArray::fromStringList(outcome.removals));
+            } else if (dryRun_ && !failed) {
                 QJsonObject fields;
                 for (const BatchRun::FieldPreview& field : outcome.preview)
                     fields.insert(
@@ -186,6 +192,10 @@ private:
         if (!failed && dryRun_) {
             QTextStream& out = Console::out();
             out << outcome.path << " -> " << outcome.destination << '\n';
+            for (const QString& removal : outcome.removals)
+                out << "  remove " << removal << '\n';
+            if (strip_ && outcome.removals.isEmpty())
+                out << "  nothing to remove\n";
             for (const BatchRun::FieldPreview& field : outcome.preview)
                 out << "  " << field.key << ": " << quoted(field.before) << " -> "
                     << (field.after ? quoted(field.after) : QStringLiteral("(removed)")) << '\n';
@@ -196,6 +206,7 @@ private:
     EditPlan plan_;
     bool json_;
     bool dryRun_;
+    bool strip_;
     QList<FolderWalker::Found> entries_;
     qsizetype next_ = 0;
     ProgressLine progress_;
@@ -285,6 +296,12 @@ int SetCommand::run(const QCommandLineParser& parser, const QStringList& paths,
         return Console::usageError(
             QStringLiteral("nothing to change: give at least one field, such as "
                            "--title TEXT"));
+    return runBatch(parser, paths, undecodable, plan, std::nullopt);
+}
+
+int SetCommand::runBatch(const QCommandLineParser& parser, const QStringList& paths,
+                         const QStringList& undecodable, const EditPlan& plan,
+                         const std::optional<QList<InfoField>>& strip) {
     const bool inPlace = parser.isSet(QStringLiteral("in-place"));
     const bool toFolder = parser.isSet(QStringLiteral("out"));
     if (inPlace == toFolder)
@@ -307,11 +324,12 @@ int SetCommand::run(const QCommandLineParser& parser, const QStringList& paths,
         return Console::usageError(QStringLiteral("--ext: not an extension: ") +
                                    parser.value(QStringLiteral("ext")));
     if (paths.isEmpty())
-        return Console::usageError(QStringLiteral("set: no files or folders given"));
+        return Console::usageError((strip ? QStringLiteral("strip") : QStringLiteral("set")) +
+                                   QStringLiteral(": no files or folders given"));
 
     const bool dryRun = parser.isSet(QStringLiteral("dry-run"));
     const QString toolkit = Toolkit::path();
-    if (toolkit.isEmpty() && !dryRun) {
+    if (toolkit.isEmpty() && !dryRun && !strip) {
         Console::message(QStringLiteral(
             "no file was changed: the PDF toolkit \"pdftk\" was not found, neither beside this "
             "program nor on the search path. Debian's pdftk-java package provides it."));
@@ -320,6 +338,7 @@ int SetCommand::run(const QCommandLineParser& parser, const QStringList& paths,
     BatchEngine::Settings settings;
     settings.dryRun = dryRun;
     settings.makeInputsWritable = false;
+    settings.strip = strip;
     if (parser.isSet(QStringLiteral("password-stdin"))) {
         const std::optional<QString> password = Console::readPassword();
         if (!password)
@@ -336,7 +355,8 @@ int SetCommand::run(const QCommandLineParser& parser, const QStringList& paths,
         if (entry.refusal.isEmpty())
             files << entry.path;
     }
-    ConsoleHost host(plan, parser.isSet(QStringLiteral("json")), dryRun, entries);
+    ConsoleHost host(plan, parser.isSet(QStringLiteral("json")), dryRun, strip.has_value(),
+                     entries);
     FixedList source(files, outFolder);
     BatchEngine engine(source, host, settings);
     TerminationSignals::install([&engine] {

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "EditPlan.h"
+
+#include <QList>
 #include <QStringList>
+#include <optional>
 
 class QCommandLineParser;
 
@@ -12,4 +16,11 @@ public:
     // status. undecodable holds the arguments, as read, whose bytes are not UTF-8.
     static int run(const QCommandLineParser& parser, const QStringList& paths,
                    const QStringList& undecodable);
+
+    // Runs the batch over the files and folders given, with the options of set other than the
+    // fields (--out, --in-place, --ext, --password-stdin, --dry-run, --json): with plan, or,
+    // for strip, stripping each file but for the fields in strip.
+    static int runBatch(const QCommandLineParser& parser, const QStringList& paths,
+                        const QStringList& undecodable, const EditPlan& plan,
+                        const std::optional<QList<InfoField>>& strip);
 };

@@ -12,8 +12,10 @@
 #include "PathHelpers.h"
 #include "PdfCopier.h"
 #include "PdfSnapshot.h"
+#include "PdfStripper.h"
 #include "PrivateTempFolder.h"
 #include "ResultFinisher.h"
+#include "StripCheck.h"
 #include "ToolRunner.h"
 #include "ToolkitCommand.h"
 #include "UnnamedFile.h"
@@ -21,6 +23,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <span>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -64,9 +67,11 @@ PdfSnapshot readOriginal(const QString& input, std::optional<QString>& password,
     }
 }
 
-// A dry run only shows the original's values: it needs no search for other uses of them.
-PdfSnapshot::Sharing sharingFor(bool dryRun) {
-    return dryRun ? PdfSnapshot::Sharing::Ignore : PdfSnapshot::Sharing::Find;
+// A dry run only shows the original's values, and stripping drops the document information
+// whatever else uses it: neither needs a search for other uses of them.
+PdfSnapshot::Sharing sharingFor(const BatchEngine::Settings& settings) {
+    return settings.dryRun || settings.strip ? PdfSnapshot::Sharing::Ignore
+                                             : PdfSnapshot::Sharing::Find;
 }
 
 // A destination that is the input's own name (in place, or a result over its original) is the
@@ -173,6 +178,8 @@ struct BatchEngine::FileRun {
     std::optional<UnnamedFile> unnamedCopy;
     std::shared_ptr<UnnamedFile> unprotectedResult;
     std::unique_ptr<OutputFile> output;
+    // What stripping took out of it, in a run that strips.
+    std::optional<PdfStripper::Stripped> stripped;
 };
 
 BatchEngine::BatchEngine(BatchSource& source, Host& host) : BatchEngine(source, host, Settings()) {}
@@ -243,7 +250,12 @@ bool BatchEngine::changeFile(int position, int count) {
         &BatchEngine::choosePassword,  &BatchEngine::loadOriginal, &BatchEngine::prepareCopy,
         &BatchEngine::openOutput,      &BatchEngine::runToolkit,
     };
-    for (const Phase phase : phases)
+    static constexpr Phase stripPhases[] = {
+        &BatchEngine::findDestination, &BatchEngine::choosePassword, &BatchEngine::loadOriginal,
+        &BatchEngine::previewStrip,    &BatchEngine::openOutput,     &BatchEngine::stripOriginal,
+    };
+    for (const Phase phase :
+         settings_.strip ? std::span<const Phase>(stripPhases) : std::span<const Phase>(phases))
         if (const Flow flow = (this->*phase)(file); flow != Flow::Next)
             return flow == Flow::Done;
     return queueResult(file) != Flow::Stop;
@@ -373,8 +385,7 @@ BatchEngine::Flow BatchEngine::loadOriginal(FileRun& file) {
             file.original = std::make_shared<PdfSnapshot>();
             const bool shared = file.password.has_value() && file.password == settings_.password;
             BackgroundTask::run([&] {
-                *file.original =
-                    readOriginal(input, file.password, shared, sharingFor(settings_.dryRun));
+                *file.original = readOriginal(input, file.password, shared, sharingFor(settings_));
             });
         }
     } catch (const Failure& failure) {
@@ -382,12 +393,43 @@ BatchEngine::Flow BatchEngine::loadOriginal(FileRun& file) {
     }
     if (stopping_)
         return Flow::Stop;
-    if (settings_.dryRun) {
+    if (settings_.dryRun && !settings_.strip) {
         file.outcome.preview = previewOf(*file.original, file.plan, file.titleFromName);
         prefetch(file.position + 1, file.count);
         return settle(file);
     }
     return Flow::Next;
+}
+
+// A dry run that strips lists what each file would lose, and changes nothing.
+BatchEngine::Flow BatchEngine::previewStrip(FileRun& file) {
+    if (!settings_.dryRun)
+        return Flow::Next;
+    prefetch(file.position + 1, file.count);
+    try {
+        BackgroundTask::run([&] {
+            file.outcome.removals =
+                PdfStripper::strip(file.input(), file.password, *settings_.strip).removals;
+        });
+    } catch (const Failure& failure) {
+        return fail(file, failure.description());
+    }
+    return settle(file);
+}
+
+// Writes the stripped copy into the result file where the toolkit would write its result, while
+// the next file is read; its check follows on the commit queue's thread.
+BatchEngine::Flow BatchEngine::stripOriginal(FileRun& file) {
+    prefetch(file.position + 1, file.count);
+    try {
+        BackgroundTask::run([&] {
+            file.stripped = PdfStripper::strip(file.input(), file.password, *settings_.strip,
+                                               file.output->temporaryPath());
+        });
+    } catch (const Failure& failure) {
+        return stopping_ ? Flow::Stop : fail(file, failure.description());
+    }
+    return stopping_ ? Flow::Stop : Flow::Next;
 }
 
 // The toolkit gets a prepared copy of the file when its document information is also part of the
@@ -511,9 +553,17 @@ BatchEngine::Flow BatchEngine::queueResult(FileRun& file) {
     const int tag = static_cast<int>(outcomes_.size());
     committing_.insert(tag, destination);
     const QString resultPath = file.output->temporaryPath();
-    commits_->add(std::move(file.output), tag,
-                  ResultFinisher(file.original, input, resultPath, file.plan, file.titleFromName,
-                                 file.password, std::move(file.unprotectedResult)));
+    if (file.stripped)
+        commits_->add(std::move(file.output), tag,
+                      [original = file.original, resultPath, stripped = *file.stripped,
+                       password = file.password] {
+                          return StripCheck::verify(*original, resultPath, stripped, password);
+                      });
+    else
+        commits_->add(std::move(file.output), tag,
+                      ResultFinisher(file.original, input, resultPath, file.plan,
+                                     file.titleFromName, file.password,
+                                     std::move(file.unprotectedResult)));
     outcomes_ << file.outcome;
     return Flow::Done;
 }
@@ -539,7 +589,7 @@ void BatchEngine::prefetch(int position, int count) {
     ahead->snapshot = std::make_shared<PdfSnapshot>();
     Prefetch* work = ahead.get();
     const bool createOutput = !settings_.dryRun;
-    const PdfSnapshot::Sharing sharing = sharingFor(settings_.dryRun);
+    const PdfSnapshot::Sharing sharing = sharingFor(settings_);
     ahead->task = std::make_unique<BackgroundTask>([work, createOutput, sharing] {
         try {
             *work->snapshot = readOriginal(work->path, work->password, true, sharing);

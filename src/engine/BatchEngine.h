@@ -53,6 +53,10 @@ public:
         // place, as its users expect; a script's files keep their modes, and a read-only
         // destination is then reported instead.
         bool makeInputsWritable = true;
+        // Strips each file of its metadata (PdfStripper) instead of changing its fields: no
+        // toolkit takes part, the host's plan is not asked, and the fields listed stay. The
+        // stripped copy is made and checked on the commit queue's thread.
+        std::optional<QList<InfoField>> strip;
     };
 
     BatchEngine(BatchSource& source, Host& host);
@@ -91,6 +95,10 @@ private:
     Flow prepareCopy(FileRun& file);
     Flow openOutput(FileRun& file);
     Flow runToolkit(FileRun& file);
+    // In place of the toolkit's phases in a run that strips, whose files end with queueResult
+    // as the others do: previewStrip after loadOriginal, stripOriginal after openOutput.
+    Flow previewStrip(FileRun& file);
+    Flow stripOriginal(FileRun& file);
     Flow queueResult(FileRun& file);
     // The file's outcome is final, with nothing queued for it.
     Flow settle(FileRun& file);

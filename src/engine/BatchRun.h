@@ -39,5 +39,6 @@ public:
         QString destination;         // where its result goes; empty when none could be formed
         QList<FieldPreview> preview; // a dry run's findings
         QString note;                // what a changed file's outcome also says (its hard links)
+        QStringList removals = {};   // what a dry run that strips would remove
     };
 };

@@ -61,7 +61,8 @@ QString pageCountReason(const QString& what, int before, int after) {
     return QStringLiteral("the result %1: %2 before, %3 after").arg(what).arg(before).arg(after);
 }
 
-QString pagesDiffer(const PdfSnapshot& original, const PdfSnapshot& result) {
+QString pagesDiffer(const PdfSnapshot& original, const PdfSnapshot& result,
+                    const QStringList& removed) {
     const QString lost = QStringLiteral("lost pages");
     if (result.pages() < original.pages())
         return pageCountReason(lost, original.pages(), result.pages());
@@ -84,7 +85,7 @@ QString pagesDiffer(const PdfSnapshot& original, const PdfSnapshot& result) {
             .arg(page + 1);
     }
     for (const QString& key : original.catalogEntries()) {
-        if (!result.catalogEntries().contains(key))
+        if (!result.catalogEntries().contains(key) && !removed.contains(key))
             return QStringLiteral("the result lost the document's %1").arg(key);
     }
     return {};
@@ -136,6 +137,15 @@ QString ResultCheck::verify(const PdfSnapshot& original, const QString& resultPa
                             const EditPlan& plan, const QString& titleFromName,
                             const std::optional<QString>& password) {
     PdfSnapshot result;
+    QString reason = keepsDocument(original, resultPath, password, {}, result);
+    if (reason.isEmpty())
+        reason = infoDiffers(original, result, plan, titleFromName);
+    return reason;
+}
+
+QString ResultCheck::keepsDocument(const PdfSnapshot& original, const QString& resultPath,
+                                   const std::optional<QString>& password,
+                                   const QStringList& removed, PdfSnapshot& result) {
     try {
         result = readResult(resultPath, password);
     } catch (const Failure& failure) {
@@ -143,15 +153,13 @@ QString ResultCheck::verify(const PdfSnapshot& original, const QString& resultPa
         return QStringLiteral("the result") + failure.description().mid(2);
     }
     // Lost pages or content say more than the warnings reading them out of the wreck gives.
-    QString reason = pagesDiffer(original, result);
+    QString reason = pagesDiffer(original, result, removed);
     if (reason.isEmpty() && result.encryption() != original.encryption())
         reason = !result.encrypted() ? QStringLiteral("the result lost its password protection")
                                      : QStringLiteral("the result is not protected the way the "
                                                       "original is");
     if (reason.isEmpty() && result.hadWarnings() && !original.hadWarnings())
         reason = QStringLiteral("the result is damaged: ") + result.firstWarning();
-    if (reason.isEmpty())
-        reason = infoDiffers(original, result, plan, titleFromName);
     return reason;
 }
 

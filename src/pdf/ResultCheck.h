@@ -24,6 +24,14 @@ public:
                           const EditPlan& plan, const QString& titleFromName,
                           const std::optional<QString>& password = std::nullopt);
 
+    // The part of verify() that looks at the document rather than its metadata: empty when the
+    // result at resultPath opens without warnings the original did not have, keeps every page
+    // and its content and the catalog's entries (but those named in removed), and is encrypted
+    // as the original is; otherwise the reason. result gets what was read of it.
+    static QString keepsDocument(const PdfSnapshot& original, const QString& resultPath,
+                                 const std::optional<QString>& password, const QStringList& removed,
+                                 PdfSnapshot& result);
+
     // Empty when the result's XMP metadata holds every change and the copyright as planned (a
     // change to an empty text: the property is gone); otherwise the reason. A result without XMP
     // has nothing to hold, unless it was to get a copyright.

@@ -202,6 +202,26 @@ void replace(XmpPtr meta, const Property& property, const QString& text) {
         fail("changed");
 }
 
+QByteArray serialized(XmpPtr meta) {
+    // The default padding lets a later writer grow the packet in place.
+    Text text = newText();
+    if (!xmp_serialize(meta, text.get(), 0, 0))
+        fail("written");
+    return QByteArray(xmp_string_cstr(text.get()),
+                      static_cast<qsizetype>(xmp_string_len(text.get())));
+}
+
+// The PDF/A identification schema; the library knows it only from packets that use it.
+const char* pdfaSchema() {
+    static const char* const uri = [] {
+        startLibrary();
+        Text prefix = newText();
+        xmp_register_namespace("http://www.aiim.org/pdfa/ns/id/", "pdfaid", prefix.get());
+        return "http://www.aiim.org/pdfa/ns/id/";
+    }();
+    return uri;
+}
+
 // A time without its offset would be taken for local time wherever the file is read.
 QString timeText(const QDateTime& time) {
     return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate);
@@ -232,12 +252,7 @@ QByteArray XmpPacket::update(const QByteArray& packet, const QList<Change>& chan
     if (!xmp_set_property(meta.get(), NS_XAP, "MetadataDate", timeText(now).toUtf8().constData(),
                           0))
         fail("changed");
-    // The default padding lets a later writer grow the packet in place.
-    Text serialized = newText();
-    if (!xmp_serialize(meta.get(), serialized.get(), 0, 0))
-        fail("written");
-    return QByteArray(xmp_string_cstr(serialized.get()),
-                      static_cast<qsizetype>(xmp_string_len(serialized.get())));
+    return serialized(meta.get());
 }
 
 QList<XmpPacket::Change> XmpPacket::changesFor(const EditPlan& plan, const QString& titleFromName) {
@@ -274,6 +289,47 @@ QMap<QString, QString> XmpPacket::read(const QByteArray& packet) {
             values.insert(key, *value);
     }
     return values;
+}
+
+QStringList XmpPacket::texts(const QByteArray& packet) {
+    const Meta meta = parse(packet);
+    using Iterator =
+        std::unique_ptr<std::remove_pointer_t<XmpIteratorPtr>, decltype(&xmp_iterator_free)>;
+    Iterator iterator(xmp_iterator_new(meta.get(), nullptr, nullptr,
+                                       static_cast<XmpIterOptions>(XMP_ITER_JUSTLEAFNODES |
+                                                                   XMP_ITER_OMITQUALIFIERS)),
+                      &xmp_iterator_free);
+    QStringList found;
+    Text schema = newText();
+    Text name = newText();
+    Text value = newText();
+    uint32_t bits = 0;
+    while (iterator &&
+           xmp_iterator_next(iterator.get(), schema.get(), name.get(), value.get(), &bits)) {
+        if (XMP_IS_PROP_SIMPLE(bits) && xmp_string_len(value.get()) > 0)
+            found << textOf(value);
+    }
+    return found;
+}
+
+std::optional<QByteArray> XmpPacket::conformanceOnly(const QByteArray& packet,
+                                                     const QList<Change>& fields) {
+    const Meta meta = parse(packet);
+    const char* const schema = pdfaSchema();
+    Text value = newText();
+    if (!xmp_get_property(meta.get(), schema, "part", value.get(), nullptr))
+        return std::nullopt;
+    Meta kept(xmp_new_empty(), &xmp_free);
+    if (!kept)
+        fail("written");
+    for (const char* name : {"part", "conformance", "amd", "rev"}) {
+        if (xmp_get_property(meta.get(), schema, name, value.get(), nullptr) &&
+            !xmp_set_property(kept.get(), schema, name, xmp_string_cstr(value.get()), 0))
+            fail("written");
+    }
+    for (const Change& change : fields)
+        replace(kept.get(), propertyOf(change.field), change.text);
+    return serialized(kept.get());
 }
 
 std::optional<QByteArray> XmpPacket::readFromPdf(const QString& path,

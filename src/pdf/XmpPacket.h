@@ -7,6 +7,7 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // The XMP metadata a PDF file may carry beside its document information (the catalog's
@@ -59,6 +60,17 @@ public:
     // with "; ". Also the copyright notice, its mark and its address, under the keys above.
     // Keys the packet has nothing for are absent.
     static QMap<QString, QString> read(const QByteArray& packet);
+
+    // Every text the packet holds (each simple value; no qualifiers such as languages), for a
+    // search of a file from which the packet was removed.
+    static QStringList texts(const QByteArray& packet);
+
+    // What a PDF/A file keeps of its packet when its metadata is removed: the PDF/A
+    // identification (part, conformance, amendment, revision) and the given fields, which PDF/A
+    // requires in XMP as in the document information. Nothing when the packet claims no PDF/A
+    // conformance.
+    static std::optional<QByteArray> conformanceOnly(const QByteArray& packet,
+                                                     const QList<Change>& fields);
 
     // The decoded packet of the file's catalog; nothing when the file has none.
     static std::optional<QByteArray> readFromPdf(const QString& path,

@@ -190,6 +190,13 @@ private slots:
             << QStringList{"set", "--info", "Title=x", "--remove", "title", "--in-place"};
         QTest::newRow("key set twice")
             << QStringList{"set", "--author", "x", "--info", "Author=y", "--in-place"};
+        QTest::newRow("field option to strip")
+            << QStringList{"strip", "--title", "x", "--in-place"};
+        QTest::newRow("unknown field to keep")
+            << QStringList{"strip", "--keep", "company", "--in-place"};
+        QTest::newRow("keep option to set")
+            << QStringList{"set", "--title", "x", "--keep", "title", "--in-place"};
+        QTest::newRow("strip without destination") << QStringList{"strip", "--keep", "title"};
     }
     void usageErrorsTouchNothing() {
         QFETCH(QStringList, arguments);

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "EditPlan.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// A copy of a PDF file fit to be sent out: without its document information, its XMP metadata,
+// the private data applications keep in it (/PieceInfo), page thumbnails and every earlier
+// revision. The file is written anew by libqpdf, object by object from the newest revision, so
+// nothing that was deleted or overwritten in an incremental update comes along; no toolkit takes
+// part. What a page shows stays as it is, streams byte for byte, and so does the encryption.
+class PdfStripper {
+public:
+    // What stripping one file took out of it, and what it kept.
+    struct Stripped {
+        // One phrase per kind of thing removed, as a dry run lists them ("the document
+        // information: Title, Author, Company").
+        QStringList removals;
+        // The text of every removed value that the result must not hold anywhere: the document
+        // information's strings and the XMP packet's values, without those of fewer than four
+        // characters (which turn up by chance in any binary stream: a search for them would turn
+        // down good results) and those also found in what was kept.
+        QStringList removedTexts;
+        // The document-information keys (without slash) the result keeps, with their values.
+        QStringList keptKeys;
+        // The catalog's keys (without slash) that are gone.
+        QStringList removedCatalogEntries;
+        // The file claims PDF/A conformance and keeps an XMP packet with its identification.
+        bool conformance = false;
+    };
+
+    // Strips the file at input, opened with password, into output (created by the caller) and
+    // says what was removed; the fields in keep stay, in the document information and, in a file
+    // that claims PDF/A, in its XMP packet. Without an output it only finds out, for a dry run,
+    // and also counts the earlier revisions. Throws Failure.
+    static Stripped strip(const QString& input, const std::optional<QString>& password,
+                          const QList<InfoField>& keep, const QString& output = {});
+};

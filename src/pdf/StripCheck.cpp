@@ -1,0 +1,163 @@
+#include "StripCheck.h"
+
+#include "Failure.h"
+#include "PdfFile.h"
+#include "ResultCheck.h"
+
+#include <QByteArrayMatcher>
+#include <QStringEncoder>
+#include <memory>
+#include <qpdf/Buffer.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QUtil.hh>
+#include <set>
+#include <string_view>
+
+namespace {
+
+// Every form a text takes in a PDF file: a text string in PDFDocEncoding or UTF-16BE (UTF-8 in
+// PDF 2.0), and in an XMP packet UTF-8 with XML's escapes, in element text or in an attribute.
+QList<QByteArray> encodingsOf(const QString& text) {
+    QList<QByteArray> forms{text.toUtf8()};
+    std::string pdfDoc;
+    if (QUtil::utf8_to_pdf_doc(text.toStdString(), pdfDoc))
+        forms << QByteArray::fromStdString(pdfDoc);
+    QStringEncoder utf16(QStringEncoder::Utf16BE);
+    forms << QByteArray(utf16(text));
+    QString escaped = text;
+    escaped.replace(QLatin1Char('&'), QStringLiteral("&amp;"))
+        .replace(QLatin1Char('<'), QStringLiteral("&lt;"))
+        .replace(QLatin1Char('>'), QStringLiteral("&gt;"));
+    forms << escaped.toUtf8();
+    forms << escaped.replace(QLatin1Char('"'), QStringLiteral("&quot;")).toUtf8();
+    QList<QByteArray> distinct;
+    for (const QByteArray& form : std::as_const(forms)) {
+        if (!distinct.contains(form))
+            distinct << form;
+    }
+    return distinct;
+}
+
+// Looks through every object of a file for any of the removed texts.
+class Search {
+public:
+    explicit Search(const QStringList& texts) {
+        for (const QString& text : texts) {
+            for (const QByteArray& form : encodingsOf(text))
+                needles_.append({text, QByteArrayMatcher(form)});
+        }
+    }
+
+    // The first removed text the file holds; nothing when it holds none.
+    std::optional<QString> in(QPDF& pdf) {
+        if (needles_.isEmpty())
+            return std::nullopt;
+        // What the pages draw is the document, not its metadata.
+        for (QPDFObjectHandle page : pdf.getAllPages()) {
+            QPDFObjectHandle contents = page.getKey("/Contents");
+            if (contents.isStream())
+                drawn_.insert(contents.getObjGen());
+            for (QPDFObjectHandle part :
+                 contents.isArray() ? contents.getArrayAsVector() : std::vector<QPDFObjectHandle>())
+                drawn_.insert(part.getObjGen());
+        }
+        walk(pdf.getTrailer(), true);
+        for (QPDFObjectHandle object : pdf.getAllObjects())
+            walk(object, true);
+        return found_;
+    }
+
+private:
+    struct Needle {
+        QString text;
+        QByteArrayMatcher form;
+    };
+
+    void look(std::string_view data) {
+        for (const Needle& needle : std::as_const(needles_)) {
+            if (needle.form.indexIn(data.data(), static_cast<qsizetype>(data.size())) >= 0) {
+                found_ = needle.text;
+                return;
+            }
+        }
+    }
+
+    // Indirect objects below the top are not followed: each is looked at once, on its own.
+    void walk(QPDFObjectHandle object, bool top) {
+        if (found_ || (!top && object.isIndirect()))
+            return;
+        if (object.isString()) {
+            look(object.getStringValue());
+        } else if (object.isArray()) {
+            for (QPDFObjectHandle item : object.aitems())
+                walk(item, false);
+        } else if (object.isStream()) {
+            QPDFObjectHandle dictionary = object.getDict();
+            walk(dictionary, false);
+            // An image's data is its pixels, in which any short text turns up by chance.
+            QPDFObjectHandle subtype = dictionary.getKey("/Subtype");
+            if (found_ || drawn_.contains(object.getObjGen()) || subtype.isNameAndEquals("/Form") ||
+                subtype.isNameAndEquals("/Image"))
+                return;
+            std::shared_ptr<Buffer> data;
+            try {
+                data = object.getStreamData(qpdf_dl_generalized);
+            } catch (const std::exception&) {
+                // A filter the library cannot undo: the bytes as they are.
+                data = object.getRawStreamData();
+            }
+            look(std::string_view(reinterpret_cast<const char*>(data->getBuffer()),
+                                  data->getSize()));
+        } else if (object.isDictionary()) {
+            for (auto [key, item] : object.ditems())
+                walk(item, false);
+        }
+    }
+
+    QList<Needle> needles_;
+    std::set<QPDFObjGen> drawn_;
+    std::optional<QString> found_;
+};
+
+QString infoKept(const PdfSnapshot& original, const PdfSnapshot& result,
+                 const PdfStripper::Stripped& stripped) {
+    for (auto entry = result.info().cbegin(); entry != result.info().cend(); ++entry) {
+        if (!stripped.keptKeys.contains(entry.key()))
+            return QStringLiteral("the result still has the %1").arg(entry.key());
+        if (original.info().value(entry.key()) != *entry)
+            return QStringLiteral("the result changed the %1").arg(entry.key());
+    }
+    for (const QString& key : stripped.keptKeys) {
+        if (!result.info().contains(key))
+            return QStringLiteral("the result lost the %1").arg(key);
+    }
+    return {};
+}
+
+} // namespace
+
+QString StripCheck::verify(const PdfSnapshot& original, const QString& resultPath,
+                           const PdfStripper::Stripped& stripped,
+                           const std::optional<QString>& password) {
+    PdfSnapshot result;
+    QString reason = ResultCheck::keepsDocument(original, resultPath, password,
+                                                stripped.removedCatalogEntries, result);
+    if (reason.isEmpty())
+        reason = infoKept(original, result, stripped);
+    if (reason.isEmpty() && !stripped.conformance &&
+        result.catalogEntries().contains(QStringLiteral("Metadata")))
+        reason = QStringLiteral("the result still has XMP metadata");
+    if (!reason.isEmpty())
+        return reason;
+    std::optional<QString> found;
+    try {
+        PdfFile::open(resultPath, original.encrypted() ? password : std::nullopt,
+                      [&](QPDF& pdf) { found = Search(stripped.removedTexts).in(pdf); });
+    } catch (const Failure& failure) {
+        return QStringLiteral("the result") + failure.description().mid(2);
+    }
+    if (found)
+        return QStringLiteral("the result still holds the removed text \"%1\"").arg(*found);
+    return {};
+}

@@ -1,0 +1,239 @@
+#include "TestFiles.h"
+#include "TestPrograms.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+
+namespace {
+
+struct Ran {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// The installed way a script runs it: no display, input on standard input.
+Ran metascribe(const QStringList& arguments, const QByteArray& input = {}) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("DISPLAY");
+    environment.insert("QT_QPA_PLATFORM", "none-such");
+    process.setProcessEnvironment(environment);
+    process.start(QCoreApplication::applicationDirPath() + "/metascribe", arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+// What one reader or another prints for a file; empty when it fails.
+QByteArray output(const QString& program, const QStringList& arguments) {
+    QByteArray text;
+    TestPrograms::run(program, arguments, &text);
+    return text;
+}
+
+// Every object of the file, streams decoded, as qpdf writes it for reading.
+QByteArray expanded(const QString& file, const QString& password = {}) {
+    QStringList arguments{"--qdf", "--object-streams=disable"};
+    if (!password.isEmpty())
+        arguments << "--password=" + password << "--decrypt";
+    QByteArray text;
+    // Status 3: read with warnings, which a check of its own would say.
+    TestPrograms::run("qpdf", arguments << file << "-", &text);
+    return text;
+}
+
+// The lines of ExifTool's report in order, whatever order it found them in, without the name of
+// the program that wrote the packet, which every packet has.
+QList<QByteArray> sortedLines(const QByteArray& text) {
+    QList<QByteArray> lines;
+    for (const QByteArray& line : text.trimmed().split('\n')) {
+        if (!line.startsWith("XMPToolkit "))
+            lines << line;
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+QByteArray utf16(const QString& text) {
+    QStringEncoder encoder(QStringEncoder::Utf16BE);
+    return encoder(text);
+}
+
+// Metadata written by ExifTool, twice: each time as an incremental update, so the first values
+// stay in the file behind the second.
+const QStringList secrets{"Quarterly Secret Plan", "Anna Example", "uuid:secret-document-id",
+                          "Harmless Title"};
+
+} // namespace
+
+// metascribe strip end to end: the real program on copies of real files, its results read by
+// qpdf, poppler and ExifTool.
+class StripCommandTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+
+    QString path(const QString& name) const { return dir_.filePath(name); }
+
+    // A copy of the four-page corpus file with metadata written by ExifTool twice, each time as
+    // an incremental update, so the first values stay in the file behind the second. ExifTool
+    // takes its own earlier update back when it writes again; with its markers renamed (to
+    // comments of the same length), it adds another.
+    QString withHistory(const QString& folder, const QString& name) {
+        const QString file = TestFiles::copyCorpusFile("pdflatex-4-pages.pdf", folder, name);
+        if (!TestPrograms::run("exiftool",
+                               {"-q", "-overwrite_original", "-PDF:Title=Quarterly Secret Plan",
+                                "-PDF:Author=Anna Example", "-XMP-dc:Creator=Anna Example",
+                                "-XMP-xmpMM:DocumentID=uuid:secret-document-id", file}))
+            return {};
+        QByteArray bytes = TestFiles::bytes(file);
+        bytes.replace("%BeginExifToolUpdate", "%Begin-An-Old-Update")
+            .replace("%EndExifToolUpdate", "%End-An-Old-Update");
+        TestFiles::write(file, bytes);
+        if (!TestPrograms::run("exiftool",
+                               {"-q", "-overwrite_original", "-PDF:Title=Harmless Title", file}))
+            return {};
+        return file;
+    }
+
+    static void keepsPagesAndText(const QString& original, const QString& result,
+                                  const QString& password = {}) {
+        QStringList arguments;
+        if (!password.isEmpty())
+            arguments << "-upw" << password;
+        const QByteArray before = output("pdftotext", arguments + QStringList{original, "-"});
+        QVERIFY(!before.trimmed().isEmpty());
+        QCOMPARE(output("pdftotext", arguments + QStringList{result, "-"}), before);
+        QCOMPARE(TestFiles::pdfInfo(result, password).value("Pages"),
+                 TestFiles::pdfInfo(original, password).value("Pages"));
+    }
+
+    static void holdsNoSecret(const QString& result, const QString& password = {}) {
+        const QByteArray text = expanded(result, password);
+        QVERIFY(text.startsWith("%PDF"));
+        for (const QString& secret : secrets) {
+            QVERIFY2(!text.contains(secret.toUtf8()), qPrintable(secret));
+            QVERIFY2(!text.contains(utf16(secret)), qPrintable(secret));
+        }
+    }
+
+private slots:
+    void initTestCase() {
+        TestFiles::isolateHome(dir_.path());
+        for (const char* program : {"qpdf", "pdfinfo", "pdftotext", "exiftool"}) {
+            if (!TestFiles::haveProgram(program))
+                QSKIP(qPrintable(QStringLiteral("%1 is not installed").arg(program)));
+        }
+    }
+
+    void stripsIntoAResultsFolder() {
+        const QString in = path("in");
+        const QString out = path("out");
+        QVERIFY(QDir().mkpath(in) && QDir().mkpath(out));
+        const QString plain = withHistory(in, "plain.pdf");
+        QVERIFY(!plain.isEmpty());
+        // ExifTool's first values are still in the file, behind its second update.
+        QVERIFY(expanded(plain).contains("Harmless Title"));
+        QVERIFY(TestFiles::bytes(plain).contains("Quarterly Secret Plan"));
+        const QString locked = TestPrograms::encrypted(plain, in + "/locked.pdf",
+                                                       {"user", "owner", "256", "--print=none"});
+        QVERIFY(!locked.isEmpty());
+        const QString pdfa = TestFiles::copyCorpusFile("crazyones-pdfa.pdf", in, "pdfa.pdf");
+        QMap<QString, QByteArray> originals;
+        for (const QString& file : {plain, locked, pdfa})
+            originals.insert(file, TestFiles::bytes(file));
+
+        const Ran ran =
+            metascribe({"strip", "--out", out, "--password-stdin", "--json", in}, "user\n");
+        QCOMPARE(ran.status, 0);
+        QVERIFY2(ran.err.isEmpty(), ran.err.constData());
+        for (auto original = originals.cbegin(); original != originals.cend(); ++original)
+            QCOMPARE(TestFiles::bytes(original.key()), *original);
+        const QList<QByteArray> lines = ran.out.trimmed().split('\n');
+        QCOMPARE(lines.size(), 3);
+        for (const QByteArray& line : lines)
+            QCOMPARE(QJsonDocument::fromJson(line).object().value("outcome").toString(),
+                     QStringLiteral("changed"));
+
+        holdsNoSecret(out + "/plain.pdf");
+        keepsPagesAndText(plain, out + "/plain.pdf");
+        QVERIFY(!TestFiles::pdfInfo(out + "/plain.pdf").contains("Title"));
+        QCOMPARE(output("exiftool", {"-XMP:all", "-s", out + "/plain.pdf"}), QByteArray());
+
+        holdsNoSecret(out + "/locked.pdf", "user");
+        keepsPagesAndText(locked, out + "/locked.pdf", "user");
+        QCOMPARE(output("qpdf", {"--show-encryption", "--password=user", out + "/locked.pdf"}),
+                 output("qpdf", {"--show-encryption", "--password=user", locked}));
+
+        keepsPagesAndText(pdfa, out + "/pdfa.pdf");
+        const QByteArray identification = output("exiftool", {"-XMP-pdfaid:all", "-s", pdfa});
+        QVERIFY(identification.contains("Part"));
+        QCOMPARE(sortedLines(output("exiftool", {"-XMP:all", "-s", out + "/pdfa.pdf"})),
+                 sortedLines(identification));
+        QVERIFY(TestFiles::pdfInfo(out + "/pdfa.pdf").value("Producer").isEmpty());
+    }
+
+    void keptFieldStays() {
+        const QString file = withHistory(dir_.path(), "keep.pdf");
+        const Ran ran = metascribe({"strip", "--keep", "title", "--in-place", file});
+        QCOMPARE(ran.status, 0);
+        const QMap<QString, QString> info = TestFiles::pdfInfo(file);
+        QCOMPARE(info.value("Title"), QStringLiteral("Harmless Title"));
+        QVERIFY(!info.contains("Author"));
+        const QByteArray text = expanded(file);
+        QVERIFY(!text.contains("Quarterly Secret Plan"));
+        QVERIFY(!text.contains("Anna Example"));
+    }
+
+    void dryRunListsAndChangesNothing() {
+        const QString file = withHistory(dir_.path(), "dry.pdf");
+        const QByteArray before = TestFiles::bytes(file);
+        const Ran ran = metascribe({"strip", "--dry-run", "--json", "--in-place", file});
+        QCOMPARE(ran.status, 0);
+        const QJsonObject line = QJsonDocument::fromJson(ran.out).object();
+        QCOMPARE(line.value("outcome").toString(), QStringLiteral("planned"));
+        const QStringList removals = line.value("removals").toVariant().toStringList();
+        QVERIFY2(removals.contains("the XMP metadata"), qPrintable(removals.join('|')));
+        QVERIFY(removals.filter("the document information: ").size() == 1);
+        QVERIFY(removals.filter(QRegularExpression("^\\d+ earlier revisions?$")).size() == 1);
+        QCOMPARE(TestFiles::bytes(file), before);
+    }
+
+    // A removed value that the document also holds where strip leaves it (here an attached
+    // file, compressed) fails the file, which keeps every byte.
+    void removedValueFoundElsewhereKeepsTheOriginal() {
+        const QString folder = path("refused");
+        QVERIFY(QDir().mkpath(folder));
+        const QString file = withHistory(folder, "attached.pdf");
+        const QString note = TestFiles::write(path("note.txt"), "Notes by Anna Example.\n");
+        const QString attached = path("attached-made.pdf");
+        QVERIFY(TestPrograms::run("qpdf", {file, "--add-attachment", note, "--", attached}));
+        QVERIFY(!TestFiles::bytes(attached).contains("Notes by Anna Example"));
+        QVERIFY(QFile::remove(file) && QFile::rename(attached, file));
+        const QByteArray before = TestFiles::bytes(file);
+        const Ran ran = metascribe({"strip", "--in-place", file});
+        QCOMPARE(ran.status, 1);
+        QVERIFY2(ran.err.contains("attached.pdf: not changed: the result still holds the "
+                                  "removed text \"Anna Example\""),
+                 ran.err.constData());
+        QCOMPARE(TestFiles::bytes(file), before);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"attached.pdf"});
+    }
+};
+
+QTEST_GUILESS_MAIN(StripCommandTest)
+#include "StripCommandTest.moc"

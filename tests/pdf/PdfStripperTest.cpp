@@ -1,0 +1,285 @@
+#include "PdfStripper.h"
+
+#include "Failure.h"
+#include "PdfSnapshot.h"
+#include "StripCheck.h"
+#include "TestFiles.h"
+#include "TestPrograms.h"
+#include "XmpPacket.h"
+
+#include <QRegularExpression>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QByteArray packetText =
+    R"(<?xpacket begin="" id="W5M0MpCehiHzreSzNTczkc9d"?>)"
+    R"(<x:xmpmeta xmlns:x="adobe:ns:meta/"><rdf:RDF )"
+    R"(xmlns:rdf="http://www.w3.org/1999/02/22-rdf-syntax-ns#"><rdf:Description rdf:about="" )"
+    R"(xmlns:dc="http://purl.org/dc/elements/1.1/" xmlns:xmpMM="http://ns.adobe.com/xap/1.0/mm/" )"
+    R"(xmlns:stEvt="http://ns.adobe.com/xap/1.0/sType/ResourceEvent#">)"
+    R"(<dc:creator><rdf:Seq><rdf:li>Anna Example</rdf:li></rdf:Seq></dc:creator>)"
+    R"(<xmpMM:History><rdf:Seq><rdf:li rdf:parseType="Resource"><stEvt:action>converted</stEvt:action>)"
+    R"(<stEvt:softwareAgent>Secret Writer 9</stEvt:softwareAgent></rdf:li></rdf:Seq></xmpMM:History>)"
+    R"(</rdf:Description></rdf:RDF></x:xmpmeta><?xpacket end="w"?>)";
+
+const QByteArray pageContent = "BT /F1 12 Tf 20 100 Td (Visible words) Tj ET";
+
+// Every value the made file holds in its metadata, in an earlier revision too.
+const QStringList secrets{"Quarterly Secret Plan", "Anna Example",         "Example Holdings",
+                          "Confidential Internal", "Secret Writer 9",      "Private app data",
+                          "Harmless Title",        "Someone Else Entirely"};
+
+QByteArray streamObject(const QByteArray& dictionary, const QByteArray& data) {
+    return "<< " + dictionary + " /Length " + QByteArray::number(data.size()) + " >>\nstream\n" +
+           data + "\nendstream";
+}
+
+// Objects numbered from first, appended to file (empty: a new file) with a cross-reference
+// section of their own, as an incremental update writes them.
+QByteArray withObjects(QByteArray file, int first, const QList<QByteArray>& objects,
+                       const QByteArray& trailer) {
+    const bool update = !file.isEmpty();
+    const qsizetype previous = update ? file.lastIndexOf("startxref") : -1;
+    if (!update)
+        file = "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n";
+    QList<qsizetype> offsets;
+    for (qsizetype i = 0; i < objects.size(); ++i) {
+        offsets << file.size();
+        file += QByteArray::number(first + i) + " 0 obj\n" + objects.at(i) + "\nendobj\n";
+    }
+    const qsizetype xref = file.size();
+    file += "xref\n";
+    if (!update)
+        file += "0 1\n0000000000 65535 f \n";
+    file += QByteArray::number(first) + ' ' + QByteArray::number(objects.size()) + '\n';
+    for (qsizetype offset : offsets)
+        file += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
+    QByteArray prev;
+    if (update) {
+        const QByteArray rest = file.mid(previous + 9).trimmed();
+        prev = " /Prev " + rest.left(rest.indexOf('\n')).trimmed();
+    }
+    file += "trailer\n<< " + trailer + prev + " >>\nstartxref\n" + QByteArray::number(xref) +
+            "\n%%EOF\n";
+    return file;
+}
+
+QByteArray utf16(const QString& text) {
+    QStringEncoder encoder(QStringEncoder::Utf16BE);
+    return QByteArray("\xFE\xFF") + QByteArray(encoder(text));
+}
+
+} // namespace
+
+class PdfStripperTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir_;
+
+    QString path(const QString& name) const { return dir_.filePath(name); }
+
+    // A one-page file with metadata wherever applications leave it: document information with
+    // custom keys, an XMP packet with a history, private application data on the catalog and the
+    // page, a thumbnail; compressed into object streams by qpdf, with an incremental update
+    // after it that changes the document information, so the old values stay in the file.
+    // extraCatalog goes into the catalog; extraObjects are numbered from 9.
+    QString madeFile(const QString& name, const QByteArray& extraCatalog = {},
+                     const QList<QByteArray>& extraObjects = {}) {
+        const QByteArray piece = "<< /MyApp << /LastModified (D:20200101000000Z) /Private "
+                                 "(Private app data) >> >>";
+        QList<QByteArray> objects{
+            "<< /Type /Catalog /Pages 2 0 R /Metadata 6 0 R /PieceInfo " + piece + ' ' +
+                extraCatalog + " >>",
+            "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+            "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R /Resources << "
+            "/Font << /F1 5 0 R >> >> /PieceInfo " +
+                piece + " /LastModified (D:20200101000000Z) /Thumb 7 0 R >>",
+            streamObject("", pageContent),
+            "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+            streamObject("/Type /Metadata /Subtype /XML", packetText),
+            streamObject("/Width 1 /Height 1 /ColorSpace /DeviceGray /BitsPerComponent 8", "\x80"),
+            "<< /Title (Quarterly Secret Plan) /Author (Anna Example) /Company (Example Holdings) "
+            "/SourceModified (D:20200101000000Z) /MSIP_Label_1234_Name <" +
+                utf16("Confidential Internal").toHex() + "> /CreationDate (D:20200101000000Z) >>",
+        };
+        objects << extraObjects;
+        const QString plain = TestFiles::write(
+            path(name + ".plain"), withObjects({}, 1, objects,
+                                               "/Size " + QByteArray::number(objects.size() + 1) +
+                                                   " /Root 1 0 R /Info 8 0 R"));
+        const QString packed = path(name + ".packed");
+        if (!TestPrograms::run("qpdf", {"--object-streams=generate", "--compress-streams=y",
+                                        "--recompress-flate", plain, packed}))
+            return {};
+        // qpdf numbered the objects anew: the update adds its document information after them.
+        QByteArray trailer;
+        if (!TestPrograms::run("qpdf", {"--show-object=trailer", packed}, &trailer))
+            return {};
+        const QRegularExpressionMatch root =
+            QRegularExpression(R"(/Root (\d+ \d+ R))").match(QString::fromLatin1(trailer));
+        const QRegularExpressionMatch size =
+            QRegularExpression(R"(/Size (\d+))").match(QString::fromLatin1(trailer));
+        if (!root.hasMatch() || !size.hasMatch())
+            return {};
+        const int info = size.captured(1).toInt();
+        return TestFiles::write(
+            path(name),
+            withObjects(TestFiles::bytes(packed), info,
+                        {"<< /Title (Harmless Title) /Author (Someone Else Entirely) >>"},
+                        "/Size " + QByteArray::number(info + 1) + " /Root " +
+                            root.captured(1).toLatin1() + " /Info " + QByteArray::number(info) +
+                            " 0 R"));
+    }
+
+    // The whole result as qpdf writes it with every stream decoded and no object streams.
+    static QByteArray expanded(const QString& file, const QString& password = {}) {
+        QByteArray text;
+        QStringList arguments{"--qdf", "--object-streams=disable", "--decode-level=generalized"};
+        if (!password.isEmpty())
+            arguments << "--password=" + password << "--decrypt";
+        TestPrograms::run("qpdf", arguments << file << "-", &text);
+        return text;
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(dir_.isValid()); }
+
+    void madeFileHoldsWhatIsRemoved() {
+        const QString file = madeFile("check.pdf");
+        QVERIFY(!file.isEmpty());
+        const QByteArray text = expanded(file);
+        QVERIFY(text.contains("Harmless Title"));
+        QVERIFY(text.contains("Secret Writer 9"));
+        // The earlier revision's values are only in the file's bytes, compressed.
+        QVERIFY(!TestFiles::bytes(file).contains("Quarterly Secret Plan"));
+    }
+
+    void stripsEverythingAndEveryRevision() {
+        const QString input = madeFile("all.pdf");
+        const PdfSnapshot original = PdfSnapshot::read(input);
+        const QString output = TestFiles::write(path("all-out.pdf"), {});
+        const PdfStripper::Stripped stripped = PdfStripper::strip(input, std::nullopt, {}, output);
+        QCOMPARE(StripCheck::verify(original, output, stripped), QString());
+
+        const QByteArray text = expanded(output) + TestFiles::bytes(output);
+        QVERIFY(!text.isEmpty());
+        for (const QString& secret : secrets) {
+            QVERIFY2(!text.contains(secret.toUtf8()), qPrintable(secret));
+            QVERIFY2(!text.contains(utf16(secret).mid(2)), qPrintable(secret));
+        }
+        for (const char* key : {"/PieceInfo", "/Thumb", "/Metadata", "/Info", "/LastModified"})
+            QVERIFY2(!text.contains(key), key);
+        QVERIFY(text.contains(pageContent));
+        const PdfSnapshot result = PdfSnapshot::read(output);
+        QCOMPARE(result.pages(), 1);
+        QVERIFY(result.info().isEmpty());
+        QVERIFY(!result.hadWarnings());
+    }
+
+    void dryRunListsWhatGoes() {
+        const QString input = madeFile("dry.pdf");
+        const QByteArray before = TestFiles::bytes(input);
+        const QStringList removals = PdfStripper::strip(input, std::nullopt, {}).removals;
+        QCOMPARE(removals,
+                 QStringList({"the document information: Author, Title", "the XMP metadata",
+                              "private application data of the document and of 1 page",
+                              "the thumbnails of 1 page", "1 earlier revision"}));
+        QCOMPARE(TestFiles::bytes(input), before);
+    }
+
+    void keepsNamedFields() {
+        const QString input = madeFile("keep.pdf");
+        const PdfSnapshot original = PdfSnapshot::read(input);
+        const QString output = TestFiles::write(path("keep-out.pdf"), {});
+        const PdfStripper::Stripped stripped =
+            PdfStripper::strip(input, std::nullopt, {InfoField::Title, InfoField::Subject}, output);
+        QCOMPARE(StripCheck::verify(original, output, stripped), QString());
+        const PdfSnapshot result = PdfSnapshot::read(output);
+        QCOMPARE(result.info().keys(), QStringList{"Title"});
+        QCOMPARE(result.infoValue("Title"), QStringLiteral("Harmless Title"));
+        QVERIFY(!expanded(output).contains("Someone Else Entirely"));
+    }
+
+    // What the stripper does not remove must not hold a removed value, wherever and however it
+    // is written; the check then turns the result down.
+    void checkFindsRemovedValuesThatStay_data() {
+        QTest::addColumn<QByteArray>("catalog");
+        QTest::addColumn<QList<QByteArray>>("objects");
+        QTest::addColumn<QString>("found");
+        QTest::newRow("compressed embedded file")
+            << QByteArray("/Names << /EmbeddedFiles << /Names [(a.txt) 9 0 R] >> >>")
+            << QList<QByteArray>{"<< /Type /Filespec /F (a.txt) /EF << /F 10 0 R >> >>",
+                                 streamObject("/Type /EmbeddedFile",
+                                              "written by Someone Else Entirely, 2020")}
+            << "Someone Else Entirely";
+        QTest::newRow("UTF-16 in a bookmark")
+            << QByteArray("/Outlines 9 0 R")
+            << QList<QByteArray>{"<< /Type /Outlines /First 10 0 R /Last 10 0 R /Count 1 >>",
+                                 "<< /Title <" + utf16("Anna Example").toHex() +
+                                     "> /Parent 9 0 R >>"}
+            << "Anna Example";
+        QTest::newRow("in another XMP packet")
+            << QByteArray("/Extra 9 0 R")
+            << QList<QByteArray>{streamObject("/Type /Metadata /Subtype /XML",
+                                              "<x>AT&amp;T</x> <y>Secret Writer 9</y>")}
+            << "Secret Writer 9";
+    }
+    void checkFindsRemovedValuesThatStay() {
+        QFETCH(QByteArray, catalog);
+        QFETCH(QList<QByteArray>, objects);
+        QFETCH(QString, found);
+        const QString input = madeFile("stays.pdf", catalog, objects);
+        QVERIFY(!input.isEmpty());
+        const PdfSnapshot original = PdfSnapshot::read(input);
+        const QString output = TestFiles::write(path("stays-out.pdf"), {});
+        const PdfStripper::Stripped stripped = PdfStripper::strip(input, std::nullopt, {}, output);
+        QCOMPARE(StripCheck::verify(original, output, stripped),
+                 QStringLiteral("the result still holds the removed text \"%1\"").arg(found));
+    }
+
+    void protectedFileStaysProtected() {
+        const QString plain = madeFile("plain.pdf");
+        const QString locked =
+            TestPrograms::encrypted(plain, path("locked.pdf"), {"user", "owner", "256"});
+        QVERIFY(!locked.isEmpty());
+        const PdfSnapshot original = PdfSnapshot::read(locked, QStringLiteral("user"));
+        const QString output = TestFiles::write(path("locked-out.pdf"), {});
+        const PdfStripper::Stripped stripped =
+            PdfStripper::strip(locked, QStringLiteral("user"), {}, output);
+        QCOMPARE(StripCheck::verify(original, output, stripped, QStringLiteral("user")), QString());
+        QVERIFY_THROWS_EXCEPTION(Failure, PdfSnapshot::read(output));
+        QCOMPARE(PdfSnapshot::read(output, QStringLiteral("owner")).encryption(),
+                 original.encryption());
+        const QByteArray text = expanded(output, "user");
+        QVERIFY(text.contains(pageContent));
+        for (const QString& secret : secrets)
+            QVERIFY2(!text.contains(secret.toUtf8()), qPrintable(secret));
+    }
+
+    void pdfaKeepsItsIdentification() {
+        const QString input =
+            TestFiles::copyCorpusFile("crazyones-pdfa.pdf", dir_.path(), "pdfa.pdf");
+        const PdfSnapshot original = PdfSnapshot::read(input);
+        const std::optional<QString> producer = original.infoValue("Producer");
+        QVERIFY(producer && !producer->isEmpty());
+        const QString output = TestFiles::write(path("pdfa-out.pdf"), {});
+        const PdfStripper::Stripped stripped =
+            PdfStripper::strip(input, std::nullopt, {InfoField::Producer}, output);
+        QVERIFY(stripped.conformance);
+        QCOMPARE(StripCheck::verify(original, output, stripped), QString());
+        const QByteArray packet = XmpPacket::readFromPdf(output, std::nullopt).value_or("");
+        QVERIFY(packet.contains("pdfaid:part"));
+        QVERIFY(packet.contains("pdfaid:conformance"));
+        const QMap<QString, QString> values = XmpPacket::read(packet);
+        QCOMPARE(values.keys(), QStringList{"Producer"});
+        QCOMPARE(values.value("Producer"), *producer);
+        QCOMPARE(PdfSnapshot::read(output).info().keys(), QStringList{"Producer"});
+    }
+};
+
+QTEST_GUILESS_MAIN(PdfStripperTest)
+#include "PdfStripperTest.moc"
