@@ -66,11 +66,22 @@ QString pagesDiffer(const PdfSnapshot& original, const PdfSnapshot& result) {
     if (result.pages() < original.pages())
         return pageCountReason(lost, original.pages(), result.pages());
     // A page our reader cannot read is one the toolkit drops, while a viewer may still show it;
-    // the page tree as written and its count tell what a viewer would have found.
+    // the page tree as written and its count tell what a viewer would have found. Where the
+    // original's own counts disagree, the fault is the original's, and the reason says so.
     if (result.pageLeaves() < original.pageLeaves())
-        return pageCountReason(lost, original.pageLeaves(), result.pageLeaves());
+        return original.pageLeaves() > original.pages()
+                   ? QStringLiteral("its page tree is damaged: it lists %1 pages, %2 of them can "
+                                    "be read")
+                         .arg(original.pageLeaves())
+                         .arg(original.pages())
+                   : pageCountReason(lost, original.pageLeaves(), result.pageLeaves());
     if (result.claimedPages() < original.claimedPages())
-        return pageCountReason(lost, original.claimedPages(), result.claimedPages());
+        return original.claimedPages() > original.pages()
+                   ? QStringLiteral("its page tree is damaged: it counts %1 pages, %2 of them "
+                                    "can be read")
+                         .arg(original.claimedPages())
+                         .arg(original.pages())
+                   : pageCountReason(lost, original.claimedPages(), result.claimedPages());
     if (result.pages() != original.pages())
         return pageCountReason(QStringLiteral("has a different number of pages"), original.pages(),
                                result.pages());
