@@ -473,7 +473,7 @@ BatchEngine::Flow BatchEngine::runToolkit(FileRun& file) {
     // The toolkit could not take the file as it is, though our reader could: once more, and only
     // once, with a copy our reader writes anew. Not when it had a copy already, nor when the
     // toolkit could not start or could not write, which a copy does not change.
-    const bool retry = !file.copy.repair && !file.repairFailed &&
+    const bool retry = !file.copy.needed() && !file.repairFailed &&
                        result.outcome != ToolResult::Outcome::NotStarted &&
                        !reason.startsWith(QLatin1String("could not write the destination"));
     if (retry) {

@@ -1,6 +1,7 @@
 #include "BatchEngine.h"
 
 #include "BatchSource.h"
+#include "PrivateTempFolder.h"
 #include "TestFiles.h"
 #include "TestPrograms.h"
 #include "Toolkit.h"
@@ -433,6 +434,64 @@ private slots:
         }
         // Nothing of the attempts stays beside the file.
         QCOMPARE(entries(dir.path()), QStringList({"damaged.pdf", "original.pdf"}));
+    }
+
+    // A file our reader takes without a complaint may still be one the toolkit cannot read as it
+    // is: it gets one more run with a copy our reader writes anew (on the toolkit's standard
+    // input), and only one. Neither run leaves anything behind.
+    // A file whose reading showed damage gets the copy at once: the toolkit might hang on it
+    // until its time limit.
+    void toolkitFailureIsRetriedWithRepairedCopy_data() {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<bool>("damaged");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("inputs");
+        const QString refuse = "echo 'Error: Unexpected Exception in open_reader()' >&2; exit 1";
+        const QString readsCopy = "case \"$1\" in -) exec pdftk \"$@\";; esac\n" + refuse;
+        QTest::newRow("repaired copy read") << readsCopy << false << QString() << "file -";
+        QTest::newRow("neither read") << refuse << false << "the toolkit could not read it"
+                                      << "file -";
+        QTest::newRow("damaged, copy first") << readsCopy << true << QString() << "-";
+    }
+    void toolkitFailureIsRetriedWithRepairedCopy() {
+        QFETCH(QString, script);
+        QFETCH(bool, damaged);
+        QFETCH(QString, reason);
+        QFETCH(QString, inputs);
+        QTemporaryDir dir;
+        QTemporaryDir tools;
+        const QString runs = tools.filePath("runs");
+        const QString toolkit = TestFiles::writeScript(tools.filePath("pdftk"),
+                                                       "echo \"$1\" >> '" + runs + "'\n" + script);
+        ListSource source;
+        source.files << TestFiles::copyCorpusFile("pdflatex-4-pages.pdf", dir.path());
+        if (damaged) {
+            for (const auto& [kind, bytes] : DamagedFiles::structural(source.files[0])) {
+                if (kind == "trailer-garbled")
+                    TestFiles::write(source.files[0], bytes);
+            }
+        }
+        const QByteArray before = TestFiles::bytes(source.files[0]);
+        RecordingHost host;
+        host.edits.changeTo(InfoField::Title, QStringLiteral("Retried"));
+        BatchEngine engine(source, host);
+        engine.run(1, toolkit);
+
+        QCOMPARE(host.reported.size(), 1);
+        QCOMPARE(host.reported[0].reason, reason);
+        QCOMPARE(QString::fromUtf8(TestFiles::bytes(runs)).split('\n', Qt::SkipEmptyParts),
+                 inputs.replace("file", source.files[0]).split(' '));
+        if (reason.isEmpty()) {
+            QCOMPARE(TestFiles::pdfInfo(source.files[0]).value("Title"), "Retried");
+            QCOMPARE(pageCounts(source.files[0]), std::make_pair(4, 4));
+        } else {
+            QCOMPARE(TestFiles::bytes(source.files[0]), before);
+            QCOMPARE(host.reported[0].detail,
+                     "Unexpected Exception in open_reader()\nwith a repaired copy: Unexpected "
+                     "Exception in open_reader()");
+        }
+        QCOMPARE(entries(dir.path()), QStringList({"pdflatex-4-pages.pdf"}));
+        QCOMPARE(QDir(PrivateTempFolder::path()).entryList(QDir::Files), QStringList());
     }
 
     // A dry run reads ahead like a real one but must leave no file behind, not even the empty
