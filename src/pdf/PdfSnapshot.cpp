@@ -232,8 +232,10 @@ PdfSnapshot PdfSnapshot::read(const QString& path, const std::optional<QString>&
             pdf.updateAllPagesCache();
             pages = pdf.getAllPages();
         }
-        for (QPDFObjectHandle page : pages)
+        for (QPDFObjectHandle page : pages) {
             snapshot.pageShapes_ << shapeOf(QPDFPageObjectHelper(page));
+            snapshot.brokenPages_ += page.isDictionary() ? 0 : 1;
+        }
 
         // Warnings come while objects are resolved, so they are collected only at the end.
         const std::vector<QPDFExc> warnings = pdf.getWarnings();

@@ -116,7 +116,7 @@ public:
     // The damage real files come with that a viewer still opens, as kind and bytes: a damaged
     // cross-reference table, a garbled trailer, a cross-reference stream whose /Prev leads back
     // to itself, a page tree with a loop, a page where the tree should be, a file cut short; and
-    // a trailer gone, which no reader gets past.
+    // a trailer gone, which no reader gets past, and a page that is null, which no copy keeps.
     static QList<std::pair<QString, QByteArray>> structural(const QString& path) {
         QByteArray plain;
         QByteArray streams;
@@ -167,6 +167,13 @@ public:
                                                             catalog.capturedLength(1),
                                                             page.captured(1).toLatin1()))});
         made.append({"cut-short", linearized.left(linearized.size() - 60)});
+        // A page that is null: a viewer shows the others, and no copy can keep it.
+        const qsizetype second = expanded.indexOf("%% Page 2\n");
+        const qsizetype body = second < 0 ? -1 : expanded.indexOf(" 0 obj\n", second) + 7;
+        if (body > 6)
+            made.append(
+                {"page-null", fixed(QByteArray(expanded).replace(
+                                  body, expanded.indexOf("\nendobj", body) - body, "null"))});
         return made;
     }
 
@@ -394,6 +401,9 @@ private slots:
             QTest::newRow(kind) << kind << QString();
         QTest::newRow("trailer-gone") << "trailer-gone"
                                       << "it is damaged and could not be repaired (no trailer)";
+        QTest::newRow("page-null")
+            << "page-null"
+            << "its page tree is damaged: it has 4, of which 3 can be read as pages";
     }
     void repairableDamageIsChanged() {
         if (!TestFiles::haveProgram("qpdf") || !TestFiles::haveProgram("fix-qdf") ||
