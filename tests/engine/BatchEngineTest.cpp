@@ -403,7 +403,7 @@ private slots:
                                       << "it is damaged and could not be repaired (no trailer)";
         QTest::newRow("page-null")
             << "page-null"
-            << "its page tree is damaged: it has 4, of which 3 can be read as pages";
+            << "its page tree is damaged: it counts 4, of which 3 can be read as pages";
     }
     void repairableDamageIsChanged() {
         if (!TestFiles::haveProgram("qpdf") || !TestFiles::haveProgram("fix-qdf") ||
