@@ -435,7 +435,8 @@ private slots:
         QCOMPARE(host.reported[0].reason, reason);
         if (!reason.isEmpty()) {
             QCOMPARE(TestFiles::bytes(source.files[0]), bytes);
-            QVERIFY(!host.reported[0].detail.isEmpty());
+            // The reader's own words, where it gave up.
+            QCOMPARE(host.reported[0].detail.isEmpty(), !reason.contains("could not be repaired"));
         } else {
             const auto [qpdfAfter, popplerAfter] = pageCounts(source.files[0]);
             QVERIFY(qpdfAfter >= qpdfBefore);
