@@ -63,7 +63,8 @@ const std::array<Option, 11> setOptionTable{{
     {"json", nullptr,
      "Prints one JSON object per file on standard output, in the order of the files: \"path\", "
      "\"destination\", \"outcome\" (\"changed\", \"failed\" or, with --dry-run, \"planned\"), "
-     "\"reason\" (null unless failed), \"note\" for a changed file whose other names (hard "
+     "\"reason\" (null unless failed), \"detail\" with the toolkit's or the reader's own words "
+     "behind a failure where there are any, \"note\" for a changed file whose other names (hard "
      "links) keep the old content and, with --dry-run, \"fields\" with each changed field's "
      "or key's \"old\" and \"new\" value (null when missing or removed). Files that were not "
      "changed, or were changed with a note, are "

@@ -186,6 +186,8 @@ private:
             }
             if (!outcome.note.isEmpty())
                 line.insert(QStringLiteral("note"), outcome.note);
+            if (failed && !outcome.detail.isEmpty())
+                line.insert(QStringLiteral("detail"), outcome.detail);
             Console::jsonLine(line);
             return;
         }

@@ -169,6 +169,8 @@ struct BatchEngine::FileRun {
     OutputFile::Link link = OutputFile::Link::Refuse;
     std::unique_ptr<Prefetch> ahead;
     PdfCopier::Copy copy;
+    // Our reader could not write the file out again: the toolkit gets it as it is, once.
+    bool repairFailed = false;
     // The prepared copy the toolkit reads instead of the file, in memory or in the private
     // folder; neither when the toolkit reads the file itself.
     std::optional<QByteArray> preparedBytes;
@@ -267,8 +269,9 @@ BatchEngine::Flow BatchEngine::settle(FileRun& file) {
     return Flow::Done;
 }
 
-BatchEngine::Flow BatchEngine::fail(FileRun& file, const QString& reason) {
+BatchEngine::Flow BatchEngine::fail(FileRun& file, const QString& reason, const QString& detail) {
     file.outcome.reason = reason;
+    file.outcome.detail = detail;
     return settle(file);
 }
 
@@ -389,7 +392,7 @@ BatchEngine::Flow BatchEngine::loadOriginal(FileRun& file) {
             });
         }
     } catch (const Failure& failure) {
-        return stopping_ ? Flow::Stop : fail(file, failure.description());
+        return stopping_ ? Flow::Stop : fail(file, failure.description(), failure.detail());
     }
     if (stopping_)
         return Flow::Stop;
@@ -433,39 +436,52 @@ BatchEngine::Flow BatchEngine::stripOriginal(FileRun& file) {
 }
 
 // The toolkit gets a prepared copy of the file when its document information is also part of the
-// document (the toolkit would destroy that part) or when it is encrypted (the toolkit cannot read
-// every encryption; the result is encrypted again as the original is). The copy stays in memory
-// unless the file is large, then it goes into the private folder: without a name when it is
-// decrypted.
+// document (the toolkit would destroy that part), when it is encrypted (the toolkit cannot read
+// every encryption; the result is encrypted again as the original is) or when reading it showed
+// damage (the toolkit fails on such files, or hangs until its time limit; the copy is written
+// anew by our reader, which repaired what it could).
 BatchEngine::Flow BatchEngine::prepareCopy(FileRun& file) {
-    file.copy = {file.original->needsOwnInfo(), file.original->encrypted()};
-    if (!file.copy.ownInfo && !file.copy.decrypt)
+    file.copy = {file.original->needsOwnInfo(), file.original->encrypted(),
+                 file.original->hadWarnings()};
+    if (!file.copy.needed())
         return Flow::Next;
+    try {
+        makeCopy(file);
+    } catch (const Failure& failure) {
+        // Damage that our reader cannot write out again may still be no obstacle to the
+        // toolkit, which then gets the file as it is.
+        if (file.copy.repair && !file.copy.ownInfo && !file.copy.decrypt) {
+            file.copy.repair = false;
+            file.repairFailed = true;
+            return Flow::Next;
+        }
+        return fail(file,
+                    QStringLiteral("it could not be prepared for the toolkit: ") +
+                        failure.description(),
+                    failure.detail());
+    }
+    return stopping_ ? Flow::Stop : Flow::Next;
+}
+
+// The copy stays in memory unless the file is large, then it goes into the private folder:
+// without a name when it is decrypted. Throws Failure.
+void BatchEngine::makeCopy(FileRun& file) {
     const QString& input = file.input();
     constexpr qint64 inMemoryLimit = 32 * 1024 * 1024;
-    try {
-        if (QFileInfo(input).size() <= inMemoryLimit) {
-            BackgroundTask::run([&] {
-                file.preparedBytes = PdfCopier::copyInMemory(input, file.password, file.copy);
-            });
-        } else {
-            QString copyPath;
-            if (file.copy.decrypt) {
-                file.unnamedCopy = UnnamedFile::create(PrivateTempFolder::ensure());
-                copyPath = file.unnamedCopy->path();
-            } else {
-                file.preparedCopy.held =
-                    PrivateTempFolder::createFile(PrivateTempFolder::Kind::Copy);
-                copyPath = file.preparedCopy.path = file.preparedCopy.held.path();
-            }
-            BackgroundTask::run(
-                [&] { PdfCopier::writeCopy(input, file.password, file.copy, copyPath); });
-        }
-    } catch (const Failure& failure) {
-        return fail(file, QStringLiteral("it could not be prepared for the toolkit: ") +
-                              failure.description());
+    if (QFileInfo(input).size() <= inMemoryLimit) {
+        BackgroundTask::run(
+            [&] { file.preparedBytes = PdfCopier::copyInMemory(input, file.password, file.copy); });
+        return;
     }
-    return Flow::Next;
+    QString copyPath;
+    if (file.copy.decrypt) {
+        file.unnamedCopy = UnnamedFile::create(PrivateTempFolder::ensure());
+        copyPath = file.unnamedCopy->path();
+    } else {
+        file.preparedCopy.held = PrivateTempFolder::createFile(PrivateTempFolder::Kind::Copy);
+        copyPath = file.preparedCopy.path = file.preparedCopy.held.path();
+    }
+    BackgroundTask::run([&] { PdfCopier::writeCopy(input, file.password, file.copy, copyPath); });
 }
 
 BatchEngine::Flow BatchEngine::openOutput(FileRun& file) {
@@ -492,7 +508,6 @@ BatchEngine::Flow BatchEngine::runToolkit(FileRun& file) {
     // The next file is read while the toolkit changes this one.
     prefetch(file.position + 1, file.count);
     const QString& input = file.input();
-    ToolResult result;
     // The result of a protected file gets a name only once it is protected again.
     if (file.copy.decrypt) {
         try {
@@ -504,6 +519,48 @@ BatchEngine::Flow BatchEngine::runToolkit(FileRun& file) {
     }
     const QString resultPath =
         file.unprotectedResult ? file.unprotectedResult->path() : file.output->temporaryPath();
+    ToolResult result = toolkitOnce(file, resultPath);
+    if (result.outcome == ToolResult::Outcome::Interrupted || stopping_)
+        return Flow::Stop;
+    if (result.succeeded() && OutputFile::looksComplete(resultPath))
+        return Flow::Next;
+    QString reason = BatchRun::toolkitReason(result);
+    QString detail = BatchRun::toolkitDetail(result, input);
+    // The toolkit could not take the file as it is, though our reader could: once more, and only
+    // once, with a copy our reader writes anew. Not when it had a copy already, nor when the
+    // toolkit could not start or could not write, which a copy does not change.
+    const bool retry = !file.copy.needed() && !file.repairFailed &&
+                       result.outcome != ToolResult::Outcome::NotStarted &&
+                       !reason.startsWith(QLatin1String("could not write the destination"));
+    if (retry) {
+        file.copy.repair = true;
+        try {
+            makeCopy(file);
+        } catch (const Failure&) {
+            return fail(file, reason, detail);
+        }
+        if (stopping_)
+            return Flow::Stop;
+        // What the first run left is no part of the second's result.
+        QFile::resize(resultPath, 0);
+        result = toolkitOnce(file, resultPath);
+        if (result.outcome == ToolResult::Outcome::Interrupted || stopping_)
+            return Flow::Stop;
+        if (result.succeeded() && OutputFile::looksComplete(resultPath))
+            return Flow::Next;
+        reason = BatchRun::toolkitReason(result);
+        const QString again = BatchRun::toolkitDetail(result, input);
+        if (!again.isEmpty())
+            detail += (detail.isEmpty() ? QString() : QStringLiteral("\n")) +
+                      QStringLiteral("with a repaired copy: ") + again;
+    }
+    return fail(file, reason, detail);
+}
+
+// One run of the toolkit on the file or its prepared copy; the copy is gone afterwards.
+ToolResult BatchEngine::toolkitOnce(FileRun& file, const QString& resultPath) {
+    const QString& input = file.input();
+    ToolResult result;
     host_.step(RunStep::RunToolkit, [&] {
         const QString copyPath =
             file.unnamedCopy ? file.unnamedCopy->path() : file.preparedCopy.path;
@@ -519,11 +576,7 @@ BatchEngine::Flow BatchEngine::runToolkit(FileRun& file) {
     file.preparedBytes.reset();
     file.preparedCopy.remove();
     file.unnamedCopy.reset();
-    if (result.outcome == ToolResult::Outcome::Interrupted || stopping_)
-        return Flow::Stop;
-    if (!result.succeeded() || !OutputFile::looksComplete(resultPath))
-        return fail(file, BatchRun::toolkitReason(result, input));
-    return Flow::Next;
+    return result;
 }
 
 BatchEngine::Flow BatchEngine::queueResult(FileRun& file) {

@@ -93,8 +93,10 @@ private:
     Flow choosePassword(FileRun& file);
     Flow loadOriginal(FileRun& file);
     Flow prepareCopy(FileRun& file);
+    void makeCopy(FileRun& file);
     Flow openOutput(FileRun& file);
     Flow runToolkit(FileRun& file);
+    ToolResult toolkitOnce(FileRun& file, const QString& resultPath);
     // In place of the toolkit's phases in a run that strips, whose files end with queueResult
     // as the others do: previewStrip after loadOriginal, stripOriginal after openOutput.
     Flow previewStrip(FileRun& file);
@@ -102,7 +104,7 @@ private:
     Flow queueResult(FileRun& file);
     // The file's outcome is final, with nothing queued for it.
     Flow settle(FileRun& file);
-    Flow fail(FileRun& file, const QString& reason);
+    Flow fail(FileRun& file, const QString& reason, const QString& detail = {});
     // Marks the files whose results could not be put in place.
     void collectCommits();
     // Hands the host every outcome that is final, in list order.

@@ -22,9 +22,13 @@ public:
     // Generous for real files: a minute, and a second more for every megabyte.
     static std::chrono::milliseconds timeLimit(qint64 fileSize);
 
+    // Why a run of the toolkit failed, in one plain sentence ("the toolkit could not read it");
+    // its own words are the detail.
+    static QString toolkitReason(const ToolResult& result);
     // The toolkit's own words for a failed run, without the lines that only repeat the file
-    // name or say that nothing was written.
-    static QString toolkitReason(const ToolResult& result, const QString& inputPath);
+    // name or say that nothing was written, and without Java's stack trace; empty when it said
+    // nothing.
+    static QString toolkitDetail(const ToolResult& result, const QString& inputPath);
 
     // What a dry run found for one key of the document information that the plan changes.
     struct FieldPreview {
@@ -39,6 +43,7 @@ public:
         QString destination;         // where its result goes; empty when none could be formed
         QList<FieldPreview> preview; // a dry run's findings
         QString note;                // what a changed file's outcome also says (its hard links)
+        QString detail;              // the toolkit's or the reader's words behind the reason
         QStringList removals = {};   // what a dry run that strips would remove
     };
 };

@@ -33,6 +33,18 @@ void giveOwnInfo(QPDF& pdf) {
     trailer.replaceKey("/Info", pdf.makeIndirectObject(own));
 }
 
+// What the copy changes before it is written.
+void prepareDocument(QPDF& pdf, PdfCopier::Copy copy) {
+    if (copy.ownInfo)
+        giveOwnInfo(pdf);
+    if (copy.repair) {
+        // The library's own walk of the tree puts a page in the place of the tree under its
+        // parent; a loop it refuses to walk is taken out first.
+        PdfFile::breakPageTreeLoops(pdf);
+        pdf.getAllPages();
+    }
+}
+
 // Streams pass through as they are: the copy differs from the input only in its document
 // information and, when asked, in having no encryption.
 void prepareWriter(QPDFWriter& writer, PdfCopier::Copy copy) {
@@ -47,8 +59,7 @@ void prepareWriter(QPDFWriter& writer, PdfCopier::Copy copy) {
 void PdfCopier::writeCopy(const QString& input, const std::optional<QString>& password, Copy copy,
                           const QString& output) {
     PdfFile::open(input, password, [&](QPDF& pdf) {
-        if (copy.ownInfo)
-            giveOwnInfo(pdf);
+        prepareDocument(pdf, copy);
         const QByteArray name = QFile::encodeName(output);
         try {
             QPDFWriter writer(pdf, name.constData());
@@ -65,8 +76,7 @@ QByteArray PdfCopier::copyInMemory(const QString& input, const std::optional<QSt
                                    Copy copy) {
     QByteArray bytes;
     PdfFile::open(input, password, [&](QPDF& pdf) {
-        if (copy.ownInfo)
-            giveOwnInfo(pdf);
+        prepareDocument(pdf, copy);
         bytes =
             PdfFile::writeToMemory(pdf, [&](QPDFWriter& writer) { prepareWriter(writer, copy); });
     });

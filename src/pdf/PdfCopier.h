@@ -14,9 +14,15 @@ public:
     // Trapped), so the toolkit changes that object and leaves the rest alone. decrypt: the
     // encryption is taken off, since the toolkit cannot read every encryption and writes its
     // results unencrypted anyway; otherwise the copy keeps it and opens with the same password.
+    // repair: the copy is made because the toolkit cannot read the file as it is; written anew
+    // by the library, it has a clean cross-reference table, trailer and page tree (a loop taken
+    // out, a page in the place of the tree put under one), and the same content.
     struct Copy {
         bool ownInfo = false;
         bool decrypt = false;
+        bool repair = false;
+
+        bool needed() const { return ownInfo || decrypt || repair; }
     };
     // Overwrites output (created by the caller) with the copy. Throws Failure.
     static void writeCopy(const QString& input, const std::optional<QString>& password, Copy copy,

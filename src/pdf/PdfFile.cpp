@@ -13,6 +13,7 @@
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFSystemError.hh>
 #include <qpdf/QPDFWriter.hh>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,6 +46,39 @@ int openRegularFile(const QByteArray& name) {
     return descriptor;
 }
 
+// What a reader's message says is wrong with a file, in a few plain words; empty when it says
+// nothing this program knows to name.
+QString damageOf(const QString& message) {
+    const auto says = [&](const char* words) {
+        return message.contains(QLatin1String(words), Qt::CaseInsensitive);
+    };
+    if (says("trailer"))
+        return QStringLiteral("no trailer");
+    if (says("/Pages") && says("loop"))
+        return QStringLiteral("page tree loops");
+    if (says("xref") || says("cross-reference") || says("startxref"))
+        return QStringLiteral("cross-reference table damaged");
+    if (says("/Root") || says("catalog"))
+        return QStringLiteral("no document catalog");
+    if (says("/Pages") || says("page tree") || says("/Kids"))
+        return QStringLiteral("page tree damaged");
+    if (says("EOF") || says("end of file"))
+        return QStringLiteral("cut short");
+    return {};
+}
+
+// A file the reader gave up on: a plain sentence, with the reader's own words as its detail.
+Failure unreadable(QPDF& pdf, const QString& message) {
+    for (const QPDFExc& warning : pdf.getWarnings()) {
+        if (warning.getMessageDetail().find("PDF header") != std::string::npos)
+            return Failure(QStringLiteral("it is not a PDF file"), message);
+    }
+    const QString damage = damageOf(message);
+    return Failure(QStringLiteral("it is damaged and could not be repaired") +
+                       (damage.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(damage)),
+                   message);
+}
+
 } // namespace
 
 void PdfFile::open(const QString& path, const std::optional<QString>& password,
@@ -59,10 +93,10 @@ void PdfFile::open(const QString& path, const std::optional<QString>& password,
     if (!file.open(openRegularFile(name), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
         throw Failure(QStringLiteral("it cannot be opened: ") + file.errorString());
     const bool whole = file.size() <= wholeFileLimit;
+    QPDF pdf;
+    pdf.setSuppressWarnings(true);
     try {
         const QByteArray content = whole ? file.readAll() : QByteArray();
-        QPDF pdf;
-        pdf.setSuppressWarnings(true);
         if (whole) {
             pdf.processMemoryFile(name.constData(), content.constData(),
                                   static_cast<size_t>(content.size()), passwordText);
@@ -83,16 +117,14 @@ void PdfFile::open(const QString& path, const std::optional<QString>& password,
         if (error.getErrorCode() == qpdf_e_password)
             throw Failure(QStringLiteral(
                 "it is password-protected and the password was not given or is wrong"));
-        throw Failure(QStringLiteral("it cannot be read as a PDF file: ") +
-                      QString::fromStdString(error.getMessageDetail()));
+        throw unreadable(pdf, QString::fromStdString(error.getMessageDetail()));
     } catch (const QPDFSystemError& error) {
         throw Failure(QStringLiteral("it cannot be opened: ") +
                       Failure::systemText(error.getErrno()));
     } catch (const Failure&) {
         throw;
     } catch (const std::exception& error) {
-        throw Failure(QStringLiteral("it cannot be read as a PDF file: ") +
-                      withoutPathPrefix(error.what(), name));
+        throw unreadable(pdf, withoutPathPrefix(error.what(), name));
     }
 }
 
@@ -111,6 +143,35 @@ QByteArray PdfFile::writeStreamsAsTheyAre(QPDF& pdf) {
         writer.setCompressStreams(false);
         writer.setDecodeLevel(qpdf_dl_none);
     });
+}
+
+bool PdfFile::breakPageTreeLoops(QPDF& pdf) {
+    bool broken = false;
+    // The nodes from the root down to the one at hand: a kid that is one of them leads back up.
+    std::set<QPDFObjGen> path;
+    const std::function<void(QPDFObjectHandle, int)> walk = [&](QPDFObjectHandle node, int depth) {
+        constexpr int deepest = 256;
+        QPDFObjectHandle kids = node.getKey("/Kids");
+        if (depth > deepest || !kids.isArray())
+            return;
+        if (node.isIndirect())
+            path.insert(node.getObjGen());
+        for (int index = kids.getArrayNItems() - 1; index >= 0; --index) {
+            QPDFObjectHandle kid = kids.getArrayItem(index);
+            if (kid.isIndirect() && path.count(kid.getObjGen())) {
+                kids.eraseItem(index);
+                broken = true;
+            } else if (kid.isDictionary() && kid.hasKey("/Kids")) {
+                walk(kid, depth + 1);
+            }
+        }
+        if (node.isIndirect())
+            path.erase(node.getObjGen());
+    };
+    walk(pdf.getRoot().getKey("/Pages"), 0);
+    if (broken)
+        pdf.warn(qpdf_e_pages, "", 0, "loop in the page tree taken out");
+    return broken;
 }
 
 bool PdfFile::isDocumentInformation(const std::string& key, QPDFObjectHandle value) {

@@ -17,8 +17,9 @@ class PdfFile {
 public:
     // Runs work on the opened file. Throws Failure, whose text is a reason phrase about the file
     // starting with "it" ("it is password-protected and the password was not given or is wrong",
-    // "it cannot be read as a PDF file: ...", "it cannot be opened: ...", "it is not a regular
-    // file"), for whatever the library throws while opening the file or during work. Only a
+    // "it is not a PDF file", "it is damaged and could not be repaired (no trailer)", "it cannot
+    // be opened: ...", "it is not a regular file"), for whatever the library throws while opening
+    // the file or during work; the library's own words are the failure's detail. Only a
     // regular file is ever read: a FIFO or a device is refused before anything waits on it.
     static void open(const QString& path, const std::optional<QString>& password,
                      const std::function<void(QPDF&)>& work);
@@ -29,6 +30,11 @@ public:
     // Writes pdf into memory with every stream as it is, neither decoded nor compressed: what
     // was changed in memory is all that differs, and a new stream stays unfiltered.
     static QByteArray writeStreamsAsTheyAre(QPDF& pdf);
+
+    // Takes out of the page tree every kid that leads back to a node above it, as a viewer skips
+    // it, and records a warning when there was one; true then. The library refuses to list the
+    // pages of a tree with a loop.
+    static bool breakPageTreeLoops(QPDF& pdf);
 
     // What a document-information dictionary is for: texts and the Trapped flag. A dictionary
     // that doubles as something else (a page, a font) holds other entries too, which are no part

@@ -221,8 +221,21 @@ PdfSnapshot PdfSnapshot::read(const QString& path, const std::optional<QString>&
                                        .arg(int(files));
 
         std::tie(snapshot.pageLeaves_, snapshot.claimedPages_) = viewerPageCounts(pdf);
-        for (QPDFObjectHandle page : pdf.getAllPages())
+        std::vector<QPDFObjectHandle> pages;
+        try {
+            pages = pdf.getAllPages();
+        } catch (const QPDFExc& error) {
+            // A loop in the page tree, which a viewer skips; what the reader listed before it
+            // gave up is listed again.
+            if (error.getErrorCode() != qpdf_e_pages || !PdfFile::breakPageTreeLoops(pdf))
+                throw;
+            pdf.updateAllPagesCache();
+            pages = pdf.getAllPages();
+        }
+        for (QPDFObjectHandle page : pages) {
             snapshot.pageShapes_ << shapeOf(QPDFPageObjectHelper(page));
+            snapshot.brokenPages_ += page.isDictionary() ? 0 : 1;
+        }
 
         // Warnings come while objects are resolved, so they are collected only at the end.
         const std::vector<QPDFExc> warnings = pdf.getWarnings();

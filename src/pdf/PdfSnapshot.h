@@ -43,6 +43,9 @@ public:
     // The pages this reader finds; a damaged page it reads as null or as a stream is among them.
     int pages() const { return static_cast<int>(pageShapes_.size()); }
     const QList<PageShape>& pageShapes() const { return pageShapes_; }
+    // The pages this reader finds as null or as a stream rather than as a page: what a copy for
+    // the toolkit, or the toolkit itself, cannot keep.
+    int brokenPages() const { return brokenPages_; }
     // The pages a viewer may still show where this reader finds fewer: the leaves of the page
     // tree as it is written, whatever their objects turn out to be, and the count its root
     // claims (0 when it claims none). The toolkit drops what it cannot read as a page, so a
@@ -80,6 +83,7 @@ public:
 
 private:
     QList<PageShape> pageShapes_;
+    int brokenPages_ = 0;
     int pageLeaves_ = 0;
     int claimedPages_ = 0;
     QStringList catalogEntries_;

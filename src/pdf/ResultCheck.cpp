@@ -61,17 +61,30 @@ QString pageCountReason(const QString& what, int before, int after) {
     return QStringLiteral("the result %1: %2 before, %3 after").arg(what).arg(before).arg(after);
 }
 
+// The result has fewer pages than the original has, or than its page tree lists or counts. Where
+// the original itself has fewer pages that can be read than that, the fault is the original's,
+// and the reason says so.
+QString fewerThan(const char* how, int before, int readable, int after) {
+    if (before > readable)
+        return QStringLiteral(
+                   "its page tree is damaged: it %1 %2, of which %3 can be read as pages")
+            .arg(QLatin1String(how))
+            .arg(before)
+            .arg(readable);
+    return pageCountReason(QStringLiteral("lost pages"), before, after);
+}
+
 QString pagesDiffer(const PdfSnapshot& original, const PdfSnapshot& result,
                     const QStringList& removed) {
-    const QString lost = QStringLiteral("lost pages");
+    const int readable = original.pages() - original.brokenPages();
     if (result.pages() < original.pages())
-        return pageCountReason(lost, original.pages(), result.pages());
+        return fewerThan("has", original.pages(), readable, result.pages());
     // A page our reader cannot read is one the toolkit drops, while a viewer may still show it;
     // the page tree as written and its count tell what a viewer would have found.
     if (result.pageLeaves() < original.pageLeaves())
-        return pageCountReason(lost, original.pageLeaves(), result.pageLeaves());
+        return fewerThan("lists", original.pageLeaves(), readable, result.pageLeaves());
     if (result.claimedPages() < original.claimedPages())
-        return pageCountReason(lost, original.claimedPages(), result.claimedPages());
+        return fewerThan("counts", original.claimedPages(), readable, result.claimedPages());
     if (result.pages() != original.pages())
         return pageCountReason(QStringLiteral("has a different number of pages"), original.pages(),
                                result.pages());

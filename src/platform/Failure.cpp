@@ -4,6 +4,9 @@
 
 Failure::Failure(const QString& description) : std::runtime_error(description.toStdString()) {}
 
+Failure::Failure(const QString& description, const QString& detail)
+    : std::runtime_error(description.toStdString()), detail_(detail) {}
+
 QString Failure::description() const {
     return QString::fromUtf8(what());
 }

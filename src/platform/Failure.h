@@ -8,9 +8,16 @@
 class Failure : public std::runtime_error {
 public:
     explicit Failure(const QString& description);
+    // detail: the words of the library or tool that failed, for whoever wants to know more;
+    // the description says the same in plain words.
+    Failure(const QString& description, const QString& detail);
 
     QString description() const;
+    const QString& detail() const { return detail_; }
 
     // The system's own words for an errno value.
     static QString systemText(int error);
+
+private:
+    QString detail_;
 };

@@ -483,6 +483,21 @@ private slots:
         QCOMPARE(TestFiles::bytes(file), before + "% first\n% second\n");
     }
 
+    // A file no reader gets past is listed in plain words; the reader's own go into "detail".
+    void damagedFileIsExplained() {
+        QTemporaryDir dir;
+        const QByteArray whole =
+            TestFiles::bytes(TestFiles::corpusFolder() + "/pdflatex-4-pages.pdf");
+        const QString file = TestFiles::write(dir.path() + "/cut.pdf", whole.left(2000));
+        const Ran ran = metascribe({"set", "--title", "T", "--in-place", "--json", file});
+        QCOMPARE(ran.status, 1);
+        const QJsonObject line = jsonLines(ran.out).value(0);
+        QCOMPARE(line["reason"].toString(), "it is damaged and could not be repaired (no trailer)");
+        QVERIFY2(line["detail"].toString().contains("trailer dictionary"),
+                 qPrintable(line["detail"].toString()));
+        QVERIFY(!ran.err.contains(line["detail"].toString().toUtf8()));
+    }
+
     // A file with other names is changed under the name given; the others keep the old
     // content, and the outcome says so.
     void hardLinkIsNoted() {

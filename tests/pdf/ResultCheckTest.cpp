@@ -160,7 +160,8 @@ private slots:
         QTest::newRow("page tree")
             << four << dictionaryOfType.arg("Pages") << "the result lost pages: 4 before, 0 after";
         QTest::newRow("catalog") << four << dictionaryOfType.arg("Catalog")
-                                 << "the result cannot be read as a PDF file: ";
+                                 << "the result is damaged and could not be repaired (no "
+                                    "document catalog)";
         QTest::newRow("page") << four << R"(%% Page 2\n%% Original object ID: \d+ \d+\n(\d+) 0 obj)"
                               << "the result lost content on page 2";
         QTest::newRow("font") << four << dictionaryOfType.arg("Font")
@@ -172,8 +173,7 @@ private slots:
         QTest::newRow("XMP metadata")
             << "output_with_metadata_pymupdf.pdf" << dictionaryOfType.arg("Metadata")
             << "the result lost the document's Metadata";
-        QTest::newRow("direct dictionary")
-            << four << QString() << "the result cannot be read as a PDF";
+        QTest::newRow("direct dictionary") << four << QString() << "the result is not a PDF file";
     }
     void sharedInformationIsGivenItsOwnObject() {
         QFETCH(QString, file);
@@ -231,7 +231,8 @@ private slots:
             << "trapped" << none << "the result's Trapped is /False instead of /True";
         QTest::newRow("copyright missing")
             << "copyright" << none << "the result has no XMP metadata for its copyright";
-        QTest::newRow("truncated") << "truncate" << none << "the result cannot be read as a PDF";
+        QTest::newRow("truncated")
+            << "truncate" << none << "the result is damaged and could not be repaired (no trailer)";
         QTest::newRow("damaged") << "startxref" << none << "the result is damaged: ";
         QTest::newRow("missing") << "remove" << none << "the result cannot be opened: ";
         QTest::newRow("encrypted, right password")
@@ -305,9 +306,8 @@ private slots:
         QTest::newRow("no password") << locked << std::optional<QString>() << passwordReason;
         QTest::newRow("wrong password")
             << locked << std::optional<QString>("nope") << passwordReason;
-        QTest::newRow("not a PDF")
-            << TestFiles::write(dir_.filePath("text.pdf"), "plain text") << std::optional<QString>()
-            << "it cannot be read as a PDF file: ";
+        QTest::newRow("not a PDF") << TestFiles::write(dir_.filePath("text.pdf"), "plain text")
+                                   << std::optional<QString>() << "it is not a PDF file";
         QTest::newRow("missing") << dir_.filePath("missing.pdf") << std::optional<QString>()
                                  << "it cannot be opened: No such file or directory";
         // Read like a file, a device gives nothing (or, as /dev/zero, never ends).

@@ -24,9 +24,12 @@ QString RunMessages::summary(const QList<BatchRun::Outcome>& outcomes, int total
 QString RunMessages::details(const QList<BatchRun::Outcome>& outcomes) {
     QStringList lines;
     for (const BatchRun::Outcome& outcome : outcomes) {
-        if (!outcome.reason.isEmpty())
+        if (!outcome.reason.isEmpty()) {
             lines << outcome.path + QStringLiteral(": not changed: ") + outcome.reason;
-        else if (!outcome.note.isEmpty())
+            // The toolkit's or the reader's own words, under the line that says what they mean.
+            for (const QString& said : outcome.detail.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+                lines << QStringLiteral("    ") + said;
+        } else if (!outcome.note.isEmpty())
             lines << outcome.path + QStringLiteral(": changed, but ") + outcome.note;
     }
     return lines.join(QStringLiteral("\r\n"));

@@ -12,7 +12,8 @@ public:
     static QString passwordPrompt(const QString& inputPath);
 
     // "Done.", followed by how many files were not changed; the details list each of them with
-    // its reason, and each changed file with a note (other names that keep the old content).
+    // its reason (and under it, indented, the toolkit's or the reader's own words), and each
+    // changed file with a note (other names that keep the old content).
     static QString summary(const QList<BatchRun::Outcome>& outcomes, int total);
     static QString details(const QList<BatchRun::Outcome>& outcomes);
 

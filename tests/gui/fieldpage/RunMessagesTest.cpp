@@ -13,20 +13,28 @@ private slots:
     }
 
     void summary() {
-        const QList<BatchRun::Outcome> allGood{{"/a.pdf", {}, {}, {}, {}},
-                                               {"/b.pdf", {}, {}, {}, {}}};
+        const QList<BatchRun::Outcome> allGood{{"/a.pdf", {}, {}, {}, {}, {}},
+                                               {"/b.pdf", {}, {}, {}, {}, {}}};
         QCOMPARE(RunMessages::summary(allGood, 2), QStringLiteral("Done."));
         QCOMPARE(RunMessages::details(allGood), QString());
 
-        const QList<BatchRun::Outcome> mixed{{"/a.pdf", {}, {}, {}, {}},
-                                             {"/b.pdf", "timed out", {}, {}, {}},
-                                             {"/c.pdf", {}, {}, {}, "it has another name"},
-                                             {"/d.pdf", "Error: Invalid PDF", {}, {}, {}}};
+        const QList<BatchRun::Outcome> mixed{
+            {"/a.pdf", {}, {}, {}, {}, {}},
+            {"/b.pdf", "timed out", {}, {}, {}, {}},
+            {"/c.pdf", {}, {}, {}, "it has another name", {}},
+            {"/d.pdf",
+             "the toolkit could not read it",
+             {},
+             {},
+             {},
+             "Invalid PDF: Rebuild failed\nwith a repaired copy: Invalid PDF"}};
         QCOMPARE(RunMessages::summary(mixed, 4),
                  QStringLiteral("Done.\r\n2 of 4 files were not changed."));
         QCOMPARE(RunMessages::details(mixed),
                  QStringLiteral("/b.pdf: not changed: timed out\r\n/c.pdf: changed, but it has "
-                                "another name\r\n/d.pdf: not changed: Error: Invalid PDF"));
+                                "another name\r\n/d.pdf: not changed: the toolkit could not read "
+                                "it\r\n    Invalid PDF: Rebuild failed\r\n    with a repaired "
+                                "copy: Invalid PDF"));
     }
 
     void copyFailureMessage() {
