@@ -22,6 +22,8 @@ public:
     static std::span<const Option> fieldOptions();
     // The other options of set.
     static std::span<const Option> setOptions();
+    // The options of undo.
+    static std::span<const Option> undoOptions();
 
     static QString helpText();
     static QString manualPage();

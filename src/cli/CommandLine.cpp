@@ -4,12 +4,14 @@
 #include "Console.h"
 #include "SetCommand.h"
 #include "ShowCommand.h"
+#include "UndoCommand.h"
 
 #include <QCommandLineParser>
 #include <algorithm>
 
 bool CommandLine::wanted(const QStringList& arguments) {
     static const QStringList words{QStringLiteral("set"), QStringLiteral("show"),
+                                   QStringLiteral("undo"),
                                    QStringLiteral("--help"), QStringLiteral("-h"),
                                    QStringLiteral("--version")};
     return arguments.size() > 1 && words.contains(arguments.at(1));
@@ -46,6 +48,20 @@ int CommandLine::run(const QStringList& arguments, const QStringList& undecodabl
                 return Console::usageError(QStringLiteral("show takes no option --") + name);
         }
         return ShowCommand::run(parser.isSet(QStringLiteral("json")), positional, undecodable);
+    }
+    if (command == QLatin1String("undo")) {
+        for (const QString& name : parser.optionNames()) {
+            if (!std::ranges::any_of(CommandDescription::undoOptions(),
+                                     [&name](const CommandDescription::Option& option) {
+                                         return name == QLatin1String(option.name);
+                                     }))
+                return Console::usageError(QStringLiteral("undo takes no option --") + name);
+        }
+        if (!positional.isEmpty())
+            return Console::usageError(QStringLiteral("undo takes no files: it takes back the "
+                                                      "last run as a whole"));
+        return UndoCommand::run(parser.isSet(QStringLiteral("dry-run")),
+                                parser.isSet(QStringLiteral("json")));
     }
     return SetCommand::run(parser, positional, undecodable);
 }
