@@ -18,7 +18,8 @@ void sendLauncherUpdate(const QVariantMap& properties) {
     if (!bus.isConnected())
         return;
     QDBusMessage update = QDBusMessage::createSignal(
-        launcherPath, QStringLiteral("com.canonical.Unity.LauncherEntry"), QStringLiteral("Update"));
+        launcherPath, QStringLiteral("com.canonical.Unity.LauncherEntry"),
+        QStringLiteral("Update"));
     update << applicationUri << properties;
     bus.send(update);
 }
@@ -40,8 +41,8 @@ void DesktopSignals::progress(double fraction) {
 }
 
 void DesktopSignals::progressEnded() {
-    sendLauncherUpdate({{QStringLiteral("progress"), 0.0},
-                        {QStringLiteral("progress-visible"), false}});
+    sendLauncherUpdate(
+        {{QStringLiteral("progress"), 0.0}, {QStringLiteral("progress-visible"), false}});
 }
 
 void DesktopSignals::notify(const QString& summary, const QString& body) {

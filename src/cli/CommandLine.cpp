@@ -10,10 +10,9 @@
 #include <algorithm>
 
 bool CommandLine::wanted(const QStringList& arguments) {
-    static const QStringList words{QStringLiteral("set"), QStringLiteral("show"),
-                                   QStringLiteral("undo"),
-                                   QStringLiteral("--help"), QStringLiteral("-h"),
-                                   QStringLiteral("--version")};
+    static const QStringList words{QStringLiteral("set"),  QStringLiteral("show"),
+                                   QStringLiteral("undo"), QStringLiteral("--help"),
+                                   QStringLiteral("-h"),   QStringLiteral("--version")};
     return arguments.size() > 1 && words.contains(arguments.at(1));
 }
 

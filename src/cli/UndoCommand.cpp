@@ -90,12 +90,12 @@ void report(const RunJournal::Entry& entry, const QString& reason, bool dryRun, 
     if (!reason.isEmpty())
         Console::message(path + QStringLiteral(": not put back: ") + reason);
     if (json)
-        Console::jsonLine({{QStringLiteral("path"), path},
-                           {QStringLiteral("outcome"), !reason.isEmpty() ? QStringLiteral("failed")
-                                                       : dryRun ? QStringLiteral("planned")
-                                                                : QStringLiteral("changed")}, 
-                           {QStringLiteral("reason"),
-                            reason.isEmpty() ? QJsonValue() : QJsonValue(reason)}});
+        Console::jsonLine(
+            {{QStringLiteral("path"), path},
+             {QStringLiteral("outcome"), !reason.isEmpty() ? QStringLiteral("failed")
+                                         : dryRun          ? QStringLiteral("planned")
+                                                           : QStringLiteral("changed")},
+             {QStringLiteral("reason"), reason.isEmpty() ? QJsonValue() : QJsonValue(reason)}});
     else if (dryRun && reason.isEmpty())
         Console::out() << path << " <- " << entry.kept.file << Qt::endl;
 }

@@ -82,12 +82,12 @@ QStringList RunJournal::journals() {
 void RunJournal::open() {
     if (!QDir().mkpath(folder()))
         cannotWrite(EACCES);
-    const QString name = QDateTime::currentDateTimeUtc().toString(
-                             QStringLiteral("yyyyMMdd-HHmmss-zzz-")) +
-                         QString::number(::getpid()) + suffix;
+    const QString name =
+        QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz-")) +
+        QString::number(::getpid()) + suffix;
     const QString path = folder() + QLatin1Char('/') + name;
-    descriptor_ = ::open(native(path).constData(),
-                         O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
+    descriptor_ =
+        ::open(native(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
     if (descriptor_ < 0)
         cannotWrite(errno);
     file_ = path;
@@ -135,8 +135,8 @@ void RunJournal::append(const Entry& entry) {
 RunJournal::Contents RunJournal::read(const QString& file) {
     QFile input(file);
     if (!input.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("the journal ") + file +
-                      QStringLiteral(" cannot be read: ") + input.errorString());
+        throw Failure(QStringLiteral("the journal ") + file + QStringLiteral(" cannot be read: ") +
+                      input.errorString());
     QList<QByteArray> lines = input.readAll().split('\n');
     // What follows the last line's end was cut short by a kill: that line's rename never came.
     lines.removeLast();

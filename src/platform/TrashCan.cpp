@@ -100,8 +100,8 @@ TrashCan TrashCan::forPath(const QString& path) {
         dataHome = QDir::homePath() + QStringLiteral("/.local/share");
     QDir().mkpath(dataHome);
     struct stat home {};
-    const bool homeHere = ::stat(native(dataHome).constData(), &home) == 0 &&
-                          home.st_dev == file.st_dev;
+    const bool homeHere =
+        ::stat(native(dataHome).constData(), &home) == 0 && home.st_dev == file.st_dev;
     QString folder;
     QString top;
     if (homeHere) {
@@ -111,15 +111,15 @@ TrashCan TrashCan::forPath(const QString& path) {
         // sticky bit, holds one folder per user; otherwise the user's own .Trash-$uid.
         top = mountTop(QFileInfo(path).absolutePath(), file.st_dev);
         const QString uid = QString::number(::geteuid());
-        const QString shared = (top == QStringLiteral("/") ? QString() : top) +
-                               QStringLiteral("/.Trash");
+        const QString shared =
+            (top == QStringLiteral("/") ? QString() : top) + QStringLiteral("/.Trash");
         struct stat sharedInfo {};
         const bool useShared = ::lstat(native(shared).constData(), &sharedInfo) == 0 &&
                                S_ISDIR(sharedInfo.st_mode) && (sharedInfo.st_mode & S_ISVTX);
         folder = useShared ? shared + QLatin1Char('/') + uid : shared + QLatin1Char('-') + uid;
     }
-    for (const QString& made : {folder, folder + QStringLiteral("/files"),
-                                folder + QStringLiteral("/info")}) {
+    for (const QString& made :
+         {folder, folder + QStringLiteral("/files"), folder + QStringLiteral("/info")}) {
         if (!ownFolder(made))
             failWith(QStringLiteral("there is no Trash this user may use at ") + folder, errno);
     }
@@ -145,8 +145,9 @@ QString TrashCan::pathEntry(const QString& path) const {
     if (!topFolder_.isEmpty()) {
         // Relative to the mount's top, so the entry holds wherever the mount is mounted.
         const QFileInfo info(path);
-        entry = QDir(topFolder_).relativeFilePath(realFolder(info.absolutePath()) +
-                                                  QLatin1Char('/') + info.fileName());
+        entry = QDir(topFolder_)
+                    .relativeFilePath(realFolder(info.absolutePath()) + QLatin1Char('/') +
+                                      info.fileName());
     }
     return QString::fromLatin1(QUrl::toPercentEncoding(entry, "/"));
 }

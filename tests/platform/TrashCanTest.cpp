@@ -1,6 +1,7 @@
+#include "TrashCan.h"
+
 #include "Failure.h"
 #include "TestFiles.h"
-#include "TrashCan.h"
 
 #include <QDir>
 #include <QFile>
@@ -73,15 +74,25 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("keptAs");
         QTest::addColumn<QString>("encoded");
-        QTest::newRow("plain") << "report.pdf" << "report.pdf" << "report.pdf";
-        QTest::newRow("spaces") << "Q3 board minutes.pdf" << "Q3 board minutes.pdf"
+        QTest::newRow("plain") << "report.pdf"
+                               << "report.pdf"
+                               << "report.pdf";
+        QTest::newRow("spaces") << "Q3 board minutes.pdf"
+                                << "Q3 board minutes.pdf"
                                 << "Q3%20board%20minutes.pdf";
-        QTest::newRow("percent") << "100% done.pdf" << "100% done.pdf" << "100%25%20done.pdf";
-        QTest::newRow("unicode") << "Übersicht–ß.pdf" << "Übersicht–ß.pdf"
+        QTest::newRow("percent") << "100% done.pdf"
+                                 << "100% done.pdf"
+                                 << "100%25%20done.pdf";
+        QTest::newRow("unicode") << "Übersicht–ß.pdf"
+                                 << "Übersicht–ß.pdf"
                                  << "%C3%9Cbersicht%E2%80%93%C3%9F.pdf";
         // A name already in the Trash, from another folder: the first free number.
-        QTest::newRow("clash") << "taken.pdf" << "taken.3.pdf" << "taken.pdf";
-        QTest::newRow("clash without extension") << "taken" << "taken.3" << "taken";
+        QTest::newRow("clash") << "taken.pdf"
+                               << "taken.3.pdf"
+                               << "taken.pdf";
+        QTest::newRow("clash without extension") << "taken"
+                                                 << "taken.3"
+                                                 << "taken";
     }
     void keptWithItsDescription() {
         QFETCH(QString, name);
@@ -108,8 +119,8 @@ private slots:
         QCOMPARE(statOf(item.file).st_ino, statOf(file).st_ino);
         QCOMPARE(TestFiles::bytes(file), "original");
         const QMap<QString, QString> entries = describedBy(item.info);
-        QCOMPARE(entries.value("Path"), QString(QUrl::toPercentEncoding(dir.path(), "/")) + "/" +
-                                            encoded);
+        QCOMPARE(entries.value("Path"),
+                 QString(QUrl::toPercentEncoding(dir.path(), "/")) + "/" + encoded);
         QCOMPARE(QUrl::fromPercentEncoding(entries.value("Path").toLatin1()), file);
         QVERIFY(QDateTime::fromString(entries.value("DeletionDate"), Qt::ISODate).isValid());
         QCOMPARE(entries.value("DeletionDate").size(), 19);
