@@ -1,8 +1,8 @@
 // Measures the program's own batch run, preview, folder walk and memory against plain tools in
 // the same run, and prints each as a ratio (a Markdown table).
 //
-//     scripts/bench.sh [--files N] [--tree N] [--only
-//     batch,cli,trash,xmp,encrypted,preview,walk,memory]
+//     scripts/bench.sh [--files N] [--tree N]
+//                      [--only batch,cli,trash,xmp,encrypted,preview,walk,memory]
 
 #include "FolderWalker.h"
 #include "Form1.h"
