@@ -42,9 +42,9 @@ QString putBack(const RunJournal::Entry& entry, bool dryRun, OriginalKeeper& kee
         ::open(native(entry.path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
     struct stat now {};
     if (current.fd < 0 || ::fstat(current.fd, &now) != 0)
-        return errno == ENOENT ? QStringLiteral("it is no longer there")
-                               : QStringLiteral("it could not be read: ") +
-                                     Failure::systemText(errno).toLower();
+        return errno == ENOENT
+                   ? QStringLiteral("it is no longer there")
+                   : QStringLiteral("it could not be read: ") + Failure::systemReason(errno);
     if (sameFile(now, entry.device, entry.inode)) {
         // The original is in place already: the run was killed before its rename, or an undo
         // before it got further. Its second name in the Trash is taken back.

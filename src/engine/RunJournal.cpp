@@ -20,15 +20,9 @@ QByteArray native(const QString& path) {
     return QFile::encodeName(path);
 }
 
-QString systemReason(int error) {
-    QString text = Failure::systemText(error);
-    if (!text.isEmpty())
-        text[0] = text[0].toLower();
-    return text;
-}
-
 [[noreturn]] void cannotWrite(int error) {
-    throw Failure(QStringLiteral("could not write the run's journal: ") + systemReason(error));
+    throw Failure(QStringLiteral("could not write the run's journal: ") +
+                  Failure::systemReason(error));
 }
 
 QString kindName(RunJournal::Kind kind) {
@@ -106,15 +100,15 @@ void RunJournal::open() {
 }
 
 void RunJournal::writeLine(const QByteArray& line) {
-    // One write of the whole line: a kill leaves it whole or cut short, never mixed.
-    qsizetype done = 0;
-    while (done < line.size()) {
-        const ssize_t written = ::write(descriptor_, line.constData() + done, line.size() - done);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            cannotWrite(written < 0 ? errno : ENOSPC);
-        done += written;
+    // One write of the whole line; one that falls short (a full disk) is cut off again, so the
+    // next line starts on a line of its own.
+    const off_t end = ::lseek(descriptor_, 0, SEEK_END);
+    const ssize_t written = ::write(descriptor_, line.constData(), line.size());
+    if (written != line.size()) {
+        const int error = written < 0 ? errno : ENOSPC;
+        if (end >= 0 && ::ftruncate(descriptor_, end) != 0)
+            cannotWrite(errno);
+        cannotWrite(error);
     }
     if (::fdatasync(descriptor_) != 0)
         cannotWrite(errno);
@@ -201,7 +195,7 @@ QByteArray RunJournal::digestOf(int descriptor) {
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            throw Failure(QStringLiteral("could not read it: ") + systemReason(errno));
+            throw Failure(QStringLiteral("could not read it: ") + Failure::systemReason(errno));
         if (got == 0)
             break;
         hash.addData(QByteArrayView(buffer, got));

@@ -19,16 +19,8 @@ QByteArray native(const QString& path) {
     return QFile::encodeName(path);
 }
 
-// The system's words, as the rest of a reason: "no space left on device".
-QString systemReason(int error) {
-    QString text = Failure::systemText(error);
-    if (!text.isEmpty())
-        text[0] = text[0].toLower();
-    return text;
-}
-
 [[noreturn]] void failWith(const QString& what, int error) {
-    throw Failure(what + QStringLiteral(": ") + systemReason(error));
+    throw Failure(what + QStringLiteral(": ") + Failure::systemReason(error));
 }
 
 // A folder of this user's, made (private) when missing; never a link.
