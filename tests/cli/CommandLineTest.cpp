@@ -669,6 +669,45 @@ private slots:
         QCOMPARE(metascribe({"undo", "--dry-run"}).status, 0);
     }
 
+    // Killed as it puts back an original (strace kills it as the rename begins), an undo leaves
+    // every file its original or the run's result; the next undo finishes it, and the one after
+    // takes the whole undo back.
+    void killedUndoIsFinished() {
+        if (!TestFiles::haveProgram("strace"))
+            QSKIP("strace is not installed");
+        QTemporaryDir dir;
+        QStringList files;
+        for (int i = 0; i < 12; ++i)
+            files << TestFiles::copyCorpusFile("habibi.pdf", dir.path(),
+                                               QString("file %1.pdf").arg(i));
+        const QByteArray original = TestFiles::bytes(files.first());
+        QCOMPARE(
+            metascribe({"set", "--title", "Wrong", "--in-place", "--trash", dir.path()}).status, 0);
+
+        QProcess process;
+        started(process, "strace",
+                {"-o", "/dev/null", "-e", "inject=rename,renameat,renameat2:signal=SIGKILL:when=6",
+                 program(), "undo"},
+                {}, 120000);
+        int back = 0;
+        for (const QString& file : files) {
+            if (TestFiles::bytes(file) == original)
+                ++back;
+            else
+                QCOMPARE(TestFiles::pdfInfo(file).value("Title"), "Wrong");
+        }
+        QCOMPARE(back, 5);
+
+        Ran ran = metascribe({"undo"});
+        QVERIFY2(ran.status == 0, ran.err.constData());
+        for (const QString& file : files)
+            QCOMPARE(TestFiles::bytes(file), original);
+        ran = metascribe({"undo"});
+        QVERIFY2(ran.status == 0, ran.err.constData());
+        for (const QString& file : files)
+            QCOMPARE(TestFiles::pdfInfo(file).value("Title"), "Wrong");
+    }
+
     // A journal that cannot be read is reported, and nothing is touched.
     void unreadableJournalIsReported() {
         const QString journal = home_.path() + "/state/metascribe/99999999-000000-000-1.journal";
