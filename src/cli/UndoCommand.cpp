@@ -148,6 +148,7 @@ int UndoCommand::run(bool dryRun, bool json) {
         report(entry, reason, dryRun, json);
     }
     if (!dryRun) {
+        keeper.finish();
         try {
             RunJournal::markUndone(target.file);
         } catch (const Failure& failure) {

@@ -202,6 +202,7 @@ QList<BatchRun::Outcome> BatchEngine::run(int count, const QString& toolkitPath)
     }
     commits_->waitForAll();
     collectCommits();
+    keeper_->finish();
     // Here rather than in the run state's destructor, which must not turn the event loop.
     run_->dropInfoFile();
     run_.reset();

@@ -20,3 +20,10 @@ OriginalKeeper::Kept OriginalKeeper::keep(const QString& target, int original,
     }
     return kept;
 }
+
+void OriginalKeeper::finish() {
+    std::lock_guard lock(mutex_);
+    for (const auto& [device, trash] : trashes_)
+        trash.flush();
+    journal_.flush();
+}

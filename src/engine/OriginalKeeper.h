@@ -29,6 +29,9 @@ public:
     // is still in place.
     static void withdraw(const Kept& kept) { TrashCan::withdraw(kept.item, kept.original); }
 
+    // Flushes to disk what the Trashes and the journal hold; at the end of a run.
+    void finish();
+
     // The journal's file, once something was kept.
     QString journalFile() const { return journal_.file(); }
 

@@ -89,7 +89,7 @@ void RunJournal::open() {
                        {QStringLiteral("kind"), kindName(kind_)}};
     if (!undoes_.isEmpty())
         header.insert(QStringLiteral("undoes"), undoes_);
-    writeLine(jsonLine(header));
+    writeLine(jsonLine(header), true);
     // The journal's own name must last as long as the lines in it.
     const int folderDescriptor =
         ::open(native(folder()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -99,7 +99,7 @@ void RunJournal::open() {
     }
 }
 
-void RunJournal::writeLine(const QByteArray& line) {
+void RunJournal::writeLine(const QByteArray& line, bool flush) {
     // One write of the whole line; one that falls short (a full disk) is cut off again, so the
     // next line starts on a line of its own.
     const off_t end = ::lseek(descriptor_, 0, SEEK_END);
@@ -110,8 +110,14 @@ void RunJournal::writeLine(const QByteArray& line) {
             cannotWrite(errno);
         cannotWrite(error);
     }
-    if (::fdatasync(descriptor_) != 0)
+    if (flush && ::fdatasync(descriptor_) != 0)
         cannotWrite(errno);
+}
+
+void RunJournal::flush() {
+    std::lock_guard lock(mutex_);
+    if (descriptor_ >= 0)
+        ::fdatasync(descriptor_);
 }
 
 void RunJournal::append(const Entry& entry) {
@@ -123,7 +129,8 @@ void RunJournal::append(const Entry& entry) {
                         {QStringLiteral("info"), entry.kept.info},
                         {QStringLiteral("device"), QString::number(entry.device)},
                         {QStringLiteral("inode"), QString::number(entry.inode)},
-                        {QStringLiteral("sha256"), QString::fromLatin1(entry.digest)}}));
+                        {QStringLiteral("sha256"), QString::fromLatin1(entry.digest)}}),
+              false);
 }
 
 RunJournal::Contents RunJournal::read(const QString& file) {
@@ -183,7 +190,7 @@ void RunJournal::markUndone(const QString& file) {
         cannotWrite(errno);
     RunJournal journal;
     journal.descriptor_ = descriptor;
-    journal.writeLine(jsonLine({{QStringLiteral("undone"), true}}));
+    journal.writeLine(jsonLine({{QStringLiteral("undone"), true}}), true);
 }
 
 QByteArray RunJournal::digestOf(int descriptor) {

@@ -11,10 +11,12 @@
 #include <sys/types.h>
 
 // What a run that replaced files did, so that `metascribe undo` can take it back: one line per
-// replaced file, written and flushed to disk before the rename that replaces it, in a file of its
-// own under $XDG_STATE_HOME/metascribe/. Appended and flushed line by line rather than written
-// whole at the end, so that a run killed at any moment still tells about every file it may have
-// replaced; a line cut short by the kill announced a rename that never came.
+// replaced file, written before the rename that replaces it, in a file of its own under
+// $XDG_STATE_HOME/metascribe/. Appended line by line rather than written whole at the end, so
+// that a run killed at any moment still tells about every file it may have replaced; a line cut
+// short by the kill announced a rename that never came. A kill keeps what was written; the disk
+// gets the lines with the Trash's names for the originals (TrashCan::keep) and, at the latest,
+// from flush() at the run's end.
 class RunJournal {
 public:
     enum class Kind { Set, Undo };
@@ -52,8 +54,10 @@ public:
     RunJournal(RunJournal&& other) noexcept;
     RunJournal& operator=(RunJournal&&) = delete;
 
-    // Appends the line and flushes it to disk. Throws Failure.
+    // Appends the line. Throws Failure.
     void append(const Entry& entry);
+    // Flushes what was written to disk. Quiet.
+    void flush();
     // The file, once something was written.
     QString file() const { return file_; }
 
@@ -72,7 +76,7 @@ public:
 private:
     RunJournal() = default;
     void open();
-    void writeLine(const QByteArray& line);
+    void writeLine(const QByteArray& line, bool flush);
 
     std::mutex mutex_;
     Kind kind_ = Kind::Set;

@@ -28,10 +28,12 @@ public:
     dev_t device() const { return device_; }
 
     // Keeps the file open as descriptor (named path) under a name of its own: the name's
-    // description is claimed first (so no other program takes it), written and flushed, then
-    // the file gets its second name, and both folders are flushed. Nothing is left behind when
-    // a step fails. Throws Failure.
+    // description is claimed first (so no other program takes it) and written, then the file
+    // gets its second name, which is flushed to disk before this returns. Nothing is left behind
+    // when a step fails. Throws Failure.
     Item keep(const QString& path, int descriptor) const;
+    // Flushes to disk everything kept so far, descriptions included. Quiet.
+    void flush() const;
     // Takes back what keep() did: the second name (only while it is still the file described by
     // kept) and its description. Quiet; for a replacement that did not happen after all.
     static void withdraw(const Item& item, const struct stat& kept);
