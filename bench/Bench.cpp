@@ -2,7 +2,7 @@
 // the same run, and prints each as a ratio (a Markdown table).
 //
 //     scripts/bench.sh [--files N] [--tree N]
-//                      [--only batch,cli,strip,xmp,encrypted,preview,walk,memory]
+//                      [--only batch,cli,strip,trash,xmp,encrypted,preview,walk,memory]
 
 #include "FolderWalker.h"
 #include "Form1.h"
@@ -232,6 +232,29 @@ double median(QList<double> values) {
     return values.at(values.size() / 2);
 }
 
+// Keeping every replaced original in the Trash (hard link, its description and the run's journal,
+// each flushed to disk) against the same run without, and undo against the run it takes back:
+// whole processes, in turns, medians of three rounds.
+void trashBenchmark(const QString& work, const QString& source, int files) {
+    const QString program = quoted(QCoreApplication::applicationDirPath() + "/metascribe");
+    const QString set = program + " set --title 'Benchmark Title' --in-place %1 %2";
+    shell(set.arg("", quoted(freshFolder(work, "trash-first", {source}, 1))));
+    QList<double> without;
+    QList<double> with;
+    QList<double> undo;
+    for (int round = 0; round < 3; ++round) {
+        without << shell(set.arg("", quoted(freshFolder(work, "plain", {source}, files))));
+        with << shell(set.arg("--trash", quoted(freshFolder(work, "trash", {source}, files))));
+        undo << shell(program + " undo");
+    }
+    const double plain = median(without);
+    const double kept = median(with);
+    table << Row{QStringLiteral("%1 one-page files in place: set --trash vs without").arg(files),
+                 secondsText(kept), secondsText(plain), kept / plain, "at most 1.3"};
+    table << Row{QStringLiteral("undo of those %1 files vs the run it takes back").arg(files),
+                 secondsText(median(undo)), secondsText(kept), median(undo) / kept, "at most 1"};
+}
+
 void previewBenchmark(const QString& work, const QString& sample) {
     ScriptedDialogs dialogs;
     Form1 form;
@@ -338,7 +361,7 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     int files = 1000;
     int treeFiles = 100000;
-    QStringList only{"batch", "cli", "strip", "xmp", "encrypted", "preview", "walk", "memory"};
+    QStringList only{"batch", "cli", "strip", "trash", "xmp", "encrypted", "preview", "walk", "memory"};
     bool loop = true;
     const QStringList arguments = application.arguments();
     for (int i = 1; i < arguments.size(); ++i) {
@@ -387,6 +410,10 @@ int main(int argc, char* argv[]) {
     if (only.contains("strip")) {
         std::fprintf(stderr, "strip, %d files...\n", files);
         stripBenchmark(work.path(), onePage, files);
+    }
+    if (only.contains("trash")) {
+        std::fprintf(stderr, "keeping originals in the Trash, %d files...\n", files);
+        trashBenchmark(work.path(), onePage, files);
     }
     if (only.contains("xmp")) {
         std::fprintf(stderr, "files with XMP metadata...\n");

@@ -31,9 +31,10 @@ METASCRIBE_BUILD_PACKAGES="cmake make g++ pkg-config qt6-base-dev libqpdf-dev li
 # What the tests add: independent PDF and XMP readers to check results with, the validators of
 # desktop entries, software-centre data and Debian packages, strace to watch the installed
 # program start, what CPack needs to compute a package's library dependencies, and the tools that
-# set and read a file's access list and extended attributes.
+# set and read a file's access list and extended attributes, and a session bus of the tests' own
+# to watch the task bar's progress and the notifications on.
 METASCRIBE_TEST_PACKAGES="poppler-utils qpdf libimage-exiftool-perl desktop-file-utils appstream
-    strace dpkg-dev lintian acl attr"
+    strace dpkg-dev lintian acl attr dbus-daemon"
 
 metascribe_build() {
     cmake -S "$METASCRIBE_ROOT" -B "$METASCRIBE_ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \

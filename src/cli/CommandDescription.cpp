@@ -23,7 +23,7 @@ const std::array<Option, 8> fieldOptionTable{{
     {"mod-date", "DATE", "Sets the modification date to DATE.", InfoField::ModDate},
 }};
 
-const std::array<Option, 11> setOptionTable{{
+const std::array<Option, 12> setOptionTable{{
     {"title-from-filename", nullptr,
      "Sets the title to the file's name without its folder and extension."},
     {"info", "KEY=VALUE",
@@ -47,6 +47,10 @@ const std::array<Option, 11> setOptionTable{{
      "Writes each result into the folder DIR, as the file's name with the extension .pdf; the "
      "originals stay as they are."},
     {"in-place", nullptr, "Replaces each file with its result."},
+    {"trash", nullptr,
+     "Keeps every file a result replaces in the Trash (of its own disk) before replacing it, and "
+     "writes a journal of the run, so that undo can take the run back. A file whose original "
+     "cannot be kept is not replaced."},
     {"ext", "EXT",
      "Takes from the folders given the files whose names end in .EXT, letter case ignored, in "
      "the whole tree (default: pdf). Files given by name are taken whatever their name. An "
@@ -85,6 +89,13 @@ const Option showJson{
     "that differ, \"copyright\" and \"copyrightUrl\" from the XMP metadata (null when "
     "missing), or \"error\"."};
 
+const std::array<Option, 2> undoOptionTable{{
+    {"dry-run", nullptr, "Says what would be put back; changes nothing."},
+    {"json", nullptr,
+     "Prints one JSON object per file on standard output: \"path\", \"outcome\" "
+     "(\"changed\", \"failed\" or, with --dry-run, \"planned\") and \"reason\"."},
+}};
+
 const char* const summary = "changes the document information of many PDF files at once";
 
 const char* const description =
@@ -121,6 +132,14 @@ const char* const showText =
     "(values that are not text, such as names and numbers, as PDF writes them), the XMP "
     "metadata's values where they differ from them, and its copyright notice and address where "
     "it has them.";
+
+const char* const undoText =
+    "undo takes back the last run of set --trash (or the window's run with \"Keep replaced "
+    "originals in the Trash\"), or the last undo: each file that still holds that run's result "
+    "gets its original back from the Trash in one rename, and the result goes to the Trash in "
+    "turn, so that the undo can be undone. A file changed since, or whose original is no longer "
+    "in the Trash, is left as it is and reported. Runs are journaled under "
+    "$XDG_STATE_HOME/metascribe.";
 
 QString dateText(const QLocale& locale = QLocale::system()) {
     return QStringLiteral("A DATE is written like ") + PdfDate::acceptedForms(locale) +
@@ -196,6 +215,10 @@ std::span<const Option> CommandDescription::stripOptions() {
     return stripOptionTable;
 }
 
+std::span<const Option> CommandDescription::undoOptions() {
+    return undoOptionTable;
+}
+
 QString CommandDescription::helpText() {
     QString text = QStringLiteral("Usage: metascribe [FILE-OR-FOLDER...]\n"
                                   "       metascribe set [OPTION...] (--out DIR | --in-place) "
@@ -203,6 +226,7 @@ QString CommandDescription::helpText() {
                                   "       metascribe strip [OPTION...] (--out DIR | --in-place) "
                                   "FILE-OR-FOLDER...\n"
                                   "       metascribe show [--json] FILE...\n"
+                                  "       metascribe undo [--dry-run] [--json]\n"
                                   "       metascribe --help | --version\n\n");
     text += wrapped(QLatin1String(description), 0);
     text += QLatin1Char('\n') + wrapped(QLatin1String(windowText), 0);
@@ -221,6 +245,10 @@ QString CommandDescription::helpText() {
     text += QLatin1Char('\n') + wrapped(QLatin1String(showText), 0);
     text += QStringLiteral("\nOptions of show:\n");
     text += helpOption(optionSpelling(showJson), QLatin1String(showJson.help));
+    text += QLatin1Char('\n') + wrapped(QLatin1String(undoText), 0);
+    text += QStringLiteral("\nOptions of undo:\n");
+    for (const Option& option : undoOptionTable)
+        text += helpOption(optionSpelling(option), QLatin1String(option.help));
     text += QStringLiteral("\nExit status:\n");
     for (const auto& [code, meaning] : exitTexts)
         text += helpOption(QLatin1String(code), QLatin1String(meaning));
@@ -244,13 +272,17 @@ QString CommandDescription::manualPage() {
                                   "\\fIFILE\\-OR\\-FOLDER\\fR...\n.br\n"
                                   "\\fBmetascribe show\\fR [\\fB\\-\\-json\\fR] \\fIFILE\\fR...\n"
                                   ".br\n"
+                                  "\\fBmetascribe undo\\fR [\\fB\\-\\-dry\\-run\\fR] "
+                                  "[\\fB\\-\\-json\\fR]\n"
+                                  ".br\n"
                                   "\\fBmetascribe\\fR \\fB\\-\\-help\\fR | \\fB\\-\\-version\\fR\n"
                                   ".SH DESCRIPTION\n");
     page += roff(QLatin1String(description)) + QStringLiteral("\n.PP\n") +
             roff(QLatin1String(windowText)) + QStringLiteral("\n.PP\n") +
             roff(QLatin1String(setText)) + QStringLiteral("\n.PP\n") +
             roff(QLatin1String(stripText)) + QStringLiteral("\n.PP\n") +
-            roff(QLatin1String(showText)) + QLatin1Char('\n');
+            roff(QLatin1String(showText)) + QStringLiteral("\n.PP\n") +
+            roff(QLatin1String(undoText)) + QLatin1Char('\n');
     page += QStringLiteral(".SH FIELDS OF SET\n");
     for (const Option& option : fieldOptionTable)
         page += roffOption(option);
@@ -266,6 +298,9 @@ QString CommandDescription::manualPage() {
     for (const Option& option : stripOptionTable)
         page += roffOption(option);
     page += QStringLiteral(".SH OPTIONS OF SHOW\n") + roffOption(showJson);
+    page += QStringLiteral(".SH OPTIONS OF UNDO\n");
+    for (const Option& option : undoOptionTable)
+        page += roffOption(option);
     page += QStringLiteral(".SH EXIT STATUS\n");
     for (const auto& [code, meaning] : exitTexts)
         page += QStringLiteral(".TP\n") + QLatin1String(code) + QLatin1Char('\n') +

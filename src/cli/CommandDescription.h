@@ -25,6 +25,8 @@ public:
     // The options of strip beside those of set it shares (all but the fields and
     // --title-from-filename).
     static std::span<const Option> stripOptions();
+    // The options of undo.
+    static std::span<const Option> undoOptions();
 
     static QString helpText();
     static QString manualPage();

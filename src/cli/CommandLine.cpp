@@ -5,14 +5,16 @@
 #include "SetCommand.h"
 #include "ShowCommand.h"
 #include "StripCommand.h"
+#include "UndoCommand.h"
 
 #include <QCommandLineParser>
 #include <algorithm>
 
 bool CommandLine::wanted(const QStringList& arguments) {
     static const QStringList words{QStringLiteral("set"),  QStringLiteral("strip"),
-                                   QStringLiteral("show"), QStringLiteral("--help"),
-                                   QStringLiteral("-h"),   QStringLiteral("--version")};
+                                   QStringLiteral("show"), QStringLiteral("undo"),
+                                   QStringLiteral("--help"), QStringLiteral("-h"),
+                                   QStringLiteral("--version")};
     return arguments.size() > 1 && words.contains(arguments.at(1));
 }
 
@@ -48,6 +50,20 @@ int CommandLine::run(const QStringList& arguments, const QStringList& undecodabl
                 return Console::usageError(QStringLiteral("show takes no option --") + name);
         }
         return ShowCommand::run(parser.isSet(QStringLiteral("json")), positional, undecodable);
+    }
+    if (command == QLatin1String("undo")) {
+        for (const QString& name : parser.optionNames()) {
+            if (!std::ranges::any_of(CommandDescription::undoOptions(),
+                                     [&name](const CommandDescription::Option& option) {
+                                         return name == QLatin1String(option.name);
+                                     }))
+                return Console::usageError(QStringLiteral("undo takes no option --") + name);
+        }
+        if (!positional.isEmpty())
+            return Console::usageError(QStringLiteral("undo takes no files: it takes back the "
+                                                      "last run as a whole"));
+        return UndoCommand::run(parser.isSet(QStringLiteral("dry-run")),
+                                parser.isSet(QStringLiteral("json")));
     }
     if (command == QLatin1String("strip"))
         return StripCommand::run(parser, positional, undecodable);

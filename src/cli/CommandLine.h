@@ -7,6 +7,7 @@
 //
 //     metascribe set [OPTION...] (--out DIR | --in-place) FILE-OR-FOLDER...
 //     metascribe show [--json] FILE...
+//     metascribe undo [--dry-run] [--json]
 //     metascribe --help | --version
 //
 // "set" runs the same batch engine as the window, with every check it makes. Needs a

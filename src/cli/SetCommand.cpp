@@ -70,8 +70,8 @@ QList<FolderWalker::Found> expand(const QStringList& paths, const QStringList& u
 // The files and save option of a run from the command line.
 class FixedList : public BatchSource {
 public:
-    FixedList(QStringList files, QString outFolder)
-        : files_(std::move(files)), outFolder_(std::move(outFolder)) {}
+    FixedList(QStringList files, QString outFolder, bool trash)
+        : files_(std::move(files)), outFolder_(std::move(outFolder)), trash_(trash) {}
     int fileCount() const override { return int(files_.size()); }
     QString pathAt(int position) const override { return files_.at(position - 1); }
     bool saveToFolder() const override { return !outFolder_.isEmpty(); }
@@ -79,10 +79,12 @@ public:
     QString resultFolder() const override { return outFolder_; }
     bool promptForPassword() const override { return false; }
     bool inPlace() const override { return outFolder_.isEmpty(); }
+    bool keepOriginalsInTrash() const override { return trash_; }
 
 private:
     QStringList files_;
     QString outFolder_;
+    bool trash_;
 };
 
 QString quoted(const std::optional<QString>& text) {
@@ -359,7 +361,7 @@ int SetCommand::runBatch(const QCommandLineParser& parser, const QStringList& pa
     }
     ConsoleHost host(plan, parser.isSet(QStringLiteral("json")), dryRun, strip.has_value(),
                      entries);
-    FixedList source(files, outFolder);
+    FixedList source(files, outFolder, parser.isSet(QStringLiteral("trash")));
     BatchEngine engine(source, host, settings);
     TerminationSignals::install([&engine] {
         engine.stop();

@@ -8,6 +8,7 @@
 #include "Failure.h"
 #include "FileStamp.h"
 #include "InfoUpdateFile.h"
+#include "OriginalKeeper.h"
 #include "OutputFile.h"
 #include "PathHelpers.h"
 #include "PdfCopier.h"
@@ -204,6 +205,8 @@ QList<BatchRun::Outcome> BatchEngine::run(int count, const QString& toolkitPath)
     for (int position = 1; position <= count; ++position)
         ErrorTrap::shielded("run plan", [&] { inputs << source_.pathAt(position); });
     run_ = std::make_unique<RunState>(inputs);
+    // A journal of its own for every run; written only once a file is replaced.
+    keeper_ = std::make_shared<OriginalKeeper>(RunJournal(RunJournal::Kind::Set));
     if (!settings_.dryRun)
         PrivateTempFolder::removeLeftovers();
     for (int position = 1; position <= count && !stopping_; ++position) {
@@ -218,6 +221,7 @@ QList<BatchRun::Outcome> BatchEngine::run(int count, const QString& toolkitPath)
     }
     commits_->waitForAll();
     collectCommits();
+    keeper_->finish();
     // Here rather than in the run state's destructor, which must not turn the event loop.
     run_->dropInfoFile();
     run_.reset();
@@ -603,6 +607,8 @@ BatchEngine::Flow BatchEngine::queueResult(FileRun& file) {
     }
     if (file.link == OutputFile::Link::Follow && file.stamp)
         file.output->expect(*file.stamp);
+    if (source_.keepOriginalsInTrash())
+        file.output->keepOriginalWith(keeper_);
     const int tag = static_cast<int>(outcomes_.size());
     committing_.insert(tag, destination);
     const QString resultPath = file.output->temporaryPath();

@@ -13,6 +13,7 @@
 
 class BatchSource;
 class CommitQueue;
+class OriginalKeeper;
 
 // Changes the document information of a list of files, one after another. Every result is
 // checked against its original by a reader of our own, gets the same XMP changes and the
@@ -120,6 +121,8 @@ private:
     Settings settings_;
     bool stopping_ = false;
     QString toolkit_;
+    // Keeps the files this run replaces in the Trash, with the run's journal.
+    std::shared_ptr<OriginalKeeper> keeper_;
     std::unique_ptr<CommitQueue> commits_;
     std::unique_ptr<RunState> run_;
     QList<BatchRun::Outcome> outcomes_;

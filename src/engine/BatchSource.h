@@ -18,4 +18,7 @@ public:
     // --in-place); the two options above are then not asked.
     virtual bool inPlace() const { return false; }
     virtual bool promptForPassword() const = 0;
+    // Each file a result replaces is first kept in the Trash, so that the run can be taken back
+    // ("Keep replaced originals in the Trash", the command line's --trash).
+    virtual bool keepOriginalsInTrash() const { return false; }
 };

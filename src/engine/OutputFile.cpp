@@ -2,6 +2,7 @@
 
 #include "Failure.h"
 #include "FileDetails.h"
+#include "OriginalKeeper.h"
 #include "PathHelpers.h"
 #include "TaggedFile.h"
 
@@ -11,6 +12,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <mutex>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -75,6 +77,24 @@ QString otherNamesNote(nlink_t names) {
     return QStringLiteral("it has %1 other names (hard links), which keep the old content")
         .arg(names - 1);
 }
+
+// The replaced file's name in the Trash, taken back unless the rename happens.
+struct KeptOriginal {
+    std::optional<OriginalKeeper::Kept> kept;
+    ~KeptOriginal() {
+        if (kept)
+            OriginalKeeper::withdraw(*kept);
+    }
+    void keep(OriginalKeeper& keeper, const QString& target, int original, const struct stat& info,
+              int result) {
+        try {
+            kept = keeper.keep(target, original, info, result);
+        } catch (const Failure& failure) {
+            refuse(QStringLiteral("its original could not be kept in the Trash: ") +
+                   failure.description());
+        }
+    }
+};
 
 } // namespace
 
@@ -194,6 +214,7 @@ QString OutputFile::commit() {
 
     // The result is worked on through the descriptor that holds it locked.
     const int result = held_.descriptor();
+    KeptOriginal kept;
     try {
         if (original.fd >= 0)
             FileDetails::copy(original.fd, before, result);
@@ -225,12 +246,16 @@ QString OutputFile::commit() {
                                 named.st_dev == now.st_dev && named.st_ino == now.st_ino;
         if (!stillNamed || stamp != FileStamp::of(before) || (expected_ && stamp != *expected_))
             refuse(changed);
+        // After the comparison: the Trash's name for it changes the file's details.
+        if (keeper_)
+            kept.keep(*keeper_, target_, original.fd, now, result);
         // Broken since it was taken: a program opened the file for writing meanwhile.
         if (leased && ::fcntl(original.fd, F_GETLEASE) != F_RDLCK)
             refuse(beingWritten);
     }
     if (::rename(temporary.constData(), target.constData()) != 0)
         fail(errno);
+    kept.kept.reset();
     committed_ = true;
     // In place, the held file is the user's file now: a descriptor of ours open for writing on
     // it would read as another program writing it, and no sweep looks at this name.

@@ -5,7 +5,10 @@
 #include "TaggedFile.h"
 
 #include <QString>
+#include <memory>
 #include <optional>
+
+class OriginalKeeper;
 
 // A changed document on its way to its destination. The toolkit writes into a new, uniquely
 // named file beside the destination; only a checked result replaces the destination, in one
@@ -67,6 +70,9 @@ public:
 
     // The target must still be this file when the result replaces it: the file that was read.
     void expect(const FileStamp& stamp) { expected_ = stamp; }
+    // The file the result replaces is kept in the Trash by keeper right before the rename; a
+    // file that cannot be kept is not replaced.
+    void keepOriginalWith(std::shared_ptr<OriginalKeeper> keeper) { keeper_ = std::move(keeper); }
 
     // Gives the result the owner, group, mode, access list and extended attributes of the file
     // it replaces, flushes it to disk and renames it over the target, unless another program
@@ -82,5 +88,6 @@ private:
     // Held while the result is in the making, so that no other run takes it for a leftover.
     TaggedFile held_;
     std::optional<FileStamp> expected_;
+    std::shared_ptr<OriginalKeeper> keeper_;
     bool committed_ = false;
 };

@@ -14,3 +14,10 @@ QString Failure::description() const {
 QString Failure::systemText(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
+
+QString Failure::systemReason(int error) {
+    QString text = systemText(error);
+    if (!text.isEmpty())
+        text[0] = text[0].toLower();
+    return text;
+}

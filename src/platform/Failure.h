@@ -17,6 +17,8 @@ public:
 
     // The system's own words for an errno value.
     static QString systemText(int error);
+    // The same words as the rest of a reason, with a lower-case start: "no space left on device".
+    static QString systemReason(int error);
 
 private:
     QString detail_;

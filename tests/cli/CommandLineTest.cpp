@@ -676,6 +676,187 @@ private slots:
             "XMP-xmpRights:Marked"));
     }
 
+    // With --trash every replaced file is first kept in the Trash; undo gives each file that
+    // still holds the run's result its original back, and an undo of the undo the result. A file
+    // changed since is left as it is and named.
+    void trashAndUndo() {
+        QTemporaryDir dir;
+        QStringList files;
+        QMap<QString, QByteArray> originals;
+        for (const char* name : {"habibi.pdf", "pdflatex-4-pages.pdf", "minimal-document.pdf"}) {
+            files << TestFiles::copyCorpusFile(name, dir.path());
+            originals.insert(files.last(), TestFiles::bytes(files.last()));
+        }
+        Ran ran = metascribe({"set", "--title", "Wrong", "--in-place", "--trash", dir.path()});
+        QCOMPARE(ran.status, 0);
+        const QString trash = home_.path() + "/data/Trash";
+        QMap<QString, QByteArray> results;
+        for (const QString& file : files) {
+            QCOMPARE(TestFiles::pdfInfo(file).value("Title"), "Wrong");
+            results.insert(file, TestFiles::bytes(file));
+            const QString kept = trash + "/files/" + QFileInfo(file).fileName();
+            QCOMPARE(TestFiles::bytes(kept), originals[file]);
+            QVERIFY(TestFiles::bytes(trash + "/info/" + QFileInfo(file).fileName() + ".trashinfo")
+                        .contains("\nPath=" + QFile::encodeName(file) + "\n"));
+        }
+        const QString changed = files.takeLast();
+        TestFiles::write(changed, "changed by hand");
+
+        ran = metascribe({"undo", "--dry-run"});
+        QCOMPARE(ran.status, 1);
+        for (const QString& file : files)
+            QCOMPARE(TestFiles::bytes(file), results[file]);
+
+        ran = metascribe({"undo", "--json"});
+        QCOMPARE(ran.status, 1);
+        QMap<QString, QJsonObject> byPath;
+        for (const QJsonObject& line : jsonLines(ran.out))
+            byPath.insert(line["path"].toString(), line);
+        QCOMPARE(byPath.size(), 3);
+        QCOMPARE(byPath[changed]["outcome"].toString(), "failed");
+        QCOMPARE(byPath[changed]["reason"].toString(), "it was changed since that run");
+        for (const QString& file : files)
+            QCOMPARE(byPath[file]["outcome"].toString(), "changed");
+        QVERIFY(ran.err.contains((changed + ": not put back: ").toUtf8()));
+        QCOMPARE(TestFiles::bytes(changed), "changed by hand");
+        for (const QString& file : files) {
+            QCOMPARE(TestFiles::bytes(file), originals[file]);
+            // The result went to the Trash in turn, beside the original it gave way to.
+            const QString name = QFileInfo(file).completeBaseName();
+            QCOMPARE(TestFiles::bytes(trash + "/files/" + name + ".2.pdf"), results[file]);
+        }
+
+        ran = metascribe({"undo"});
+        QCOMPARE(ran.status, 0);
+        for (const QString& file : files)
+            QCOMPARE(TestFiles::bytes(file), results[file]);
+        ran = metascribe({"undo"});
+        QCOMPARE(ran.status, 0);
+        for (const QString& file : files)
+            QCOMPARE(TestFiles::bytes(file), originals[file]);
+    }
+
+    // A file whose original cannot be kept in the Trash is not replaced, and says why.
+    void originalThatCannotBeKeptIsNotReplaced() {
+        QTemporaryDir dir;
+        const QString file = TestFiles::copyCorpusFile("habibi.pdf", dir.path());
+        const QByteArray before = TestFiles::bytes(file);
+        TestFiles::write(dir.path() + "/Trash", "not a folder");
+        const QByteArray data = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path()));
+        const auto restore = qScopeGuard([&] { qputenv("XDG_DATA_HOME", data); });
+        const Ran ran = metascribe({"set", "--title", "T", "--in-place", "--trash", file});
+        QCOMPARE(ran.status, 1);
+        QVERIFY2(ran.err.contains(": not changed: its original could not be kept in the Trash: "
+                                  "there is no Trash this user may use at " +
+                                  QFile::encodeName(dir.path())),
+                 ran.err.constData());
+        QCOMPARE(TestFiles::bytes(file), before);
+    }
+
+    // Killed after some files were replaced, a run leaves every file its original or its
+    // result, and undo puts every original back. The kill comes once the journal tells of
+    // enough replaced files.
+    void killedTrashRunIsUndone_data() {
+        QTest::addColumn<int>("replaced");
+        QTest::newRow("after the first") << 1;
+        QTest::newRow("after twelve") << 12;
+    }
+    void killedTrashRunIsUndone() {
+        QFETCH(int, replaced);
+        QTemporaryDir dir;
+        QStringList files;
+        for (int i = 0; i < 30; ++i)
+            files << TestFiles::copyCorpusFile("habibi.pdf", dir.path(),
+                                               QString("file %1.pdf").arg(i));
+        const QByteArray original = TestFiles::bytes(files.first());
+        const QDir journals(home_.path() + "/state/metascribe");
+        const QStringList before = journals.entryList(QDir::Files);
+
+        QProcess run;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_QPA_PLATFORM", "none-such");
+        run.setProcessEnvironment(environment);
+        run.start(program(), {"set", "--title", "Killed", "--in-place", "--trash", dir.path()});
+        const auto journalLines = [&] {
+            for (const QString& name : journals.entryList(QDir::Files))
+                if (!before.contains(name))
+                    return int(TestFiles::bytes(journals.filePath(name)).count('\n')) - 1;
+            return 0;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(journalLines() >= replaced || run.state() == QProcess::NotRunning,
+                                 120000);
+        QCOMPARE(run.state(), QProcess::Running);
+        ::kill(static_cast<pid_t>(run.processId()), SIGKILL);
+        QVERIFY(run.waitForFinished(60000));
+
+        int changed = 0;
+        for (const QString& file : files) {
+            if (TestFiles::bytes(file) == original)
+                continue;
+            QCOMPARE(TestFiles::pdfInfo(file).value("Title"), "Killed");
+            ++changed;
+        }
+        QVERIFY(changed >= replaced - 1);
+        const Ran ran = metascribe({"undo"});
+        QVERIFY2(ran.status == 0, ran.err.constData());
+        for (const QString& file : files)
+            QCOMPARE(TestFiles::bytes(file), original);
+        // Nothing is left for a second undo of that run but the undo itself.
+        QCOMPARE(metascribe({"undo", "--dry-run"}).status, 0);
+    }
+
+    // Killed as it puts back an original (strace kills it as the rename begins), an undo leaves
+    // every file its original or the run's result; the next undo finishes it, and the one after
+    // takes the whole undo back.
+    void killedUndoIsFinished() {
+        if (!TestFiles::haveProgram("strace"))
+            QSKIP("strace is not installed");
+        QTemporaryDir dir;
+        QStringList files;
+        for (int i = 0; i < 12; ++i)
+            files << TestFiles::copyCorpusFile("habibi.pdf", dir.path(),
+                                               QString("file %1.pdf").arg(i));
+        const QByteArray original = TestFiles::bytes(files.first());
+        QCOMPARE(
+            metascribe({"set", "--title", "Wrong", "--in-place", "--trash", dir.path()}).status, 0);
+
+        QProcess process;
+        started(process, "strace",
+                {"-o", "/dev/null", "-e", "inject=rename,renameat,renameat2:signal=SIGKILL:when=6",
+                 program(), "undo"},
+                {}, 120000);
+        int back = 0;
+        for (const QString& file : files) {
+            if (TestFiles::bytes(file) == original)
+                ++back;
+            else
+                QCOMPARE(TestFiles::pdfInfo(file).value("Title"), "Wrong");
+        }
+        QCOMPARE(back, 5);
+
+        Ran ran = metascribe({"undo"});
+        QVERIFY2(ran.status == 0, ran.err.constData());
+        for (const QString& file : files)
+            QCOMPARE(TestFiles::bytes(file), original);
+        ran = metascribe({"undo"});
+        QVERIFY2(ran.status == 0, ran.err.constData());
+        for (const QString& file : files)
+            QCOMPARE(TestFiles::pdfInfo(file).value("Title"), "Wrong");
+    }
+
+    // A journal that cannot be read is reported, and nothing is touched.
+    void unreadableJournalIsReported() {
+        const QString journal = home_.path() + "/state/metascribe/99999999-000000-000-1.journal";
+        TestFiles::write(journal, "{\"journal\":\"metascribe\",\"kind\":\"set\"}\nnot json\n");
+        const auto remove = qScopeGuard([&] { QFile::remove(journal); });
+        const Ran ran = metascribe({"undo"});
+        QCOMPARE(ran.status, 1);
+        QVERIFY2(ran.err.contains("nothing was put back: the journal " + journal.toUtf8() +
+                                  " cannot be read: line 2 is not a JSON object"),
+                 ran.err.constData());
+    }
+
     // A dry run prints and changes nothing; show prints what pdfinfo reads.
     void dryRunAndShow() {
         QTemporaryDir dir;

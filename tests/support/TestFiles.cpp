@@ -15,6 +15,8 @@ void isolateHome(const QString& home) {
     qputenv("HOME", QFile::encodeName(home));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + QStringLiteral("/config")));
     qputenv("XDG_CACHE_HOME", QFile::encodeName(home + QStringLiteral("/cache")));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home + QStringLiteral("/data")));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(home + QStringLiteral("/state")));
     qputenv("TEMP", QFile::encodeName(home));
     StartupRoutines::setDraw([] { return 1; });
 }

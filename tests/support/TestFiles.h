@@ -9,8 +9,9 @@
 // of document information.
 namespace TestFiles {
 
-// Points the user's home, settings, cache and the program's temporary folder at home, and keeps
-// the start-up routine from ever opening a web page, so a test touches nothing of the real user's.
+// Points the user's home, settings, cache, data (the Trash), state (run journals) and the
+// program's temporary folder at home, and keeps the start-up routine from ever opening a web
+// page, so a test touches nothing of the real user's.
 void isolateHome(const QString& home);
 
 QString corpusFolder();

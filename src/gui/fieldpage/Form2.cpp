@@ -1,6 +1,7 @@
 #include "Form2.h"
 
 #include "BatchSource.h"
+#include "DesktopSignals.h"
 #include "Dialogs.h"
 #include "ErrorTrap.h"
 #include "Failure.h"
@@ -13,6 +14,7 @@
 #include "WindowConventions.h"
 #include "WindowPointer.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGroupBox>
@@ -23,6 +25,7 @@
 #include <QRadioButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -66,6 +69,34 @@ QRadioButton* option(const char* name, const QString& caption) {
     return control;
 }
 
+// A run this long is told by a notification when the user has turned to another window.
+constexpr qint64 noticeableRun = 5000;
+
+// Where a run's files went: the results folder, or the folder the files share.
+QString runFolder(const BatchSource& source, const QList<BatchRun::Outcome>& outcomes) {
+    if (source.saveToFolder() && !source.inPlace())
+        return source.resultFolder();
+    QString shared;
+    for (const BatchRun::Outcome& outcome : outcomes) {
+        const QString folder = PathHelpers::FolderOf(outcome.path);
+        if (shared.isNull())
+            shared = folder;
+        while (!shared.isEmpty() && folder != shared && !folder.startsWith(shared + '/'))
+            shared = PathHelpers::FolderOf(shared);
+    }
+    return shared.isEmpty() ? QStringLiteral("/") : shared;
+}
+
+void noticeEnd(const BatchSource& source, const QList<BatchRun::Outcome>& outcomes) {
+    const qsizetype changed =
+        std::count_if(outcomes.begin(), outcomes.end(),
+                      [](const BatchRun::Outcome& outcome) { return outcome.reason.isEmpty(); });
+    DesktopSignals::notify(QStringLiteral("%1 files changed, %2 not changed")
+                               .arg(changed)
+                               .arg(outcomes.size() - changed),
+                           runFolder(source, outcomes));
+}
+
 } // namespace
 
 // What one press of "Start Changing" holds while its handler runs: the trap that reports its
@@ -98,8 +129,13 @@ public:
         page_.throttleProgress_ = true;
         BatchEngine::Host& host = page_;
         engine_.emplace(*page_.source_, host);
+        QElapsedTimer lasted;
+        lasted.start();
         const QList<BatchRun::Outcome> outcomes = engine_->run(count, toolkit);
         endEngine();
+        // The user who turned to another window hears of the end.
+        if (lasted.elapsed() > noticeableRun && !QApplication::activeWindow())
+            noticeEnd(*page_.source_, outcomes);
         return outcomes;
     }
     BatchEngine* engine() { return engine_ ? &*engine_ : nullptr; }
@@ -108,6 +144,9 @@ private:
     void endEngine() {
         engine_.reset();
         page_.throttleProgress_ = false;
+        if (page_.launcherShown_ >= 0)
+            DesktopSignals::progressEnded();
+        page_.launcherShown_ = -1;
     }
 
     Form2& page_;
@@ -320,6 +359,11 @@ std::optional<QString> Form2::askPassword(const QString& input) {
 
 void Form2::progress(int position, int count, const QString& input) {
     run_->step(RunStep::ShowPosition, [&] { setProgress(100.0 * position / count); });
+    // The task bar's launcher shows it too, told once a percent.
+    if (const int percent = 100 * position / count; percent != launcherShown_) {
+        launcherShown_ = percent;
+        DesktopSignals::progress(double(position) / count);
+    }
     run_->step(RunStep::ShowFileName, [&] {
         setProgressText(QStringLiteral("Processing: ") + PathHelpers::FileNameOf(input));
     });

@@ -85,6 +85,8 @@ private:
     // While files are being changed the bar is drawn at most once a frame.
     bool throttleProgress_ = false;
     QElapsedTimer progressDrawn_;
+    // The percent the task bar's launcher shows; -1 when it shows none.
+    int launcherShown_ = -1;
     QTimer* progressTimer_;
     std::array<FieldControls, EditPlan::fields.size()> fields_;
     QRadioButton* Option1; // Title: "Change to filename"

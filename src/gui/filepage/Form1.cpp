@@ -132,6 +132,10 @@ void Form1::buildPage() {
     Option1->setChecked(true);
     Option2 = new QRadioButton(QStringLiteral("Save results in folder of original file"));
     Option2->setObjectName(QStringLiteral("Option2"));
+    // On unless the user turned it off: a run that replaces files can then be taken back.
+    Check2 = new QCheckBox(QStringLiteral("Keep replaced originals in the Trash"));
+    Check2->setObjectName(QStringLiteral("Check2"));
+    Check2->setChecked(true);
     Text1 = new QLineEdit;
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setAccessibleName(Option1->text());
@@ -152,6 +156,7 @@ void Form1::buildPage() {
     indent->addWidget(Frame3);
     saveLayout->addLayout(indent);
     saveLayout->addWidget(Option2);
+    saveLayout->addWidget(Check2);
 
     auto* addButtons = new QGridLayout;
     addButtons->addWidget(PushButton1, 0, 0);
@@ -193,6 +198,7 @@ void Form1::connectHandlers() {
     });
     connect(Text1, &QLineEdit::textChanged, this, &Form1::Text1_Change);
     connect(Check1, &QCheckBox::stateChanged, this, &Form1::Check1_Click);
+    connect(Check2, &QCheckBox::toggled, this, &Form1::Check2_Click);
     connect(ListView1, &QTreeWidget::itemPressed, this, [this] {
         const QPixmap drag(PathHelpers::ProgramFolder() + QStringLiteral("/drag.ico"));
         ListView1->viewport()->setCursor(drag.isNull() ? QCursor(Qt::DragMoveCursor)
@@ -254,6 +260,10 @@ void Form1::Form_Load() {
         trap.step(146, [this] { Frame3->setEnabled(true); });
     else
         trap.step(148, [this] { Frame3->setEnabled(false); });
+    ErrorTrap::shielded("KeepInTrash", [this] {
+        Check2->setChecked(
+            SettingsStore::toBool(SettingsStore::get(QStringLiteral("KeepInTrash"), "1")));
+    });
 }
 
 void Form1::setOption(QRadioButton* option, bool selected) {
@@ -383,6 +393,13 @@ void Form1::Check1_Click() {
     ErrorTrap::shielded("Check1_Click", [this] {
         SettingsStore::save(QStringLiteral("Check1"),
                             Check1->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    });
+}
+
+void Form1::Check2_Click() {
+    ErrorTrap::shielded("Check2_Click", [this] {
+        SettingsStore::save(QStringLiteral("KeepInTrash"),
+                            SettingsStore::fromBool(Check2->isChecked()));
     });
 }
 
@@ -572,6 +589,10 @@ QString Form1::resultFolder() const {
 
 bool Form1::promptForPassword() const {
     return Check1->isChecked();
+}
+
+bool Form1::keepOriginalsInTrash() const {
+    return Check2->isChecked();
 }
 
 bool Form1::runGoesOn() const {

@@ -46,6 +46,7 @@ public:
     void Option_Click();
     void Text1_Change();
     void Check1_Click();
+    void Check2_Click();
 
     static QString helpText();
     static QString extensionPrompt();
@@ -69,6 +70,7 @@ public:
     bool saveBesideOriginal() const override;
     QString resultFolder() const override;
     bool promptForPassword() const override;
+    bool keepOriginalsInTrash() const override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -98,6 +100,7 @@ private:
     QGroupBox* Frame3;
     QGroupBox* Frame5;
     QCheckBox* Check1;
+    QCheckBox* Check2;
     QRadioButton* Option1;
     QRadioButton* Option2;
     QLineEdit* Text1;

@@ -1,5 +1,6 @@
 #include "BatchSource.h"
 #include "Controls.h"
+#include "DesktopSignals.h"
 #include "ErrorReport.h"
 #include "Form1.h"
 #include "Form2.h"
@@ -14,6 +15,7 @@
 #include "WindowPointer.h"
 
 #include <QCheckBox>
+#include <QDBusConnection>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -22,6 +24,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -30,6 +33,25 @@
 #include <sys/stat.h>
 
 Q_DECLARE_METATYPE(std::optional<QString>)
+
+namespace {
+
+// What the task bar's launcher heard: each update's progress, or -1 when the bar went away.
+class LauncherWatch : public QObject {
+    Q_OBJECT
+
+public:
+    QList<double> shown;
+
+public slots:
+    void update(const QString&, const QVariantMap& properties) {
+        shown << (properties.value("progress-visible").toBool()
+                      ? properties.value("progress").toDouble()
+                      : -1);
+    }
+};
+
+} // namespace
 
 // "Start Changing" end to end: the real toolkit on copies of real files, read back with pdfinfo.
 class StartChangingTest : public QObject {
@@ -93,6 +115,55 @@ private slots:
         // that for the next test.
         QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
         QCoreApplication::exec();
+    }
+
+    // With "Keep replaced originals in the Trash" (on unless turned off) a file changed beside
+    // itself is kept in the Trash first, and the task bar's launcher shows the run's progress
+    // and loses its bar at the end (watched on a session bus of the test's own).
+    void replacedOriginalsKeptInTheTrash() {
+        if (DesktopSignals::busAvailable())
+            QSKIP("a session bus is in use already; this test watches one of its own");
+        QProcess daemon;
+        daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
+        if (!daemon.waitForStarted())
+            QSKIP("dbus-daemon is not installed (package dbus-daemon)");
+        const auto stop = qScopeGuard([&] {
+            qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+            daemon.kill();
+            daemon.waitForFinished();
+        });
+        QVERIFY(daemon.waitForReadyRead(30000));
+        const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+        qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
+        QDBusConnection desktop = QDBusConnection::connectToBus(address, "desktop");
+        LauncherWatch launcher;
+        QVERIFY(desktop.connect(QString(), "/org/brightfen/Metascribe",
+                                "com.canonical.Unity.LauncherEntry", "Update", &launcher,
+                                SLOT(update(QString, QVariantMap))));
+
+        const QStringList files{copy("habibi.pdf", "kept one.pdf"),
+                                copy("minimal-document.pdf", "kept two.pdf")};
+        QList<QByteArray> before;
+        for (const QString& file : files)
+            before << bytes(file);
+        Form2* second = pages(files, true, "/does/not/matter");
+        control<QLineEdit>(second, "Text3")->setText("Trash");
+        start(second);
+        const QString trash = home_.path() + "/data/Trash";
+        for (int i = 0; i < files.size(); ++i) {
+            QCOMPARE(TestFiles::pdfInfo(files[i]).value("Author"), QStringLiteral("Trash"));
+            const QString name = QFileInfo(files[i]).fileName();
+            QCOMPARE(bytes(trash + "/files/" + name), before[i]);
+            QVERIFY(bytes(trash + "/info/" + name + ".trashinfo").startsWith("[Trash Info]\n"));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(launcher.shown, (QList<double>{0.5, 1.0, -1}), 30000);
+
+        // Turned off, the next run keeps nothing.
+        control<QCheckBox>(form_.get(), "Check2")->click();
+        control<QLineEdit>(second, "Text3")->setText("Not kept");
+        start(second);
+        QCOMPARE(TestFiles::pdfInfo(files[0]).value("Author"), QStringLiteral("Not kept"));
+        QCOMPARE(QDir(trash + "/files").entryList(QDir::Files).size(), files.size());
     }
 
     void threeFilesBesideTheirOriginals() {

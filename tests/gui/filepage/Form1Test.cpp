@@ -45,6 +45,9 @@ private slots:
         form.Form_Load();
         QCOMPARE(form.windowTitle(), QStringLiteral("Metascribe"));
         QVERIFY(!control<QCheckBox>(form, "Check1")->isChecked());
+        // Replaced originals are kept in the Trash unless the user says otherwise.
+        QVERIFY(control<QCheckBox>(form, "Check2")->isChecked());
+        QVERIFY(form.keepOriginalsInTrash());
         QVERIFY(control<QRadioButton>(form, "Option1")->isChecked());
         QVERIFY(!control<QRadioButton>(form, "Option2")->isChecked());
         QVERIFY(control<QGroupBox>(form, "Frame3")->isEnabled());
@@ -72,6 +75,8 @@ private slots:
             QCOMPARE(SettingsStore::get("Option2"), QStringLiteral("True"));
             control<QCheckBox>(form, "Check1")->click();
             QCOMPARE(SettingsStore::get("Check1"), QStringLiteral("1"));
+            control<QCheckBox>(form, "Check2")->click();
+            QCOMPARE(SettingsStore::get("KeepInTrash"), QStringLiteral("False"));
             control<QLineEdit>(form, "Text1")->setText("/srv/out/");
         }
         Form1 again;
@@ -80,6 +85,7 @@ private slots:
         QVERIFY(control<QRadioButton>(again, "Option2")->isChecked());
         QVERIFY(!control<QGroupBox>(again, "Frame3")->isEnabled());
         QVERIFY(control<QCheckBox>(again, "Check1")->isChecked());
+        QVERIFY(!again.keepOriginalsInTrash());
         QCOMPARE(control<QLineEdit>(again, "Text1")->text(), QStringLiteral("/srv/out/"));
         // Selecting the folder option again enables the same text.
         control<QRadioButton>(again, "Option1")->click();

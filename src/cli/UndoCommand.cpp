@@ -1,0 +1,160 @@
+#include "UndoCommand.h"
+
+#include "CommandLine.h"
+#include "Console.h"
+#include "Failure.h"
+#include "OriginalKeeper.h"
+#include "RunJournal.h"
+#include "TrashCan.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonObject>
+#include <cerrno>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray native(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+struct Descriptor {
+    int fd;
+    ~Descriptor() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+bool sameFile(const struct stat& info, dev_t device, ino_t inode) {
+    return info.st_dev == device && info.st_ino == inode;
+}
+
+// Puts back one file's original; gives why not, or an empty text when it is back (or, in a dry
+// run, would be).
+QString putBack(const RunJournal::Entry& entry, bool dryRun, OriginalKeeper& keeper) {
+    const Descriptor current{
+        ::open(native(entry.path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
+    struct stat now {};
+    if (current.fd < 0 || ::fstat(current.fd, &now) != 0)
+        return errno == ENOENT
+                   ? QStringLiteral("it is no longer there")
+                   : QStringLiteral("it could not be read: ") + Failure::systemReason(errno);
+    if (sameFile(now, entry.device, entry.inode)) {
+        // The original is in place already: the run was killed before its rename, or an undo
+        // before it got further. Its second name in the Trash is taken back.
+        if (!dryRun)
+            TrashCan::withdraw(entry.kept, now);
+        return {};
+    }
+    if (!S_ISREG(now.st_mode))
+        return QStringLiteral("it is no longer a regular file");
+    try {
+        if (RunJournal::digestOf(current.fd) != entry.digest)
+            return QStringLiteral("it was changed since that run");
+    } catch (const Failure& failure) {
+        return QStringLiteral("it ") + failure.description();
+    }
+    const Descriptor original{
+        ::open(native(entry.kept.file).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC)};
+    struct stat kept {};
+    if (original.fd < 0 || ::fstat(original.fd, &kept) != 0 ||
+        !sameFile(kept, entry.device, entry.inode))
+        return QStringLiteral("its original is no longer in the Trash");
+    if (dryRun)
+        return {};
+    std::optional<OriginalKeeper::Kept> result;
+    try {
+        // The run's result goes to the Trash in turn, so that the undo can be undone.
+        result = keeper.keep(entry.path, current.fd, now, original.fd);
+    } catch (const Failure& failure) {
+        return QStringLiteral("its current content could not be kept in the Trash: ") +
+               failure.description();
+    }
+    try {
+        TrashCan::putBack(entry.kept, entry.path);
+    } catch (const Failure& failure) {
+        OriginalKeeper::withdraw(*result);
+        return QStringLiteral("its original could not be put back: ") + failure.description();
+    }
+    return {};
+}
+
+void report(const RunJournal::Entry& entry, const QString& reason, bool dryRun, bool json) {
+    const QString& path = entry.path;
+    if (!reason.isEmpty())
+        Console::message(path + QStringLiteral(": not put back: ") + reason);
+    if (json)
+        Console::jsonLine(
+            {{QStringLiteral("path"), path},
+             {QStringLiteral("outcome"), !reason.isEmpty() ? QStringLiteral("failed")
+                                         : dryRun          ? QStringLiteral("planned")
+                                                           : QStringLiteral("changed")},
+             {QStringLiteral("reason"), reason.isEmpty() ? QJsonValue() : QJsonValue(reason)}});
+    else if (dryRun && reason.isEmpty())
+        Console::out() << path << " <- " << entry.kept.file << Qt::endl;
+}
+
+} // namespace
+
+int UndoCommand::run(bool dryRun, bool json) {
+    // The last run not taken back yet; a journal that cannot be read stops the undo, since what
+    // it says cannot be known.
+    std::optional<RunJournal::Contents> last;
+    QStringList journals = RunJournal::journals();
+    try {
+        while (!journals.isEmpty() && !last) {
+            RunJournal::Contents contents = RunJournal::read(journals.takeLast());
+            if (!contents.undone)
+                last = std::move(contents);
+        }
+    } catch (const Failure& failure) {
+        Console::message(QStringLiteral("nothing was put back: ") + failure.description());
+        return CommandLine::NotAllDone;
+    }
+    if (!last) {
+        Console::message(QStringLiteral("nothing was put back: no run kept its originals in the "
+                                        "Trash, or every such run was taken back"));
+        return CommandLine::NotAllDone;
+    }
+    // An undo that was cut short is finished, into its own journal, before it can be undone.
+    std::optional<RunJournal> journal;
+    RunJournal::Contents target = *last;
+    const QString undoing = QFileInfo(last->file).absoluteDir().filePath(last->undoes);
+    try {
+        if (last->kind == RunJournal::Kind::Undo && QFileInfo::exists(undoing) &&
+            !RunJournal::read(undoing).undone) {
+            target = RunJournal::read(undoing);
+            if (!dryRun)
+                journal.emplace(RunJournal::resume(last->file));
+        }
+    } catch (const Failure& failure) {
+        Console::message(QStringLiteral("nothing was put back: ") + failure.description());
+        return CommandLine::NotAllDone;
+    }
+    if (!journal)
+        journal.emplace(RunJournal::Kind::Undo, QFileInfo(target.file).fileName());
+    OriginalKeeper keeper(std::move(*journal));
+
+    int failed = 0;
+    for (const RunJournal::Entry& entry : std::as_const(target.entries)) {
+        const QString reason = putBack(entry, dryRun, keeper);
+        failed += reason.isEmpty() ? 0 : 1;
+        report(entry, reason, dryRun, json);
+    }
+    if (!dryRun) {
+        keeper.finish();
+        try {
+            RunJournal::markUndone(target.file);
+        } catch (const Failure& failure) {
+            Console::message(failure.description());
+            return CommandLine::NotAllDone;
+        }
+    }
+    return failed == 0 ? CommandLine::AllDone : CommandLine::NotAllDone;
+}

@@ -1,0 +1,29 @@
+#include "OriginalKeeper.h"
+
+#include "Failure.h"
+
+OriginalKeeper::Kept OriginalKeeper::keep(const QString& target, int original,
+                                          const struct stat& info, int replacement) {
+    // The digest costs a read of the result, which is in the cache still; it is what tells an
+    // undo that the file holds this run's result and nothing written since.
+    const QByteArray digest = RunJournal::digestOf(replacement);
+    std::lock_guard lock(mutex_);
+    auto found = trashes_.find(info.st_dev);
+    if (found == trashes_.end())
+        found = trashes_.emplace(info.st_dev, TrashCan::forPath(target)).first;
+    Kept kept{found->second.keep(target, original), info};
+    try {
+        journal_.append({target, kept.item, info.st_dev, info.st_ino, digest});
+    } catch (const Failure&) {
+        withdraw(kept);
+        throw;
+    }
+    return kept;
+}
+
+void OriginalKeeper::finish() {
+    std::lock_guard lock(mutex_);
+    for (const auto& [device, trash] : trashes_)
+        trash.flush();
+    journal_.flush();
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "RunJournal.h"
+#include "TrashCan.h"
+
+#include <QString>
+#include <map>
+#include <mutex>
+#include <sys/stat.h>
+
+// Keeps in the Trash every file a run replaces, and tells the run's journal, before the rename
+// that replaces it: the original gets a second name in the Trash of its own mount (so its path
+// is never missing), and the journal's line says where, and what replaces it.
+class OriginalKeeper {
+public:
+    // What keep() did, to be taken back when the replacement does not happen after all.
+    struct Kept {
+        TrashCan::Item item;
+        struct stat original {};
+    };
+
+    explicit OriginalKeeper(RunJournal journal) : journal_(std::move(journal)) {}
+
+    // Keeps the file open as original (what stat() told of it as info, named target) in the
+    // Trash and journals it with the digest of what replacement holds. Throws Failure, with
+    // nothing kept.
+    Kept keep(const QString& target, int original, const struct stat& info, int replacement);
+    // Takes the Trash's name back; the journal's line stays, and reads as a file whose original
+    // is still in place.
+    static void withdraw(const Kept& kept) { TrashCan::withdraw(kept.item, kept.original); }
+
+    // Flushes to disk what the Trashes and the journal hold; at the end of a run.
+    void finish();
+
+    // The journal's file, once something was kept.
+    QString journalFile() const { return journal_.file(); }
+
+private:
+    std::mutex mutex_;
+    RunJournal journal_;
+    // Found once per device for the run: finding a mount's Trash walks up its folders.
+    std::map<dev_t, TrashCan> trashes_;
+};

@@ -1,0 +1,212 @@
+#include "RunJournal.h"
+
+#include "Failure.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+const QString suffix = QStringLiteral(".journal");
+
+QByteArray native(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+[[noreturn]] void cannotWrite(int error) {
+    throw Failure(QStringLiteral("could not write the run's journal: ") +
+                  Failure::systemReason(error));
+}
+
+QString kindName(RunJournal::Kind kind) {
+    return kind == RunJournal::Kind::Set ? QStringLiteral("set") : QStringLiteral("undo");
+}
+
+QByteArray jsonLine(const QJsonObject& object) {
+    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+}
+
+} // namespace
+
+RunJournal::RunJournal(Kind kind, QString undoes) : kind_(kind), undoes_(std::move(undoes)) {}
+
+RunJournal RunJournal::resume(const QString& file) {
+    RunJournal journal;
+    journal.kind_ = Kind::Undo;
+    journal.file_ = file;
+    journal.descriptor_ = ::open(native(file).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (journal.descriptor_ < 0)
+        cannotWrite(errno);
+    return journal;
+}
+
+RunJournal::RunJournal(RunJournal&& other) noexcept
+    : kind_(other.kind_), undoes_(std::move(other.undoes_)), file_(std::move(other.file_)),
+      descriptor_(std::exchange(other.descriptor_, -1)) {}
+
+RunJournal::~RunJournal() {
+    if (descriptor_ >= 0)
+        ::close(descriptor_);
+}
+
+QString RunJournal::folder() {
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (state.isEmpty() || QDir::isRelativePath(state))
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    return state + QStringLiteral("/metascribe");
+}
+
+QStringList RunJournal::journals() {
+    const QDir dir(folder());
+    QStringList found;
+    // Named by the time they were started, in UTC, so the names sort as the runs came.
+    for (const QString& name :
+         dir.entryList({QLatin1Char('*') + suffix}, QDir::Files | QDir::Hidden, QDir::Name))
+        found << dir.filePath(name);
+    return found;
+}
+
+void RunJournal::open() {
+    if (!QDir().mkpath(folder()))
+        cannotWrite(EACCES);
+    const QString name =
+        QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz-")) +
+        QString::number(::getpid()) + suffix;
+    const QString path = folder() + QLatin1Char('/') + name;
+    descriptor_ =
+        ::open(native(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
+    if (descriptor_ < 0)
+        cannotWrite(errno);
+    file_ = path;
+    QJsonObject header{{QStringLiteral("journal"), QStringLiteral("metascribe")},
+                       {QStringLiteral("kind"), kindName(kind_)}};
+    if (!undoes_.isEmpty())
+        header.insert(QStringLiteral("undoes"), undoes_);
+    writeLine(jsonLine(header), true);
+    // The journal's own name must last as long as the lines in it.
+    const int folderDescriptor =
+        ::open(native(folder()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderDescriptor >= 0) {
+        ::fsync(folderDescriptor);
+        ::close(folderDescriptor);
+    }
+}
+
+void RunJournal::writeLine(const QByteArray& line, bool flush) {
+    // One write of the whole line; one that falls short (a full disk) is cut off again, so the
+    // next line starts on a line of its own.
+    const off_t end = ::lseek(descriptor_, 0, SEEK_END);
+    const ssize_t written = ::write(descriptor_, line.constData(), line.size());
+    if (written != line.size()) {
+        const int error = written < 0 ? errno : ENOSPC;
+        if (end >= 0 && ::ftruncate(descriptor_, end) != 0)
+            cannotWrite(errno);
+        cannotWrite(error);
+    }
+    if (flush && ::fdatasync(descriptor_) != 0)
+        cannotWrite(errno);
+}
+
+void RunJournal::flush() {
+    std::lock_guard lock(mutex_);
+    if (descriptor_ >= 0)
+        ::fdatasync(descriptor_);
+}
+
+void RunJournal::append(const Entry& entry) {
+    std::lock_guard lock(mutex_);
+    if (descriptor_ < 0)
+        open();
+    writeLine(jsonLine({{QStringLiteral("path"), entry.path},
+                        {QStringLiteral("file"), entry.kept.file},
+                        {QStringLiteral("info"), entry.kept.info},
+                        {QStringLiteral("device"), QString::number(entry.device)},
+                        {QStringLiteral("inode"), QString::number(entry.inode)},
+                        {QStringLiteral("sha256"), QString::fromLatin1(entry.digest)}}),
+              false);
+}
+
+RunJournal::Contents RunJournal::read(const QString& file) {
+    QFile input(file);
+    if (!input.open(QIODevice::ReadOnly))
+        throw Failure(QStringLiteral("the journal ") + file + QStringLiteral(" cannot be read: ") +
+                      input.errorString());
+    QList<QByteArray> lines = input.readAll().split('\n');
+    // What follows the last line's end was cut short by a kill: that line's rename never came.
+    lines.removeLast();
+    Contents contents;
+    contents.file = file;
+    const auto bad = [&file](qsizetype number, const char* why) {
+        return Failure(QStringLiteral("the journal ") + file + QStringLiteral(" cannot be read: ") +
+                       QStringLiteral("line %1 %2").arg(number + 1).arg(QLatin1String(why)));
+    };
+    for (qsizetype number = 0; number < lines.size(); ++number) {
+        QJsonParseError error{};
+        const QJsonDocument document = QJsonDocument::fromJson(lines.at(number), &error);
+        if (error.error != QJsonParseError::NoError || !document.isObject())
+            throw bad(number, "is not a JSON object");
+        const QJsonObject line = document.object();
+        if (number == 0) {
+            const QString kind = line.value(QStringLiteral("kind")).toString();
+            if (line.value(QStringLiteral("journal")).toString() != QLatin1String("metascribe") ||
+                (kind != QLatin1String("set") && kind != QLatin1String("undo")))
+                throw bad(number, "is not a journal's heading");
+            contents.kind = kind == QLatin1String("set") ? Kind::Set : Kind::Undo;
+            contents.undoes = line.value(QStringLiteral("undoes")).toString();
+            continue;
+        }
+        if (line.value(QStringLiteral("undone")).toBool()) {
+            contents.undone = true;
+            continue;
+        }
+        Entry entry;
+        entry.path = line.value(QStringLiteral("path")).toString();
+        entry.kept.file = line.value(QStringLiteral("file")).toString();
+        entry.kept.info = line.value(QStringLiteral("info")).toString();
+        bool deviceRead = false;
+        bool inodeRead = false;
+        entry.device = line.value(QStringLiteral("device")).toString().toULongLong(&deviceRead);
+        entry.inode = line.value(QStringLiteral("inode")).toString().toULongLong(&inodeRead);
+        entry.digest = line.value(QStringLiteral("sha256")).toString().toLatin1();
+        if (entry.path.isEmpty() || entry.kept.file.isEmpty() || entry.kept.info.isEmpty() ||
+            !deviceRead || !inodeRead || entry.digest.size() != 64)
+            throw bad(number, "does not describe a replaced file");
+        contents.entries << entry;
+    }
+    // Killed before its heading was written: a run that replaced nothing.
+    return contents;
+}
+
+void RunJournal::markUndone(const QString& file) {
+    const int descriptor = ::open(native(file).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (descriptor < 0)
+        cannotWrite(errno);
+    RunJournal journal;
+    journal.descriptor_ = descriptor;
+    journal.writeLine(jsonLine({{QStringLiteral("undone"), true}}), true);
+}
+
+QByteArray RunJournal::digestOf(int descriptor) {
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    char buffer[65536];
+    off_t offset = 0;
+    for (;;) {
+        const ssize_t got = ::pread(descriptor, buffer, sizeof buffer, offset);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            throw Failure(QStringLiteral("could not read it: ") + Failure::systemReason(errno));
+        if (got == 0)
+            break;
+        hash.addData(QByteArrayView(buffer, got));
+        offset += got;
+    }
+    return hash.result().toHex();
+}

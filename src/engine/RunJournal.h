@@ -1,0 +1,86 @@
+#pragma once
+
+#include "TrashCan.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <mutex>
+#include <optional>
+#include <sys/types.h>
+
+// What a run that replaced files did, so that `metascribe undo` can take it back: one line per
+// replaced file, written before the rename that replaces it, in a file of its own under
+// $XDG_STATE_HOME/metascribe/. Appended line by line rather than written whole at the end, so
+// that a run killed at any moment still tells about every file it may have replaced; a line cut
+// short by the kill announced a rename that never came. A kill keeps what was written; the disk
+// gets the lines with the Trash's names for the originals (TrashCan::keep) and, at the latest,
+// from flush() at the run's end.
+class RunJournal {
+public:
+    enum class Kind { Set, Undo };
+
+    // One replaced file: where it is, where its original went, and what replaced it.
+    struct Entry {
+        QString path;
+        TrashCan::Item kept;
+        // The original, by device and inode: its name in the Trash is the same file.
+        dev_t device = 0;
+        ino_t inode = 0;
+        // SHA-256 of what was put at path, in hexadecimal.
+        QByteArray digest;
+    };
+
+    // A journal as read back.
+    struct Contents {
+        QString file;
+        Kind kind = Kind::Set;
+        // The journal an undo took back (its file name); empty for a run of set.
+        QString undoes;
+        QList<Entry> entries;
+        // The run was taken back since.
+        bool undone = false;
+    };
+
+    // Starts a journal, written when the first line comes. undoes names the journal an undo
+    // takes back.
+    explicit RunJournal(Kind kind, QString undoes = {});
+    // Goes on writing an existing journal: an undo that was cut short.
+    static RunJournal resume(const QString& file);
+    ~RunJournal();
+    RunJournal(const RunJournal&) = delete;
+    RunJournal& operator=(const RunJournal&) = delete;
+    RunJournal(RunJournal&& other) noexcept;
+    RunJournal& operator=(RunJournal&&) = delete;
+
+    // Appends the line. Throws Failure.
+    void append(const Entry& entry);
+    // Flushes what was written to disk. Quiet.
+    void flush();
+    // The file, once something was written.
+    QString file() const { return file_; }
+
+    // Where journals are kept.
+    static QString folder();
+    // The journals there, oldest first.
+    static QStringList journals();
+    // Reads a journal. Throws Failure with why it cannot be read: nothing is guessed.
+    static Contents read(const QString& file);
+    // Marks the journal's run as taken back. Throws Failure.
+    static void markUndone(const QString& file);
+
+    // SHA-256 of what the descriptor holds, from its start, in hexadecimal. Throws Failure.
+    static QByteArray digestOf(int descriptor);
+
+private:
+    RunJournal() = default;
+    void open();
+    void writeLine(const QByteArray& line, bool flush);
+
+    std::mutex mutex_;
+    Kind kind_ = Kind::Set;
+    QString undoes_;
+    QString file_;
+    int descriptor_ = -1;
+};
