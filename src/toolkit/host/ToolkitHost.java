@@ -42,9 +42,10 @@ import java.util.Set;
  *
  * <p>The toolkit writes each stream's data with one call, and Java copies every write through a
  * native buffer as large as the write: for a scan with 16 MB images, copying those buffers cost
- * the toolkit more than twice what writing in small pieces does. So the host also opens a
- * request's output file itself and has the toolkit write to its standard output ("-"), which goes
- * to that file in pieces; this too is run again as asked when it fails or warns.
+ * the toolkit more than twice what writing in small pieces does. So for an input larger than a
+ * file handed over, the host also opens the request's output file itself and has the toolkit
+ * write to its standard output ("-"), which goes to that file in pieces; when that file cannot be
+ * written, the request is run again as asked.
  */
 public final class ToolkitHost {
     private static final int READY = 0x4D534831;
@@ -100,7 +101,8 @@ public final class ToolkitHost {
             Run done = null;
             boolean fatal = false;
             byte[] contents = input.length == 0 ? contentsToHandOver(arguments) : null;
-            int output = outputToTakeOver(arguments);
+            int output = contents == null && isLarge(arguments, input)
+                    ? outputToTakeOver(arguments) : 0;
             if (contents != null || output > 0) {
                 String[] handedOver = arguments.clone();
                 if (contents != null)
@@ -110,7 +112,10 @@ public final class ToolkitHost {
                 done = runHandedOver(run, handedOver, contents != null ? contents : input,
                         output > 0 ? arguments[output] : null);
                 fatal = done.fatal;
-                if (done.code != 0 || done.err.size() != 0)
+                // The toolkit reads a named input the same whatever it writes to, so only a file
+                // handed over, or a result the host failed to write, makes the toolkit's answer
+                // one it would not have given as asked; a large damaged file is not read twice.
+                if (contents != null ? done.code != 0 || done.err.size() != 0 : done.outputFailed)
                     done = null;
             }
             if (done == null) {
@@ -130,6 +135,8 @@ public final class ToolkitHost {
     private static final class Run {
         int code;
         boolean fatal;
+        // Writing the output file the host took over failed.
+        boolean outputFailed;
         final ByteArrayOutputStream err = new ByteArrayOutputStream();
         final ByteArrayOutputStream out = new ByteArrayOutputStream();
     }
@@ -163,8 +170,8 @@ public final class ToolkitHost {
     }
 
     // Runs the toolkit with its standard output going to outputFile (when not null) instead of
-    // into the answer. A file that cannot be opened or written makes the run count as failed, so
-    // that it is run again as asked and the toolkit reports the problem in its own words.
+    // into the answer. A file that cannot be opened or written is marked, so that the request is
+    // run again as asked and the toolkit reports the problem in its own words.
     private static Run runHandedOver(Method run, String[] arguments, byte[] input,
             String outputFile) {
         if (outputFile == null)
@@ -173,8 +180,7 @@ public final class ToolkitHost {
         Run done = runToolkit(run, arguments, input,
                 new PrintStream(file, false, StandardCharsets.UTF_8));
         file.close();
-        if (file.failed && done.code == 0)
-            done.code = 1;
+        done.outputFailed = file.failed;
         return done;
     }
 
@@ -249,6 +255,21 @@ public final class ToolkitHost {
             } catch (IOException error) {
                 failed = true;
             }
+        }
+    }
+
+    // Whether the request's input, a named file or its standard input, is larger than a file
+    // handed over. Only large files hold streams so large that writing them whole costs much; a
+    // small result is written as the toolkit writes it.
+    private static boolean isLarge(String[] arguments, byte[] input) {
+        if (input.length > 0)
+            return input.length > HAND_OVER_LIMIT;
+        if (arguments.length == 0 || !arguments[0].startsWith("/"))
+            return false;
+        try {
+            return Files.size(Paths.get(arguments[0])) > HAND_OVER_LIMIT;
+        } catch (IOException | RuntimeException unreadable) {
+            return false;
         }
     }
 
