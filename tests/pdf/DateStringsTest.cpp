@@ -1,6 +1,7 @@
 #include "DateStrings.h"
 
 #include "PdfSnapshot.h"
+#include "TestFiles.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -8,26 +9,12 @@
 
 namespace {
 
-// A one-page PDF file whose document information is info, with a correct cross-reference table.
+// A one-page PDF file whose document information is info.
 QByteArray pdfWithInfo(const QByteArray& info) {
-    QByteArray bytes = "%PDF-1.4\n";
-    QList<qsizetype> offsets;
-    const QList<QByteArray> objects{
-        "<< /Type /Catalog /Pages 2 0 R >>",
-        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>",
-        info,
-    };
-    for (const QByteArray& object : objects) {
-        offsets << bytes.size();
-        bytes += QByteArray::number(offsets.size()) + " 0 obj\n" + object + "\nendobj\n";
-    }
-    const qsizetype xref = bytes.size();
-    bytes += "xref\n0 5\n0000000000 65535 f \n";
-    for (qsizetype offset : offsets)
-        bytes += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
-    return bytes + "trailer\n<< /Size 5 /Root 1 0 R /Info 4 0 R >>\nstartxref\n" +
-           QByteArray::number(xref) + "\n%%EOF\n";
+    return TestFiles::pdfOf({"<< /Type /Catalog /Pages 2 0 R >>",
+                             "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                             "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>", info},
+                            "/Info 4 0 R");
 }
 
 // The text as the toolkit writes it: UTF-16 with a byte order mark, in a literal string whose

@@ -54,18 +54,7 @@ private:
                 QByteArray::number(image.size()) + " >>\nstream\n" + image + "\nendstream",
             "<< /Title (Large) >>",
         };
-        QByteArray pdf = "%PDF-1.4\n";
-        QList<qsizetype> offsets;
-        for (const QByteArray& object : objects) {
-            offsets << pdf.size();
-            pdf += QByteArray::number(offsets.size()) + " 0 obj\n" + object + "\nendobj\n";
-        }
-        const qsizetype xref = pdf.size();
-        pdf += "xref\n0 7\n0000000000 65535 f \n";
-        for (qsizetype offset : offsets)
-            pdf += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
-        return pdf + "trailer\n<< /Size 7 /Root 1 0 R /Info 6 0 R >>\nstartxref\n" +
-               QByteArray::number(xref) + "\n%%EOF\n";
+        return TestFiles::pdfOf(objects, "/Info 6 0 R");
     }
     // Where Java keeps the performance data of process pid, whatever the temporary folder is.
     static QString perfDataOf(qint64 pid) {
