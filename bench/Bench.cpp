@@ -1,8 +1,8 @@
 // Measures the program's own batch run, preview, folder walk and memory against plain tools in
 // the same run, and prints each as a ratio (a Markdown table).
 //
-//     scripts/bench.sh [--files N] [--tree N]
-//                      [--only batch,cli,strip,trash,xmp,encrypted,preview,walk,memory]
+//     scripts/bench.sh [--files N] [--tree N] [--large-mb N]
+//                      [--only batch,cli,strip,trash,xmp,encrypted,preview,walk,memory,large]
 
 #include "FolderWalker.h"
 #include "Form1.h"
@@ -21,6 +21,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
@@ -255,6 +257,152 @@ void trashBenchmark(const QString& work, const QString& source, int files) {
                  secondsText(median(undo)), secondsText(kept), median(undo) / kept, "at most 1"};
 }
 
+// A scan-like PDF file of about megabytes MB at path: pages of 16 MB grey images, whose bytes are
+// random so that no tool can take a shortcut through them.
+void writeLargePdf(const QString& path, int megabytes) {
+    constexpr qint64 width = 4096;
+    constexpr qint64 height = 4096;
+    const int pages = std::max(1, megabytes / 16);
+    QFile file(path);
+    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    QList<qint64> offsets;
+    const auto object = [&](const QByteArray& body) {
+        offsets << file.pos();
+        file.write(QByteArray::number(offsets.size()) + " 0 obj\n" + body + "\nendobj\n");
+    };
+    file.write("%PDF-1.4\n%\xe2\xe3\xcf\xd3\n");
+    QByteArray kids;
+    for (int page = 0; page < pages; ++page)
+        kids += QByteArray::number(3 + 3 * page) + " 0 R ";
+    object("<< /Type /Catalog /Pages 2 0 R >>");
+    object("<< /Type /Pages /Kids [" + kids + "] /Count " + QByteArray::number(pages) + " >>");
+    QByteArray noise(1 << 20, Qt::Uninitialized);
+    QRandomGenerator random(1);
+    random.fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
+    const QByteArray content = "q 612 0 0 792 0 0 cm /Im0 Do Q";
+    for (int page = 0; page < pages; ++page) {
+        const QByteArray image = QByteArray::number(5 + 3 * page);
+        object("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /XObject << "
+               "/Im0 " +
+               image + " 0 R >> >> /Contents " + QByteArray::number(4 + 3 * page) + " 0 R >>");
+        object("<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content +
+               "\nendstream");
+        offsets << file.pos();
+        file.write(image + " 0 obj\n<< /Type /XObject /Subtype /Image /Width " +
+                   QByteArray::number(width) + " /Height " + QByteArray::number(height) +
+                   " /ColorSpace /DeviceGray /BitsPerComponent 8 /Length " +
+                   QByteArray::number(width * height) + " >>\nstream\n");
+        for (qint64 left = width * height; left > 0; left -= noise.size()) {
+            noise[page % noise.size()] = static_cast<char>(page); // no two images alike
+            file.write(noise.constData(), std::min<qint64>(left, noise.size()));
+        }
+        file.write("\nendstream\nendobj\n");
+    }
+    object("<< /Title (Large scan) /Producer (Benchmark) >>");
+    const qint64 xref = file.pos();
+    file.write("xref\n0 " + QByteArray::number(offsets.size() + 1) + "\n0000000000 65535 f \n");
+    for (qint64 offset : offsets)
+        file.write(QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n");
+    file.write("trailer\n<< /Size " + QByteArray::number(offsets.size() + 1) +
+               " /Root 1 0 R /Info " + QByteArray::number(offsets.size()) + " 0 R >>\nstartxref\n" +
+               QByteArray::number(xref) + "\n%%EOF\n");
+}
+
+// The highest resident memory, in MB, of a process and of its children as they were last seen.
+double peakMegabytes(qint64 pid, QMap<qint64, double>& peaks) {
+    const auto highWater = [](qint64 process) {
+        QFile status(QStringLiteral("/proc/%1/status").arg(process));
+        if (!status.open(QIODevice::ReadOnly))
+            return -1.0;
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("VmHWM:"))
+                return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
+        return -1.0;
+    };
+    QList<qint64> processes{pid};
+    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
+    if (children.open(QIODevice::ReadOnly))
+        for (const QByteArray& child : children.readAll().split(' '))
+            if (!child.trimmed().isEmpty())
+                processes << child.trimmed().toLongLong();
+    for (qint64 process : processes) {
+        const double seen = highWater(process);
+        if (seen >= 0)
+            peaks[process] = std::max(peaks.value(process), seen);
+    }
+    double sum = 0;
+    for (double peak : std::as_const(peaks))
+        sum += peak;
+    return sum;
+}
+
+// One large file changed by the command line, against ExifTool on the same file (or, without
+// ExifTool, against a copy of it), medians of three rounds; and the resident memory of the program
+// and its toolkit host together, the sum of their peaks. One small run before makes Java's class
+// archive, as any earlier run would have.
+void largeFileBenchmark(const QString& work, const QString& small, int megabytes) {
+    const QString program = QCoreApplication::applicationDirPath() + "/metascribe";
+    shell(QStringLiteral("%1 set --title 'Benchmark Title' --in-place %2")
+              .arg(quoted(program), quoted(freshFolder(work, "large-first", {small}, 1))));
+    const QString original = work + "/large-original.pdf";
+    writeLargePdf(original, megabytes);
+    const QString file = work + "/large.pdf";
+    const auto fresh = [&] {
+        QFile::remove(file);
+        QFile::copy(original, file);
+        shell("sync");
+    };
+    const bool haveExifTool = !QStandardPaths::findExecutable("exiftool").isEmpty();
+    QList<double> ours;
+    QList<double> baseline;
+    double memory = 0;
+    // Looking at the processes' memory while they run slows them down, so that is a run apart.
+    for (int round = 0; round < 4; ++round) {
+        const bool timed = round < 3;
+        fresh();
+        QProcess process;
+        process.setProcessChannelMode(QProcess::ForwardedChannels);
+        QMap<qint64, double> peaks;
+        const double elapsed =
+            timed ? shell(QStringLiteral("%1 set --title 'Benchmark Title' --in-place %2")
+                              .arg(quoted(program), quoted(file)))
+                  : seconds([&] {
+                        process.start(program,
+                                      {"set", "--title", "Benchmark Title", "--in-place", file});
+                        process.waitForStarted(-1);
+                        while (!process.waitForFinished(20))
+                            memory = std::max(memory, peakMegabytes(process.processId(), peaks));
+                    });
+        if (process.exitCode() != 0)
+            std::fprintf(stderr, "metascribe failed on the large file\n");
+        if (!timed)
+            break;
+        ours << elapsed;
+        fresh();
+        baseline
+            << (haveExifTool
+                    ? shell(QStringLiteral("exiftool -q -q -overwrite_original "
+                                           "-Title='Benchmark Title' %1")
+                                .arg(quoted(file)))
+                    : shell(QStringLiteral("cp %1 %2").arg(quoted(file), quoted(file + ".copy"))));
+        QFile::remove(file + ".copy");
+    }
+    const double elapsed = median(ours);
+    const double other = median(baseline);
+    const QString label = QStringLiteral("one %1 MB file (%2 pages of 16 MB images): metascribe "
+                                         "set vs %3")
+                              .arg(megabytes)
+                              .arg(std::max(1, megabytes / 16))
+                              .arg(haveExifTool ? "ExifTool" : "cp (ExifTool is missing)");
+    table << Row{label, secondsText(elapsed), secondsText(other), elapsed / other,
+                 haveExifTool ? "at most 1.5" : ""};
+    table << Row{QStringLiteral("resident memory changing that file, program and toolkit host"),
+                 QStringLiteral("%1 MB").arg(memory, 0, 'f', 1), "300 MB", memory / 300,
+                 "at most 1"};
+    QFile::remove(file);
+    QFile::remove(original);
+}
+
 void previewBenchmark(const QString& work, const QString& sample) {
     ScriptedDialogs dialogs;
     Form1 form;
@@ -361,7 +509,9 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     int files = 1000;
     int treeFiles = 100000;
-    QStringList only{"batch", "cli", "strip", "trash", "xmp", "encrypted", "preview", "walk", "memory"};
+    int largeMegabytes = 1024;
+    QStringList only{"batch",   "cli",     "strip", "trash", "xmp",
+                     "encrypted", "preview", "walk",  "memory", "large"};
     bool loop = true;
     const QStringList arguments = application.arguments();
     for (int i = 1; i < arguments.size(); ++i) {
@@ -370,6 +520,8 @@ int main(int argc, char* argv[]) {
             files = next.toInt();
         else if (arguments[i] == "--tree")
             treeFiles = next.toInt();
+        else if (arguments[i] == "--large-mb")
+            largeMegabytes = next.toInt();
         else if (arguments[i] == "--only")
             only = next.split(',');
         else if (arguments[i] == "--no-loop")
@@ -441,6 +593,10 @@ int main(int argc, char* argv[]) {
     }
     if (only.contains("memory"))
         memoryBenchmark();
+    if (only.contains("large")) {
+        std::fprintf(stderr, "one file of %d MB...\n", largeMegabytes);
+        largeFileBenchmark(work.path(), onePage, largeMegabytes);
+    }
     ToolkitHost::instance().shutDown();
 
     std::printf("| measurement | Metascribe | baseline | ratio | goal |\n|---|---|---|---|---|\n");

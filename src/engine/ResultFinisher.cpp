@@ -1,5 +1,6 @@
 #include "ResultFinisher.h"
 
+#include "DateStrings.h"
 #include "Failure.h"
 #include "InfoEditor.h"
 #include "PdfCopier.h"
@@ -78,6 +79,25 @@ QString protectLikeOriginal(const QString& original, const std::optional<QString
     }
 }
 
+// The dates the plan sets, which the toolkit wrote as UTF-16 text, back in PDF's own encoding.
+// Done in place before the XMP and the protection are written, so those passes carry the plain
+// strings on (encrypted like every string) and a file that needs neither is not written again.
+QString storeDatesPlain(const QString& resultPath, const EditPlan& plan,
+                        const QString& titleFromName) {
+    QStringList keys;
+    for (InfoField field : EditPlan::fields) {
+        if (EditPlan::isDate(field) &&
+            !plan.value(field, titleFromName).value_or(QString()).isEmpty())
+            keys << EditPlan::toolkitKey(field);
+    }
+    try {
+        DateStrings::makePlain(resultPath, keys);
+        return {};
+    } catch (const Failure& failure) {
+        return failure.description();
+    }
+}
+
 } // namespace
 
 ResultFinisher::ResultFinisher(std::shared_ptr<const PdfSnapshot> original, QString input,
@@ -95,6 +115,8 @@ ResultFinisher::ResultFinisher(std::shared_ptr<const PdfSnapshot> original, QStr
 QString ResultFinisher::operator()() const {
     // What the toolkit wrote; the result file gets the protected bytes, when the two differ.
     const QString plainPath = unprotected_ ? unprotected_->path() : resultPath_;
+    if (const QString reason = storeDatesPlain(plainPath, plan_, titleFromName_); !reason.isEmpty())
+        return reason;
     if (InfoEditor::needed(plan_)) {
         const QString reason = finishInfo(plainPath, plan_);
         if (!reason.isEmpty())

@@ -1,5 +1,6 @@
 #include "PdfSnapshot.h"
 
+#include "DateStrings.h"
 #include "Failure.h"
 #include "PdfFile.h"
 
@@ -190,6 +191,8 @@ PdfSnapshot PdfSnapshot::read(const QString& path, const std::optional<QString>&
                 entry.text = entry.isString ? textOf(value)
                                             : QString::fromStdString(canonical(value, false));
                 snapshot.info_.insert(fromName(key), entry);
+                if (entry.isString && DateStrings::isUnicode(value.getStringValue()))
+                    snapshot.unicodeInfo_ << fromName(key);
                 if (PdfFile::isDocumentInformation(key, value))
                     snapshot.documentKeys_ << fromName(key);
             }

@@ -61,6 +61,9 @@ public:
     std::optional<QString> infoValue(const QString& key) const;
     // The entries a copy with document information of its own (PdfCopier) carries over.
     QMap<QString, InfoValue> documentInformation() const;
+    // The keys whose strings are stored as Unicode text after a byte order mark rather than in
+    // PDF's own encoding; a date stored so is not read as one by every reader.
+    const QStringList& unicodeInfo() const { return unicodeInfo_; }
 
     // The document information is an object that the document also uses for something else (its
     // page tree, a page, a font, ...). The toolkit would write that object out as the new
@@ -88,6 +91,7 @@ private:
     int claimedPages_ = 0;
     QStringList catalogEntries_;
     QMap<QString, InfoValue> info_;
+    QStringList unicodeInfo_;
     QStringList documentKeys_;
     bool infoShared_ = false;
     bool infoDirect_ = false;

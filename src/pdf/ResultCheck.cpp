@@ -127,6 +127,12 @@ QString infoDiffers(const PdfSnapshot& original, const PdfSnapshot& result, cons
             continue;
         if (actual != planned)
             return mismatch(key, actual, planned);
+        const std::optional<InfoField> field = EditPlan::fieldOf(key);
+        if (field && EditPlan::isDate(*field) && !planned.text.isEmpty() &&
+            result.unicodeInfo().contains(key))
+            return QStringLiteral("the result's %1 is stored as Unicode text, which not every "
+                                  "reader takes for a date")
+                .arg(key);
     }
     // A copy with document information of its own carries only the entries that are document
     // information; the rest belonged to whatever object the original shared.

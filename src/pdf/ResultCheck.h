@@ -16,8 +16,9 @@ public:
     // without a final period, as shown after "<path>: not changed: ". The result must open without
     // warnings the original did not have, keep every page and its content (no fewer pages by
     // any count a snapshot holds), be encrypted as the original is, hold exactly the planned text
-    // for every changed field or key (an emptied field may also be missing; Trapped as a name),
-    // none of the keys the plan removes, and every other entry of the original's document
+    // for every changed field or key (an emptied field may also be missing; Trapped as a name; a
+    // date set in PDF's own encoding, not as Unicode text), none of the keys the plan removes, and
+    // every other entry of the original's document
     // information unchanged.
     // The password is tried only when the result cannot be opened without it.
     static QString verify(const PdfSnapshot& original, const QString& resultPath,

@@ -1,5 +1,6 @@
 #include "ResultCheck.h"
 
+#include "DateStrings.h"
 #include "FailureOf.h"
 #include "InfoUpdateFile.h"
 #include "PdfCopier.h"
@@ -137,6 +138,8 @@ private slots:
         QVERIFY(!original.needsOwnInfo());
 
         QString result = toolkitResult(input, plan(planName), "From the name", password);
+        // As the program does with every result: the toolkit writes dates as UTF-16 text.
+        DateStrings::makePlain(result, {"CreationDate", "ModDate"});
         if (original.encrypted()) {
             const QString plain = result;
             QCOMPARE(
@@ -231,6 +234,10 @@ private slots:
             << "trapped" << none << "the result's Trapped is /False instead of /True";
         QTest::newRow("copyright missing")
             << "copyright" << none << "the result has no XMP metadata for its copyright";
+        QTest::newRow("date as the toolkit writes it")
+            << "date" << none
+            << "the result's CreationDate is stored as Unicode text, which not every reader takes "
+               "for a date";
         QTest::newRow("truncated")
             << "truncate" << none << "the result is damaged and could not be repaired (no trailer)";
         QTest::newRow("damaged") << "startxref" << none << "the result is damaged: ";
@@ -261,6 +268,8 @@ private slots:
             edit.setKey("Trapped", "True");
         else if (spoil == "copyright")
             edit.setCopyright("© Someone");
+        else if (spoil == "date")
+            edit.changeTo(InfoField::CreationDate, "D:20240501000000Z");
         // The toolkit's result for another plan, or for this one where the toolkit alone falls
         // short of it (removals, Trapped and the copyright come after it).
         EditPlan other = edit;
@@ -363,6 +372,7 @@ private slots:
 
         const EditPlan edit = plan("all");
         const QString plain = toolkitResult(own, edit, "named");
+        DateStrings::makePlain(plain, {"CreationDate", "ModDate"});
         const QString result = TestFiles::write(dir_.filePath("locked-result.pdf"),
                                                 PdfCopier::protectedLike(input, password, plain));
         QCOMPARE(ResultCheck::verify(original, result, edit, "named", password), QString());

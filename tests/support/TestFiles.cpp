@@ -81,6 +81,22 @@ QString write(const QString& path, const QByteArray& bytes) {
     return path;
 }
 
+QByteArray pdfOf(const QList<QByteArray>& objects, const QByteArray& trailerEntries) {
+    QByteArray pdf = "%PDF-1.4\n";
+    QList<qsizetype> offsets;
+    for (const QByteArray& object : objects) {
+        offsets << pdf.size();
+        pdf += QByteArray::number(offsets.size()) + " 0 obj\n" + object + "\nendobj\n";
+    }
+    const qsizetype xref = pdf.size();
+    const QByteArray size = QByteArray::number(objects.size() + 1);
+    pdf += "xref\n0 " + size + "\n0000000000 65535 f \n";
+    for (qsizetype offset : offsets)
+        pdf += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
+    return pdf + "trailer\n<< /Size " + size + " /Root 1 0 R " + trailerEntries +
+           " >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
+}
+
 mode_t mode(const QString& path) {
     struct stat info {};
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)

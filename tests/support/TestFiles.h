@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QMap>
 #include <QString>
 #include <sys/types.h>
@@ -33,5 +34,8 @@ QByteArray bytes(const QString& path);
 mode_t mode(const QString& path);
 // Creates or truncates the file with these bytes; gives its path.
 QString write(const QString& path, const QByteArray& bytes);
+// A PDF file made of objects, numbered from 1 (the first is the catalog), with a correct
+// cross-reference table and trailerEntries (such as "/Info 4 0 R") in its trailer.
+QByteArray pdfOf(const QList<QByteArray>& objects, const QByteArray& trailerEntries = {});
 
 } // namespace TestFiles

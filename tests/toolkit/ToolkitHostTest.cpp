@@ -34,6 +34,28 @@ private:
         return QString::fromLatin1(pdf).remove(id).toLatin1();
     }
     static QByteArray bytes(const QString& path) { return TestFiles::bytes(path); }
+    // More than a host hands over as its input (32 MB), so the host writes the result file
+    // itself: one page showing an image of 34 MB.
+    static QByteArray largePdf() {
+        const qsizetype side = 6000;
+        QByteArray image(side * side, Qt::Uninitialized);
+        for (qsizetype i = 0; i < image.size(); ++i)
+            image[i] = static_cast<char>((i * 7919) >> 5);
+        const QByteArray content = "q 612 0 0 792 0 0 cm /Im0 Do Q";
+        const QList<QByteArray> objects{
+            "<< /Type /Catalog /Pages 2 0 R >>",
+            "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+            "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /XObject << "
+            "/Im0 5 0 R >> >> /Contents 4 0 R >>",
+            "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content +
+                "\nendstream",
+            "<< /Type /XObject /Subtype /Image /Width " + QByteArray::number(side) + " /Height " +
+                QByteArray::number(side) + " /ColorSpace /DeviceGray /BitsPerComponent 8 /Length " +
+                QByteArray::number(image.size()) + " >>\nstream\n" + image + "\nendstream",
+            "<< /Title (Large) >>",
+        };
+        return TestFiles::pdfOf(objects, "/Info 6 0 R");
+    }
     // Where Java keeps the performance data of process pid, whatever the temporary folder is.
     static QString perfDataOf(qint64 pid) {
         const passwd* user = ::getpwuid(::geteuid());
@@ -122,11 +144,16 @@ private slots:
         QTest::newRow("four pages") << "pdflatex-4-pages.pdf";
         QTest::newRow("XMP") << "output_with_metadata_pymupdf.pdf";
         QTest::newRow("LibreOffice") << "002-trivial-libre-office-writer.pdf";
+        QTest::newRow("larger than a file handed over") << "";
     }
     void sameResultsAsAProcessPerRun() {
         QFETCH(QString, corpusFile);
-        const QString hosted = TestFiles::copyCorpusFile(corpusFile, dir_.path(), "hosted.pdf");
-        const QString alone = TestFiles::copyCorpusFile(corpusFile, dir_.path(), "alone.pdf");
+        const QString hosted =
+            corpusFile.isEmpty() ? TestFiles::write(dir_.filePath("hosted.pdf"), largePdf())
+                                 : TestFiles::copyCorpusFile(corpusFile, dir_.path(), "hosted.pdf");
+        const QString alone = corpusFile.isEmpty()
+                                  ? TestFiles::write(dir_.filePath("alone.pdf"), largePdf())
+                                  : TestFiles::copyCorpusFile(corpusFile, dir_.path(), "alone.pdf");
         const ToolResult viaHost = ToolRunner::run(update(hosted), 60s);
         QVERIFY(ToolkitHost::instance().isRunning());
         ToolkitHost::instance().setEnabled(false);
@@ -145,6 +172,9 @@ private slots:
                                  << 1;
         QTest::newRow("not a PDF") << QByteArray("plain text\n") << 1;
         QTest::newRow("owner password") << QByteArray() << 0;
+        // The host writes the result file itself for a large input, yet leaves none where the
+        // toolkit leaves none.
+        QTest::newRow("large, not a PDF") << QByteArray(33 * 1024 * 1024, 'x') << 1;
     }
     void answersAsTheToolkitWould() {
         QFETCH(QByteArray, contents);
@@ -159,10 +189,13 @@ private slots:
         } else {
             TestFiles::write(input, contents);
         }
+        QFile::remove(input + "2");
         const ToolResult viaHost = ToolRunner::run(update(input), 60s);
         QVERIFY(ToolkitHost::instance().isRunning());
+        const bool hostWrote = QFile::remove(input + "2");
         ToolkitHost::instance().setEnabled(false);
         const ToolResult viaProcess = ToolRunner::run(update(input), 60s);
+        QCOMPARE(hostWrote, QFile::remove(input + "2"));
         QCOMPARE(viaHost.exitCode, exitCode);
         QCOMPARE(viaProcess.exitCode, exitCode);
         QVERIFY2(viaHost.standardError.contains(QFile::encodeName(input)),

@@ -10,7 +10,9 @@ import java.io.EOFException;
 import java.io.FileDescriptor;
 import java.io.FileInputStream;
 import java.io.FileOutputStream;
+import java.io.FilterOutputStream;
 import java.io.IOException;
+import java.io.OutputStream;
 import java.io.PrintStream;
 import java.lang.reflect.InvocationTargetException;
 import java.lang.reflect.Method;
@@ -37,6 +39,13 @@ import java.util.Set;
  * those bytes as its standard input ("-"), which it parses the same way. Whatever went wrong
  * there, or made the toolkit say anything, is run again exactly as asked, so every message and
  * exit code is the toolkit's own answer to the original request.
+ *
+ * <p>The toolkit writes each stream's data with one call, and Java copies every write through a
+ * native buffer as large as the write: for a scan with 16 MB images, copying those buffers cost
+ * the toolkit more than twice what writing in small pieces does. So for an input larger than a
+ * file handed over, the host also opens the request's output file itself and has the toolkit
+ * write to its standard output ("-"), which goes to that file in pieces; when that file cannot be
+ * written, the request is run again as asked.
  */
 public final class ToolkitHost {
     private static final int READY = 0x4D534831;
@@ -44,8 +53,13 @@ public final class ToolkitHost {
     private static final int BLOCK_LIMIT = 64 * 1024 * 1024;
     // Larger files are left to the toolkit: their bytes would sit in memory several times over.
     private static final long HAND_OVER_LIMIT = 32L * 1024 * 1024;
+    // What one write into an output file taken over may be at most.
+    private static final int OUTPUT_PIECE = 256 * 1024;
     private static final Set<String> SINGLE_INPUT_OPERATIONS = Set.of("update_info",
             "update_info_utf8", "dump_data", "dumpdata", "dump_data_utf8", "dumpdata_utf8");
+    // Those of them that write a PDF file: bytes that no text encoding of the output touches.
+    private static final Set<String> PDF_OUTPUT_OPERATIONS = Set.of("update_info",
+            "update_info_utf8");
 
     private ToolkitHost() {}
 
@@ -87,12 +101,21 @@ public final class ToolkitHost {
             Run done = null;
             boolean fatal = false;
             byte[] contents = input.length == 0 ? contentsToHandOver(arguments) : null;
-            if (contents != null) {
-                String[] fromInput = arguments.clone();
-                fromInput[0] = "-";
-                done = runToolkit(run, fromInput, contents);
+            int output = contents == null && isLarge(arguments, input)
+                    ? outputToTakeOver(arguments) : 0;
+            if (contents != null || output > 0) {
+                String[] handedOver = arguments.clone();
+                if (contents != null)
+                    handedOver[0] = "-";
+                if (output > 0)
+                    handedOver[output] = "-";
+                done = runHandedOver(run, handedOver, contents != null ? contents : input,
+                        output > 0 ? arguments[output] : null);
                 fatal = done.fatal;
-                if (done.code != 0 || done.err.size() != 0)
+                // The toolkit reads a named input the same whatever it writes to, so only a file
+                // handed over, or a result the host failed to write, makes the toolkit's answer
+                // one it would not have given as asked; a large damaged file is not read twice.
+                if (contents != null ? done.code != 0 || done.err.size() != 0 : done.outputFailed)
                     done = null;
             }
             if (done == null) {
@@ -112,15 +135,24 @@ public final class ToolkitHost {
     private static final class Run {
         int code;
         boolean fatal;
+        // Writing the output file the host took over failed.
+        boolean outputFailed;
         final ByteArrayOutputStream err = new ByteArrayOutputStream();
         final ByteArrayOutputStream out = new ByteArrayOutputStream();
     }
 
     private static Run runToolkit(Method run, String[] arguments, byte[] input) {
+        return runToolkit(run, arguments, input, null);
+    }
+
+    // output, when not null, takes the place of the standard output.
+    private static Run runToolkit(Method run, String[] arguments, byte[] input,
+            PrintStream output) {
         Run done = new Run();
         System.setIn(new ByteArrayInputStream(input));
         System.setErr(new PrintStream(done.err, true, StandardCharsets.UTF_8));
-        System.setOut(new PrintStream(done.out, true, StandardCharsets.UTF_8));
+        System.setOut(output != null ? output
+                                     : new PrintStream(done.out, true, StandardCharsets.UTF_8));
         try {
             done.code = ((Number) run.invoke(null, (Object) arguments)).intValue();
         } catch (InvocationTargetException failure) {
@@ -135,6 +167,122 @@ public final class ToolkitHost {
         System.out.flush();
         System.err.flush();
         return done;
+    }
+
+    // Runs the toolkit with its standard output going to outputFile (when not null) instead of
+    // into the answer. A file that cannot be opened or written is marked, so that the request is
+    // run again as asked and the toolkit reports the problem in its own words.
+    private static Run runHandedOver(Method run, String[] arguments, byte[] input,
+            String outputFile) {
+        if (outputFile == null)
+            return runToolkit(run, arguments, input, null);
+        PiecewiseOutput file = new PiecewiseOutput(outputFile);
+        Run done = runToolkit(run, arguments, input,
+                new PrintStream(file, false, StandardCharsets.UTF_8));
+        file.close();
+        done.outputFailed = file.failed;
+        return done;
+    }
+
+    // Writes into the file at path in pieces of at most OUTPUT_PIECE bytes, and remembers whether
+    // anything failed: the print stream the toolkit writes to swallows errors, and also counts as
+    // one a flush after the toolkit has closed it, which the toolkit does. The file is opened on
+    // the first write, as the toolkit opens it only once it has read its input: a run that fails
+    // before leaves no file behind.
+    private static final class PiecewiseOutput extends FilterOutputStream {
+        boolean failed;
+        private final String path;
+        private boolean closed;
+
+        PiecewiseOutput(String path) {
+            super(null);
+            this.path = path;
+        }
+
+        private void open() throws IOException {
+            if (closed)
+                throw new IOException("Stream closed");
+            if (out == null)
+                out = new BufferedOutputStream(new FileOutputStream(path), 64 * 1024);
+        }
+
+        @Override
+        public void write(int b) throws IOException {
+            try {
+                open();
+                out.write(b);
+            } catch (IOException error) {
+                failed = true;
+                throw error;
+            }
+        }
+
+        @Override
+        public void write(byte[] bytes, int offset, int length) throws IOException {
+            try {
+                open();
+                while (length > 0) {
+                    int piece = Math.min(length, OUTPUT_PIECE);
+                    out.write(bytes, offset, piece);
+                    offset += piece;
+                    length -= piece;
+                }
+            } catch (IOException error) {
+                failed = true;
+                throw error;
+            }
+        }
+
+        @Override
+        public void flush() throws IOException {
+            try {
+                if (out != null)
+                    out.flush();
+            } catch (IOException error) {
+                failed = true;
+                throw error;
+            }
+        }
+
+        @Override
+        public void close() {
+            if (closed)
+                return;
+            closed = true;
+            try {
+                if (out != null)
+                    out.close();
+            } catch (IOException error) {
+                failed = true;
+            }
+        }
+    }
+
+    // Whether the request's input, a named file or its standard input, is larger than a file
+    // handed over. Only large files hold streams so large that writing them whole costs much; a
+    // small result is written as the toolkit writes it.
+    private static boolean isLarge(String[] arguments, byte[] input) {
+        if (input.length > 0)
+            return input.length > HAND_OVER_LIMIT;
+        if (arguments.length == 0 || !arguments[0].startsWith("/"))
+            return false;
+        try {
+            return Files.size(Paths.get(arguments[0])) > HAND_OVER_LIMIT;
+        } catch (IOException | RuntimeException unreadable) {
+            return false;
+        }
+    }
+
+    // Where the output file's name is among the arguments when the request writes one file,
+    // named by its absolute path, for a single-input operation that writes a PDF; otherwise 0.
+    private static int outputToTakeOver(String[] arguments) {
+        if (arguments.length < 4 || !PDF_OUTPUT_OPERATIONS.contains(arguments[1]))
+            return 0;
+        for (int i = 2; i + 1 < arguments.length; ++i) {
+            if (arguments[i].equals("output"))
+                return arguments[i + 1].startsWith("/") ? i + 1 : 0;
+        }
+        return 0;
     }
 
     // The input file's bytes when the request reads just that one file, by its absolute path,

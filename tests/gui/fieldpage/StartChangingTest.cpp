@@ -445,6 +445,21 @@ private slots:
         QByteArray shown;
         QVERIFY(TestPrograms::run("pdfinfo", {"-isodates", input}, &shown));
         QVERIFY(shown.contains("CreationDate:    2024-05-01T"));
+        // ExifTool takes a date apart only when it is stored in PDF's own encoding, as every
+        // common writer stores it; qpdf shows how it is stored.
+        QVERIFY2(TestFiles::haveProgram("exiftool"), "install libimage-exiftool-perl");
+        QByteArray exif;
+        QVERIFY(TestPrograms::run(
+            "exiftool", {"-s", "-s", "-s", "-d", "%Y-%m-%d", "-PDF:CreateDate", input}, &exif));
+        QCOMPARE(exif.trimmed(), QByteArray("2024-05-01"));
+        QByteArray trailer, info;
+        QVERIFY(TestPrograms::run("qpdf", {"--show-object=trailer", input}, &trailer));
+        const QByteArray number = QRegularExpression(R"(/Info (\d+) 0 R)")
+                                      .match(QString::fromLatin1(trailer))
+                                      .captured(1)
+                                      .toLatin1();
+        QVERIFY(TestPrograms::run("qpdf", {"--show-object=" + number, input}, &info));
+        QVERIFY2(info.contains("/CreationDate (" + written.toLatin1()), info.constData());
     }
 
     // Viewers show XMP values first: a file with XMP metadata gets the changes there too, and
