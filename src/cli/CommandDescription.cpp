@@ -23,7 +23,7 @@ const std::array<Option, 8> fieldOptionTable{{
     {"mod-date", "DATE", "Sets the modification date to DATE.", InfoField::ModDate},
 }};
 
-const std::array<Option, 11> setOptionTable{{
+const std::array<Option, 12> setOptionTable{{
     {"title-from-filename", nullptr,
      "Sets the title to the file's name without its folder and extension."},
     {"info", "KEY=VALUE",
@@ -43,6 +43,16 @@ const std::array<Option, 11> setOptionTable{{
     {"copyright-url", "URL",
      "Sets the address of the rights statement in the XMP metadata (xmpRights:WebStatement); an "
      "empty URL removes it. A file without XMP metadata is given some, as for --copyright."},
+    {"csv", "TABLE",
+     "Takes the files and their values from the table TABLE, as show --csv writes it (\",\" or "
+     "\";\" between cells, UTF-8): the column \"path\" names each file (absolute, or relative to "
+     "the table's folder), the others are keys (Title, ..., ModDate and any other; a slash "
+     "before a key, as in /path, names the key of that name), \"copyright\" and "
+     "\"copyright-url\". An empty cell, or a missing column, leaves the field alone; a cell "
+     "holding exactly <remove> removes it (<<remove>> stands for the text <remove>). The other "
+     "options' changes apply to every file, and a cell overrides them for its file. No "
+     "FILE-OR-FOLDER is given. A table with a row whose file does not exist or is listed "
+     "twice, a column that names no key, or a value its key cannot take changes nothing."},
     {"out", "DIR",
      "Writes each result into the folder DIR, as the file's name with the extension .pdf; the "
      "originals stay as they are."},
@@ -84,6 +94,15 @@ const Option showJson{
     "missing) and every other key of the document information, \"xmp\" with the XMP values "
     "that differ, \"copyright\" and \"copyrightUrl\" from the XMP metadata (null when "
     "missing), or \"error\"."};
+
+const Option showCsv{
+    "csv", nullptr,
+    "Writes one table (comma-separated values, as spreadsheets open them: UTF-8 with a "
+    "byte-order mark, \";\" between cells) of the given files and the PDF files of the given "
+    "folders: a header row, then one row per file with \"path\", the eight fields by their "
+    "keys (Title, Subject, Author, Keywords, Creator, Producer, CreationDate, ModDate), "
+    "\"copyright\", \"copyright-url\" and a column for every other key any file has. A value "
+    "that is exactly <remove> is written as <<remove>>. set --csv reads the table back."};
 
 const char* const summary = "changes the document information of many PDF files at once";
 
@@ -197,13 +216,17 @@ std::span<const Option> CommandDescription::stripOptions() {
 }
 
 QString CommandDescription::helpText() {
-    QString text = QStringLiteral("Usage: metascribe [FILE-OR-FOLDER...]\n"
-                                  "       metascribe set [OPTION...] (--out DIR | --in-place) "
-                                  "FILE-OR-FOLDER...\n"
-                                  "       metascribe strip [OPTION...] (--out DIR | --in-place) "
-                                  "FILE-OR-FOLDER...\n"
-                                  "       metascribe show [--json] FILE...\n"
-                                  "       metascribe --help | --version\n\n");
+    QString text =
+        QStringLiteral("Usage: metascribe [FILE-OR-FOLDER...]\n"
+                       "       metascribe set [OPTION...] (--out DIR | --in-place) "
+                       "FILE-OR-FOLDER...\n"
+                       "       metascribe strip [OPTION...] (--out DIR | --in-place) "
+                       "FILE-OR-FOLDER...\n"
+                       "       metascribe set [OPTION...] (--out DIR | --in-place) --csv "
+                       "TABLE\n"
+                       "       metascribe show [--json] FILE...\n"
+                       "       metascribe show --csv FILE-OR-FOLDER...\n"
+                       "       metascribe --help | --version\n\n");
     text += wrapped(QLatin1String(description), 0);
     text += QLatin1Char('\n') + wrapped(QLatin1String(windowText), 0);
     text += QLatin1Char('\n') + wrapped(QLatin1String(setText), 0);
@@ -221,6 +244,7 @@ QString CommandDescription::helpText() {
     text += QLatin1Char('\n') + wrapped(QLatin1String(showText), 0);
     text += QStringLiteral("\nOptions of show:\n");
     text += helpOption(optionSpelling(showJson), QLatin1String(showJson.help));
+    text += helpOption(optionSpelling(showCsv), QLatin1String(showCsv.help));
     text += QStringLiteral("\nExit status:\n");
     for (const auto& [code, meaning] : exitTexts)
         text += helpOption(QLatin1String(code), QLatin1String(meaning));
@@ -244,6 +268,9 @@ QString CommandDescription::manualPage() {
                                   "\\fIFILE\\-OR\\-FOLDER\\fR...\n.br\n"
                                   "\\fBmetascribe show\\fR [\\fB\\-\\-json\\fR] \\fIFILE\\fR...\n"
                                   ".br\n"
+                                  "\\fBmetascribe show \\-\\-csv\\fR "
+                                  "\\fIFILE\\-OR\\-FOLDER\\fR...\n"
+                                  ".br\n"
                                   "\\fBmetascribe\\fR \\fB\\-\\-help\\fR | \\fB\\-\\-version\\fR\n"
                                   ".SH DESCRIPTION\n");
     page += roff(QLatin1String(description)) + QStringLiteral("\n.PP\n") +
@@ -265,7 +292,7 @@ QString CommandDescription::manualPage() {
     page += QStringLiteral(".SH OPTIONS OF STRIP\n");
     for (const Option& option : stripOptionTable)
         page += roffOption(option);
-    page += QStringLiteral(".SH OPTIONS OF SHOW\n") + roffOption(showJson);
+    page += QStringLiteral(".SH OPTIONS OF SHOW\n") + roffOption(showJson) + roffOption(showCsv);
     page += QStringLiteral(".SH EXIT STATUS\n");
     for (const auto& [code, meaning] : exitTexts)
         page += QStringLiteral(".TP\n") + QLatin1String(code) + QLatin1Char('\n') +
@@ -279,6 +306,8 @@ QString CommandDescription::manualPage() {
                            "metascribe strip \\-\\-keep title \\-\\-out outgoing/ "
                            "contracts/\n"
                            "metascribe show \\-\\-json report.pdf\n"
+                           "metascribe show \\-\\-csv contracts/ > values.csv\n"
+                           "metascribe set \\-\\-in\\-place \\-\\-csv values.csv\n"
                            ".EE\n");
     return page;
 }
