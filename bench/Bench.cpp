@@ -277,7 +277,8 @@ void tableBenchmark(const QString& work, const QString& source, int files) {
         for (int i = 0; i < rows; ++i) {
             const QString name = QStringLiteral("file%1.pdf").arg(i, 6, 10, QLatin1Char('0'));
             QFile(many + "/" + name).open(QIODevice::WriteOnly);
-            writer.writeRow({name, "Title " + name, "Author; \"quoted\"", "one, two"});
+            writer.writeRow(
+                {"csv-many/" + name, "Title " + name, "Author; \"quoted\"", "one, two"});
         }
     }
     big.close();
