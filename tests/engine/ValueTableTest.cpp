@@ -94,6 +94,21 @@ private slots:
         QCOMPARE(rows[1].plan, second);
     }
 
+    // A value that cannot be set is left alone where the file holds it already, as in a table
+    // show wrote of a file whose date is in a form of its own; anywhere else it is refused.
+    void valueTheFileHoldsAlready() {
+        QTemporaryDir dir;
+        TestFiles::copyCorpusFile("output_with_metadata_pymupdf.pdf", dir.path(), "odd.pdf");
+        const QString held = "D:20230410074654Z07'46'";
+        const QList<ValueTable::Row> rows = ValueTable::read(
+            table(dir.path(), {"path;CreationDate;Title", "odd.pdf;" + held + ";T"}));
+        EditPlan plan;
+        plan.setKey("Title", "T");
+        QCOMPARE(rows.value(0).plan, plan);
+        QVERIFY_THROWS_EXCEPTION(
+            Failure, ValueTable::read(table(dir.path(), {"path;ModDate", "odd.pdf;" + held})));
+    }
+
     // The marker and the texts that look like it are written so that each reads back as itself.
     void markerLikeValuesReadBackAsThemselves_data() {
         QTest::addColumn<QString>("value");
