@@ -23,6 +23,7 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSet>
+#include <algorithm>
 #include <unistd.h>
 #include <variant>
 
@@ -331,6 +332,11 @@ int SetCommand::runTable(const QCommandLineParser& parser, const QStringList& pa
     }
     if (rows.isEmpty())
         return Console::usageError(option + table + QStringLiteral(": the table lists no files"));
+    if (plan == EditPlan() && std::ranges::all_of(rows, [](const ValueTable::Row& row) {
+            return row.plan == EditPlan();
+        }))
+        return Console::usageError(option + table +
+                                   QStringLiteral(": nothing to change: every cell is empty"));
     QStringList files;
     QList<EditPlan> plans;
     files.reserve(rows.size());

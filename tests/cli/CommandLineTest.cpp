@@ -788,6 +788,12 @@ private slots:
         QCOMPARE(ran.status, 2);
         QVERIFY2(ran.err.contains("row 3: no such file"), ran.err.constData());
         QCOMPARE(TestFiles::bytes(plain), before);
+        // Nor does a table without a value to change.
+        TestFiles::write(tablePath, "path;Title\r\nminimal-document.pdf;\r\n");
+        ran = metascribe({"set", "--csv", tablePath, "--in-place"});
+        QCOMPARE(ran.status, 2);
+        QVERIFY2(ran.err.contains("nothing to change"), ran.err.constData());
+        QCOMPARE(TestFiles::bytes(plain), before);
     }
 
     // A dry run prints and changes nothing; show prints what pdfinfo reads.
