@@ -23,7 +23,7 @@ const std::array<Option, 8> fieldOptionTable{{
     {"mod-date", "DATE", "Sets the modification date to DATE.", InfoField::ModDate},
 }};
 
-const std::array<Option, 12> setOptionTable{{
+const std::array<Option, 13> setOptionTable{{
     {"title-from-filename", nullptr,
      "Sets the title to the file's name without its folder and extension."},
     {"info", "KEY=VALUE",
@@ -43,6 +43,16 @@ const std::array<Option, 12> setOptionTable{{
     {"copyright-url", "URL",
      "Sets the address of the rights statement in the XMP metadata (xmpRights:WebStatement); an "
      "empty URL removes it. A file without XMP metadata is given some, as for --copyright."},
+    {"csv", "TABLE",
+     "Takes the files and their values from the table TABLE, as show --csv writes it (\",\" or "
+     "\";\" between cells, UTF-8): the column \"path\" names each file (absolute, or relative to "
+     "the table's folder), the others are keys (Title, ..., ModDate and any other; a slash "
+     "before a key, as in /path, names the key of that name), \"copyright\" and "
+     "\"copyright-url\". An empty cell, or a missing column, leaves the field alone; a cell "
+     "holding exactly <remove> removes it (<<remove>> stands for the text <remove>). The other "
+     "options' changes apply to every file, and a cell overrides them for its file. No "
+     "FILE-OR-FOLDER is given. A table with a row whose file does not exist or is listed "
+     "twice, a column that names no key, or a value its key cannot take changes nothing."},
     {"out", "DIR",
      "Writes each result into the folder DIR, as the file's name with the extension .pdf; the "
      "originals stay as they are."},
@@ -88,6 +98,15 @@ const Option showJson{
     "missing) and every other key of the document information, \"xmp\" with the XMP values "
     "that differ, \"copyright\" and \"copyrightUrl\" from the XMP metadata (null when "
     "missing), or \"error\"."};
+
+const Option showCsv{
+    "csv", nullptr,
+    "Writes one table (comma-separated values, as spreadsheets open them: UTF-8 with a "
+    "byte-order mark, \";\" between cells) of the given files and the PDF files of the given "
+    "folders: a header row, then one row per file with \"path\", the eight fields by their "
+    "keys (Title, Subject, Author, Keywords, Creator, Producer, CreationDate, ModDate), "
+    "\"copyright\", \"copyright-url\" and a column for every other key any file has. A value "
+    "that is exactly <remove> is written as <<remove>>. set --csv reads the table back."};
 
 const std::array<Option, 2> undoOptionTable{{
     {"dry-run", nullptr, "Says what would be put back; changes nothing."},
@@ -220,14 +239,18 @@ std::span<const Option> CommandDescription::undoOptions() {
 }
 
 QString CommandDescription::helpText() {
-    QString text = QStringLiteral("Usage: metascribe [FILE-OR-FOLDER...]\n"
-                                  "       metascribe set [OPTION...] (--out DIR | --in-place) "
-                                  "FILE-OR-FOLDER...\n"
-                                  "       metascribe strip [OPTION...] (--out DIR | --in-place) "
-                                  "FILE-OR-FOLDER...\n"
-                                  "       metascribe show [--json] FILE...\n"
-                                  "       metascribe undo [--dry-run] [--json]\n"
-                                  "       metascribe --help | --version\n\n");
+    QString text =
+        QStringLiteral("Usage: metascribe [FILE-OR-FOLDER...]\n"
+                       "       metascribe set [OPTION...] (--out DIR | --in-place) "
+                       "FILE-OR-FOLDER...\n"
+                       "       metascribe set [OPTION...] (--out DIR | --in-place) --csv "
+                       "TABLE\n"
+                       "       metascribe strip [OPTION...] (--out DIR | --in-place) "
+                       "FILE-OR-FOLDER...\n"
+                       "       metascribe show [--json] FILE...\n"
+                       "       metascribe show --csv FILE-OR-FOLDER...\n"
+                       "       metascribe undo [--dry-run] [--json]\n"
+                       "       metascribe --help | --version\n\n");
     text += wrapped(QLatin1String(description), 0);
     text += QLatin1Char('\n') + wrapped(QLatin1String(windowText), 0);
     text += QLatin1Char('\n') + wrapped(QLatin1String(setText), 0);
@@ -245,6 +268,7 @@ QString CommandDescription::helpText() {
     text += QLatin1Char('\n') + wrapped(QLatin1String(showText), 0);
     text += QStringLiteral("\nOptions of show:\n");
     text += helpOption(optionSpelling(showJson), QLatin1String(showJson.help));
+    text += helpOption(optionSpelling(showCsv), QLatin1String(showCsv.help));
     text += QLatin1Char('\n') + wrapped(QLatin1String(undoText), 0);
     text += QStringLiteral("\nOptions of undo:\n");
     for (const Option& option : undoOptionTable)
@@ -267,11 +291,16 @@ QString CommandDescription::manualPage() {
                                   "\\fBmetascribe set\\fR [\\fIOPTION\\fR...] (\\fB\\-\\-out\\fR "
                                   "\\fIDIR\\fR | \\fB\\-\\-in\\-place\\fR) "
                                   "\\fIFILE\\-OR\\-FOLDER\\fR...\n.br\n"
+                                  "\\fBmetascribe set\\fR [\\fIOPTION\\fR...] (\\fB\\-\\-out\\fR "
+                                  "\\fIDIR\\fR | \\fB\\-\\-in\\-place\\fR) "
+                                  "\\fB\\-\\-csv\\fR \\fITABLE\\fR\n.br\n"
                                   "\\fBmetascribe strip\\fR [\\fIOPTION\\fR...] (\\fB\\-\\-out\\fR "
                                   "\\fIDIR\\fR | \\fB\\-\\-in\\-place\\fR) "
                                   "\\fIFILE\\-OR\\-FOLDER\\fR...\n.br\n"
                                   "\\fBmetascribe show\\fR [\\fB\\-\\-json\\fR] \\fIFILE\\fR...\n"
                                   ".br\n"
+                                  "\\fBmetascribe show \\-\\-csv\\fR "
+                                  "\\fIFILE\\-OR\\-FOLDER\\fR...\n"
                                   "\\fBmetascribe undo\\fR [\\fB\\-\\-dry\\-run\\fR] "
                                   "[\\fB\\-\\-json\\fR]\n"
                                   ".br\n"
@@ -297,7 +326,7 @@ QString CommandDescription::manualPage() {
     page += QStringLiteral(".SH OPTIONS OF STRIP\n");
     for (const Option& option : stripOptionTable)
         page += roffOption(option);
-    page += QStringLiteral(".SH OPTIONS OF SHOW\n") + roffOption(showJson);
+    page += QStringLiteral(".SH OPTIONS OF SHOW\n") + roffOption(showJson) + roffOption(showCsv);
     page += QStringLiteral(".SH OPTIONS OF UNDO\n");
     for (const Option& option : undoOptionTable)
         page += roffOption(option);
@@ -314,6 +343,8 @@ QString CommandDescription::manualPage() {
                            "metascribe strip \\-\\-keep title \\-\\-out outgoing/ "
                            "contracts/\n"
                            "metascribe show \\-\\-json report.pdf\n"
+                           "metascribe show \\-\\-csv contracts/ > values.csv\n"
+                           "metascribe set \\-\\-in\\-place \\-\\-csv values.csv\n"
                            ".EE\n");
     return page;
 }

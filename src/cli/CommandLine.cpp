@@ -24,10 +24,14 @@ int CommandLine::run(const QStringList& arguments, const QStringList& undecodabl
     const QCommandLineOption version(QStringLiteral("version"));
     parser.addOption(help);
     parser.addOption(version);
-    const auto add = [&parser](const CommandDescription::Option& option) {
-        parser.addOption(option.value ? QCommandLineOption(QLatin1String(option.name), {},
-                                                           QLatin1String(option.value))
-                                      : QCommandLineOption(QLatin1String(option.name)));
+    // show's --csv is a switch, set's names a table: the command comes first, so the parser
+    // knows which it is.
+    const bool show = arguments.size() > 1 && arguments.at(1) == QLatin1String("show");
+    const auto add = [&parser, show](const CommandDescription::Option& option) {
+        const bool valued = option.value && !(show && qstrcmp(option.name, "csv") == 0);
+        parser.addOption(
+            valued ? QCommandLineOption(QLatin1String(option.name), {}, QLatin1String(option.value))
+                   : QCommandLineOption(QLatin1String(option.name)));
     };
     std::ranges::for_each(CommandDescription::fieldOptions(), add);
     std::ranges::for_each(CommandDescription::setOptions(), add);
@@ -46,8 +50,13 @@ int CommandLine::run(const QStringList& arguments, const QStringList& undecodabl
     const QString command = positional.takeFirst();
     if (command == QLatin1String("show")) {
         for (const QString& name : parser.optionNames()) {
-            if (name != QLatin1String("json"))
+            if (name != QLatin1String("json") && name != QLatin1String("csv"))
                 return Console::usageError(QStringLiteral("show takes no option --") + name);
+        }
+        if (parser.isSet(QStringLiteral("csv"))) {
+            if (parser.isSet(QStringLiteral("json")))
+                return Console::usageError(QStringLiteral("show takes --json or --csv, not both"));
+            return ShowCommand::runCsv(positional, undecodable);
         }
         return ShowCommand::run(parser.isSet(QStringLiteral("json")), positional, undecodable);
     }

@@ -6,11 +6,13 @@
 #include "CommandLine.h"
 #include "Console.h"
 #include "EditPlan.h"
+#include "Failure.h"
 #include "FolderWalker.h"
 #include "PdfDate.h"
 #include "ProgressLine.h"
 #include "TerminationSignals.h"
 #include "Toolkit.h"
+#include "ValueTable.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -21,6 +23,7 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSet>
+#include <algorithm>
 #include <unistd.h>
 #include <variant>
 
@@ -94,15 +97,21 @@ QString quoted(const std::optional<QString>& text) {
 // What the engine reports, written to the terminal or a script.
 class ConsoleHost : public BatchEngine::Host {
 public:
-    ConsoleHost(EditPlan plan, bool json, bool dryRun, bool strip,
+    // perFile, when given, holds a plan for each file of the run, in its order, that goes on
+    // top of plan for that file.
+    ConsoleHost(EditPlan plan, QList<EditPlan> perFile, bool json, bool dryRun, bool strip,
                 QList<FolderWalker::Found> entries)
-        : plan_(std::move(plan)), json_(json), dryRun_(dryRun), strip_(strip),
-          entries_(std::move(entries)) {}
+        : plan_(std::move(plan)), perFile_(std::move(perFile)), json_(json), dryRun_(dryRun),
+          strip_(strip), entries_(std::move(entries)) {}
 
-    EditPlan plan() const override { return plan_; }
+    // The engine asks for the plan of the file whose progress it reported last.
+    EditPlan plan() const override {
+        return perFile_.isEmpty() ? plan_ : plan_.mergedWith(perFile_.at(position_ - 1));
+    }
     std::optional<QString> askPassword(const QString&) override { return std::nullopt; }
 
     void progress(int position, int count, const QString& input) override {
+        position_ = position;
         progress_.show(position, count, input);
     }
 
@@ -208,6 +217,8 @@ private:
     }
 
     EditPlan plan_;
+    QList<EditPlan> perFile_;
+    int position_ = 0;
     bool json_;
     bool dryRun_;
     bool strip_;
@@ -296,6 +307,8 @@ int SetCommand::run(const QCommandLineParser& parser, const QStringList& paths,
     if (const QString* problem = std::get_if<QString>(&planned))
         return Console::usageError(*problem);
     const EditPlan plan = std::get<EditPlan>(planned);
+    if (parser.isSet(QStringLiteral("csv")))
+        return runTable(parser, paths, undecodable, plan);
     if (plan == EditPlan())
         return Console::usageError(
             QStringLiteral("nothing to change: give at least one field, such as "
@@ -303,9 +316,45 @@ int SetCommand::run(const QCommandLineParser& parser, const QStringList& paths,
     return runBatch(parser, paths, undecodable, plan, std::nullopt);
 }
 
+int SetCommand::runTable(const QCommandLineParser& parser, const QStringList& paths,
+                         const QStringList& undecodable, const EditPlan& plan) {
+    const QString option = QStringLiteral("--csv: ");
+    const QString table = parser.value(QStringLiteral("csv"));
+    if (!paths.isEmpty())
+        return Console::usageError(option + QStringLiteral("the table names the files; give no "
+                                                           "FILE-OR-FOLDER beside it"));
+    if (undecodable.contains(table))
+        return Console::usageError(option + notUtf8);
+    // The whole table is checked, every file found, before the first file is touched.
+    QList<ValueTable::Row> rows;
+    try {
+        rows = ValueTable::read(table);
+    } catch (const Failure& failure) {
+        return Console::usageError(option + table + QStringLiteral(": ") + failure.description());
+    }
+    if (rows.isEmpty())
+        return Console::usageError(option + table + QStringLiteral(": the table lists no files"));
+    if (plan == EditPlan() && std::ranges::all_of(rows, [](const ValueTable::Row& row) {
+            return row.plan == EditPlan();
+        }))
+        return Console::usageError(option + table +
+                                   QStringLiteral(": nothing to change: every cell is empty"));
+    QStringList files;
+    QList<EditPlan> plans;
+    files.reserve(rows.size());
+    plans.reserve(rows.size());
+    for (ValueTable::Row& row : rows) {
+        files << std::move(row.path);
+        plans << std::move(row.plan);
+    }
+    rows.clear();
+    return runBatch(parser, files, {}, plan, std::nullopt, plans);
+}
+
 int SetCommand::runBatch(const QCommandLineParser& parser, const QStringList& paths,
                          const QStringList& undecodable, const EditPlan& plan,
-                         const std::optional<QList<InfoField>>& strip) {
+                         const std::optional<QList<InfoField>>& strip,
+                         const QList<EditPlan>& perFile) {
     const bool inPlace = parser.isSet(QStringLiteral("in-place"));
     const bool toFolder = parser.isSet(QStringLiteral("out"));
     if (inPlace == toFolder)
@@ -359,7 +408,9 @@ int SetCommand::runBatch(const QCommandLineParser& parser, const QStringList& pa
         if (entry.refusal.isEmpty())
             files << entry.path;
     }
-    ConsoleHost host(plan, parser.isSet(QStringLiteral("json")), dryRun, strip.has_value(),
+    // A table's files are listed once each and none is a folder, so each keeps its place.
+    Q_ASSERT(perFile.isEmpty() || perFile.size() == files.size());
+    ConsoleHost host(plan, perFile, parser.isSet(QStringLiteral("json")), dryRun, strip.has_value(),
                      entries);
     FixedList source(files, outFolder, parser.isSet(QStringLiteral("trash")));
     BatchEngine engine(source, host, settings);

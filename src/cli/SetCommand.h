@@ -19,8 +19,15 @@ public:
 
     // Runs the batch over the files and folders given, with the options of set other than the
     // fields (--out, --in-place, --ext, --password-stdin, --dry-run, --json): with plan, or,
-    // for strip, stripping each file but for the fields in strip.
+    // for strip, stripping each file but for the fields in strip. perFile, when given, holds a
+    // plan for each of the files in paths, in their order, that goes on top of plan.
     static int runBatch(const QCommandLineParser& parser, const QStringList& paths,
                         const QStringList& undecodable, const EditPlan& plan,
-                        const std::optional<QList<InfoField>>& strip);
+                        const std::optional<QList<InfoField>>& strip,
+                        const QList<EditPlan>& perFile = {});
+
+private:
+    // set --csv: the files and their values from the table, with plan under every row.
+    static int runTable(const QCommandLineParser& parser, const QStringList& paths,
+                        const QStringList& undecodable, const EditPlan& plan);
 };

@@ -4,10 +4,14 @@
 #include "Console.h"
 #include "EditPlan.h"
 #include "Failure.h"
+#include "FolderWalker.h"
 #include "PdfDate.h"
 #include "PdfSnapshot.h"
+#include "ValueTable.h"
 #include "XmpPacket.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonObject>
 
@@ -27,14 +31,6 @@ bool sameValue(InfoField field, const QString& info, const QString& xmp) {
 // The start of a line of text: the label in a column of its own, as wide as a long one needs.
 QString labelled(const QString& label) {
     return (label + QLatin1Char(':')).leftJustified(19) + QLatin1Char(' ');
-}
-
-// A value as a person reads it: a name without its slash, anything else that is not text (a
-// number, an array) as PDF writes it.
-QString shownValue(const PdfSnapshot::InfoValue& value) {
-    if (!value.isString && value.text.startsWith(QLatin1Char('/')))
-        return value.text.mid(1);
-    return value.text;
 }
 
 } // namespace
@@ -81,7 +77,7 @@ int ShowCommand::run(bool json, const QStringList& paths, const QStringList& und
             for (auto other = snapshot.info().cbegin(); other != snapshot.info().cend(); ++other) {
                 if (EditPlan::fieldOf(other.key()))
                     continue;
-                const QString value = shownValue(*other);
+                const QString value = ValueTable::shownValue(*other);
                 fields.insert(other.key(), value);
                 text += labelled(other.key()) + value + QLatin1Char('\n');
             }
@@ -115,6 +111,47 @@ int ShowCommand::run(bool json, const QStringList& paths, const QStringList& und
             Console::out().flush();
             first = false;
         }
+    }
+    return allRead ? CommandLine::AllDone : CommandLine::NotAllDone;
+}
+
+int ShowCommand::runCsv(const QStringList& paths, const QStringList& undecodable) {
+    if (paths.isEmpty())
+        return Console::usageError(QStringLiteral("show: no files or folders given"));
+    bool allRead = true;
+    const auto failed = [&allRead](const QString& path, const QString& reason) {
+        allRead = false;
+        Console::message(path + QStringLiteral(": ") + reason);
+    };
+    QStringList files;
+    for (const QString& given : paths) {
+        const QString path = QDir::cleanPath(QFileInfo(given).absoluteFilePath());
+        if (undecodable.contains(given)) {
+            failed(path, QStringLiteral("its name is not valid UTF-8"));
+        } else if (QFileInfo(given).isDir()) {
+            for (const FolderWalker::Found& found : FolderWalker::FilesInTree(
+                     path == QStringLiteral("/") ? QString() : path, QStringLiteral("*.pdf"))) {
+                if (found.refusal.isEmpty())
+                    files << found.path;
+                else
+                    failed(found.path, found.refusal);
+            }
+        } else if (!QFileInfo::exists(given)) {
+            failed(path, QStringLiteral("no such file"));
+        } else {
+            files << path;
+        }
+    }
+    QFile out;
+    if (!out.open(stdout, QIODevice::WriteOnly)) {
+        Console::message(QStringLiteral("the table could not be written: ") + out.errorString());
+        return CommandLine::NotAllDone;
+    }
+    try {
+        ValueTable::write(out, files, failed);
+    } catch (const Failure& failure) {
+        Console::message(failure.description());
+        return CommandLine::NotAllDone;
     }
     return allRead ? CommandLine::AllDone : CommandLine::NotAllDone;
 }

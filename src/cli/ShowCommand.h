@@ -9,4 +9,8 @@ public:
     // Reads each file in turn; the exit status. undecodable holds the arguments, as read, whose
     // bytes are not UTF-8.
     static int run(bool json, const QStringList& paths, const QStringList& undecodable);
+    // Writes the values of the given files and of the PDF files in the given folders as one
+    // table (ValueTable) to standard output; files that cannot be read are named on standard
+    // error and have no row.
+    static int runCsv(const QStringList& paths, const QStringList& undecodable);
 };

@@ -19,6 +19,8 @@ int StripCommand::run(const QCommandLineParser& parser, const QStringList& paths
     }
     if (parser.isSet(QStringLiteral("title-from-filename")))
         return Console::usageError(QStringLiteral("strip takes no option --title-from-filename"));
+    if (parser.isSet(QStringLiteral("csv")))
+        return Console::usageError(QStringLiteral("strip takes no option --csv"));
     QList<InfoField> keep;
     for (const QString& name : parser.values(QStringLiteral("keep"))) {
         const qsizetype index = fieldNames.indexOf(name);

@@ -1,9 +1,12 @@
 #include "QtDialogs.h"
 
 #include <QApplication>
+#include <QDBusInterface>
+#include <QDBusMessage>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
@@ -141,6 +144,27 @@ QString QtDialogs::showFolderPicker(const FolderChoice& request) {
     return QFileDialog::getExistingDirectory(activeParent(), request.caption, start);
 }
 
+QString QtDialogs::showSaveFile(const SaveFile& request) {
+    return QFileDialog::getSaveFileName(activeParent(), request.caption, request.suggested,
+                                        request.filter);
+}
+
 bool QtDialogs::showExternally(const QUrl& url) {
     return QDesktopServices::openUrl(url);
+}
+
+// The file managers of the common desktops take ShowItems and open the folder with the file
+// selected; without one, the folder alone is opened.
+bool QtDialogs::showItemInFolder(const QString& path) {
+    QDBusInterface manager(QStringLiteral("org.freedesktop.FileManager1"),
+                           QStringLiteral("/org/freedesktop/FileManager1"),
+                           QStringLiteral("org.freedesktop.FileManager1"));
+    if (manager.isValid()) {
+        const QDBusMessage reply =
+            manager.call(QStringLiteral("ShowItems"),
+                         QStringList{QUrl::fromLocalFile(path).toString()}, QString());
+        if (reply.type() == QDBusMessage::ReplyMessage)
+            return true;
+    }
+    return showExternally(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
 }

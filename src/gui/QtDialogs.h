@@ -18,5 +18,7 @@ protected:
     std::optional<QString> showInput(const Input& input) override;
     QStringList showOpenFiles(const OpenFiles& request) override;
     QString showFolderPicker(const FolderChoice& request) override;
+    QString showSaveFile(const SaveFile& request) override;
     bool showExternally(const QUrl& url) override;
+    bool showItemInFolder(const QString& path) override;
 };

@@ -31,8 +31,16 @@ QString Dialogs::pickFolder(const QString& caption, const QString& startFolder) 
     return showFolderPicker({caption, startFolder});
 }
 
+QString Dialogs::saveFile(const QString& caption, const QString& suggested, const QString& filter) {
+    return showSaveFile({caption, suggested, filter});
+}
+
 bool Dialogs::openExternally(const QUrl& url) {
     return showExternally(url);
+}
+
+bool Dialogs::showInFolder(const QString& path) {
+    return showItemInFolder(path);
 }
 
 Dialogs& Dialogs::current() {

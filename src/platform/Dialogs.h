@@ -40,6 +40,12 @@ public:
         QString startFolder;
     };
 
+    struct SaveFile {
+        QString caption;
+        QString suggested; // the folder and name offered
+        QString filter;
+    };
+
     virtual ~Dialogs() = default;
 
     // A box that names no title of its own carries the application title.
@@ -54,8 +60,14 @@ public:
     QStringList openFiles(const QString& caption, const QString& folder, const QString& filter);
     // The chosen folder, empty on cancel.
     QString pickFolder(const QString& caption, const QString& startFolder);
+    // The full path of the file to write, empty on cancel; the dialog asks before an existing
+    // file is replaced.
+    QString saveFile(const QString& caption, const QString& suggested, const QString& filter);
     // Hands a folder or web address to the desktop; false when nothing could open it.
     bool openExternally(const QUrl& url);
+    // Shows the file selected in its folder in the desktop's file manager; false when nothing
+    // could show it.
+    bool showInFolder(const QString& path);
 
     // The installed replacement, else the native dialogs, else (without a window system, as on
     // the command line) text on standard error.
@@ -73,7 +85,9 @@ protected:
     virtual std::optional<QString> showInput(const Input& input) = 0;
     virtual QStringList showOpenFiles(const OpenFiles& request) = 0;
     virtual QString showFolderPicker(const FolderChoice& request) = 0;
+    virtual QString showSaveFile(const SaveFile& request) = 0;
     virtual bool showExternally(const QUrl& url) = 0;
+    virtual bool showItemInFolder(const QString& path) = 0;
 
 private:
     QString titleOrApplication(const QString& title) const;

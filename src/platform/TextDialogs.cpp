@@ -32,6 +32,14 @@ QString TextDialogs::showFolderPicker(const FolderChoice&) {
     return {};
 }
 
+QString TextDialogs::showSaveFile(const SaveFile&) {
+    return {};
+}
+
 bool TextDialogs::showExternally(const QUrl&) {
+    return false;
+}
+
+bool TextDialogs::showItemInFolder(const QString&) {
     return false;
 }

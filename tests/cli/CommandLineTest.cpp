@@ -136,6 +136,48 @@ QByteArray contentOf(const QByteArray& path) {
     return file.readAll();
 }
 
+// What a spreadsheet program saves of a table it opened, in a locale with a decimal comma: the
+// cells as it read them, every one quoted anew, ";" between them, CRLF after each row, with or
+// without the byte-order mark.
+QByteArray resaved(const QByteArray& written, bool byteOrderMark) {
+    const QByteArray mark = "\xEF\xBB\xBF";
+    const QString text = QString::fromUtf8(written.startsWith(mark) ? written.mid(3) : written);
+    const QChar separator =
+        text.section('\n', 0, 0).count(';') > text.section('\n', 0, 0).count(',') ? ';' : ',';
+    QList<QStringList> rows;
+    QStringList row;
+    QString cell;
+    bool quoted = false;
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        const QChar c = text.at(at);
+        if (quoted && c == '"' && at + 1 < text.size() && text.at(at + 1) == '"') {
+            cell += c;
+            ++at;
+        } else if (c == '"') {
+            quoted = !quoted;
+        } else if (!quoted && c == separator) {
+            row << cell;
+            cell.clear();
+        } else if (!quoted && (c == '\r' || c == '\n')) {
+            if (c == '\r' && at + 1 < text.size() && text.at(at + 1) == '\n')
+                ++at;
+            rows << (row << cell);
+            row.clear();
+            cell.clear();
+        } else {
+            cell += c;
+        }
+    }
+    QByteArray saved = byteOrderMark ? mark : QByteArray();
+    for (const QStringList& cells : std::as_const(rows)) {
+        QStringList quotedCells;
+        for (QString value : cells)
+            quotedCells << '"' + value.replace('"', "\"\"") + '"';
+        saved += quotedCells.join(';').toUtf8() + "\r\n";
+    }
+    return saved;
+}
+
 QList<QJsonObject> jsonLines(const QByteArray& out) {
     QList<QJsonObject> lines;
     for (const QByteArray& line : out.split('\n')) {
@@ -197,6 +239,10 @@ private slots:
         QTest::newRow("keep option to set")
             << QStringList{"set", "--title", "x", "--keep", "title", "--in-place"};
         QTest::newRow("strip without destination") << QStringList{"strip", "--keep", "title"};
+        QTest::newRow("table beside files")
+            << QStringList{"set", "--csv", "/dev/null", "--in-place"};
+        QTest::newRow("table to strip") << QStringList{"strip", "--csv", "/dev/null", "--in-place"};
+        QTest::newRow("show as JSON and table") << QStringList{"show", "--json", "--csv"};
     }
     void usageErrorsTouchNothing() {
         QFETCH(QStringList, arguments);
@@ -855,6 +901,80 @@ private slots:
         QVERIFY2(ran.err.contains("nothing was put back: the journal " + journal.toUtf8() +
                                   " cannot be read: line 2 is not a JSON object"),
                  ran.err.constData());
+    }
+
+    // What show --csv writes, saved again by a spreadsheet program, sets every value back exactly
+    // as it was; a table naming a file that is not there changes nothing.
+    void tableRoundTrip_data() {
+        QTest::addColumn<bool>("byteOrderMark");
+        QTest::newRow("byte-order mark kept") << true;
+        QTest::newRow("byte-order mark dropped") << false;
+    }
+    void tableRoundTrip() {
+        QFETCH(bool, byteOrderMark);
+        if (!TestFiles::haveProgram("exiftool"))
+            QSKIP("exiftool is not installed");
+        QTemporaryDir dir;
+        const QString plain = TestFiles::copyCorpusFile("minimal-document.pdf", dir.path());
+        const QString withXmp =
+            TestFiles::copyCorpusFile("output_with_metadata_pymupdf.pdf", dir.path());
+        const QString title = "He said \"hi\"; a, b\nsecond line 😀 שלום עולם <&>";
+        const QString dept = "=1+2; \"q\", 'x' &amp; \u05e2\u05d1\u05e8\u05d9\u05ea";
+        const QString rights = "© 2024 \"Ünïcode\";\n<&> שלום";
+        const QStringList values{"--title",    title,          "--subject",   "<remove>",
+                                 "--keywords", "0012",         "--author",    "-1,5",
+                                 "--info",     "Dept=" + dept, "--copyright", rights,
+                                 "--in-place", plain,          withXmp};
+        Ran ran = metascribe(QStringList{"set"} + values);
+        QVERIFY2(ran.status == 0, ran.err.constData());
+
+        ran = metascribe({"show", "--csv", dir.path()});
+        QVERIFY2(ran.status == 0, ran.err.constData());
+        // The first file by a name relative to the table's folder, as a person would write it.
+        QByteArray table = resaved(ran.out, byteOrderMark);
+        QVERIFY(table.contains(plain.toUtf8()));
+        table.replace('"' + plain.toUtf8() + '"', "\"minimal-document.pdf\"");
+        const QString tablePath = TestFiles::write(dir.path() + "/values.csv", table);
+
+        ran = metascribe({"set", "--title", "other", "--subject", "other", "--keywords", "other",
+                          "--author", "other", "--remove", "Dept", "--copyright", "", "--in-place",
+                          plain, withXmp});
+        QVERIFY2(ran.status == 0, ran.err.constData());
+        ran = metascribe({"set", "--csv", tablePath, "--in-place"});
+        QVERIFY2(ran.status == 0, ran.err.constData());
+
+        QByteArray out;
+        for (const QString& file : {plain, withXmp}) {
+            QVERIFY(
+                TestPrograms::run("exiftool", {"-j", "-a", "-G1", "-charset", "UTF8", file}, &out));
+            const QJsonObject tags = QJsonDocument::fromJson(out).array().at(0).toObject();
+            QCOMPARE(tags["PDF:Subject"].toString(), QString("<remove>"));
+            QCOMPARE(tags["XMP-dc:Rights"].toString(), rights);
+            QCOMPARE(tags["XMP-dc:Title"].toString(), title);
+            const QMap<QString, QString> info = TestFiles::pdfInfo(file);
+            QCOMPARE(info.value("Keywords"), QString("0012"));
+            QCOMPARE(info.value("Author"), QString("-1,5"));
+            QVERIFY(TestPrograms::run("pdfinfo", {"-custom", "-enc", "UTF-8", file}, &out));
+            // exiftool reads emoji in the document information as question marks.
+            QVERIFY2(QString::fromUtf8(out).contains("Dept:            " + dept + "\n"),
+                     out.constData());
+            QVERIFY2(QString::fromUtf8(out).contains("Title:           " + title + "\n"),
+                     out.constData());
+        }
+
+        // A row naming a file that is not there: nothing is touched, and the row is named.
+        const QByteArray before = TestFiles::bytes(plain);
+        TestFiles::write(tablePath, "path;Title\r\nminimal-document.pdf;x\r\ngone.pdf;y\r\n");
+        ran = metascribe({"set", "--csv", tablePath, "--in-place"});
+        QCOMPARE(ran.status, 2);
+        QVERIFY2(ran.err.contains("row 3: no such file"), ran.err.constData());
+        QCOMPARE(TestFiles::bytes(plain), before);
+        // Nor does a table without a value to change.
+        TestFiles::write(tablePath, "path;Title\r\nminimal-document.pdf;\r\n");
+        ran = metascribe({"set", "--csv", tablePath, "--in-place"});
+        QCOMPARE(ran.status, 2);
+        QVERIFY2(ran.err.contains("nothing to change"), ran.err.constData());
+        QCOMPARE(TestFiles::bytes(plain), before);
     }
 
     // A dry run prints and changes nothing; show prints what pdfinfo reads.

@@ -72,7 +72,18 @@ QString ScriptedDialogs::showFolderPicker(const FolderChoice& request) {
     return take(folderAnswers, QString(), unanswered);
 }
 
+QString ScriptedDialogs::showSaveFile(const SaveFile& request) {
+    shown << Shown{Kind::SaveFile, request.caption,  {}, Buttons::OkCancel, Icon::None,
+                   request.filter, request.suggested};
+    return take(saveFileAnswers, QString(), unanswered);
+}
+
 bool ScriptedDialogs::showExternally(const QUrl& url) {
     shown << Shown{Kind::External, url.toString(), {}, Buttons::Ok, Icon::None, {}, {}};
+    return externalOpens;
+}
+
+bool ScriptedDialogs::showItemInFolder(const QString& path) {
+    shown << Shown{Kind::InFolder, path, {}, Buttons::Ok, Icon::None, {}, {}};
     return externalOpens;
 }

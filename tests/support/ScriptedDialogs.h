@@ -9,7 +9,7 @@
 // test waits on a modal dialog and exact texts can be checked. Installed for its lifetime.
 class ScriptedDialogs : public Dialogs {
 public:
-    enum class Kind { Message, Input, OpenFiles, FolderPicker, External };
+    enum class Kind { Message, Input, OpenFiles, FolderPicker, SaveFile, External, InFolder };
 
     struct Shown {
         Kind kind;
@@ -29,6 +29,7 @@ public:
     std::deque<std::optional<QString>> inputAnswers;
     std::deque<QStringList> openFilesAnswers;
     std::deque<QString> folderAnswers;
+    std::deque<QString> saveFileAnswers;
     bool externalOpens = true;
 
     QList<Shown> shown;
@@ -42,5 +43,7 @@ protected:
     std::optional<QString> showInput(const Input& input) override;
     QStringList showOpenFiles(const OpenFiles& request) override;
     QString showFolderPicker(const FolderChoice& request) override;
+    QString showSaveFile(const SaveFile& request) override;
     bool showExternally(const QUrl& url) override;
+    bool showItemInFolder(const QString& path) override;
 };

@@ -14,6 +14,7 @@
 #include "SettingsStore.h"
 #include "StartupRoutines.h"
 #include "ToolkitHost.h"
+#include "ValueTable.h"
 #include "WindowConventions.h"
 #include "WindowPointer.h"
 
@@ -26,10 +27,12 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSaveFile>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
@@ -205,6 +208,17 @@ void Form1::connectHandlers() {
                                                        : QCursor(drag));
         reorder_.itemClick();
     });
+    ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        // The press that opened the menu began a drag whose release the menu takes: the list
+        // must not go on moving rows after the pointer.
+        reorder_.release();
+        ListView1->viewport()->unsetCursor();
+        QTreeWidgetItem* item = ListView1->itemAt(at);
+        const std::unique_ptr<QMenu> menu(
+            listMenu(item ? ListView1->indexOfTopLevelItem(item) + 1 : 0));
+        menu->exec(ListView1->viewport()->mapToGlobal(at));
+    });
     ListView1->setAcceptDrops(true);
     ListView1->viewport()->setAcceptDrops(true);
     ListView1->viewport()->installEventFilter(this);
@@ -367,6 +381,79 @@ void Form1::ListView1_DblClick() {
     if (mayRemoveRows() && fileList_.Count() > 0)
         fileList_.RemoveSelected();
     ListView2->clear();
+}
+
+QMenu* Form1::listMenu(int position) {
+    auto* menu = new QMenu(this);
+    const QString path =
+        position > 0 && position <= fileList_.Count() ? fileList_.PathAt(position) : QString();
+    QAction* open = menu->addAction(QStringLiteral("Open"), this, [path] {
+        if (!Dialogs::current().openExternally(QUrl::fromLocalFile(path)))
+            Dialogs::current().message(QStringLiteral("No program could open ") + path + '.', {},
+                                       Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
+    });
+    QAction* show = menu->addAction(QStringLiteral("Show in Folder"), this, [path] {
+        if (!Dialogs::current().showInFolder(path))
+            Dialogs::current().message(QStringLiteral("No program could show the folder of ") +
+                                           path + '.',
+                                       {}, Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
+    });
+    QAction* remove = menu->addAction(QStringLiteral("Remove from List"), this, [this, position] {
+        // As a double-click removes: not while the page is busy or a run reads the rows.
+        if (!mayRemoveRows() || position > fileList_.Count())
+            return;
+        fileList_.select(position);
+        fileList_.RemoveSelected();
+        ListView2->clear();
+    });
+    for (QAction* action : {open, show, remove})
+        action->setEnabled(!path.isEmpty());
+    remove->setEnabled(!path.isEmpty() && mayRemoveRows());
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("Export Values to CSV\u2026"), this, &Form1::exportValues)
+        ->setEnabled(fileList_.Count() > 0);
+    return menu;
+}
+
+void Form1::exportValues() {
+    QStringList files;
+    for (int position = 1; position <= fileList_.Count(); ++position)
+        files << fileList_.PathAt(position);
+    if (files.isEmpty())
+        return;
+    const QString folder = QFileInfo(files.first()).absolutePath();
+    const QString target = Dialogs::current().saveFile(
+        QStringLiteral("Export Values to CSV"), folder + QStringLiteral("/values.csv"),
+        QStringLiteral("CSV files (*.csv);;All files (*)"));
+    if (target.isEmpty())
+        return;
+    QStringList failures;
+    QString problem;
+    WindowPointer::set(this, WindowPointer::State::Wait);
+    // The table replaces a file of that name only once it is written whole.
+    QSaveFile table(target);
+    try {
+        if (!table.open(QIODevice::WriteOnly))
+            throw Failure(QStringLiteral("the table could not be written: ") + table.errorString());
+        ValueTable::write(table, files, [&failures](const QString& file, const QString& reason) {
+            failures << file + QStringLiteral(": ") + reason;
+        });
+        if (!table.commit())
+            throw Failure(QStringLiteral("the table could not be written: ") + table.errorString());
+    } catch (const Failure& failure) {
+        problem = failure.description();
+    }
+    WindowPointer::set(this, WindowPointer::State::Default);
+    if (!problem.isEmpty())
+        Dialogs::current().message(QStringLiteral("No table was saved: ") + problem, {},
+                                   Dialogs::Buttons::Ok, Dialogs::Icon::Critical);
+    else if (!failures.isEmpty())
+        Dialogs::current().message(
+            QStringLiteral("The table was saved, but %1 of the %2 files could not be read and "
+                           "have no row in it.")
+                .arg(failures.size())
+                .arg(files.size()),
+            {}, Dialogs::Buttons::Ok, Dialogs::Icon::Warning, failures.join(QLatin1Char('\n')));
 }
 
 void Form1::ListView1_KeyDown(int key) {

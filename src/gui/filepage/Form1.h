@@ -11,6 +11,7 @@ class Form2;
 class QCheckBox;
 class QGroupBox;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QRadioButton;
 class QTreeWidget;
@@ -50,6 +51,14 @@ public:
 
     static QString helpText();
     static QString extensionPrompt();
+
+    // The list's context menu for the row at position (0 for none): "Open", "Show in Folder",
+    // "Remove from List" for that row and "Export Values to CSV…" for every listed file. The
+    // caller shows and deletes it.
+    QMenu* listMenu(int position);
+    // Writes the table of every listed file's values (the same as show --csv) to a file the
+    // user chooses; the files without a row are named in one message.
+    void exportValues();
 
     // Appends the dropped local files and, walked, the dropped folders; gives whether the data
     // held any local file.

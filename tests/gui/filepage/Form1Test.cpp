@@ -15,6 +15,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -365,6 +366,69 @@ private slots:
         QCOMPARE(preview->topLevelItemCount(), 1); // Clear List leaves the preview alone
         QTest::keyClick(list, Qt::Key_Delete);     // on an empty list: nothing
         QVERIFY(dialogs.shown.isEmpty());
+    }
+
+    // The list's context menu: the row's own actions on the row under the pointer, refused as
+    // the other removals are while the page is busy, and the export of every listed file.
+    void listContextMenu() {
+        ScriptedDialogs dialogs;
+        Form1 form;
+        form.Form_Load();
+        QTemporaryDir dir;
+        const QString plain = TestFiles::copyCorpusFile("minimal-document.pdf", dir.path());
+        const QString latex = TestFiles::copyCorpusFile("pdflatex-4-pages.pdf", dir.path());
+        const QString broken = TestFiles::write(dir.path() + "/broken.pdf", "%PDF-1.4 no more");
+        form.fileList().AddPaths({plain, broken, latex});
+
+        const auto action = [](QMenu* menu, const QString& text) {
+            for (QAction* item : menu->actions()) {
+                if (item->text() == text)
+                    return item;
+            }
+            qFatal("no action %s", qPrintable(text));
+        };
+        std::unique_ptr<QMenu> menu(form.listMenu(3));
+        QStringList texts;
+        for (QAction* item : menu->actions())
+            texts << item->text();
+        QCOMPARE(texts, (QStringList{"Open", "Show in Folder", "Remove from List", "",
+                                     "Export Values to CSV\u2026"}));
+        action(menu.get(), "Open")->trigger();
+        action(menu.get(), "Show in Folder")->trigger();
+        QCOMPARE(dialogs.shown.size(), 2);
+        QCOMPARE(dialogs.shown[0].kind, ScriptedDialogs::Kind::External);
+        QCOMPARE(dialogs.shown[0].text, QUrl::fromLocalFile(latex).toString());
+        QCOMPARE(dialogs.shown[1].kind, ScriptedDialogs::Kind::InFolder);
+        QCOMPARE(dialogs.shown[1].text, latex);
+
+        // Over empty space only the export is offered.
+        menu.reset(form.listMenu(0));
+        for (QAction* item : menu->actions())
+            QVERIFY(item->isSeparator() || item->isEnabled() == item->text().startsWith("Export"));
+
+        const QString table = dir.path() + "/values.csv";
+        dialogs.saveFileAnswers.push_back(table);
+        dialogs.messageAnswers.push_back(Dialogs::Answer::Ok);
+        action(menu.get(), "Export Values to CSV\u2026")->trigger();
+        QCOMPARE(dialogs.shown[2].kind, ScriptedDialogs::Kind::SaveFile);
+        QCOMPARE(dialogs.shown[2].defaultText, table);
+        QCOMPARE(dialogs.shown[3].icon, Dialogs::Icon::Warning);
+        QCOMPARE(dialogs.shown[3].details.count('\n'), 0);
+        QVERIFY(dialogs.shown[3].details.startsWith(broken + ": "));
+        const QStringList lines = QString::fromUtf8(TestFiles::bytes(table)).split("\r\n");
+        QVERIFY2(lines.value(0).startsWith("\uFEFFpath;Title;"), qPrintable(lines.value(0)));
+        QCOMPARE(lines.size(), 4); // the header, two rows and the end of the last
+        QVERIFY(lines[1].startsWith(plain + ';') && lines[2].startsWith(latex + ';'));
+
+        WindowPointer::set(&form, WindowPointer::State::Wait);
+        menu.reset(form.listMenu(1));
+        action(menu.get(), "Remove from List")->trigger();
+        QCOMPARE(form.fileList().Count(), 3);
+        WindowPointer::set(&form, WindowPointer::State::Default);
+        menu.reset(form.listMenu(1));
+        action(menu.get(), "Remove from List")->trigger();
+        QCOMPARE(listedPaths(form.fileList()), (QStringList{broken, latex}));
+        QCOMPARE(dialogs.unanswered, 0);
     }
 
     // The drag example with real mouse events on the list.

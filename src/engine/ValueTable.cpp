@@ -1,0 +1,263 @@
+#include "ValueTable.h"
+
+#include "CsvTable.h"
+#include "Failure.h"
+#include "PdfSnapshot.h"
+#include "XmpPacket.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
+#include <QSet>
+#include <sys/stat.h>
+
+namespace {
+
+const QString pathColumn = QStringLiteral("path");
+const QString copyrightColumn = QStringLiteral("copyright");
+const QString copyrightUrlColumn = QStringLiteral("copyright-url");
+
+// The removal marker with any number of pairs of angle brackets around "remove": one pair is the
+// marker, each further pair stands for a real value with one pair fewer.
+const QRegularExpression& markerLike() {
+    static const QRegularExpression pattern(QStringLiteral("^(<+)remove(>+)$"));
+    return pattern;
+}
+
+bool isMarkerLike(const QString& text) {
+    const QRegularExpressionMatch match = markerLike().match(text);
+    return match.hasMatch() && match.capturedLength(1) == match.capturedLength(2);
+}
+
+// The column a key other than the eight is written in.
+QString columnOfKey(const QString& key) {
+    const bool ours = key == pathColumn || key == copyrightColumn || key == copyrightUrlColumn ||
+                      key.startsWith(QLatin1Char('/'));
+    return ours ? QLatin1Char('/') + key : key;
+}
+
+// The keys other than the eight, in the order the files first have them.
+QStringList otherKeysOf(const QStringList& files) {
+    QStringList keys;
+    QSet<QString> seen;
+    for (const QString& file : files) {
+        try {
+            const PdfSnapshot snapshot =
+                PdfSnapshot::read(file, std::nullopt, PdfSnapshot::Sharing::Ignore);
+            for (auto entry = snapshot.info().cbegin(); entry != snapshot.info().cend(); ++entry) {
+                if (!EditPlan::fieldOf(entry.key()) && !seen.contains(entry.key())) {
+                    seen.insert(entry.key());
+                    keys << entry.key();
+                }
+            }
+        } catch (const Failure&) {
+            // The second pass reads it again and tells why it has no row.
+        }
+    }
+    return keys;
+}
+
+// The cells of one file's row, with the other keys' columns in the order of others.
+QStringList rowOf(const QString& file, const QStringList& others) {
+    const PdfSnapshot snapshot =
+        PdfSnapshot::read(file, std::nullopt, PdfSnapshot::Sharing::Ignore);
+    QMap<QString, QString> xmp;
+    if (const std::optional<QByteArray> packet = XmpPacket::readFromPdf(file, std::nullopt))
+        xmp = XmpPacket::read(*packet);
+    QStringList cells{file};
+    for (InfoField field : EditPlan::fields)
+        cells << ValueTable::cellOf(
+            snapshot.infoValue(EditPlan::toolkitKey(field)).value_or(QString()));
+    cells << ValueTable::cellOf(xmp.value(XmpPacket::copyrightKey()))
+          << ValueTable::cellOf(xmp.value(XmpPacket::copyrightUrlKey()));
+    int placed = 0;
+    for (const QString& key : others) {
+        const auto entry = snapshot.info().constFind(key);
+        if (entry == snapshot.info().cend()) {
+            cells << QString();
+            continue;
+        }
+        cells << ValueTable::cellOf(ValueTable::shownValue(*entry));
+        ++placed;
+    }
+    for (auto entry = snapshot.info().cbegin(); entry != snapshot.info().cend(); ++entry) {
+        if (!EditPlan::fieldOf(entry.key()))
+            --placed;
+    }
+    // A key the first pass did not find would have no column: its value would be lost from
+    // the table without a word.
+    if (placed != 0)
+        throw Failure(QStringLiteral("it was changed while the table was written"));
+    return cells;
+}
+
+// What one column of a table read back stands for.
+struct Column {
+    enum class Kind { Path, Copyright, CopyrightUrl, Key } kind;
+    QString key;
+};
+
+Column columnOf(const QString& name, int number) {
+    if (name == pathColumn)
+        return {Column::Kind::Path, {}};
+    if (name == copyrightColumn)
+        return {Column::Kind::Copyright, {}};
+    if (name == copyrightUrlColumn)
+        return {Column::Kind::CopyrightUrl, {}};
+    const QString key = name.startsWith(QLatin1Char('/')) ? name.mid(1) : name;
+    if (const QString problem = EditPlan::keyProblem(key, std::nullopt); !problem.isEmpty())
+        throw Failure(QStringLiteral("column %1 (\"%2\"): it names no key of the document "
+                                     "information: %3")
+                          .arg(number)
+                          .arg(name, problem));
+    return {Column::Kind::Key, key};
+}
+
+// Why key cannot be set to value, as a phrase; empty when it can.
+QString setProblem(const QString& key, const QString& value) {
+    if (const QString problem = EditPlan::keyProblem(key, value); !problem.isEmpty())
+        return problem;
+    EditPlan probe;
+    probe.setKey(key, value);
+    if (const std::optional<InfoField> date = probe.firstBadDate())
+        return EditPlan::notADateMessage(*date, value);
+    return {};
+}
+
+} // namespace
+
+QString ValueTable::shownValue(const PdfSnapshot::InfoValue& value) {
+    if (!value.isString && value.text.startsWith(QLatin1Char('/')))
+        return value.text.mid(1);
+    return value.text;
+}
+
+QString ValueTable::cellOf(const QString& value) {
+    return isMarkerLike(value) ? QLatin1Char('<') + value + QLatin1Char('>') : value;
+}
+
+std::optional<std::optional<QString>> ValueTable::valueOf(const QString& cell) {
+    if (cell.isEmpty())
+        return std::nullopt;
+    if (cell == removeMarker())
+        return std::optional<QString>();
+    if (isMarkerLike(cell))
+        return std::optional<QString>(cell.mid(1, cell.size() - 2));
+    return std::optional<QString>(cell);
+}
+
+void ValueTable::write(QIODevice& device, const QStringList& files,
+                       const std::function<void(const QString&, const QString&)>& failed) {
+    const QStringList others = otherKeysOf(files);
+    CsvTable::Writer writer(device);
+    QStringList header{pathColumn};
+    for (InfoField field : EditPlan::fields)
+        header << EditPlan::toolkitKey(field);
+    header << copyrightColumn << copyrightUrlColumn;
+    for (const QString& key : others)
+        header << columnOfKey(key);
+    writer.writeRow(header);
+    for (const QString& file : files) {
+        QStringList cells;
+        try {
+            cells = rowOf(file, others);
+        } catch (const Failure& failure) {
+            failed(file, failure.description());
+            continue;
+        }
+        writer.writeRow(cells);
+    }
+}
+
+QList<ValueTable::Row> ValueTable::read(const QString& tablePath) {
+    QFile file(tablePath);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(QStringLiteral("the table could not be opened: ") + file.errorString());
+    CsvTable::Reader reader(file);
+    QList<Column> columns;
+    QSet<QString> named;
+    int pathAt = -1;
+    for (const QString& name : reader.header()) {
+        const int number = int(columns.size()) + 1;
+        const Column column = columnOf(name, number);
+        // A key as PDF writes it, so that the key "path" is not our column "path".
+        const QString identity =
+            column.kind == Column::Kind::Key ? QLatin1Char('/') + column.key : name;
+        if (named.contains(identity))
+            throw Failure(QStringLiteral("column %1 (\"%2\"): an earlier column names the same "
+                                         "key")
+                              .arg(number)
+                              .arg(name));
+        named.insert(identity);
+        if (column.kind == Column::Kind::Path)
+            pathAt = number - 1;
+        columns << column;
+    }
+    if (pathAt < 0)
+        throw Failure(QStringLiteral("the header row has no column \"path\" to name the files"));
+
+    const QDir folder = QFileInfo(tablePath).absoluteDir();
+    QList<Row> rows;
+    // Each file by its device and inode, with its row: two spellings, a link or a hard link of
+    // one file are the same file.
+    QHash<QPair<dev_t, ino_t>, int> seen;
+    while (const std::optional<QStringList> cells = reader.next()) {
+        const QString at = QStringLiteral("row %1").arg(reader.rowNumber());
+        const QString given = cells->at(pathAt);
+        if (given.isEmpty())
+            throw Failure(at + QStringLiteral(": it names no file"));
+        Row row{QDir::cleanPath(folder.absoluteFilePath(given)), {}};
+        struct stat status {};
+        if (::stat(QFile::encodeName(row.path).constData(), &status) != 0)
+            throw Failure(at + QStringLiteral(": no such file: ") + row.path);
+        if (S_ISDIR(status.st_mode))
+            throw Failure(at + QStringLiteral(": it names a folder: ") + row.path);
+        const auto identity = qMakePair(status.st_dev, status.st_ino);
+        if (const auto earlier = seen.constFind(identity); earlier != seen.cend())
+            throw Failure(at + QStringLiteral(": ") + row.path +
+                          QStringLiteral(" is the same file as row %1's").arg(*earlier));
+        seen.insert(identity, reader.rowNumber());
+        // A value that cannot be set is refused, unless it is what the file holds already (a
+        // date written in a form of its own, a key that is not ASCII): a table as show wrote it
+        // then leaves it alone. Only then is the file read, once.
+        std::optional<PdfSnapshot> original;
+        bool read = false;
+        const auto holds = [&](const QString& key, const QString& value) {
+            if (!read) {
+                read = true;
+                try {
+                    original =
+                        PdfSnapshot::read(row.path, std::nullopt, PdfSnapshot::Sharing::Ignore);
+                } catch (const Failure&) {
+                }
+            }
+            if (!original)
+                return false;
+            const auto entry = original->info().constFind(key);
+            return entry != original->info().cend() && shownValue(*entry) == value;
+        };
+        for (qsizetype index = 0; index < columns.size(); ++index) {
+            const Column& column = columns.at(index);
+            const std::optional<std::optional<QString>> value = valueOf(cells->at(index));
+            if (column.kind == Column::Kind::Path || !value)
+                continue;
+            const QString cell = at + QStringLiteral(", column \"") + reader.header().at(index) +
+                                 QStringLiteral("\": ");
+            if (column.kind == Column::Kind::Copyright) {
+                row.plan.setCopyright(value->value_or(QString()));
+            } else if (column.kind == Column::Kind::CopyrightUrl) {
+                row.plan.setCopyrightUrl(value->value_or(QString()));
+            } else if (!*value) {
+                row.plan.removeKey(column.key);
+            } else if (const QString problem = setProblem(column.key, **value); problem.isEmpty()) {
+                row.plan.setKey(column.key, **value);
+            } else if (!holds(column.key, **value)) {
+                throw Failure(cell + problem);
+            }
+        }
+        rows << std::move(row);
+    }
+    return rows;
+}
