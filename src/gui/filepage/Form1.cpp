@@ -1,5 +1,6 @@
 #include "Form1.h"
 
+#include "BackgroundTask.h"
 #include "Contact.h"
 #include "Dialogs.h"
 #include "ErrorTrap.h"
@@ -33,6 +34,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSaveFile>
+#include <QScopedValueRollback>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
@@ -416,6 +418,10 @@ QMenu* Form1::listMenu(int position) {
 }
 
 void Form1::exportValues() {
+    // The menu is open again while a long export reads its files.
+    if (exporting_)
+        return;
+    const QScopedValueRollback busy(exporting_, true);
     QStringList files;
     for (int position = 1; position <= fileList_.Count(); ++position)
         files << fileList_.PathAt(position);
@@ -435,8 +441,12 @@ void Form1::exportValues() {
     try {
         if (!table.open(QIODevice::WriteOnly))
             throw Failure(QStringLiteral("the table could not be written: ") + table.errorString());
-        ValueTable::write(table, files, [&failures](const QString& file, const QString& reason) {
-            failures << file + QStringLiteral(": ") + reason;
+        // Reading every file takes a while for a long list: the window stays responsive meanwhile.
+        BackgroundTask::run([&] {
+            ValueTable::write(table, files,
+                              [&failures](const QString& file, const QString& reason) {
+                                  failures << file + QStringLiteral(": ") + reason;
+                              });
         });
         if (!table.commit())
             throw Failure(QStringLiteral("the table could not be written: ") + table.errorString());

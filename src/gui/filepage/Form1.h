@@ -119,4 +119,5 @@ private:
     std::unique_ptr<Form2> form2_;
     // Counts previews, so one that a newer click overtook shows nothing when it ends.
     quint64 previewGeneration_ = 0;
+    bool exporting_ = false;
 };
