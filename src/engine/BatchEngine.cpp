@@ -4,6 +4,7 @@
 #include "BatchSource.h"
 #include "CommitQueue.h"
 #include "DestinationPlan.h"
+#include "EarlyWriteback.h"
 #include "ErrorTrap.h"
 #include "Failure.h"
 #include "FileStamp.h"
@@ -575,7 +576,13 @@ ToolResult BatchEngine::toolkitOnce(FileRun& file, const QString& resultPath) {
                 : ToolkitCommand::update(toolkit_, copyPath.isEmpty() ? input : copyPath,
                                          file.copy.decrypt ? std::nullopt : file.password,
                                          run_->infoFile, resultPath);
-        result = ToolRunner::run(invocation, BatchRun::timeLimit(QFileInfo(input).size()));
+        const qint64 size = QFileInfo(input).size();
+        // A large result goes to the disk while it is written, not all at its flush; not one
+        // that is still to be protected again, which is not the file that is flushed.
+        std::optional<EarlyWriteback> writeback;
+        if (size > EarlyWriteback::threshold && !file.unprotectedResult)
+            writeback.emplace(resultPath);
+        result = ToolRunner::run(invocation, BatchRun::timeLimit(size));
     });
     file.preparedBytes.reset();
     file.preparedCopy.remove();
