@@ -38,58 +38,53 @@ QString columnOfKey(const QString& key) {
     return ours ? QLatin1Char('/') + key : key;
 }
 
+// What the table shows of one file, read once: its document information and its copyright.
+struct FileValues {
+    QMap<QString, PdfSnapshot::InfoValue> info;
+    QString copyright;
+    QString copyrightUrl;
+};
+
+FileValues valuesOf(const QString& file) {
+    const PdfSnapshot snapshot =
+        PdfSnapshot::read(file, std::nullopt, PdfSnapshot::Sharing::Ignore);
+    QMap<QString, QString> xmp;
+    if (const std::optional<QByteArray> packet = XmpPacket::readFromPdf(file, std::nullopt))
+        xmp = XmpPacket::read(*packet);
+    return {snapshot.info(), xmp.value(XmpPacket::copyrightKey()),
+            xmp.value(XmpPacket::copyrightUrlKey())};
+}
+
 // The keys other than the eight, in the order the files first have them.
-QStringList otherKeysOf(const QStringList& files) {
+QStringList otherKeysOf(const QList<std::optional<FileValues>>& files) {
     QStringList keys;
     QSet<QString> seen;
-    for (const QString& file : files) {
-        try {
-            const PdfSnapshot snapshot =
-                PdfSnapshot::read(file, std::nullopt, PdfSnapshot::Sharing::Ignore);
-            for (auto entry = snapshot.info().cbegin(); entry != snapshot.info().cend(); ++entry) {
-                if (!EditPlan::fieldOf(entry.key()) && !seen.contains(entry.key())) {
-                    seen.insert(entry.key());
-                    keys << entry.key();
-                }
+    for (const std::optional<FileValues>& values : files) {
+        if (!values)
+            continue;
+        for (auto entry = values->info.cbegin(); entry != values->info.cend(); ++entry) {
+            if (!EditPlan::fieldOf(entry.key()) && !seen.contains(entry.key())) {
+                seen.insert(entry.key());
+                keys << entry.key();
             }
-        } catch (const Failure&) {
-            // The second pass reads it again and tells why it has no row.
         }
     }
     return keys;
 }
 
 // The cells of one file's row, with the other keys' columns in the order of others.
-QStringList rowOf(const QString& file, const QStringList& others) {
-    const PdfSnapshot snapshot =
-        PdfSnapshot::read(file, std::nullopt, PdfSnapshot::Sharing::Ignore);
-    QMap<QString, QString> xmp;
-    if (const std::optional<QByteArray> packet = XmpPacket::readFromPdf(file, std::nullopt))
-        xmp = XmpPacket::read(*packet);
+QStringList rowOf(const QString& file, const FileValues& values, const QStringList& others) {
     QStringList cells{file};
-    for (InfoField field : EditPlan::fields)
-        cells << ValueTable::cellOf(
-            snapshot.infoValue(EditPlan::toolkitKey(field)).value_or(QString()));
-    cells << ValueTable::cellOf(xmp.value(XmpPacket::copyrightKey()))
-          << ValueTable::cellOf(xmp.value(XmpPacket::copyrightUrlKey()));
-    int placed = 0;
+    for (InfoField field : EditPlan::fields) {
+        const auto entry = values.info.constFind(EditPlan::toolkitKey(field));
+        cells << ValueTable::cellOf(entry == values.info.cend() ? QString() : entry->text);
+    }
+    cells << ValueTable::cellOf(values.copyright) << ValueTable::cellOf(values.copyrightUrl);
     for (const QString& key : others) {
-        const auto entry = snapshot.info().constFind(key);
-        if (entry == snapshot.info().cend()) {
-            cells << QString();
-            continue;
-        }
-        cells << ValueTable::cellOf(ValueTable::shownValue(*entry));
-        ++placed;
+        const auto entry = values.info.constFind(key);
+        cells << (entry == values.info.cend() ? QString()
+                                              : ValueTable::cellOf(ValueTable::shownValue(*entry)));
     }
-    for (auto entry = snapshot.info().cbegin(); entry != snapshot.info().cend(); ++entry) {
-        if (!EditPlan::fieldOf(entry.key()))
-            --placed;
-    }
-    // A key the first pass did not find would have no column: its value would be lost from
-    // the table without a word.
-    if (placed != 0)
-        throw Failure(QStringLiteral("it was changed while the table was written"));
     return cells;
 }
 
@@ -150,7 +145,19 @@ std::optional<std::optional<QString>> ValueTable::valueOf(const QString& cell) {
 
 void ValueTable::write(QIODevice& device, const QStringList& files,
                        const std::function<void(const QString&, const QString&)>& failed) {
-    const QStringList others = otherKeysOf(files);
+    // Each file is read once; what the table needs of it is small, and the other keys that name
+    // the columns are known only once every file has been read.
+    QList<std::optional<FileValues>> values;
+    values.reserve(files.size());
+    for (const QString& file : files) {
+        try {
+            values << valuesOf(file);
+        } catch (const Failure& failure) {
+            failed(file, failure.description());
+            values << std::nullopt;
+        }
+    }
+    const QStringList others = otherKeysOf(values);
     CsvTable::Writer writer(device);
     QStringList header{pathColumn};
     for (InfoField field : EditPlan::fields)
@@ -159,15 +166,9 @@ void ValueTable::write(QIODevice& device, const QStringList& files,
     for (const QString& key : others)
         header << columnOfKey(key);
     writer.writeRow(header);
-    for (const QString& file : files) {
-        QStringList cells;
-        try {
-            cells = rowOf(file, others);
-        } catch (const Failure& failure) {
-            failed(file, failure.description());
-            continue;
-        }
-        writer.writeRow(cells);
+    for (qsizetype index = 0; index < files.size(); ++index) {
+        if (values.at(index))
+            writer.writeRow(rowOf(files.at(index), *values.at(index), others));
     }
 }
 

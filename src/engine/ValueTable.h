@@ -22,9 +22,9 @@ public:
     // text is written, and read, with one more pair of angle brackets ("<<remove>>").
     static QString removeMarker() { return QStringLiteral("<remove>"); }
 
-    // Writes the table of files to device with CsvTable's writer, reading every file twice:
-    // first for the keys that name the columns, then for its row, so that no row is held. A
-    // file that cannot be read has no row; failed(path, reason) tells of it.
+    // Writes the table of files to device with CsvTable's writer, reading every file once and
+    // holding its values until the keys that name the columns are known. A file that cannot be
+    // read has no row; failed(path, reason) tells of it.
     static void write(QIODevice& device, const QStringList& files,
                       const std::function<void(const QString&, const QString&)>& failed);
 
