@@ -185,12 +185,7 @@ RunJournal::Contents RunJournal::read(const QString& file) {
 }
 
 void RunJournal::markUndone(const QString& file) {
-    const int descriptor = ::open(native(file).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (descriptor < 0)
-        cannotWrite(errno);
-    RunJournal journal;
-    journal.descriptor_ = descriptor;
-    journal.writeLine(jsonLine({{QStringLiteral("undone"), true}}), true);
+    resume(file).writeLine(jsonLine({{QStringLiteral("undone"), true}}), true);
 }
 
 QByteArray RunJournal::digestOf(int descriptor) {
