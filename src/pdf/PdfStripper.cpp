@@ -18,14 +18,6 @@ namespace {
 // Shorter texts are found by chance in compressed or binary data; see Stripped::removedTexts.
 constexpr qsizetype shortestSearched = 4;
 
-std::optional<InfoField> fieldOf(const QString& key) {
-    for (InfoField field : EditPlan::fields) {
-        if (EditPlan::toolkitKey(field) == key)
-            return field;
-    }
-    return std::nullopt;
-}
-
 QString textOf(QPDFObjectHandle string) {
     return QString::fromStdString(string.getUTF8Value());
 }
@@ -48,7 +40,7 @@ void stripInfo(QPDF& pdf, const QList<InfoField>& keep, PdfStripper::Stripped& s
             if (value.isNull() || !PdfFile::isDocumentInformation(key, value))
                 continue;
             const QString name = QString::fromStdString(key.substr(1));
-            const std::optional<InfoField> field = fieldOf(name);
+            const std::optional<InfoField> field = EditPlan::fieldOf(name);
             if (field && keep.contains(*field) && value.isString()) {
                 kept.replaceKey(key, QPDFObjectHandle::newString(value.getStringValue()));
                 stripped.keptKeys << name;
