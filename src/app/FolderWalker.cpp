@@ -75,13 +75,11 @@ bool isFolderEntry(const QString& folder, const dirent* entry) {
     return ::lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-const QString notUtf8 = QStringLiteral("its name is not valid UTF-8");
-
 // Why a directory entry that is not a folder is not taken as a file; nothing when it is a
 // regular file, or a link to a folder (which a walk never follows).
 QString refusalOf(const QString& folder, const dirent* entry, bool regular) {
     if (!FolderWalker::isUtf8(QByteArray(entry->d_name)))
-        return notUtf8;
+        return FolderWalker::notUtf8Reason();
     if (regular)
         return {};
     if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
@@ -96,6 +94,10 @@ QString refusalOf(const QString& folder, const dirent* entry, bool regular) {
 }
 
 } // namespace
+
+QString FolderWalker::notUtf8Reason() {
+    return QStringLiteral("its name is not valid UTF-8");
+}
 
 bool FolderWalker::isUtf8(const QByteArray& bytes) {
     // Names are nearly always plain ASCII; only the others need the decoder's verdict.
@@ -281,7 +283,8 @@ void FolderWalker::AppendSubFolders(QStringList& folders, bool recurse, Listing*
                 if (refusals && !isUtf8(raw))
                     (*refusals)[folder].append(
                         {QString::fromUtf8(raw) + QLatin1Char('/'),
-                         notUtf8 + QStringLiteral(", so the files in it were not looked at")});
+                         notUtf8Reason() +
+                             QStringLiteral(", so the files in it were not looked at")});
                 continue;
             }
             children << QString::fromUtf8(raw);

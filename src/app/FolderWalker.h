@@ -59,6 +59,9 @@ public:
     // not valid UTF-8 (such a name cannot be written back as a path).
     static bool HasOddCharacters(const QByteArray& name);
     static bool isUtf8(const QByteArray& bytes);
+    // Why a name that is not UTF-8 is refused, wherever it was found: the walk, the command line
+    // or the window all say it the same way.
+    static QString notUtf8Reason();
 
     static bool matches(const QString& name, const QString& pattern);
 

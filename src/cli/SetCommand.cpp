@@ -29,8 +29,6 @@
 
 namespace {
 
-const QString notUtf8 = QStringLiteral("its name is not valid UTF-8");
-
 // Whether relative paths can be made absolute: the current folder's name may not be UTF-8 either.
 bool currentFolderReadable() {
     const QByteArray current = QFile::encodeName(QDir::currentPath());
@@ -50,7 +48,7 @@ QList<FolderWalker::Found> expand(const QStringList& paths, const QStringList& u
         const QFileInfo info(given);
         QString path = QDir::cleanPath(info.absoluteFilePath());
         if (undecodable.contains(given))
-            found.append({path, notUtf8});
+            found.append({path, FolderWalker::notUtf8Reason()});
         else if (info.isRelative() && !relativeReadable)
             found.append({path, QStringLiteral("the current folder's name is not valid UTF-8")});
         else if (info.isDir())
@@ -324,7 +322,7 @@ int SetCommand::runTable(const QCommandLineParser& parser, const QStringList& pa
         return Console::usageError(option + QStringLiteral("the table names the files; give no "
                                                            "FILE-OR-FOLDER beside it"));
     if (undecodable.contains(table))
-        return Console::usageError(option + notUtf8);
+        return Console::usageError(option + FolderWalker::notUtf8Reason());
     // The whole table is checked, every file found, before the first file is touched.
     QList<ValueTable::Row> rows;
     try {
@@ -362,7 +360,7 @@ int SetCommand::runBatch(const QCommandLineParser& parser, const QStringList& pa
     QString outFolder;
     if (toFolder) {
         if (undecodable.contains(parser.value(QStringLiteral("out"))))
-            return Console::usageError(QStringLiteral("--out: ") + notUtf8);
+            return Console::usageError(QStringLiteral("--out: ") + FolderWalker::notUtf8Reason());
         const QFileInfo folder(parser.value(QStringLiteral("out")));
         if (!folder.isDir())
             return Console::usageError(QStringLiteral("--out: no such folder: ") +

@@ -47,7 +47,7 @@ int ShowCommand::run(bool json, const QStringList& paths, const QStringList& und
         try {
             // As read, the name would be another file's or none.
             if (undecodable.contains(given))
-                throw Failure(QStringLiteral("its name is not valid UTF-8"));
+                throw Failure(FolderWalker::notUtf8Reason());
             if (QFileInfo(given).isDir())
                 throw Failure(QStringLiteral("it is a folder"));
             if (!QFileInfo::exists(given))
@@ -127,7 +127,7 @@ int ShowCommand::runCsv(const QStringList& paths, const QStringList& undecodable
     for (const QString& given : paths) {
         const QString path = QDir::cleanPath(QFileInfo(given).absoluteFilePath());
         if (undecodable.contains(given)) {
-            failed(path, QStringLiteral("its name is not valid UTF-8"));
+            failed(path, FolderWalker::notUtf8Reason());
         } else if (QFileInfo(given).isDir()) {
             for (const FolderWalker::Found& found : FolderWalker::FilesInTree(
                      path == QStringLiteral("/") ? QString() : path, QStringLiteral("*.pdf"))) {

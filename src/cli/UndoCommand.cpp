@@ -127,11 +127,13 @@ int UndoCommand::run(bool dryRun, bool json) {
     RunJournal::Contents target = *last;
     const QString undoing = QFileInfo(last->file).absoluteDir().filePath(last->undoes);
     try {
-        if (last->kind == RunJournal::Kind::Undo && QFileInfo::exists(undoing) &&
-            !RunJournal::read(undoing).undone) {
-            target = RunJournal::read(undoing);
-            if (!dryRun)
-                journal.emplace(RunJournal::resume(last->file));
+        if (last->kind == RunJournal::Kind::Undo && QFileInfo::exists(undoing)) {
+            RunJournal::Contents earlier = RunJournal::read(undoing);
+            if (!earlier.undone) {
+                target = std::move(earlier);
+                if (!dryRun)
+                    journal.emplace(RunJournal::resume(last->file));
+            }
         }
     } catch (const Failure& failure) {
         Console::message(QStringLiteral("nothing was put back: ") + failure.description());

@@ -16,6 +16,22 @@
 
 namespace {
 
+// The width of the text's widest line; only lines that match, when a pattern is given.
+int widestLine(const QString& text, const QFontMetrics& metrics, const QRegularExpression* only) {
+    int widest = 0;
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
+        if (!only || only->match(line).hasMatch())
+            widest = qMax(widest, metrics.horizontalAdvance(line));
+    }
+    return widest;
+}
+
+// A width for part of a box, kept within reason: at most three quarters of its screen.
+int withinScreen(const QWidget& box, int wanted) {
+    const QScreen* screen = box.screen();
+    return qMin(wanted, screen ? screen->availableGeometry().width() * 3 / 4 : 1000);
+}
+
 QWidget* activeParent() {
     return QApplication::activeWindow();
 }
@@ -85,11 +101,7 @@ QString QtDialogs::forDisplay(const QString& text) {
 
 int QtDialogs::addressLineWidth(const QString& text, const QFontMetrics& metrics) {
     static const QRegularExpression address(QStringLiteral("https?://\\S+"));
-    int widest = 0;
-    for (const QString& line : text.split(QLatin1Char('\n')))
-        if (address.match(line).hasMatch())
-            widest = qMax(widest, metrics.horizontalAdvance(line));
-    return widest;
+    return widestLine(text, metrics, &address);
 }
 
 Dialogs::Answer QtDialogs::showMessage(const Message& message) {
@@ -100,24 +112,16 @@ Dialogs::Answer QtDialogs::showMessage(const Message& message) {
     // box as wide as each line that holds an address (within reason) keeps the address whole,
     // and the text a screen reader reads and a copy of the box takes stays the text itself.
     if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
-        if (const int needed = addressLineWidth(box.text(), label->fontMetrics()); needed > 0) {
-            const QScreen* screen = box.screen();
-            const int limit = screen ? screen->availableGeometry().width() * 3 / 4 : 1000;
-            label->setMinimumWidth(qMin(needed + 2, limit));
-        }
+        if (const int needed = addressLineWidth(box.text(), label->fontMetrics()); needed > 0)
+            label->setMinimumWidth(withinScreen(box, needed + 2));
     }
     if (!message.details.isEmpty()) {
         box.setDetailedText(forDisplay(message.details));
         // Qt sizes the details to the box's short text, so a path and its reason would wrap
         // over several lines: the details get the width of their longest line, within reason.
-        if (auto* details = box.findChild<QTextEdit*>()) {
-            int widest = 0;
-            for (const QString& line : details->toPlainText().split(QLatin1Char('\n')))
-                widest = qMax(widest, details->fontMetrics().horizontalAdvance(line));
-            const QScreen* screen = box.screen();
-            const int limit = screen ? screen->availableGeometry().width() * 3 / 4 : 1000;
-            details->setMinimumWidth(qMin(widest + 40, limit));
-        }
+        if (auto* details = box.findChild<QTextEdit*>())
+            details->setMinimumWidth(withinScreen(
+                box, widestLine(details->toPlainText(), details->fontMetrics(), nullptr) + 40));
     }
     return answerFor(box.exec(), message.buttons);
 }

@@ -597,7 +597,7 @@ void Form1::openPaths(const QStringList& paths, const QStringList& undecodable) 
     QStringList missing;
     QList<FolderWalker::Found> passedOver;
     for (const QString& given : undecodable)
-        passedOver.append({given, QStringLiteral("its name is not valid UTF-8")});
+        passedOver.append({given, FolderWalker::notUtf8Reason()});
     for (const QString& given : paths) {
         if (undecodable.contains(given))
             continue;
