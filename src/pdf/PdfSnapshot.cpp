@@ -176,9 +176,9 @@ QString warningText(const QPDFExc& warning) {
 } // namespace
 
 PdfSnapshot PdfSnapshot::read(const QString& path, const std::optional<QString>& password,
-                              Sharing sharing) {
+                              Sharing sharing, const std::function<void(QPDF&)>& alsoRead) {
     PdfSnapshot snapshot;
-    PdfFile::open(path, password, [&snapshot, sharing](QPDF& pdf) {
+    PdfFile::open(path, password, [&snapshot, sharing, &alsoRead](QPDF& pdf) {
         QPDFObjectHandle info = pdf.getTrailer().getKey("/Info");
         // The toolkit takes a stream named as document information for its dictionary.
         QPDFObjectHandle entries = info.isStream() ? info.getDict() : info;
@@ -245,6 +245,8 @@ PdfSnapshot PdfSnapshot::read(const QString& path, const std::optional<QString>&
         snapshot.hadWarnings_ = !warnings.empty();
         if (snapshot.hadWarnings_)
             snapshot.firstWarning_ = warningText(warnings.front());
+        if (alsoRead)
+            alsoRead(pdf);
     });
     return snapshot;
 }

@@ -4,7 +4,10 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
+
+class QPDF;
 
 // What a reader of our own, independent of the toolkit, sees of one PDF file: enough to tell
 // whether a toolkit result kept the document and carries the intended document information.
@@ -36,9 +39,12 @@ public:
     enum class Sharing { Find, Ignore };
     // Throws Failure, whose text is a reason phrase about the file starting with "it", such as
     // "it is password-protected and the password was not given or is wrong".
+    // alsoRead, when given, looks at the opened file after the snapshot is taken, so a caller
+    // that needs more of it does not open and parse the file a second time.
     static PdfSnapshot read(const QString& path,
                             const std::optional<QString>& password = std::nullopt,
-                            Sharing sharing = Sharing::Find);
+                            Sharing sharing = Sharing::Find,
+                            const std::function<void(QPDF&)>& alsoRead = {});
 
     // The pages this reader finds; a damaged page it reads as null or as a stream is among them.
     int pages() const { return static_cast<int>(pageShapes_.size()); }

@@ -33,14 +33,15 @@ std::optional<InfoValue> entry(const PdfSnapshot& snapshot, const QString& key) 
 
 // The toolkit leaves its results unencrypted, and an encrypted result may need no password to
 // open, which a wrong one given would spoil; so the password is given only when it is needed.
-PdfSnapshot readResult(const QString& path, const std::optional<QString>& password) {
+PdfSnapshot readResult(const QString& path, const std::optional<QString>& password,
+                       const std::function<void(QPDF&)>& alsoRead = {}) {
     if (password) {
         try {
-            return PdfSnapshot::read(path, std::nullopt, PdfSnapshot::Sharing::Ignore);
+            return PdfSnapshot::read(path, std::nullopt, PdfSnapshot::Sharing::Ignore, alsoRead);
         } catch (const Failure&) {
         }
     }
-    return PdfSnapshot::read(path, password, PdfSnapshot::Sharing::Ignore);
+    return PdfSnapshot::read(path, password, PdfSnapshot::Sharing::Ignore, alsoRead);
 }
 
 bool lostContent(const PdfSnapshot::PageShape& before, const PdfSnapshot::PageShape& after) {
@@ -164,9 +165,10 @@ QString ResultCheck::verify(const PdfSnapshot& original, const QString& resultPa
 
 QString ResultCheck::keepsDocument(const PdfSnapshot& original, const QString& resultPath,
                                    const std::optional<QString>& password,
-                                   const QStringList& removed, PdfSnapshot& result) {
+                                   const QStringList& removed, PdfSnapshot& result,
+                                   const std::function<void(QPDF&)>& alsoRead) {
     try {
-        result = readResult(resultPath, password);
+        result = readResult(resultPath, password, alsoRead);
     } catch (const Failure& failure) {
         // The reader words its reasons about "it"; here "it" is the result.
         return QStringLiteral("the result") + failure.description().mid(2);

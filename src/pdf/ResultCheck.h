@@ -31,7 +31,8 @@ public:
     // as the original is; otherwise the reason. result gets what was read of it.
     static QString keepsDocument(const PdfSnapshot& original, const QString& resultPath,
                                  const std::optional<QString>& password, const QStringList& removed,
-                                 PdfSnapshot& result);
+                                 PdfSnapshot& result,
+                                 const std::function<void(QPDF&)>& alsoRead = {});
 
     // Empty when the result's XMP metadata holds every change and the copyright as planned (a
     // change to an empty text: the property is gone); otherwise the reason. A result without XMP
