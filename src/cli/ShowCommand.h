@@ -8,9 +8,9 @@
 class QCommandLineParser;
 
 // metascribe show: prints each given file's eight fields, the other keys of its document
-// information, the XMP metadata's values where they differ from them and its copyright notice,
-// as text or as JSON lines; or, with --csv, writes the values of the given files and of the PDF
-// files in the given folders as one table that set --csv reads back.
+// information, the XMP metadata's values where they differ from them and its copyright notice
+// and address, as text or as JSON lines; or, with --csv, writes the values of the given files
+// and of the PDF files in the given folders as one table that set --csv reads back.
 class ShowCommand {
 public:
     static QList<CommandDescription::Option> options();
