@@ -3,6 +3,7 @@
 #include "PdfDate.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 #include <QStringList>
 #include <array>
 
@@ -23,7 +24,7 @@ const std::array<Option, 8> fieldOptionTable{{
     {"mod-date", "DATE", "Sets the modification date to DATE.", InfoField::ModDate},
 }};
 
-const std::array<Option, 13> setOptionTable{{
+const std::array<Option, 6> setOptionTable{{
     {"title-from-filename", nullptr,
      "Sets the title to the file's name without its folder and extension."},
     {"info", "KEY=VALUE",
@@ -53,6 +54,9 @@ const std::array<Option, 13> setOptionTable{{
      "options' changes apply to every file, and a cell overrides them for its file. No "
      "FILE-OR-FOLDER is given. A table with a row whose file does not exist or is listed "
      "twice, a column that names no key, or a value its key cannot take changes nothing."},
+}};
+
+const std::array<Option, 7> runOptionTable{{
     {"out", "DIR",
      "Writes each result into the folder DIR, as the file's name with the extension .pdf; the "
      "originals stay as they are."},
@@ -92,27 +96,39 @@ const std::array<Option, 1> stripOptionTable{{
      "in a file that claims PDF/A, in its XMP metadata. May be given more than once."},
 }};
 
-const Option showJson{
-    "json", nullptr,
-    "Prints one JSON object per file: \"path\", \"fields\" with the eight fields (null when "
-    "missing) and every other key of the document information, \"xmp\" with the XMP values "
-    "that differ, \"copyright\" and \"copyrightUrl\" from the XMP metadata (null when "
-    "missing), or \"error\"."};
-
-const Option showCsv{
-    "csv", nullptr,
-    "Writes one table (comma-separated values, as spreadsheets open them: UTF-8 with a "
-    "byte-order mark, \";\" between cells) of the given files and the PDF files of the given "
-    "folders: a header row, then one row per file with \"path\", the eight fields by their "
-    "keys (Title, Subject, Author, Keywords, Creator, Producer, CreationDate, ModDate), "
-    "\"copyright\", \"copyright-url\" and a column for every other key any file has. A value "
-    "that is exactly <remove> is written as <<remove>>. set --csv reads the table back."};
+const std::array<Option, 2> showOptionTable{{
+    {"json", nullptr,
+     "Prints one JSON object per file: \"path\", \"fields\" with the eight fields (null when "
+     "missing) and every other key of the document information, \"xmp\" with the XMP values "
+     "that differ, \"copyright\" and \"copyrightUrl\" from the XMP metadata (null when "
+     "missing), or \"error\"."},
+    {"csv", nullptr,
+     "Writes one table (comma-separated values, as spreadsheets open them: UTF-8 with a "
+     "byte-order mark, \";\" between cells) of the given files and the PDF files of the given "
+     "folders: a header row, then one row per file with \"path\", the eight fields by their "
+     "keys (Title, Subject, Author, Keywords, Creator, Producer, CreationDate, ModDate), "
+     "\"copyright\", \"copyright-url\" and a column for every other key any file has. A value "
+     "that is exactly <remove> is written as <<remove>>. set --csv reads the table back."},
+}};
 
 const std::array<Option, 2> undoOptionTable{{
     {"dry-run", nullptr, "Says what would be put back; changes nothing."},
     {"json", nullptr,
      "Prints one JSON object per file on standard output: \"path\", \"outcome\" "
      "(\"changed\", \"failed\" or, with --dry-run, \"planned\") and \"reason\"."},
+}};
+
+// Each form of the command, for --help and the manual page alike: *bold* for what is typed as it
+// stands, _italic_ for what stands for a value of the user's.
+const std::array<const char*, 8> synopsisLines{{
+    "*metascribe* [_FILE-OR-FOLDER_...]",
+    "*metascribe set* [_OPTION_...] (*--out* _DIR_ | *--in-place*) _FILE-OR-FOLDER_...",
+    "*metascribe set* [_OPTION_...] (*--out* _DIR_ | *--in-place*) *--csv* _TABLE_",
+    "*metascribe strip* [_OPTION_...] (*--out* _DIR_ | *--in-place*) _FILE-OR-FOLDER_...",
+    "*metascribe show* [*--json*] _FILE_...",
+    "*metascribe show --csv* _FILE-OR-FOLDER_...",
+    "*metascribe undo* [*--dry-run*] [*--json*]",
+    "*metascribe* *--help* | *--version*",
 }};
 
 const char* const summary = "changes the document information of many PDF files at once";
@@ -212,6 +228,28 @@ QString roff(const QString& text) {
     return escaped;
 }
 
+// The synopsis as --help prints it, the marks dropped.
+QString plainSynopsis() {
+    QString text;
+    for (const char* line : synopsisLines)
+        text += (text.isEmpty() ? QStringLiteral("Usage: ") : QStringLiteral("       ")) +
+                QString::fromLatin1(line).remove(QLatin1Char('*')).remove(QLatin1Char('_')) +
+                QLatin1Char('\n');
+    return text;
+}
+
+// The synopsis for roff, one line each, in bold and italic.
+QString roffSynopsis() {
+    static const QRegularExpression bold(QStringLiteral("\\*([^*]*)\\*"));
+    static const QRegularExpression italic(QStringLiteral("_([^_]*)_"));
+    QStringList lines;
+    for (const char* line : synopsisLines)
+        lines << roff(QLatin1String(line))
+                     .replace(bold, QStringLiteral("\\fB\\1\\fR"))
+                     .replace(italic, QStringLiteral("\\fI\\1\\fR"));
+    return lines.join(QStringLiteral("\n.br\n")) + QLatin1Char('\n');
+}
+
 QString roffOption(const Option& option) {
     QString text = QStringLiteral(".TP\n\\fB\\-\\-") + roff(QLatin1String(option.name)) +
                    QStringLiteral("\\fR");
@@ -230,27 +268,31 @@ std::span<const Option> CommandDescription::setOptions() {
     return setOptionTable;
 }
 
+std::span<const Option> CommandDescription::runOptions() {
+    return runOptionTable;
+}
+
 std::span<const Option> CommandDescription::stripOptions() {
     return stripOptionTable;
+}
+
+std::span<const Option> CommandDescription::showOptions() {
+    return showOptionTable;
 }
 
 std::span<const Option> CommandDescription::undoOptions() {
     return undoOptionTable;
 }
 
+QList<Option> CommandDescription::joined(std::initializer_list<std::span<const Option>> groups) {
+    QList<Option> options;
+    for (const std::span<const Option> group : groups)
+        options.append(QList<Option>(group.begin(), group.end()));
+    return options;
+}
+
 QString CommandDescription::helpText() {
-    QString text =
-        QStringLiteral("Usage: metascribe [FILE-OR-FOLDER...]\n"
-                       "       metascribe set [OPTION...] (--out DIR | --in-place) "
-                       "FILE-OR-FOLDER...\n"
-                       "       metascribe set [OPTION...] (--out DIR | --in-place) --csv "
-                       "TABLE\n"
-                       "       metascribe strip [OPTION...] (--out DIR | --in-place) "
-                       "FILE-OR-FOLDER...\n"
-                       "       metascribe show [--json] FILE...\n"
-                       "       metascribe show --csv FILE-OR-FOLDER...\n"
-                       "       metascribe undo [--dry-run] [--json]\n"
-                       "       metascribe --help | --version\n\n");
+    QString text = plainSynopsis() + QLatin1Char('\n');
     text += wrapped(QLatin1String(description), 0);
     text += QLatin1Char('\n') + wrapped(QLatin1String(windowText), 0);
     text += QLatin1Char('\n') + wrapped(QLatin1String(setText), 0);
@@ -261,14 +303,16 @@ QString CommandDescription::helpText() {
     text += QStringLiteral("\nOther options of set:\n");
     for (const Option& option : setOptionTable)
         text += helpOption(optionSpelling(option), QLatin1String(option.help));
+    for (const Option& option : runOptionTable)
+        text += helpOption(optionSpelling(option), QLatin1String(option.help));
     text += QLatin1Char('\n') + wrapped(QLatin1String(stripText), 0);
     text += QStringLiteral("\nOptions of strip:\n");
     for (const Option& option : stripOptionTable)
         text += helpOption(optionSpelling(option), QLatin1String(option.help));
     text += QLatin1Char('\n') + wrapped(QLatin1String(showText), 0);
     text += QStringLiteral("\nOptions of show:\n");
-    text += helpOption(optionSpelling(showJson), QLatin1String(showJson.help));
-    text += helpOption(optionSpelling(showCsv), QLatin1String(showCsv.help));
+    for (const Option& option : showOptionTable)
+        text += helpOption(optionSpelling(option), QLatin1String(option.help));
     text += QLatin1Char('\n') + wrapped(QLatin1String(undoText), 0);
     text += QStringLiteral("\nOptions of undo:\n");
     for (const Option& option : undoOptionTable)
@@ -285,27 +329,8 @@ QString CommandDescription::manualPage() {
                    QStringLiteral("\" \"User Commands\"\n"
                                   ".SH NAME\n"
                                   "metascribe \\- ") +
-                   roff(QLatin1String(summary)) +
-                   QStringLiteral("\n.SH SYNOPSIS\n"
-                                  "\\fBmetascribe\\fR [\\fIFILE\\-OR\\-FOLDER\\fR...]\n.br\n"
-                                  "\\fBmetascribe set\\fR [\\fIOPTION\\fR...] (\\fB\\-\\-out\\fR "
-                                  "\\fIDIR\\fR | \\fB\\-\\-in\\-place\\fR) "
-                                  "\\fIFILE\\-OR\\-FOLDER\\fR...\n.br\n"
-                                  "\\fBmetascribe set\\fR [\\fIOPTION\\fR...] (\\fB\\-\\-out\\fR "
-                                  "\\fIDIR\\fR | \\fB\\-\\-in\\-place\\fR) "
-                                  "\\fB\\-\\-csv\\fR \\fITABLE\\fR\n.br\n"
-                                  "\\fBmetascribe strip\\fR [\\fIOPTION\\fR...] (\\fB\\-\\-out\\fR "
-                                  "\\fIDIR\\fR | \\fB\\-\\-in\\-place\\fR) "
-                                  "\\fIFILE\\-OR\\-FOLDER\\fR...\n.br\n"
-                                  "\\fBmetascribe show\\fR [\\fB\\-\\-json\\fR] \\fIFILE\\fR...\n"
-                                  ".br\n"
-                                  "\\fBmetascribe show \\-\\-csv\\fR "
-                                  "\\fIFILE\\-OR\\-FOLDER\\fR...\n"
-                                  "\\fBmetascribe undo\\fR [\\fB\\-\\-dry\\-run\\fR] "
-                                  "[\\fB\\-\\-json\\fR]\n"
-                                  ".br\n"
-                                  "\\fBmetascribe\\fR \\fB\\-\\-help\\fR | \\fB\\-\\-version\\fR\n"
-                                  ".SH DESCRIPTION\n");
+                   roff(QLatin1String(summary)) + QStringLiteral("\n.SH SYNOPSIS\n") +
+                   roffSynopsis() + QStringLiteral(".SH DESCRIPTION\n");
     page += roff(QLatin1String(description)) + QStringLiteral("\n.PP\n") +
             roff(QLatin1String(windowText)) + QStringLiteral("\n.PP\n") +
             roff(QLatin1String(setText)) + QStringLiteral("\n.PP\n") +
@@ -323,10 +348,14 @@ QString CommandDescription::manualPage() {
     page += QStringLiteral(".SH OTHER OPTIONS OF SET\n");
     for (const Option& option : setOptionTable)
         page += roffOption(option);
+    for (const Option& option : runOptionTable)
+        page += roffOption(option);
     page += QStringLiteral(".SH OPTIONS OF STRIP\n");
     for (const Option& option : stripOptionTable)
         page += roffOption(option);
-    page += QStringLiteral(".SH OPTIONS OF SHOW\n") + roffOption(showJson) + roffOption(showCsv);
+    page += QStringLiteral(".SH OPTIONS OF SHOW\n");
+    for (const Option& option : showOptionTable)
+        page += roffOption(option);
     page += QStringLiteral(".SH OPTIONS OF UNDO\n");
     for (const Option& option : undoOptionTable)
         page += roffOption(option);

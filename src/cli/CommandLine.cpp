@@ -8,34 +8,86 @@
 #include "UndoCommand.h"
 
 #include <QCommandLineParser>
+#include <QSet>
 #include <algorithm>
+#include <array>
+
+namespace {
+
+using Option = CommandDescription::Option;
+
+// A command: its word, the options it takes, and what runs it with the files given.
+struct Command {
+    const char* word;
+    QList<Option> (*options)();
+    int (*run)(const QCommandLineParser& parser, const QStringList& paths,
+               const QStringList& undecodable);
+    // What follows the refusal of an option the command does not take, if anything.
+    QString (*advice)(const QString& option) = nullptr;
+};
+
+const std::array<Command, 4> commands{{
+    {"set", &SetCommand::options, &SetCommand::run},
+    {"strip", &StripCommand::options, &StripCommand::run, &StripCommand::adviceFor},
+    {"show", &ShowCommand::options, &ShowCommand::run},
+    {"undo", &UndoCommand::options, &UndoCommand::run},
+}};
+
+const Command* commandOf(const QStringList& arguments) {
+    const auto found = std::ranges::find_if(commands, [&arguments](const Command& command) {
+        return arguments.size() > 1 && arguments.at(1) == QLatin1String(command.word);
+    });
+    return found == commands.end() ? nullptr : &*found;
+}
+
+// The chosen command's options as it declares them (show's --csv is a switch, set's names a
+// table), then every other command's as that one declares it: an option of another command
+// parses as it would there, and is refused by name rather than taken for an unknown one.
+// Without a command (--help, --version), every command's.
+void addOptions(QCommandLineParser& parser, const Command* chosen) {
+    QSet<QString> added;
+    const auto add = [&parser, &added](const Option& option) {
+        const QString name = QLatin1String(option.name);
+        if (added.contains(name))
+            return;
+        added.insert(name);
+        parser.addOption(option.value ? QCommandLineOption(name, {}, QLatin1String(option.value))
+                                      : QCommandLineOption(name));
+    };
+    if (chosen)
+        std::ranges::for_each(chosen->options(), add);
+    for (const Command& command : commands)
+        std::ranges::for_each(command.options(), add);
+}
+
+// Why the command cannot run with the options given: the first one it does not take.
+QString refusal(const Command& command, const QCommandLineParser& parser) {
+    const QList<Option> own = command.options();
+    for (const QString& name : parser.optionNames()) {
+        if (std::ranges::none_of(
+                own, [&name](const Option& option) { return name == QLatin1String(option.name); }))
+            return QLatin1String(command.word) + QStringLiteral(" takes no option --") + name +
+                   (command.advice ? command.advice(name) : QString());
+    }
+    return {};
+}
+
+} // namespace
 
 bool CommandLine::wanted(const QStringList& arguments) {
-    static const QStringList words{QStringLiteral("set"),  QStringLiteral("strip"),
-                                   QStringLiteral("show"), QStringLiteral("undo"),
-                                   QStringLiteral("--help"), QStringLiteral("-h"),
-                                   QStringLiteral("--version")};
-    return arguments.size() > 1 && words.contains(arguments.at(1));
+    static const QStringList others{QStringLiteral("--help"), QStringLiteral("-h"),
+                                    QStringLiteral("--version")};
+    return commandOf(arguments) || (arguments.size() > 1 && others.contains(arguments.at(1)));
 }
 
 int CommandLine::run(const QStringList& arguments, const QStringList& undecodable) {
+    const Command* command = commandOf(arguments);
     QCommandLineParser parser;
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringLiteral("version"));
     parser.addOption(help);
     parser.addOption(version);
-    // show's --csv is a switch, set's names a table: the command comes first, so the parser
-    // knows which it is.
-    const bool show = arguments.size() > 1 && arguments.at(1) == QLatin1String("show");
-    const auto add = [&parser, show](const CommandDescription::Option& option) {
-        const bool valued = option.value && !(show && qstrcmp(option.name, "csv") == 0);
-        parser.addOption(
-            valued ? QCommandLineOption(QLatin1String(option.name), {}, QLatin1String(option.value))
-                   : QCommandLineOption(QLatin1String(option.name)));
-    };
-    std::ranges::for_each(CommandDescription::fieldOptions(), add);
-    std::ranges::for_each(CommandDescription::setOptions(), add);
-    std::ranges::for_each(CommandDescription::stripOptions(), add);
+    addOptions(parser, command);
     if (!parser.parse(arguments))
         return Console::usageError(parser.errorText());
     if (parser.isSet(help)) {
@@ -46,42 +98,12 @@ int CommandLine::run(const QStringList& arguments, const QStringList& undecodabl
         Console::out() << Console::program << ' ' << QStringLiteral(METASCRIBE_VERSION) << '\n';
         return AllDone;
     }
-    QStringList positional = parser.positionalArguments();
-    const QString command = positional.takeFirst();
-    if (command == QLatin1String("show")) {
-        for (const QString& name : parser.optionNames()) {
-            if (name != QLatin1String("json") && name != QLatin1String("csv"))
-                return Console::usageError(QStringLiteral("show takes no option --") + name);
-        }
-        if (parser.isSet(QStringLiteral("csv"))) {
-            if (parser.isSet(QStringLiteral("json")))
-                return Console::usageError(QStringLiteral("show takes --json or --csv, not both"));
-            return ShowCommand::runCsv(positional, undecodable);
-        }
-        return ShowCommand::run(parser.isSet(QStringLiteral("json")), positional, undecodable);
-    }
-    if (command == QLatin1String("undo")) {
-        for (const QString& name : parser.optionNames()) {
-            if (!std::ranges::any_of(CommandDescription::undoOptions(),
-                                     [&name](const CommandDescription::Option& option) {
-                                         return name == QLatin1String(option.name);
-                                     }))
-                return Console::usageError(QStringLiteral("undo takes no option --") + name);
-        }
-        if (!positional.isEmpty())
-            return Console::usageError(QStringLiteral("undo takes no files: it takes back the "
-                                                      "last run as a whole"));
-        return UndoCommand::run(parser.isSet(QStringLiteral("dry-run")),
-                                parser.isSet(QStringLiteral("json")));
-    }
-    if (command == QLatin1String("strip"))
-        return StripCommand::run(parser, positional, undecodable);
-    for (const CommandDescription::Option& option : CommandDescription::stripOptions()) {
-        if (parser.isSet(QLatin1String(option.name)))
-            return Console::usageError(QStringLiteral("set takes no option --") +
-                                       QLatin1String(option.name));
-    }
-    return SetCommand::run(parser, positional, undecodable);
+    if (!command)
+        return Console::usageError(QStringLiteral("no command given"));
+    if (const QString problem = refusal(*command, parser); !problem.isEmpty())
+        return Console::usageError(problem);
+    // The first positional argument is the command's word.
+    return command->run(parser, parser.positionalArguments().mid(1), undecodable);
 }
 
 QString CommandLine::helpText() {

@@ -3,15 +3,10 @@
 #include <QString>
 #include <QStringList>
 
-// The program without its window, for scripts, scheduled jobs and file-manager actions:
-//
-//     metascribe set [OPTION...] (--out DIR | --in-place) FILE-OR-FOLDER...
-//     metascribe show [--json] FILE...
-//     metascribe undo [--dry-run] [--json]
-//     metascribe --help | --version
-//
-// "set" runs the same batch engine as the window, with every check it makes. Needs a
-// QCoreApplication only, so it runs without a display.
+// The program without its window, for scripts, scheduled jobs and file-manager actions: the
+// commands set, strip, show and undo, and --help and --version (the synopsis is helpText()'s
+// first lines). set and strip run the same batch engine as the window, with every check it
+// makes. Needs a QCoreApplication only, so it runs without a display.
 class CommandLine {
 public:
     enum Status { AllDone = 0, NotAllDone = 1, UsageError = 2 };

@@ -8,6 +8,7 @@
 #include "EditPlan.h"
 #include "Failure.h"
 #include "FolderWalker.h"
+#include "InputFiles.h"
 #include "PdfDate.h"
 #include "ProgressLine.h"
 #include "TerminationSignals.h"
@@ -17,56 +18,15 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
-#include <unistd.h>
 #include <variant>
 
 namespace {
-
-// Whether relative paths can be made absolute: the current folder's name may not be UTF-8 either.
-bool currentFolderReadable() {
-    const QByteArray current = QFile::encodeName(QDir::currentPath());
-    char bytes[FolderWalker::PathLimit + 1];
-    return ::getcwd(bytes, sizeof bytes) == nullptr || current == bytes;
-}
-
-// The files a list of paths stands for: folders by their tree, anything else as given (a path
-// that does not exist fails in its turn, with the reason). A name whose bytes are not UTF-8
-// (undecodable holds such arguments as read) is refused before anything opens it: as read, it
-// names another file or none.
-QList<FolderWalker::Found> expand(const QStringList& paths, const QStringList& undecodable,
-                                  const QString& pattern) {
-    QList<FolderWalker::Found> found;
-    const bool relativeReadable = currentFolderReadable();
-    for (const QString& given : paths) {
-        const QFileInfo info(given);
-        QString path = QDir::cleanPath(info.absoluteFilePath());
-        if (undecodable.contains(given))
-            found.append({path, FolderWalker::notUtf8Reason()});
-        else if (info.isRelative() && !relativeReadable)
-            found.append({path, QStringLiteral("the current folder's name is not valid UTF-8")});
-        else if (info.isDir())
-            found << FolderWalker::FilesInTree(path == QStringLiteral("/") ? QString() : path,
-                                               pattern);
-        else
-            found.append({path, {}});
-    }
-    QList<FolderWalker::Found> once;
-    QSet<QString> seen;
-    for (const FolderWalker::Found& item : std::as_const(found)) {
-        const qsizetype before = seen.size();
-        seen.insert(item.path + QChar(0) + item.refusal);
-        if (seen.size() > before)
-            once << item;
-    }
-    return once;
-}
 
 // The files and save option of a run from the command line.
 class FixedList : public BatchSource {
@@ -299,6 +259,12 @@ std::variant<EditPlan, QString> planOf(const QCommandLineParser& parser) {
 
 } // namespace
 
+QList<CommandDescription::Option> SetCommand::options() {
+    return CommandDescription::joined({CommandDescription::fieldOptions(),
+                                       CommandDescription::setOptions(),
+                                       CommandDescription::runOptions()});
+}
+
 int SetCommand::run(const QCommandLineParser& parser, const QStringList& paths,
                     const QStringList& undecodable) {
     const std::variant<EditPlan, QString> planned = planOf(parser);
@@ -400,7 +366,7 @@ int SetCommand::runBatch(const QCommandLineParser& parser, const QStringList& pa
     }
 
     const QList<FolderWalker::Found> entries =
-        expand(paths, undecodable, QStringLiteral("*.") + extension);
+        InputFiles::expand(paths, undecodable, QStringLiteral("*.") + extension);
     QStringList files;
     for (const FolderWalker::Found& entry : entries) {
         if (entry.refusal.isEmpty())

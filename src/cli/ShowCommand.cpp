@@ -5,12 +5,13 @@
 #include "EditPlan.h"
 #include "Failure.h"
 #include "FolderWalker.h"
+#include "InputFiles.h"
 #include "PdfDate.h"
 #include "PdfSnapshot.h"
 #include "ValueTable.h"
 #include "XmpPacket.h"
 
-#include <QDir>
+#include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonObject>
@@ -35,7 +36,21 @@ QString labelled(const QString& label) {
 
 } // namespace
 
-int ShowCommand::run(bool json, const QStringList& paths, const QStringList& undecodable) {
+QList<CommandDescription::Option> ShowCommand::options() {
+    return CommandDescription::joined({CommandDescription::showOptions()});
+}
+
+int ShowCommand::run(const QCommandLineParser& parser, const QStringList& paths,
+                     const QStringList& undecodable) {
+    if (parser.isSet(QStringLiteral("csv"))) {
+        if (parser.isSet(QStringLiteral("json")))
+            return Console::usageError(QStringLiteral("show takes --json or --csv, not both"));
+        return runCsv(paths, undecodable);
+    }
+    return print(parser.isSet(QStringLiteral("json")), paths, undecodable);
+}
+
+int ShowCommand::print(bool json, const QStringList& paths, const QStringList& undecodable) {
     if (paths.isEmpty())
         return Console::usageError(QStringLiteral("show: no files given"));
     bool allRead = true;
@@ -124,23 +139,14 @@ int ShowCommand::runCsv(const QStringList& paths, const QStringList& undecodable
         Console::message(path + QStringLiteral(": ") + reason);
     };
     QStringList files;
-    for (const QString& given : paths) {
-        const QString path = QDir::cleanPath(QFileInfo(given).absoluteFilePath());
-        if (undecodable.contains(given)) {
-            failed(path, FolderWalker::notUtf8Reason());
-        } else if (QFileInfo(given).isDir()) {
-            for (const FolderWalker::Found& found : FolderWalker::FilesInTree(
-                     path == QStringLiteral("/") ? QString() : path, QStringLiteral("*.pdf"))) {
-                if (found.refusal.isEmpty())
-                    files << found.path;
-                else
-                    failed(found.path, found.refusal);
-            }
-        } else if (!QFileInfo::exists(given)) {
-            failed(path, QStringLiteral("no such file"));
-        } else {
-            files << path;
-        }
+    for (const FolderWalker::Found& found :
+         InputFiles::expand(paths, undecodable, QStringLiteral("*.pdf"))) {
+        if (!found.refusal.isEmpty())
+            failed(found.path, found.refusal);
+        else if (!QFileInfo::exists(found.path))
+            failed(found.path, QStringLiteral("no such file"));
+        else
+            files << found.path;
     }
     QFile out;
     if (!out.open(stdout, QIODevice::WriteOnly)) {

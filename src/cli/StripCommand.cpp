@@ -1,26 +1,30 @@
 #include "StripCommand.h"
 
-#include "CommandDescription.h"
 #include "Console.h"
 #include "EditPlan.h"
 #include "SetCommand.h"
 
 #include <QCommandLineParser>
+#include <algorithm>
+
+QList<CommandDescription::Option> StripCommand::options() {
+    return CommandDescription::joined(
+        {CommandDescription::runOptions(), CommandDescription::stripOptions()});
+}
+
+QString StripCommand::adviceFor(const QString& option) {
+    const bool field = std::ranges::any_of(CommandDescription::fieldOptions(),
+                                           [&option](const CommandDescription::Option& field) {
+                                               return option == QLatin1String(field.name);
+                                           });
+    return field ? QStringLiteral("; it keeps a field with --keep ") + option : QString();
+}
 
 int StripCommand::run(const QCommandLineParser& parser, const QStringList& paths,
                       const QStringList& undecodable) {
     QStringList fieldNames;
-    for (const CommandDescription::Option& option : CommandDescription::fieldOptions()) {
-        const QString name = QLatin1String(option.name);
-        fieldNames << name;
-        if (parser.isSet(name))
-            return Console::usageError(QStringLiteral("strip takes no option --") + name +
-                                       QStringLiteral("; it keeps a field with --keep ") + name);
-    }
-    if (parser.isSet(QStringLiteral("title-from-filename")))
-        return Console::usageError(QStringLiteral("strip takes no option --title-from-filename"));
-    if (parser.isSet(QStringLiteral("csv")))
-        return Console::usageError(QStringLiteral("strip takes no option --csv"));
+    for (const CommandDescription::Option& option : CommandDescription::fieldOptions())
+        fieldNames << QLatin1String(option.name);
     QList<InfoField> keep;
     for (const QString& name : parser.values(QStringLiteral("keep"))) {
         const qsizetype index = fieldNames.indexOf(name);

@@ -7,6 +7,7 @@
 #include "RunJournal.h"
 #include "TrashCan.h"
 
+#include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -102,7 +103,19 @@ void report(const RunJournal::Entry& entry, const QString& reason, bool dryRun, 
 
 } // namespace
 
-int UndoCommand::run(bool dryRun, bool json) {
+QList<CommandDescription::Option> UndoCommand::options() {
+    return CommandDescription::joined({CommandDescription::undoOptions()});
+}
+
+int UndoCommand::run(const QCommandLineParser& parser, const QStringList& paths,
+                     const QStringList&) {
+    if (!paths.isEmpty())
+        return Console::usageError(QStringLiteral("undo takes no files: it takes back the "
+                                                  "last run as a whole"));
+    return takeBack(parser.isSet(QStringLiteral("dry-run")), parser.isSet(QStringLiteral("json")));
+}
+
+int UndoCommand::takeBack(bool dryRun, bool json) {
     // The last run not taken back yet; a journal that cannot be read stops the undo, since what
     // it says cannot be known.
     std::optional<RunJournal::Contents> last;
