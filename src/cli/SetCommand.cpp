@@ -8,6 +8,7 @@
 #include "EditPlan.h"
 #include "Failure.h"
 #include "FolderWalker.h"
+#include "PathHelpers.h"
 #include "PdfDate.h"
 #include "ProgressLine.h"
 #include "TerminationSignals.h"
@@ -17,7 +18,6 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -31,7 +31,7 @@ namespace {
 
 // Whether relative paths can be made absolute: the current folder's name may not be UTF-8 either.
 bool currentFolderReadable() {
-    const QByteArray current = QFile::encodeName(QDir::currentPath());
+    const QByteArray current = PathHelpers::native(QDir::currentPath());
     char bytes[FolderWalker::PathLimit + 1];
     return ::getcwd(bytes, sizeof bytes) == nullptr || current == bytes;
 }

@@ -1,6 +1,8 @@
 #include "PdfFile.h"
 
 #include "Failure.h"
+#include "FileDescriptor.h"
+#include "PathHelpers.h"
 
 #include <QFile>
 #include <cerrno>
@@ -36,14 +38,13 @@ int openRegularFile(const QByteArray& name) {
     struct stat info {};
     if (::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode))
         throw Failure(QStringLiteral("it is not a regular file"));
-    const int descriptor = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (descriptor < 0)
+    FileDescriptor descriptor(
+        ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!descriptor.isOpen())
         throw Failure(QStringLiteral("it cannot be opened: ") + Failure::systemText(errno));
-    if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(descriptor);
+    if (::fstat(descriptor.get(), &info) != 0 || !S_ISREG(info.st_mode))
         throw Failure(QStringLiteral("it is not a regular file"));
-    }
-    return descriptor;
+    return descriptor.release();
 }
 
 // What a reader's message says is wrong with a file, in a few plain words; empty when it says
@@ -83,7 +84,7 @@ Failure unreadable(QPDF& pdf, const QString& message) {
 
 void PdfFile::open(const QString& path, const std::optional<QString>& password,
                    const std::function<void(QPDF&)>& work) {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = PathHelpers::native(path);
     const QByteArray secret = password ? password->toUtf8() : QByteArray();
     const char* const passwordText = password ? secret.constData() : nullptr;
     // Read through stdio, qpdf seeks back and forth with a system call each time; taking a usual
@@ -102,14 +103,12 @@ void PdfFile::open(const QString& path, const std::optional<QString>& password,
                                   static_cast<size_t>(content.size()), passwordText);
         } else {
             // The file that was looked at, not whatever has the name by now.
-            const int copy = ::fcntl(file.handle(), F_DUPFD_CLOEXEC, 0);
-            FILE* const stream = copy < 0 ? nullptr : ::fdopen(copy, "rb");
-            if (!stream) {
-                const int error = errno;
-                if (copy >= 0)
-                    ::close(copy);
-                throw Failure(QStringLiteral("it cannot be opened: ") + Failure::systemText(error));
-            }
+            FileDescriptor copy(::fcntl(file.handle(), F_DUPFD_CLOEXEC, 0));
+            FILE* const stream = copy.isOpen() ? ::fdopen(copy.get(), "rb") : nullptr;
+            if (!stream)
+                throw Failure(QStringLiteral("it cannot be opened: ") + Failure::systemText(errno));
+            // The stream closes it from now on.
+            copy.release();
             pdf.processFile(name.constData(), stream, true, passwordText);
         }
         work(pdf);
