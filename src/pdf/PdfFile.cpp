@@ -2,6 +2,7 @@
 
 #include "Failure.h"
 #include "FileDescriptor.h"
+#include "PageTree.h"
 #include "PathHelpers.h"
 
 #include <QFile>
@@ -15,7 +16,6 @@
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFSystemError.hh>
 #include <qpdf/QPDFWriter.hh>
-#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -146,28 +146,14 @@ QByteArray PdfFile::writeStreamsAsTheyAre(QPDF& pdf) {
 
 bool PdfFile::breakPageTreeLoops(QPDF& pdf) {
     bool broken = false;
-    // The nodes from the root down to the one at hand: a kid that is one of them leads back up.
-    std::set<QPDFObjGen> path;
-    const std::function<void(QPDFObjectHandle, int)> walk = [&](QPDFObjectHandle node, int depth) {
-        constexpr int deepest = 256;
-        QPDFObjectHandle kids = node.getKey("/Kids");
-        if (depth > deepest || !kids.isArray())
-            return;
-        if (node.isIndirect())
-            path.insert(node.getObjGen());
-        for (int index = kids.getArrayNItems() - 1; index >= 0; --index) {
-            QPDFObjectHandle kid = kids.getArrayItem(index);
-            if (kid.isIndirect() && path.count(kid.getObjGen())) {
-                kids.eraseItem(index);
-                broken = true;
-            } else if (kid.isDictionary() && kid.hasKey("/Kids")) {
-                walk(kid, depth + 1);
-            }
-        }
-        if (node.isIndirect())
-            path.erase(node.getObjGen());
-    };
-    walk(pdf.getRoot().getKey("/Pages"), 0);
+    // Walked as the library walks it, every way to a node, so that no way round is left for it.
+    PageTree::walk(pdf.getRoot().getKey("/Pages"), PageTree::Manner::Repairing,
+                   [&broken](QPDFObjectHandle, PageTree::Kid kind) {
+                       if (kind != PageTree::Kid::BackUp)
+                           return PageTree::Step::Enter;
+                       broken = true;
+                       return PageTree::Step::Erase;
+                   });
     if (broken)
         pdf.warn(qpdf_e_pages, "", 0, "loop in the page tree taken out");
     return broken;
