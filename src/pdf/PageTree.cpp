@@ -12,8 +12,8 @@ public:
         : manner_(manner), visit_(visit) {}
 
     void enter(QPDFObjectHandle node, int depth) {
-        // Read before the depth is looked at: reading a key of what is not a dictionary is
-        // what the library warns about, whatever comes of it.
+        // Read whatever the depth: the library keeps a warning for a key read of what is not a
+        // dictionary (a tree that is missing), and a reading's warnings are part of what it tells.
         QPDFObjectHandle kids = node.getKey("/Kids");
         if (depth > PageTree::deepest)
             return;
