@@ -5,7 +5,6 @@
 #include "PathHelpers.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QStringDecoder>
 #include <algorithm>
 #include <cerrno>
@@ -31,7 +30,7 @@ bool outOfReach(int error) {
 class DirectoryStream {
 public:
     explicit DirectoryStream(const QString& folder)
-        : stream_(::opendir(QFile::encodeName(folder).constData())), error_(errno) {}
+        : stream_(::opendir(PathHelpers::native(folder).constData())), error_(errno) {}
     ~DirectoryStream() {
         if (stream_)
             ::closedir(stream_);
@@ -71,7 +70,7 @@ bool isFolderEntry(const QString& folder, const dirent* entry) {
     if (entry->d_type != DT_UNKNOWN)
         return false;
     struct stat info {};
-    const QByteArray path = QFile::encodeName(folder) + entry->d_name;
+    const QByteArray path = PathHelpers::native(folder) + entry->d_name;
     return ::lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
@@ -85,7 +84,7 @@ QString refusalOf(const QString& folder, const dirent* entry, bool regular) {
     if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
         return QStringLiteral("it is not a regular file");
     struct stat info {};
-    const QByteArray path = QFile::encodeName(folder) + entry->d_name;
+    const QByteArray path = PathHelpers::native(folder) + entry->d_name;
     if (::stat(path.constData(), &info) != 0)
         return errno == ENOENT
                    ? QStringLiteral("it is a link to a file that does not exist")
@@ -194,7 +193,7 @@ void FolderWalker::sortNames(QStringList& names) {
 
 bool FolderWalker::IsExistingFile(const QString& path) {
     struct stat info {};
-    return !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &info) == 0 &&
+    return !path.isEmpty() && ::stat(PathHelpers::native(path).constData(), &info) == 0 &&
            S_ISREG(info.st_mode);
 }
 
@@ -245,7 +244,7 @@ void FolderWalker::AppendSubFolders(QStringList& folders, bool recurse, Listing*
     for (const QString& folder : starting) {
         if (!PathHelpers::IsFolder(folder))
             continue;
-        if (QFile::encodeName(folder).size() >= PathLimit)
+        if (PathHelpers::native(folder).size() >= PathLimit)
             continue;
         trap.step(114, [] { QCoreApplication::processEvents(); });
         DirectoryStream stream(folder);

@@ -1,7 +1,8 @@
 #include "InputFiles.h"
 
+#include "PathHelpers.h"
+
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <unistd.h>
@@ -10,7 +11,7 @@ namespace {
 
 // Whether relative paths can be made absolute: the current folder's name may not be UTF-8 either.
 bool currentFolderReadable() {
-    const QByteArray current = QFile::encodeName(QDir::currentPath());
+    const QByteArray current = PathHelpers::native(QDir::currentPath());
     char bytes[FolderWalker::PathLimit + 1];
     return ::getcwd(bytes, sizeof bytes) == nullptr || current == bytes;
 }

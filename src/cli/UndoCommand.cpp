@@ -3,13 +3,15 @@
 #include "CommandLine.h"
 #include "Console.h"
 #include "Failure.h"
+#include "FileDescriptor.h"
+#include "FileIdentity.h"
 #include "OriginalKeeper.h"
+#include "PathHelpers.h"
 #include "RunJournal.h"
 #include "TrashCan.h"
 
 #include <QCommandLineParser>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonObject>
 #include <cerrno>
@@ -20,33 +22,19 @@
 
 namespace {
 
-QByteArray native(const QString& path) {
-    return QFile::encodeName(path);
-}
-
-struct Descriptor {
-    int fd;
-    ~Descriptor() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
-
-bool sameFile(const struct stat& info, dev_t device, ino_t inode) {
-    return info.st_dev == device && info.st_ino == inode;
-}
+using PathHelpers::native;
 
 // Puts back one file's original; gives why not, or an empty text when it is back (or, in a dry
 // run, would be).
 QString putBack(const RunJournal::Entry& entry, bool dryRun, OriginalKeeper& keeper) {
-    const Descriptor current{
-        ::open(native(entry.path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
+    const FileDescriptor current(
+        ::open(native(entry.path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat now {};
-    if (current.fd < 0 || ::fstat(current.fd, &now) != 0)
+    if (!current.isOpen() || ::fstat(current.get(), &now) != 0)
         return errno == ENOENT
                    ? QStringLiteral("it is no longer there")
                    : QStringLiteral("it could not be read: ") + Failure::systemReason(errno);
-    if (sameFile(now, entry.device, entry.inode)) {
+    if (FileIdentity::of(now) == entry.original) {
         // The original is in place already: the run was killed before its rename, or an undo
         // before it got further. Its second name in the Trash is taken back.
         if (!dryRun)
@@ -56,23 +44,21 @@ QString putBack(const RunJournal::Entry& entry, bool dryRun, OriginalKeeper& kee
     if (!S_ISREG(now.st_mode))
         return QStringLiteral("it is no longer a regular file");
     try {
-        if (RunJournal::digestOf(current.fd) != entry.digest)
+        if (RunJournal::digestOf(current.get()) != entry.digest)
             return QStringLiteral("it was changed since that run");
     } catch (const Failure& failure) {
         return QStringLiteral("it ") + failure.description();
     }
-    const Descriptor original{
-        ::open(native(entry.kept.file).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC)};
-    struct stat kept {};
-    if (original.fd < 0 || ::fstat(original.fd, &kept) != 0 ||
-        !sameFile(kept, entry.device, entry.inode))
+    const FileDescriptor original(
+        ::open(native(entry.kept.file).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!original.isOpen() || FileIdentity::of(original.get()) != entry.original)
         return QStringLiteral("its original is no longer in the Trash");
     if (dryRun)
         return {};
     std::optional<OriginalKeeper::Kept> result;
     try {
         // The run's result goes to the Trash in turn, so that the undo can be undone.
-        result = keeper.keep(entry.path, current.fd, now, original.fd);
+        result = keeper.keep(entry.path, current.get(), now, original.get());
     } catch (const Failure& failure) {
         return QStringLiteral("its current content could not be kept in the Trash: ") +
                failure.description();

@@ -16,7 +16,7 @@ DestinationPlan::DestinationPlan(const QStringList& inputs)
 QStringList DestinationPlan::keysOf(const QString& path) {
     QStringList keys{QStringLiteral("p:") + PathHelpers::PlaceOf(path)};
     if (const std::optional<FileStamp> stamp = FileStamp::of(path))
-        keys << QStringLiteral("i:%1:%2").arg(stamp->device).arg(stamp->inode);
+        keys << QStringLiteral("i:%1:%2").arg(stamp->identity.device).arg(stamp->identity.inode);
     return keys;
 }
 

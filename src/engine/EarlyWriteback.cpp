@@ -1,6 +1,7 @@
 #include "EarlyWriteback.h"
 
-#include <QFile>
+#include "PathHelpers.h"
+
 #include <algorithm>
 #include <chrono>
 #include <fcntl.h>
@@ -16,7 +17,7 @@ constexpr off_t piece = 32 * 1024 * 1024;
 } // namespace
 
 EarlyWriteback::EarlyWriteback(const QString& path)
-    : descriptor_(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC)) {
+    : descriptor_(::open(PathHelpers::native(path).constData(), O_RDONLY | O_CLOEXEC)) {
     if (descriptor_ < 0)
         return;
     watcher_ = std::jthread([this](std::stop_token stop) {

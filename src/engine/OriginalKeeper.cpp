@@ -13,7 +13,7 @@ OriginalKeeper::Kept OriginalKeeper::keep(const QString& target, int original,
         found = trashes_.emplace(info.st_dev, TrashCan::forPath(target)).first;
     Kept kept{found->second.keep(target, original), info};
     try {
-        journal_.append({target, kept.item, info.st_dev, info.st_ino, digest});
+        journal_.append({target, kept.item, FileIdentity::of(info), digest});
     } catch (const Failure&) {
         withdraw(kept);
         throw;

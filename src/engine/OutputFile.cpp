@@ -1,7 +1,9 @@
 #include "OutputFile.h"
 
 #include "Failure.h"
+#include "FileDescriptor.h"
 #include "FileDetails.h"
+#include "FileIdentity.h"
 #include "OriginalKeeper.h"
 #include "PathHelpers.h"
 #include "TaggedFile.h"
@@ -18,9 +20,7 @@
 
 namespace {
 
-QByteArray native(const QString& path) {
-    return QFile::encodeName(path);
-}
+using PathHelpers::native;
 
 [[noreturn]] void fail(int error) {
     throw OutputFile::Refused(Failure::systemText(error),
@@ -40,15 +40,6 @@ bool isLink(const QString& path) {
     struct stat info {};
     return ::lstat(native(path).constData(), &info) == 0 && S_ISLNK(info.st_mode);
 }
-
-// Closed however the commit ends; closing also lets go of a lease taken on it.
-struct Descriptor {
-    int fd;
-    ~Descriptor() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
 
 // A program that opens a leased file for writing breaks the lease, and the system tells the
 // lease's holder with SIGIO, whose default action ends the process. The commit reads the lease's
@@ -198,26 +189,27 @@ QString OutputFile::commit() {
 
     // The file to be replaced, held open until it is: which file it is, whose, and whether
     // another program has it open for writing. A link here was put there since the run looked.
-    const Descriptor original{
-        ::open(target.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
-    if (original.fd < 0 && errno == ELOOP)
+    // Closed however the commit ends; closing also lets go of a lease taken on it.
+    const FileDescriptor original(
+        ::open(target.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (original.get() < 0 && errno == ELOOP)
         refuse(linkReason(target_));
-    if (original.fd < 0 && errno != ENOENT)
+    if (original.get() < 0 && errno != ENOENT)
         fail(errno);
-    if (original.fd < 0 && expected_)
+    if (original.get() < 0 && expected_)
         refuse(QStringLiteral("it was removed by another program during the run"));
     struct stat before {};
-    if (original.fd >= 0 && ::fstat(original.fd, &before) != 0)
+    if (original.get() >= 0 && ::fstat(original.get(), &before) != 0)
         fail(errno);
-    if (original.fd >= 0 && !S_ISREG(before.st_mode))
+    if (original.get() >= 0 && !S_ISREG(before.st_mode))
         refuse(QStringLiteral("the destination is not a regular file"));
 
     // The result is worked on through the descriptor that holds it locked.
     const int result = held_.descriptor();
     KeptOriginal kept;
     try {
-        if (original.fd >= 0)
-            FileDetails::copy(original.fd, before, result);
+        if (original.get() >= 0)
+            FileDetails::copy(original.get(), before, result);
         else if (::fchmod(result, 0666 & ~startUmask) != 0)
             fail(errno);
     } catch (const Refused&) {
@@ -228,29 +220,28 @@ QString OutputFile::commit() {
     if (::fsync(result) != 0)
         fail(errno);
 
-    if (original.fd >= 0) {
+    if (original.get() >= 0) {
         // A read lease is refused while any process has the file open for writing; held, it is
         // broken by a program that opens the file for writing meanwhile, which is looked at
         // right before the rename. Where there are no leases (another user's file without the
         // privilege, some file systems), the file is at least still what was read.
         takeLeaseBreaksQuietly();
-        const bool leased = ::fcntl(original.fd, F_SETLEASE, F_RDLCK) == 0;
+        const bool leased = ::fcntl(original.get(), F_SETLEASE, F_RDLCK) == 0;
         if (!leased && errno == EAGAIN)
             refuse(beingWritten);
         struct stat now {};
-        struct stat named {};
-        if (::fstat(original.fd, &now) != 0)
+        if (::fstat(original.get(), &now) != 0)
             fail(errno);
         const FileStamp stamp = FileStamp::of(now);
-        const bool stillNamed = ::lstat(target.constData(), &named) == 0 &&
-                                named.st_dev == now.st_dev && named.st_ino == now.st_ino;
+        const bool stillNamed =
+            FileIdentity::of(target_, FileIdentity::Links::NotFollowed) == FileIdentity::of(now);
         if (!stillNamed || stamp != FileStamp::of(before) || (expected_ && stamp != *expected_))
             refuse(changed);
         // After the comparison: the Trash's name for it changes the file's details.
         if (keeper_)
-            kept.keep(*keeper_, target_, original.fd, now, result);
+            kept.keep(*keeper_, target_, original.get(), now, result);
         // Broken since it was taken: a program opened the file for writing meanwhile.
-        if (leased && ::fcntl(original.fd, F_GETLEASE) != F_RDLCK)
+        if (leased && ::fcntl(original.get(), F_GETLEASE) != F_RDLCK)
             refuse(beingWritten);
     }
     if (::rename(temporary.constData(), target.constData()) != 0)
@@ -260,7 +251,7 @@ QString OutputFile::commit() {
     // In place, the held file is the user's file now: a descriptor of ours open for writing on
     // it would read as another program writing it, and no sweep looks at this name.
     held_ = TaggedFile();
-    return original.fd >= 0 ? otherNamesNote(before.st_nlink) : QString();
+    return original.get() >= 0 ? otherNamesNote(before.st_nlink) : QString();
 }
 
 void OutputFile::discard() {

@@ -1,6 +1,7 @@
 #include "RunJournal.h"
 
 #include "Failure.h"
+#include "PathHelpers.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -16,9 +17,7 @@ namespace {
 
 const QString suffix = QStringLiteral(".journal");
 
-QByteArray native(const QString& path) {
-    return QFile::encodeName(path);
-}
+using PathHelpers::native;
 
 [[noreturn]] void cannotWrite(int error) {
     throw Failure(QStringLiteral("could not write the run's journal: ") +
@@ -127,8 +126,8 @@ void RunJournal::append(const Entry& entry) {
     writeLine(jsonLine({{QStringLiteral("path"), entry.path},
                         {QStringLiteral("file"), entry.kept.file},
                         {QStringLiteral("info"), entry.kept.info},
-                        {QStringLiteral("device"), QString::number(entry.device)},
-                        {QStringLiteral("inode"), QString::number(entry.inode)},
+                        {QStringLiteral("device"), QString::number(entry.original.device)},
+                        {QStringLiteral("inode"), QString::number(entry.original.inode)},
                         {QStringLiteral("sha256"), QString::fromLatin1(entry.digest)}}),
               false);
 }
@@ -172,8 +171,10 @@ RunJournal::Contents RunJournal::read(const QString& file) {
         entry.kept.info = line.value(QStringLiteral("info")).toString();
         bool deviceRead = false;
         bool inodeRead = false;
-        entry.device = line.value(QStringLiteral("device")).toString().toULongLong(&deviceRead);
-        entry.inode = line.value(QStringLiteral("inode")).toString().toULongLong(&inodeRead);
+        entry.original.device =
+            line.value(QStringLiteral("device")).toString().toULongLong(&deviceRead);
+        entry.original.inode =
+            line.value(QStringLiteral("inode")).toString().toULongLong(&inodeRead);
         entry.digest = line.value(QStringLiteral("sha256")).toString().toLatin1();
         if (entry.path.isEmpty() || entry.kept.file.isEmpty() || entry.kept.info.isEmpty() ||
             !deviceRead || !inodeRead || entry.digest.size() != 64)

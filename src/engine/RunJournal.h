@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileIdentity.h"
 #include "TrashCan.h"
 
 #include <QByteArray>
@@ -25,9 +26,8 @@ public:
     struct Entry {
         QString path;
         TrashCan::Item kept;
-        // The original, by device and inode: its name in the Trash is the same file.
-        dev_t device = 0;
-        ino_t inode = 0;
+        // The original: its name in the Trash is the same file.
+        FileIdentity original;
         // SHA-256 of what was put at path, in hexadecimal.
         QByteArray digest;
     };

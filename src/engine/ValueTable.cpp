@@ -2,6 +2,8 @@
 
 #include "CsvTable.h"
 #include "Failure.h"
+#include "FileIdentity.h"
+#include "PathHelpers.h"
 #include "PdfSnapshot.h"
 #include "XmpPacket.h"
 
@@ -203,7 +205,7 @@ QList<ValueTable::Row> ValueTable::read(const QString& tablePath) {
     QList<Row> rows;
     // Each file by its device and inode, with its row: two spellings, a link or a hard link of
     // one file are the same file.
-    QHash<QPair<dev_t, ino_t>, int> seen;
+    QHash<FileIdentity, int> seen;
     while (const std::optional<QStringList> cells = reader.next()) {
         const QString at = QStringLiteral("row %1").arg(reader.rowNumber());
         const QString given = cells->at(pathAt);
@@ -211,11 +213,11 @@ QList<ValueTable::Row> ValueTable::read(const QString& tablePath) {
             throw Failure(at + QStringLiteral(": it names no file"));
         Row row{QDir::cleanPath(folder.absoluteFilePath(given)), {}};
         struct stat status {};
-        if (::stat(QFile::encodeName(row.path).constData(), &status) != 0)
+        if (::stat(PathHelpers::native(row.path).constData(), &status) != 0)
             throw Failure(at + QStringLiteral(": no such file: ") + row.path);
         if (S_ISDIR(status.st_mode))
             throw Failure(at + QStringLiteral(": it names a folder: ") + row.path);
-        const auto identity = qMakePair(status.st_dev, status.st_ino);
+        const FileIdentity identity = FileIdentity::of(status);
         if (const auto earlier = seen.constFind(identity); earlier != seen.cend())
             throw Failure(at + QStringLiteral(": ") + row.path +
                           QStringLiteral(" is the same file as row %1's").arg(*earlier));

@@ -1,9 +1,9 @@
 #include "PdfCopier.h"
 
 #include "Failure.h"
+#include "PathHelpers.h"
 #include "PdfFile.h"
 
-#include <QFile>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFSystemError.hh>
@@ -60,7 +60,7 @@ void PdfCopier::writeCopy(const QString& input, const std::optional<QString>& pa
                           const QString& output) {
     PdfFile::open(input, password, [&](QPDF& pdf) {
         prepareDocument(pdf, copy);
-        const QByteArray name = QFile::encodeName(output);
+        const QByteArray name = PathHelpers::native(output);
         try {
             QPDFWriter writer(pdf, name.constData());
             prepareWriter(writer, copy);

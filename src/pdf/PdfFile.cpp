@@ -1,6 +1,9 @@
 #include "PdfFile.h"
 
 #include "Failure.h"
+#include "FileDescriptor.h"
+#include "PageTree.h"
+#include "PathHelpers.h"
 
 #include <QFile>
 #include <cerrno>
@@ -13,7 +16,6 @@
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFSystemError.hh>
 #include <qpdf/QPDFWriter.hh>
-#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,14 +38,13 @@ int openRegularFile(const QByteArray& name) {
     struct stat info {};
     if (::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode))
         throw Failure(QStringLiteral("it is not a regular file"));
-    const int descriptor = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (descriptor < 0)
+    FileDescriptor descriptor(
+        ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!descriptor.isOpen())
         throw Failure(QStringLiteral("it cannot be opened: ") + Failure::systemText(errno));
-    if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(descriptor);
+    if (::fstat(descriptor.get(), &info) != 0 || !S_ISREG(info.st_mode))
         throw Failure(QStringLiteral("it is not a regular file"));
-    }
-    return descriptor;
+    return descriptor.release();
 }
 
 // What a reader's message says is wrong with a file, in a few plain words; empty when it says
@@ -83,7 +84,7 @@ Failure unreadable(QPDF& pdf, const QString& message) {
 
 void PdfFile::open(const QString& path, const std::optional<QString>& password,
                    const std::function<void(QPDF&)>& work) {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = PathHelpers::native(path);
     const QByteArray secret = password ? password->toUtf8() : QByteArray();
     const char* const passwordText = password ? secret.constData() : nullptr;
     // Read through stdio, qpdf seeks back and forth with a system call each time; taking a usual
@@ -102,14 +103,12 @@ void PdfFile::open(const QString& path, const std::optional<QString>& password,
                                   static_cast<size_t>(content.size()), passwordText);
         } else {
             // The file that was looked at, not whatever has the name by now.
-            const int copy = ::fcntl(file.handle(), F_DUPFD_CLOEXEC, 0);
-            FILE* const stream = copy < 0 ? nullptr : ::fdopen(copy, "rb");
-            if (!stream) {
-                const int error = errno;
-                if (copy >= 0)
-                    ::close(copy);
-                throw Failure(QStringLiteral("it cannot be opened: ") + Failure::systemText(error));
-            }
+            FileDescriptor copy(::fcntl(file.handle(), F_DUPFD_CLOEXEC, 0));
+            FILE* const stream = copy.isOpen() ? ::fdopen(copy.get(), "rb") : nullptr;
+            if (!stream)
+                throw Failure(QStringLiteral("it cannot be opened: ") + Failure::systemText(errno));
+            // The stream closes it from now on.
+            copy.release();
             pdf.processFile(name.constData(), stream, true, passwordText);
         }
         work(pdf);
@@ -147,28 +146,14 @@ QByteArray PdfFile::writeStreamsAsTheyAre(QPDF& pdf) {
 
 bool PdfFile::breakPageTreeLoops(QPDF& pdf) {
     bool broken = false;
-    // The nodes from the root down to the one at hand: a kid that is one of them leads back up.
-    std::set<QPDFObjGen> path;
-    const std::function<void(QPDFObjectHandle, int)> walk = [&](QPDFObjectHandle node, int depth) {
-        constexpr int deepest = 256;
-        QPDFObjectHandle kids = node.getKey("/Kids");
-        if (depth > deepest || !kids.isArray())
-            return;
-        if (node.isIndirect())
-            path.insert(node.getObjGen());
-        for (int index = kids.getArrayNItems() - 1; index >= 0; --index) {
-            QPDFObjectHandle kid = kids.getArrayItem(index);
-            if (kid.isIndirect() && path.count(kid.getObjGen())) {
-                kids.eraseItem(index);
-                broken = true;
-            } else if (kid.isDictionary() && kid.hasKey("/Kids")) {
-                walk(kid, depth + 1);
-            }
-        }
-        if (node.isIndirect())
-            path.erase(node.getObjGen());
-    };
-    walk(pdf.getRoot().getKey("/Pages"), 0);
+    // Walked as the library walks it, every way to a node, so that no way round is left for it.
+    PageTree::walk(pdf.getRoot().getKey("/Pages"), PageTree::Manner::Repairing,
+                   [&broken](QPDFObjectHandle, PageTree::Kid kind) {
+                       if (kind != PageTree::Kid::BackUp)
+                           return PageTree::Step::Enter;
+                       broken = true;
+                       return PageTree::Step::Erase;
+                   });
     if (broken)
         pdf.warn(qpdf_e_pages, "", 0, "loop in the page tree taken out");
     return broken;

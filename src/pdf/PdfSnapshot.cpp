@@ -2,6 +2,7 @@
 
 #include "DateStrings.h"
 #include "Failure.h"
+#include "PageTree.h"
 #include "PdfFile.h"
 
 #include <QStringDecoder>
@@ -11,7 +12,6 @@
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
-#include <set>
 #include <tuple>
 #include <utility>
 
@@ -124,29 +124,24 @@ PdfSnapshot::PageShape shapeOf(QPDFPageObjectHelper page) {
     return shape;
 }
 
-// A node of the page tree that a viewer walks into rather than shows as a page.
-bool isTreeNode(QPDFObjectHandle node) {
-    return node.isDictionary() && node.hasKey("/Kids") &&
-           !node.getKey("/Type").isNameAndEquals("/Page");
+// A viewer shows a node that says it is a page as that page, where the library walks into it.
+bool shownAsPage(QPDFObjectHandle node) {
+    return node.getKey("/Type").isNameAndEquals("/Page");
 }
 
 // The pages under node as a viewer recovers them: every entry of /Kids that is a dictionary, or a
 // reference to anything but another node, may be a page it shows, even where this reader finds
 // null or a stream. A node met again (a loop) and nodes deeper than any real tree add nothing.
-int countLeaves(QPDFObjectHandle node, std::set<QPDFObjGen>& seen, int depth) {
-    constexpr int deepest = 256;
-    if (depth > deepest || (node.isIndirect() && !seen.insert(node.getObjGen()).second))
-        return 0;
-    QPDFObjectHandle kids = node.getKey("/Kids");
-    if (!kids.isArray())
-        return 0;
+int countLeaves(QPDFObjectHandle node) {
     int leaves = 0;
-    for (QPDFObjectHandle kid : kids.aitems()) {
-        if (isTreeNode(kid))
-            leaves += countLeaves(kid, seen, depth + 1);
-        else if (kid.isIndirect() || kid.isDictionary())
-            ++leaves;
-    }
+    PageTree::walk(
+        node, PageTree::Manner::Counting, [&leaves](QPDFObjectHandle kid, PageTree::Kid kind) {
+            if (kind == PageTree::Kid::Node && !shownAsPage(kid))
+                return PageTree::Step::Enter;
+            if (kind != PageTree::Kid::BackUp && (kid.isIndirect() || kid.isDictionary()))
+                ++leaves;
+            return PageTree::Step::Pass;
+        });
     return leaves;
 }
 
@@ -154,9 +149,8 @@ int countLeaves(QPDFObjectHandle node, std::set<QPDFObjGen>& seen, int depth) {
 std::pair<int, int> viewerPageCounts(QPDF& pdf) {
     QPDFObjectHandle root = pdf.getRoot().getKey("/Pages");
     int leaves = 0;
-    if (isTreeNode(root)) {
-        std::set<QPDFObjGen> seen;
-        leaves = countLeaves(root, seen, 0);
+    if (PageTree::isNode(root) && !shownAsPage(root)) {
+        leaves = countLeaves(root);
     } else if (root.isDictionary()) {
         leaves = 1; // a lone page in the place of the tree
     }

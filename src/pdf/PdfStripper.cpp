@@ -1,6 +1,7 @@
 #include "PdfStripper.h"
 
 #include "Failure.h"
+#include "PathHelpers.h"
 #include "PdfFile.h"
 #include "XmpPacket.h"
 
@@ -150,7 +151,7 @@ int earlierRevisions(QPDF& pdf, const QString& input) {
 }
 
 void write(QPDF& pdf, const QString& output, bool conformance) {
-    const QByteArray name = QFile::encodeName(output);
+    const QByteArray name = PathHelpers::native(output);
     try {
         QPDFWriter writer(pdf, name.constData());
         // Streams are copied as they are, so what a page shows stays byte for byte; the packet

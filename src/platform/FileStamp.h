@@ -1,16 +1,16 @@
 #pragma once
 
+#include "FileIdentity.h"
+
 #include <QString>
 #include <optional>
 #include <sys/stat.h>
 #include <sys/types.h>
 
-// What tells whether a file is still the one that was looked at: which file it is (device and
-// inode, so a file renamed into its place is a different one) and when its content or its
-// details last changed.
+// What tells whether a file is still the one that was looked at: which file it is (so a file
+// renamed into its place is a different one) and when its content or its details last changed.
 struct FileStamp {
-    dev_t device = 0;
-    ino_t inode = 0;
+    FileIdentity identity;
     off_t size = 0;
     qint64 modified = 0; // nanoseconds
     qint64 changed = 0;  // nanoseconds

@@ -15,11 +15,11 @@ namespace {
 
 constexpr QChar separator = QLatin1Char('/');
 
+} // namespace
+
 QByteArray native(const QString& path) {
     return QFile::encodeName(path);
 }
-
-} // namespace
 
 bool PathExists(const QString& path) {
     struct stat info {};

@@ -1,12 +1,17 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <optional>
 
-// Small path and file routines shared by every page. Paths are plain text with "/" separators:
-// nothing here but PlaceOf makes a path absolute, nothing changes letter case or shows a
-// message, and only StripExtension, ForceDeleteFile and MakeOwnerWritable let a failure escape.
+// Small path and file routines shared by every layer. Paths are plain text with "/" separators:
+// only PlaceOf makes a given path absolute (ProgramFolder's is absolute too), nothing changes
+// letter case or shows a message, and only StripExtension, ForceDeleteFile and MakeOwnerWritable
+// throw; everything else tells a failure by what it gives back, or keeps quiet about it.
 namespace PathHelpers {
+
+// The bytes the system knows the path by, for every call that hands a path to the system.
+QByteArray native(const QString& path);
 
 // File attributes in the program's own numbering.
 enum Attribute {
@@ -27,7 +32,8 @@ QString FolderOf(const QString& path);
 QString CollapseSlashes(const QString& path);
 bool IsFolder(const QString& path);
 // The same string for every path that names the same place: links and relative parts
-// resolved, also for a file that does not exist yet.
+// resolved, also for a file that does not exist yet. Of a path whose folder does not exist
+// either, only the relative parts are resolved.
 QString PlaceOf(const QString& path);
 // Turns the event loop once, as the page handlers that call it expect, then removes the file
 // as DiscardFile does.

@@ -1,10 +1,11 @@
 #include "PrivateTempFolder.h"
 
 #include "Failure.h"
+#include "FileDescriptor.h"
+#include "PathHelpers.h"
 #include "TaggedFile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <cerrno>
 #include <fcntl.h>
@@ -16,27 +17,6 @@ namespace {
 QString describe(const QString& what, const QString& path, int error) {
     return QStringLiteral("%1 %2: %3").arg(what, path, Failure::systemText(error));
 }
-
-// Closes the descriptor on every way out of a function.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    int release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd);
-    }
-
-private:
-    int fd_;
-};
 
 bool usableBase(const QString& folder) {
     return !folder.isEmpty() && QDir::isAbsolutePath(folder) && QFileInfo(folder).isDir();
@@ -64,7 +44,7 @@ QString PrivateTempFolder::path() {
 
 QString PrivateTempFolder::ensure() {
     const QString folder = path();
-    const QByteArray name = QFile::encodeName(folder);
+    const QByteArray name = PathHelpers::native(folder);
     if (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST)
         throw Failure(
             describe(QStringLiteral("Could not create the temporary folder"), folder, errno));
@@ -106,8 +86,8 @@ void PrivateTempFolder::removeLeftovers() {
 void PrivateTempFolder::writeFile(const QString& path, const QByteArray& bytes) {
     // Cut to length after writing rather than emptied first: a file rewritten for every file of
     // a run keeps its block, and giving a block back can cost a trip to the disk (discard).
-    Descriptor file(::open(QFile::encodeName(path).constData(),
-                           O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    FileDescriptor file(::open(PathHelpers::native(path).constData(),
+                               O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (file.get() < 0)
         throw Failure(describe(QStringLiteral("Could not create"), path, errno));
     qsizetype written = 0;
@@ -119,12 +99,13 @@ void PrivateTempFolder::writeFile(const QString& path, const QByteArray& bytes) 
             throw Failure(describe(QStringLiteral("Could not write"), path, errno));
         written += n;
     }
-    if (::ftruncate(file.get(), bytes.size()) != 0 || file.release() != 0)
+    if (::ftruncate(file.get(), bytes.size()) != 0 || file.close() != 0)
         throw Failure(describe(QStringLiteral("Could not write"), path, errno));
 }
 
 QByteArray PrivateTempFolder::readFile(const QString& path) {
-    Descriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    FileDescriptor file(
+        ::open(PathHelpers::native(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (file.get() < 0)
         throw Failure(describe(QStringLiteral("Could not open"), path, errno));
     QByteArray bytes;

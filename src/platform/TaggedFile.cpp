@@ -1,5 +1,7 @@
 #include "TaggedFile.h"
 
+#include "FileIdentity.h"
+#include "PathHelpers.h"
 #include "ProcessTag.h"
 
 #include <QDir>
@@ -14,34 +16,24 @@
 
 namespace {
 
-bool sameFile(const struct stat& one, const struct stat& other) {
-    return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
-}
-
-// Whether the name still leads to the file open at fd.
+// Whether the name still leads to the file open at fd. The name is the system's own bytes, as
+// made or listed, so it is examined as it is.
 bool stillNamed(const QByteArray& path, int fd) {
     struct stat named {};
     struct stat open {};
     return ::lstat(path.constData(), &named) == 0 && ::fstat(fd, &open) == 0 &&
-           sameFile(named, open);
+           FileIdentity::of(named) == FileIdentity::of(open);
 }
 
 } // namespace
 
-TaggedFile::~TaggedFile() {
-    if (lock_ >= 0)
-        ::close(lock_);
-}
-
 TaggedFile::TaggedFile(TaggedFile&& other) noexcept
-    : path_(std::exchange(other.path_, {})), lock_(std::exchange(other.lock_, -1)) {}
+    : path_(std::exchange(other.path_, {})), lock_(std::move(other.lock_)) {}
 
 TaggedFile& TaggedFile::operator=(TaggedFile&& other) noexcept {
     if (this != &other) {
-        if (lock_ >= 0)
-            ::close(lock_);
+        lock_ = std::move(other.lock_);
         path_ = std::exchange(other.path_, {});
-        lock_ = std::exchange(other.lock_, -1);
     }
     return *this;
 }
@@ -50,32 +42,31 @@ TaggedFile TaggedFile::create(const QString& folder, const QString& prefix, cons
     QString start = folder.isEmpty() ? QStringLiteral(".") : folder;
     if (!start.endsWith(QLatin1Char('/')))
         start += QLatin1Char('/');
-    const QByteArray form = QFile::encodeName(start + ProcessTag::leftoverName(prefix, suffix));
-    const int suffixLength = int(QFile::encodeName(suffix).size());
+    const QByteArray form = PathHelpers::native(start + ProcessTag::leftoverName(prefix, suffix));
+    const int suffixLength = int(PathHelpers::native(suffix).size());
     // Between creating the file and locking it, another run's sweep may find it unlocked and
     // remove it. The sweep removes only what it holds locked itself, so once the lock is ours
     // the file is safe: if the name no longer leads to it then, it went, and another is made.
     for (int attempt = 0; attempt < 16; ++attempt) {
         QByteArray pattern = form;
-        const int fd = ::mkostemps(pattern.data(), suffixLength, O_CLOEXEC);
-        if (fd < 0)
+        FileDescriptor fd(::mkostemps(pattern.data(), suffixLength, O_CLOEXEC));
+        if (!fd.isOpen())
             return {};
         int locked = 0;
         do
-            locked = ::flock(fd, LOCK_EX);
+            locked = ::flock(fd.get(), LOCK_EX);
         while (locked != 0 && errno == EINTR);
         // A file system without locks keeps the file unlocked: no sweep can take its lock
         // either, so no sweep removes it.
         if (locked != 0 && errno != ENOLCK && errno != EOPNOTSUPP && errno != EINVAL) {
             const int error = errno;
             ::unlink(pattern.constData());
-            ::close(fd);
+            fd.close();
             errno = error;
             return {};
         }
-        if (stillNamed(pattern, fd))
-            return {QFile::decodeName(pattern), fd};
-        ::close(fd);
+        if (stillNamed(pattern, fd.get()))
+            return {QFile::decodeName(pattern), std::move(fd)};
     }
     // Every new file went at once: something removes whatever appears here.
     errno = EBUSY;
@@ -94,22 +85,21 @@ int TaggedFile::removeLeftovers(const QString& folder, const QString& prefix,
         // a process that is not seen may well run where its id means something else.
         if (tag.isEmpty() || ProcessTag::isLive(tag))
             continue;
-        const QByteArray path = QFile::encodeName(dir.filePath(name));
+        const QByteArray path = PathHelpers::native(dir.filePath(name));
         // Never blocks on a special file, never follows a link. A result killed just after it
         // got the mode of a file that is write-only for its owner opens for writing only.
         constexpr int flags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-        int fd = ::open(path.constData(), O_RDONLY | flags);
-        if (fd < 0 && errno == EACCES)
-            fd = ::open(path.constData(), O_WRONLY | flags);
-        if (fd < 0)
+        FileDescriptor fd(::open(path.constData(), O_RDONLY | flags));
+        if (!fd.isOpen() && errno == EACCES)
+            fd = FileDescriptor(::open(path.constData(), O_WRONLY | flags));
+        if (!fd.isOpen())
             continue;
         struct stat info {};
         // Removed only while locked by this sweep, and only if the name is still that file's.
-        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::getuid() &&
-            ::flock(fd, LOCK_EX | LOCK_NB) == 0 && stillNamed(path, fd) &&
+        if (::fstat(fd.get(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::getuid() &&
+            ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 && stillNamed(path, fd.get()) &&
             ::unlink(path.constData()) == 0)
             ++removed;
-        ::close(fd);
     }
     return removed;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileDescriptor.h"
+
 #include <QString>
 
 // Exchange and temporary files named after the process that made them
@@ -12,8 +14,7 @@
 class TaggedFile {
 public:
     TaggedFile() = default;
-    // Lets go of the lock; the file itself stays where it is.
-    ~TaggedFile();
+    // The lock goes with the descriptor; the file itself stays where it is.
     TaggedFile(TaggedFile&& other) noexcept;
     TaggedFile& operator=(TaggedFile&& other) noexcept;
     TaggedFile(const TaggedFile&) = delete;
@@ -27,7 +28,7 @@ public:
     // The descriptor that holds the lock, open for reading and writing; -1 when empty. Working
     // through it spares opening the file again, and on file systems whose flock is a POSIX
     // lock, closing another descriptor of ours on the file would let go of the lock.
-    int descriptor() const { return lock_; }
+    int descriptor() const { return lock_.get(); }
     bool isEmpty() const { return path_.isEmpty(); }
 
     // Removes the files of that form in folder that belong to this user and that no one holds
@@ -36,8 +37,9 @@ public:
     static int removeLeftovers(const QString& folder, const QString& prefix, const QString& suffix);
 
 private:
-    TaggedFile(QString path, int lock) : path_(std::move(path)), lock_(lock) {}
+    TaggedFile(QString path, FileDescriptor lock)
+        : path_(std::move(path)), lock_(std::move(lock)) {}
 
     QString path_;
-    int lock_ = -1;
+    FileDescriptor lock_;
 };

@@ -1,6 +1,9 @@
 #include "TrashCan.h"
 
 #include "Failure.h"
+#include "FileDescriptor.h"
+#include "FileIdentity.h"
+#include "PathHelpers.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -15,9 +18,7 @@
 
 namespace {
 
-QByteArray native(const QString& path) {
-    return QFile::encodeName(path);
-}
+using PathHelpers::native;
 
 [[noreturn]] void failWith(const QString& what, int error) {
     throw Failure(what + QStringLiteral(": ") + Failure::systemReason(error));
@@ -57,12 +58,13 @@ QString mountTop(const QString& folder, dev_t device) {
 }
 
 void flushFolder(const QString& folder) {
-    const int descriptor = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (descriptor < 0)
+    FileDescriptor descriptor(
+        ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!descriptor.isOpen())
         failWith(QStringLiteral("could not open the Trash"), errno);
-    const int flushed = ::fsync(descriptor);
+    const int flushed = ::fsync(descriptor.get());
     const int error = errno;
-    ::close(descriptor);
+    descriptor.close();
     if (flushed != 0)
         failWith(QStringLiteral("could not write the Trash"), error);
 }
@@ -159,14 +161,15 @@ TrashCan::Item TrashCan::keep(const QString& path, int descriptor) const {
         const QByteArray info = native(item.info);
         // The description's name is what claims a name in the Trash: taken here, no other
         // program uses it, whatever it finds under files/.
-        const int written = ::open(info.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (written < 0 && errno == EEXIST)
+        FileDescriptor written(
+            ::open(info.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        if (!written.isOpen() && errno == EEXIST)
             continue;
-        if (written < 0)
+        if (!written.isOpen())
             failWith(QStringLiteral("could not write its description"), errno);
-        const bool ok = writeAll(written, description);
+        const bool ok = writeAll(written.get(), description);
         const int writeError = errno;
-        ::close(written);
+        written.close();
         if (!ok) {
             ::unlink(info.constData());
             failWith(QStringLiteral("could not write its description"), writeError);
@@ -202,19 +205,15 @@ TrashCan::Item TrashCan::keep(const QString& path, int descriptor) const {
 }
 
 void TrashCan::flush() const {
-    const int descriptor = ::open(native(folder_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (descriptor < 0)
-        return;
-    ::syncfs(descriptor);
-    ::close(descriptor);
+    const FileDescriptor descriptor(
+        ::open(native(folder_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (descriptor.isOpen())
+        ::syncfs(descriptor.get());
 }
 
 void TrashCan::withdraw(const Item& item, const struct stat& kept) {
-    const QByteArray file = native(item.file);
-    struct stat now {};
-    if (::lstat(file.constData(), &now) == 0 && now.st_dev == kept.st_dev &&
-        now.st_ino == kept.st_ino)
-        ::unlink(file.constData());
+    if (FileIdentity::of(item.file, FileIdentity::Links::NotFollowed) == FileIdentity::of(kept))
+        ::unlink(native(item.file).constData());
     ::unlink(native(item.info).constData());
 }
 

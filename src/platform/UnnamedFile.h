@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileDescriptor.h"
+
 #include <QString>
 
 // A file that has no name in any folder, for what must not outlive the program in readable form
@@ -13,7 +15,6 @@ public:
     // Creates an empty file of no name, readable and writable by its owner only. Throws Failure.
     static UnnamedFile create(const QString& folder);
 
-    ~UnnamedFile();
     UnnamedFile(UnnamedFile&& other) noexcept;
     UnnamedFile& operator=(UnnamedFile&& other) noexcept;
     UnnamedFile(const UnnamedFile&) = delete;
@@ -24,8 +25,8 @@ public:
     QString path() const { return path_; }
 
 private:
-    UnnamedFile(int fd, QString path) : fd_(fd), path_(std::move(path)) {}
+    UnnamedFile(FileDescriptor fd, QString path) : fd_(std::move(fd)), path_(std::move(path)) {}
 
-    int fd_ = -1;
+    FileDescriptor fd_;
     QString path_;
 };

@@ -1,6 +1,7 @@
 #include "MetadataPreview.h"
 
-#include <QFile>
+#include "PathHelpers.h"
+
 #include <QLocale>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,7 +18,7 @@ std::optional<QDateTime> fromStatx(const statx_timestamp& stamp) {
 
 std::optional<struct statx> statxOf(const QString& path, unsigned int mask) {
     struct statx info {};
-    if (::statx(AT_FDCWD, QFile::encodeName(path).constData(), 0, mask, &info) != 0)
+    if (::statx(AT_FDCWD, PathHelpers::native(path).constData(), 0, mask, &info) != 0)
         return std::nullopt;
     return info;
 }

@@ -11,7 +11,6 @@
 #include "ToolkitCommand.h"
 #include "XmpPacket.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QMap>
 #include <sys/stat.h>
@@ -22,7 +21,7 @@ QStringList PreviewReader::rows(const QString& path, const std::function<bool()>
         return {};
     // The toolkit would wait on a FIFO until its time limit, and read a device without end.
     struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) == 0 && !S_ISREG(info.st_mode))
+    if (::stat(PathHelpers::native(path).constData(), &info) == 0 && !S_ISREG(info.st_mode))
         return {};
     // Each preview has a dump file of its own: one started while another waits, or in
     // another copy of the program, must not read the other's.
