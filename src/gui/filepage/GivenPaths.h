@@ -9,8 +9,8 @@ class FileList;
 class QUrl;
 
 // Files and folders handed to the first page from outside: dropped on its list, or given when
-// the program was started ("Open With" in a file manager). A file joins the list as it is; a
-// folder adds the files in it and in every folder beneath it.
+// the program was started ("Open With" in a file manager). A file joins the list; a folder adds
+// the files in it and in every folder beneath it.
 class GivenPaths {
 public:
     // Whether the dragged data names a local file, so that the list takes it.
