@@ -112,6 +112,38 @@ Column columnOf(const QString& name, int number) {
     return {Column::Kind::Key, key};
 }
 
+// The columns of a table read back, in the header's order, and which of them names the files.
+struct Header {
+    QList<Column> columns;
+    int pathAt = -1;
+};
+
+// Throws Failure for a column that names no key, a key that an earlier column names, and a
+// header without the column "path".
+Header headerOf(const QStringList& names) {
+    Header header;
+    QSet<QString> named;
+    for (const QString& name : names) {
+        const int number = int(header.columns.size()) + 1;
+        const Column column = columnOf(name, number);
+        // A key as PDF writes it, so that the key "path" is not our column "path".
+        const QString identity =
+            column.kind == Column::Kind::Key ? QLatin1Char('/') + column.key : name;
+        if (named.contains(identity))
+            throw Failure(QStringLiteral("column %1 (\"%2\"): an earlier column names the same "
+                                         "key")
+                              .arg(number)
+                              .arg(name));
+        named.insert(identity);
+        if (column.kind == Column::Kind::Path)
+            header.pathAt = number - 1;
+        header.columns << column;
+    }
+    if (header.pathAt < 0)
+        throw Failure(QStringLiteral("the header row has no column \"path\" to name the files"));
+    return header;
+}
+
 // Why key cannot be set to value, as a phrase; empty when it can.
 QString setProblem(const QString& key, const QString& value) {
     if (const QString problem = EditPlan::keyProblem(key, value); !problem.isEmpty())
@@ -179,27 +211,9 @@ QList<ValueTable::Row> ValueTable::read(const QString& tablePath) {
     if (!file.open(QIODevice::ReadOnly))
         throw Failure(QStringLiteral("the table could not be opened: ") + file.errorString());
     CsvTable::Reader reader(file);
-    QList<Column> columns;
-    QSet<QString> named;
-    int pathAt = -1;
-    for (const QString& name : reader.header()) {
-        const int number = int(columns.size()) + 1;
-        const Column column = columnOf(name, number);
-        // A key as PDF writes it, so that the key "path" is not our column "path".
-        const QString identity =
-            column.kind == Column::Kind::Key ? QLatin1Char('/') + column.key : name;
-        if (named.contains(identity))
-            throw Failure(QStringLiteral("column %1 (\"%2\"): an earlier column names the same "
-                                         "key")
-                              .arg(number)
-                              .arg(name));
-        named.insert(identity);
-        if (column.kind == Column::Kind::Path)
-            pathAt = number - 1;
-        columns << column;
-    }
-    if (pathAt < 0)
-        throw Failure(QStringLiteral("the header row has no column \"path\" to name the files"));
+    const Header header = headerOf(reader.header());
+    const QList<Column>& columns = header.columns;
+    const int pathAt = header.pathAt;
 
     const QDir folder = QFileInfo(tablePath).absoluteDir();
     QList<Row> rows;

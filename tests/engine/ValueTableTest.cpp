@@ -32,6 +32,8 @@ private slots:
         QTest::newRow("empty column name") << QStringList{"path;", "a.pdf;x"} << "column 2";
         QTest::newRow("column twice")
             << QStringList{"path;Title;/Title", "a.pdf;x;y"} << "column 3";
+        QTest::newRow("path in a later column")
+            << QStringList{"Title;path", "x;gone.pdf"} << "row 2: no such file: @/gone.pdf";
         QTest::newRow("missing file")
             << QStringList{"path;Title", "a.pdf;x", "gone.pdf;y"} << "row 3: no such file";
         QTest::newRow("no path in a row") << QStringList{"path;Title", ";x"} << "row 2";

@@ -1,6 +1,5 @@
 #include "Form1.h"
 
-#include "BackgroundTask.h"
 #include "Contact.h"
 #include "Dialogs.h"
 #include "ErrorTrap.h"
@@ -8,6 +7,7 @@
 #include "FolderFiles.h"
 #include "FolderPicker.h"
 #include "Form2.h"
+#include "GivenPaths.h"
 #include "HoverPointer.h"
 #include "PathHelpers.h"
 #include "PreviewReader.h"
@@ -15,26 +15,20 @@
 #include "SettingsStore.h"
 #include "StartupRoutines.h"
 #include "ToolkitHost.h"
-#include "ValueTable.h"
 #include "WindowConventions.h"
 #include "WindowPointer.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDropEvent>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSaveFile>
-#include <QScopedValueRollback>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
@@ -105,7 +99,10 @@ void addColumn(QTreeWidget* view, const QString& header) {
 
 Form1::Form1(QWidget* parent)
     : QWidget(parent), ListView1(list(QStringLiteral("ListView1"), listHint)), fileList_(ListView1),
-      reorder_(fileList_) {
+      reorder_(fileList_),
+      menu_(
+          fileList_, this, [this] { return mayRemoveRows(); }, [this] { ListView2->clear(); }),
+      drop_(fileList_) {
     setObjectName(QStringLiteral("Form1"));
     buildPage();
     connectHandlers();
@@ -221,8 +218,6 @@ void Form1::connectHandlers() {
             listMenu(item ? ListView1->indexOfTopLevelItem(item) + 1 : 0));
         menu->exec(ListView1->viewport()->mapToGlobal(at));
     });
-    ListView1->setAcceptDrops(true);
-    ListView1->viewport()->setAcceptDrops(true);
     ListView1->viewport()->installEventFilter(this);
     ListView1->viewport()->setMouseTracking(true);
     ListView1->installEventFilter(this);
@@ -386,84 +381,11 @@ void Form1::ListView1_DblClick() {
 }
 
 QMenu* Form1::listMenu(int position) {
-    auto* menu = new QMenu(this);
-    const QString path =
-        position > 0 && position <= fileList_.Count() ? fileList_.PathAt(position) : QString();
-    QAction* open = menu->addAction(QStringLiteral("Open"), this, [path] {
-        if (!Dialogs::current().openExternally(QUrl::fromLocalFile(path)))
-            Dialogs::current().message(QStringLiteral("No program could open ") + path + '.', {},
-                                       Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
-    });
-    QAction* show = menu->addAction(QStringLiteral("Show in Folder"), this, [path] {
-        if (!Dialogs::current().showInFolder(path))
-            Dialogs::current().message(QStringLiteral("No program could show the folder of ") +
-                                           path + '.',
-                                       {}, Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
-    });
-    QAction* remove = menu->addAction(QStringLiteral("Remove from List"), this, [this, position] {
-        // As a double-click removes: not while the page is busy or a run reads the rows.
-        if (!mayRemoveRows() || position > fileList_.Count())
-            return;
-        fileList_.select(position);
-        fileList_.RemoveSelected();
-        ListView2->clear();
-    });
-    for (QAction* action : {open, show, remove})
-        action->setEnabled(!path.isEmpty());
-    remove->setEnabled(!path.isEmpty() && mayRemoveRows());
-    menu->addSeparator();
-    menu->addAction(QStringLiteral("Export Values to CSV\u2026"), this, &Form1::exportValues)
-        ->setEnabled(fileList_.Count() > 0);
-    return menu;
+    return menu_.create(position);
 }
 
 void Form1::exportValues() {
-    // The menu is open again while a long export reads its files.
-    if (exporting_)
-        return;
-    const QScopedValueRollback busy(exporting_, true);
-    QStringList files;
-    for (int position = 1; position <= fileList_.Count(); ++position)
-        files << fileList_.PathAt(position);
-    if (files.isEmpty())
-        return;
-    const QString folder = QFileInfo(files.first()).absolutePath();
-    const QString target = Dialogs::current().saveFile(
-        QStringLiteral("Export Values to CSV"), folder + QStringLiteral("/values.csv"),
-        QStringLiteral("CSV files (*.csv);;All files (*)"));
-    if (target.isEmpty())
-        return;
-    QStringList failures;
-    QString problem;
-    WindowPointer::set(this, WindowPointer::State::Wait);
-    // The table replaces a file of that name only once it is written whole.
-    QSaveFile table(target);
-    try {
-        if (!table.open(QIODevice::WriteOnly))
-            throw Failure(QStringLiteral("the table could not be written: ") + table.errorString());
-        // Reading every file takes a while for a long list: the window stays responsive meanwhile.
-        BackgroundTask::run([&] {
-            ValueTable::write(table, files,
-                              [&failures](const QString& file, const QString& reason) {
-                                  failures << file + QStringLiteral(": ") + reason;
-                              });
-        });
-        if (!table.commit())
-            throw Failure(QStringLiteral("the table could not be written: ") + table.errorString());
-    } catch (const Failure& failure) {
-        problem = failure.description();
-    }
-    WindowPointer::set(this, WindowPointer::State::Default);
-    if (!problem.isEmpty())
-        Dialogs::current().message(QStringLiteral("No table was saved: ") + problem, {},
-                                   Dialogs::Buttons::Ok, Dialogs::Icon::Critical);
-    else if (!failures.isEmpty())
-        Dialogs::current().message(
-            QStringLiteral("The table was saved, but %1 of the %2 files could not be read and "
-                           "have no row in it.")
-                .arg(failures.size())
-                .arg(files.size()),
-            {}, Dialogs::Buttons::Ok, Dialogs::Icon::Warning, failures.join(QLatin1Char('\n')));
+    menu_.exportValues();
 }
 
 void Form1::ListView1_KeyDown(int key) {
@@ -529,26 +451,6 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         // A click previews once the list has finished with the click itself.
         QTimer::singleShot(0, this, &Form1::ListView1_Click);
         break;
-    case QEvent::DragEnter:
-    case QEvent::DragMove: {
-        auto* drag = static_cast<QDragMoveEvent*>(event);
-        bool local = false;
-        for (const QUrl& url : drag->mimeData()->urls())
-            local = local || url.isLocalFile();
-        if (local)
-            drag->acceptProposedAction();
-        else
-            drag->ignore();
-        return true;
-    }
-    case QEvent::Drop: {
-        auto* drop = static_cast<QDropEvent*>(event);
-        if (dropPaths(drop->mimeData()->urls()))
-            drop->acceptProposedAction();
-        else
-            drop->ignore();
-        return true;
-    }
     case QEvent::MouseButtonDblClick:
         ListView1_DblClick();
         return true;
@@ -594,50 +496,15 @@ void Form1::PushButton4_Click() {
 }
 
 void Form1::openPaths(const QStringList& paths, const QStringList& undecodable) {
-    QStringList missing;
-    QList<FolderWalker::Found> passedOver;
-    for (const QString& given : undecodable)
-        passedOver.append({given, FolderWalker::notUtf8Reason()});
-    for (const QString& given : paths) {
-        if (undecodable.contains(given))
-            continue;
-        const QFileInfo info(given);
-        QString path = info.absoluteFilePath();
-        if (path.size() > 1 && path.endsWith(QLatin1Char('/')))
-            path.chop(1);
-        if (info.isDir())
-            passedOver << FolderFiles::addTree(fileList_, path, QStringLiteral("*.pdf"), nullptr);
-        else if (info.exists())
-            fileList_.AddPath(path);
-        else
-            missing << given;
-    }
+    const GivenPaths::Left left = GivenPaths::open(fileList_, paths, undecodable);
     // Files opened this way are there to be changed: the toolkit host starts at once.
     if (fileList_.Count() > 0)
         QTimer::singleShot(0, this, [] { ToolkitHost::instance().prepare(); });
-    if (!missing.isEmpty())
-        Dialogs::current().message(QStringLiteral("These files were not found:\r\n") +
-                                   missing.join(QStringLiteral("\r\n")));
-    FolderFiles::tellPassedOver(passedOver);
+    GivenPaths::tell(left);
 }
 
 bool Form1::dropPaths(const QList<QUrl>& urls) {
-    bool any = false;
-    QList<FolderWalker::Found> passedOver;
-    for (const QUrl& url : urls) {
-        if (!url.isLocalFile())
-            continue;
-        any = true;
-        QString path = url.toLocalFile();
-        if (path.size() > 1 && path.endsWith(QLatin1Char('/')))
-            path.chop(1);
-        if (PathHelpers::IsFolder(path))
-            passedOver << FolderFiles::addTree(fileList_, path, QStringLiteral("*.*"), nullptr);
-        else
-            fileList_.AddPath(path);
-    }
-    FolderFiles::tellPassedOver(passedOver);
-    return any;
+    return GivenPaths::drop(fileList_, urls);
 }
 
 void Form1::PushButton10_Click() {

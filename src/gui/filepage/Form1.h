@@ -2,7 +2,9 @@
 
 #include "BatchSource.h"
 #include "DragReorder.h"
+#include "FileDrop.h"
 #include "FileList.h"
+#include "ListMenu.h"
 
 #include <QWidget>
 #include <memory>
@@ -116,8 +118,9 @@ private:
 
     FileList fileList_;
     DragReorder reorder_;
+    ListMenu menu_;
+    FileDrop drop_;
     std::unique_ptr<Form2> form2_;
     // Counts previews, so one that a newer click overtook shows nothing when it ends.
     quint64 previewGeneration_ = 0;
-    bool exporting_ = false;
 };
