@@ -5,8 +5,9 @@
 #include <QList>
 #include <QString>
 
-// What the second page tells the user during and after "Start Changing": the password
-// question, the closing summary and its details, and why a result could not be written.
+// What the window's second page tells the user during and after "Start Changing": the password
+// question, the closing summary and its details, and why a result could not be written. Plain
+// texts of outcomes, so they live with the engine and are tried without a window.
 class RunMessages {
 public:
     static QString passwordPrompt(const QString& inputPath);
