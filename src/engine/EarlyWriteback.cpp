@@ -18,7 +18,7 @@ constexpr off_t piece = 32 * 1024 * 1024;
 
 EarlyWriteback::EarlyWriteback(const QString& path)
     : descriptor_(::open(PathHelpers::native(path).constData(), O_RDONLY | O_CLOEXEC)) {
-    if (descriptor_ < 0)
+    if (!descriptor_.isOpen())
         return;
     watcher_ = std::jthread([this](std::stop_token stop) {
         std::unique_lock lock(mutex_);
@@ -30,22 +30,21 @@ EarlyWriteback::EarlyWriteback(const QString& path)
 }
 
 EarlyWriteback::~EarlyWriteback() {
-    if (descriptor_ < 0)
+    if (!descriptor_.isOpen())
         return;
     watcher_.request_stop();
     watcher_.join();
     writeGrowth(1);
-    ::close(descriptor_);
 }
 
 void EarlyWriteback::writeGrowth(off_t minimum) {
     struct stat info {};
-    if (::fstat(descriptor_, &info) != 0)
+    if (::fstat(descriptor_.get(), &info) != 0)
         return;
     // A run repeated after a failure starts the file anew.
     started_ = std::min(started_, info.st_size);
     if (info.st_size - started_ < minimum)
         return;
-    ::sync_file_range(descriptor_, started_, info.st_size - started_, SYNC_FILE_RANGE_WRITE);
+    ::sync_file_range(descriptor_.get(), started_, info.st_size - started_, SYNC_FILE_RANGE_WRITE);
     started_ = info.st_size;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileDescriptor.h"
+
 #include <QString>
 #include <condition_variable>
 #include <mutex>
@@ -29,7 +31,7 @@ private:
     // Hands what the file grew by to the disk, when it is at least minimum bytes.
     void writeGrowth(off_t minimum);
 
-    int descriptor_ = -1;
+    FileDescriptor descriptor_;
     off_t started_ = 0;
     std::mutex mutex_;
     std::condition_variable_any wakeUp_;

@@ -40,20 +40,18 @@ RunJournal RunJournal::resume(const QString& file) {
     RunJournal journal;
     journal.kind_ = Kind::Undo;
     journal.file_ = file;
-    journal.descriptor_ = ::open(native(file).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (journal.descriptor_ < 0)
+    journal.descriptor_ =
+        FileDescriptor(::open(native(file).constData(), O_WRONLY | O_APPEND | O_CLOEXEC));
+    if (!journal.descriptor_.isOpen())
         cannotWrite(errno);
     return journal;
 }
 
 RunJournal::RunJournal(RunJournal&& other) noexcept
     : kind_(other.kind_), undoes_(std::move(other.undoes_)), file_(std::move(other.file_)),
-      descriptor_(std::exchange(other.descriptor_, -1)) {}
+      descriptor_(std::move(other.descriptor_)) {}
 
-RunJournal::~RunJournal() {
-    if (descriptor_ >= 0)
-        ::close(descriptor_);
-}
+RunJournal::~RunJournal() = default;
 
 QString RunJournal::folder() {
     QString state = qEnvironmentVariable("XDG_STATE_HOME");
@@ -79,9 +77,9 @@ void RunJournal::open() {
         QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz-")) +
         QString::number(::getpid()) + suffix;
     const QString path = folder() + QLatin1Char('/') + name;
-    descriptor_ =
-        ::open(native(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
-    if (descriptor_ < 0)
+    descriptor_ = FileDescriptor(
+        ::open(native(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600));
+    if (!descriptor_.isOpen())
         cannotWrite(errno);
     file_ = path;
     QJsonObject header{{QStringLiteral("journal"), QStringLiteral("metascribe")},
@@ -90,38 +88,36 @@ void RunJournal::open() {
         header.insert(QStringLiteral("undoes"), undoes_);
     writeLine(jsonLine(header), true);
     // The journal's own name must last as long as the lines in it.
-    const int folderDescriptor =
-        ::open(native(folder()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderDescriptor >= 0) {
-        ::fsync(folderDescriptor);
-        ::close(folderDescriptor);
-    }
+    const FileDescriptor folderDescriptor(
+        ::open(native(folder()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folderDescriptor.isOpen())
+        ::fsync(folderDescriptor.get());
 }
 
 void RunJournal::writeLine(const QByteArray& line, bool flush) {
     // One write of the whole line; one that falls short (a full disk) is cut off again, so the
     // next line starts on a line of its own.
-    const off_t end = ::lseek(descriptor_, 0, SEEK_END);
-    const ssize_t written = ::write(descriptor_, line.constData(), line.size());
+    const off_t end = ::lseek(descriptor_.get(), 0, SEEK_END);
+    const ssize_t written = ::write(descriptor_.get(), line.constData(), line.size());
     if (written != line.size()) {
         const int error = written < 0 ? errno : ENOSPC;
-        if (end >= 0 && ::ftruncate(descriptor_, end) != 0)
+        if (end >= 0 && ::ftruncate(descriptor_.get(), end) != 0)
             cannotWrite(errno);
         cannotWrite(error);
     }
-    if (flush && ::fdatasync(descriptor_) != 0)
+    if (flush && ::fdatasync(descriptor_.get()) != 0)
         cannotWrite(errno);
 }
 
 void RunJournal::flush() {
     std::lock_guard lock(mutex_);
-    if (descriptor_ >= 0)
-        ::fdatasync(descriptor_);
+    if (descriptor_.isOpen())
+        ::fdatasync(descriptor_.get());
 }
 
 void RunJournal::append(const Entry& entry) {
     std::lock_guard lock(mutex_);
-    if (descriptor_ < 0)
+    if (!descriptor_.isOpen())
         open();
     writeLine(jsonLine({{QStringLiteral("path"), entry.path},
                         {QStringLiteral("file"), entry.kept.file},

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileDescriptor.h"
 #include "FileIdentity.h"
 #include "TrashCan.h"
 
@@ -82,5 +83,5 @@ private:
     Kind kind_ = Kind::Set;
     QString undoes_;
     QString file_;
-    int descriptor_ = -1;
+    FileDescriptor descriptor_;
 };
