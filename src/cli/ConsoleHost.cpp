@@ -14,33 +14,11 @@ QString quoted(const std::optional<QString>& text) {
 
 } // namespace
 
-ConsoleHost::ConsoleHost(EditPlan plan, QList<EditPlan> perFile, bool json, bool dryRun, bool strip,
-                         QList<FolderWalker::Found> entries)
-    : plan_(std::move(plan)), perFile_(std::move(perFile)), json_(json), dryRun_(dryRun),
-      strip_(strip), entries_(std::move(entries)) {}
-
-EditPlan ConsoleHost::plan() const {
-    return perFile_.isEmpty() ? plan_ : plan_.mergedWith(perFile_.at(position_ - 1));
-}
+ConsoleHost::ConsoleHost(bool json, bool dryRun, bool strip, QList<FolderWalker::Found> entries)
+    : json_(json), dryRun_(dryRun), strip_(strip), entries_(std::move(entries)) {}
 
 void ConsoleHost::progress(int position, int count, const QString& input) {
-    position_ = position;
     progress_.show(position, count, input);
-}
-
-void ConsoleHost::step(RunStep, const std::function<void()>& work) {
-    try {
-        work();
-    } catch (const std::exception&) {
-    }
-}
-
-bool ConsoleHost::test(RunStep, const std::function<bool()>& condition) {
-    try {
-        return condition();
-    } catch (const std::exception&) {
-        return true;
-    }
 }
 
 void ConsoleHost::finished(const BatchRun::Outcome& outcome) {

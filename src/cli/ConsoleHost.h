@@ -1,7 +1,6 @@
 #pragma once
 
 #include "BatchEngine.h"
-#include "EditPlan.h"
 #include "FolderWalker.h"
 #include "ProgressLine.h"
 
@@ -10,19 +9,14 @@
 // What the engine reports, written to the terminal or a script.
 class ConsoleHost : public BatchEngine::Host {
 public:
-    // perFile, when given, holds a plan for each file of the run, in its order, that goes on
-    // top of plan for that file.
-    ConsoleHost(EditPlan plan, QList<EditPlan> perFile, bool json, bool dryRun, bool strip,
-                QList<FolderWalker::Found> entries);
+    // entries are the files of the run in their order, with those refused before it.
+    ConsoleHost(bool json, bool dryRun, bool strip, QList<FolderWalker::Found> entries);
 
-    // The engine asks for the plan of the file whose progress it reported last.
-    EditPlan plan() const override;
     std::optional<QString> askPassword(const QString&) override { return std::nullopt; }
     void progress(int position, int count, const QString& input) override;
     // The outcome carries every reason that matters here; a step that fails only leaves its
     // default (a name without a dot keeps its whole name).
-    void step(RunStep, const std::function<void()>& work) override;
-    bool test(RunStep, const std::function<bool()>& condition) override;
+    void stepFailed(RunStep, const Failure&) override {}
     void writeRefused(const QString&) override {}
     void finished(const BatchRun::Outcome& outcome) override;
 
@@ -39,9 +33,6 @@ public:
 private:
     void write(const BatchRun::Outcome& outcome);
 
-    EditPlan plan_;
-    QList<EditPlan> perFile_;
-    int position_ = 0;
     bool json_;
     bool dryRun_;
     bool strip_;

@@ -2,8 +2,15 @@
 
 #include <utility>
 
-FixedList::FixedList(QStringList files, QString outFolder, bool trash)
-    : files_(std::move(files)), outFolder_(std::move(outFolder)), trash_(trash) {}
+FixedList::FixedList(QStringList files, QString outFolder, bool trash, EditPlan plan,
+                     QList<EditPlan> perFile)
+    : files_(std::move(files)), plan_(std::move(plan)), perFile_(std::move(perFile)) {
+    // Into the folder given, or each result over its own input.
+    choices_.saveToFolder = !outFolder.isEmpty();
+    choices_.inPlace = outFolder.isEmpty();
+    choices_.resultFolder = std::move(outFolder);
+    choices_.keepOriginalsInTrash = trash;
+}
 
 int FixedList::fileCount() const {
     return int(files_.size());
@@ -13,26 +20,10 @@ QString FixedList::pathAt(int position) const {
     return files_.at(position - 1);
 }
 
-bool FixedList::saveToFolder() const {
-    return !outFolder_.isEmpty();
+RunChoices FixedList::choices() const {
+    return choices_;
 }
 
-bool FixedList::saveBesideOriginal() const {
-    return false;
-}
-
-QString FixedList::resultFolder() const {
-    return outFolder_;
-}
-
-bool FixedList::promptForPassword() const {
-    return false;
-}
-
-bool FixedList::inPlace() const {
-    return outFolder_.isEmpty();
-}
-
-bool FixedList::keepOriginalsInTrash() const {
-    return trash_;
+EditPlan FixedList::plan(int position) const {
+    return perFile_.isEmpty() ? plan_ : plan_.mergedWith(perFile_.at(position - 1));
 }

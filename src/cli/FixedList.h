@@ -2,25 +2,26 @@
 
 #include "BatchSource.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
-// The files and save option of a run from the command line.
+// The files, save option and fields of a run from the command line.
 class FixedList : public BatchSource {
 public:
-    FixedList(QStringList files, QString outFolder, bool trash);
+    // perFile, when given, holds a plan for each of files, in their order, that goes on top of
+    // plan for that file.
+    FixedList(QStringList files, QString outFolder, bool trash, EditPlan plan,
+              QList<EditPlan> perFile = {});
 
     int fileCount() const override;
     QString pathAt(int position) const override;
-    bool saveToFolder() const override;
-    bool saveBesideOriginal() const override;
-    QString resultFolder() const override;
-    bool promptForPassword() const override;
-    bool inPlace() const override;
-    bool keepOriginalsInTrash() const override;
+    RunChoices choices() const override;
+    EditPlan plan(int position) const override;
 
 private:
     QStringList files_;
-    QString outFolder_;
-    bool trash_;
+    RunChoices choices_;
+    EditPlan plan_;
+    QList<EditPlan> perFile_;
 };

@@ -1,7 +1,6 @@
 #include "SetCommand.h"
 
 #include "BatchEngine.h"
-#include "BatchSource.h"
 #include "CommandDescription.h"
 #include "CommandLine.h"
 #include "Console.h"
@@ -136,6 +135,27 @@ std::variant<EditPlan, QString> planOf(const QCommandLineParser& parser) {
     return plan;
 }
 
+// Changes the files of source, each reported by host; true when every file was reached and
+// changed (or, in a dry run, would be).
+bool changeFiles(FixedList& source, ConsoleHost& host, const BatchEngine::Settings& settings,
+                 const QString& toolkit) {
+    BatchEngine engine(source, host, settings);
+    TerminationSignals::install([&engine] {
+        engine.stop();
+        QCoreApplication::exit(CommandLine::NotAllDone);
+    });
+    const int count = source.fileCount();
+    engine.run(count, toolkit);
+    // The engine is about to go; a signal from now on only ends the program.
+    TerminationSignals::install([] { QCoreApplication::exit(CommandLine::NotAllDone); });
+    host.reportRefused(true);
+    host.clearProgress();
+    const int notReached = count - host.reached();
+    if (notReached > 0)
+        Console::message(QStringLiteral("stopped; %1 files were not reached").arg(notReached));
+    return host.failed() == 0 && notReached == 0;
+}
+
 } // namespace
 
 int SetCommand::run(const QCommandLineParser& parser, const QStringList& paths,
@@ -247,25 +267,11 @@ int SetCommand::runBatch(const QCommandLineParser& parser, const QStringList& pa
     }
     // A table's files are listed once each and none is a folder, so each keeps its place.
     Q_ASSERT(perFile.isEmpty() || perFile.size() == files.size());
-    ConsoleHost host(plan, perFile, parser.isSet(QStringLiteral("json")), dryRun, strip.has_value(),
-                     entries);
-    FixedList source(files, outFolder, parser.isSet(QStringLiteral("trash")));
-    BatchEngine engine(source, host, settings);
-    TerminationSignals::install([&engine] {
-        engine.stop();
-        QCoreApplication::exit(CommandLine::NotAllDone);
-    });
-    const int count = int(files.size());
-    engine.run(count, toolkit);
-    // The engine is about to go; a signal from now on only ends the program.
-    TerminationSignals::install([] { QCoreApplication::exit(CommandLine::NotAllDone); });
-    host.reportRefused(true);
-    host.clearProgress();
-    const int notReached = count - host.reached();
-    if (notReached > 0)
-        Console::message(QStringLiteral("stopped; %1 files were not reached").arg(notReached));
+    FixedList source(files, outFolder, parser.isSet(QStringLiteral("trash")), plan, perFile);
+    ConsoleHost host(parser.isSet(QStringLiteral("json")), dryRun, strip.has_value(), entries);
+    const bool allDone = changeFiles(source, host, settings, toolkit);
     if (entries.isEmpty())
         Console::message(QStringLiteral("no files ending in .") + extension +
                          QStringLiteral(" were found"));
-    return host.failed() == 0 && notReached == 0 ? CommandLine::AllDone : CommandLine::NotAllDone;
+    return allDone ? CommandLine::AllDone : CommandLine::NotAllDone;
 }
