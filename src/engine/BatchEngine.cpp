@@ -81,14 +81,13 @@ BatchEngine::~BatchEngine() {
 }
 
 QList<BatchRun::Outcome> BatchEngine::run(int count, const QString& toolkitPath) {
-    toolkit_ = toolkitPath;
     count_ = count;
     jobs_.clear();
     reported_ = 0;
     QStringList inputs;
     for (int position = 1; position <= count; ++position)
         ErrorTrap::shielded("run plan", [&] { inputs << source_.pathAt(position); });
-    run_ = std::make_unique<RunState>(inputs, *steps_, toolkit_, stopping_);
+    run_ = std::make_unique<RunState>(inputs, *steps_, toolkitPath, stopping_);
     // A journal of its own for every run; written only once a file is replaced.
     keeper_ = std::make_shared<OriginalKeeper>(RunJournal(RunJournal::Kind::Set));
     if (!settings_.dryRun)

@@ -15,9 +15,7 @@ class BatchSource;
 class CommitQueue;
 class Failure;
 class OriginalKeeper;
-class ReadAhead;
 class RunSteps;
-class ToolkitPhase;
 struct FileJob;
 enum class Flow;
 
@@ -120,7 +118,6 @@ private:
     Host& host_;
     Settings settings_;
     bool stopping_ = false;
-    QString toolkit_;
     // How many files the run changes.
     int count_ = 0;
     std::unique_ptr<RunSteps> steps_;
