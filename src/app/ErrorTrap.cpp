@@ -36,9 +36,13 @@ bool ErrorTrap::attempt(int number, const std::function<void()>& work) {
     }
     // Reported outside the catch block: the box runs an event loop of its own, and nothing of
     // the failed step should still be in flight meanwhile.
+    report(number, description);
+    return false;
+}
+
+void ErrorTrap::report(int number, const QString& description) {
     ++failures_;
     ErrorReport::show(description, context_, number);
-    return false;
 }
 
 bool ErrorTrap::shielded(const char* where, const std::function<void()>& work) {

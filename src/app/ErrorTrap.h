@@ -21,6 +21,10 @@ public:
     // steps it guards run (and an else branch does not).
     bool test(int number, const std::function<bool()>& condition);
 
+    // Reports a failure of step number that happened outside the trap, in work the handler
+    // handed on (the batch engine's steps), as the trap reports its own.
+    void report(int number, const QString& description);
+
     // The number of reports this handler run has shown.
     int failures() const { return failures_; }
 

@@ -1,16 +1,16 @@
 #include "SetCommand.h"
 
 #include "BatchEngine.h"
-#include "BatchSource.h"
 #include "CommandDescription.h"
 #include "CommandLine.h"
 #include "Console.h"
+#include "ConsoleHost.h"
 #include "EditPlan.h"
 #include "Failure.h"
+#include "FixedList.h"
 #include "FolderWalker.h"
 #include "InputFiles.h"
 #include "PdfDate.h"
-#include "ProgressLine.h"
 #include "TerminationSignals.h"
 #include "Toolkit.h"
 #include "ValueTable.h"
@@ -19,174 +19,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonObject>
 #include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
 #include <variant>
 
 namespace {
-
-// The files and save option of a run from the command line.
-class FixedList : public BatchSource {
-public:
-    FixedList(QStringList files, QString outFolder, bool trash)
-        : files_(std::move(files)), outFolder_(std::move(outFolder)), trash_(trash) {}
-    int fileCount() const override { return int(files_.size()); }
-    QString pathAt(int position) const override { return files_.at(position - 1); }
-    bool saveToFolder() const override { return !outFolder_.isEmpty(); }
-    bool saveBesideOriginal() const override { return false; }
-    QString resultFolder() const override { return outFolder_; }
-    bool promptForPassword() const override { return false; }
-    bool inPlace() const override { return outFolder_.isEmpty(); }
-    bool keepOriginalsInTrash() const override { return trash_; }
-
-private:
-    QStringList files_;
-    QString outFolder_;
-    bool trash_;
-};
-
-QString quoted(const std::optional<QString>& text) {
-    return text ? QLatin1Char('"') + *text + QLatin1Char('"') : QStringLiteral("(none)");
-}
-
-// What the engine reports, written to the terminal or a script.
-class ConsoleHost : public BatchEngine::Host {
-public:
-    // perFile, when given, holds a plan for each file of the run, in its order, that goes on
-    // top of plan for that file.
-    ConsoleHost(EditPlan plan, QList<EditPlan> perFile, bool json, bool dryRun, bool strip,
-                QList<FolderWalker::Found> entries)
-        : plan_(std::move(plan)), perFile_(std::move(perFile)), json_(json), dryRun_(dryRun),
-          strip_(strip), entries_(std::move(entries)) {}
-
-    // The engine asks for the plan of the file whose progress it reported last.
-    EditPlan plan() const override {
-        return perFile_.isEmpty() ? plan_ : plan_.mergedWith(perFile_.at(position_ - 1));
-    }
-    std::optional<QString> askPassword(const QString&) override { return std::nullopt; }
-
-    void progress(int position, int count, const QString& input) override {
-        position_ = position;
-        progress_.show(position, count, input);
-    }
-
-    // The outcome carries every reason that matters here; a step that fails only leaves its
-    // default (a name without a dot keeps its whole name).
-    void step(RunStep, const std::function<void()>& work) override {
-        try {
-            work();
-        } catch (const std::exception&) {
-        }
-    }
-    bool test(RunStep, const std::function<bool()>& condition) override {
-        try {
-            return condition();
-        } catch (const std::exception&) {
-            return true;
-        }
-    }
-    void writeRefused(const QString&) override {}
-
-    void finished(const BatchRun::Outcome& outcome) override {
-        reportRefused(false);
-        ++reached_;
-        ++next_;
-        write(outcome);
-    }
-
-    // Reports the entries refused before the run that come next in the list, in their places
-    // between the engine's outcomes; or, when the run is over, every one not reported yet.
-    void reportRefused(bool all) {
-        for (; next_ < entries_.size(); ++next_) {
-            const FolderWalker::Found& entry = entries_.at(next_);
-            if (entry.refusal.isEmpty()) {
-                if (!all)
-                    return;
-                continue;
-            }
-            BatchRun::Outcome outcome;
-            outcome.path = entry.path;
-            outcome.reason = entry.refusal;
-            write(outcome);
-        }
-    }
-
-    void clearProgress() { progress_.clear(); }
-
-    int done() const { return done_; }
-    int failed() const { return failed_; }
-    // How many outcomes the engine gave.
-    int reached() const { return reached_; }
-
-private:
-    void write(const BatchRun::Outcome& outcome) {
-        progress_.clear();
-        const bool failed = !outcome.reason.isEmpty();
-        failed ? ++failed_ : ++done_;
-        // Named on standard error also beside JSON lines: a script's log shows what failed, and
-        // what was changed with a caveat.
-        if (failed)
-            Console::message(outcome.path + QStringLiteral(": not changed: ") + outcome.reason);
-        else if (!outcome.note.isEmpty())
-            Console::message(outcome.path + QStringLiteral(": changed, but ") + outcome.note);
-        if (json_) {
-            QJsonObject line{
-                {QStringLiteral("path"), outcome.path},
-                {QStringLiteral("destination"),
-                 outcome.destination.isEmpty() ? QJsonValue() : QJsonValue(outcome.destination)},
-                {QStringLiteral("outcome"), failed    ? QStringLiteral("failed")
-                                            : dryRun_ ? QStringLiteral("planned")
-                                                      : QStringLiteral("changed")},
-                {QStringLiteral("reason"), failed ? QJsonValue(outcome.reason) : QJsonValue()}};
-            if (dryRun_ && !failed && strip_) {
-                line.insert(QStringLiteral("removals"),
-                            QJsonArray::fromStringList(outcome.removals));
-            } else if (dryRun_ && !failed) {
-                QJsonObject fields;
-                for (const BatchRun::FieldPreview& field : outcome.preview)
-                    fields.insert(
-                        field.key,
-                        QJsonObject{{QStringLiteral("old"), Console::orNull(field.before)},
-                                    {QStringLiteral("new"), Console::orNull(field.after)}});
-                line.insert(QStringLiteral("fields"), fields);
-            }
-            if (!outcome.note.isEmpty())
-                line.insert(QStringLiteral("note"), outcome.note);
-            if (failed && !outcome.detail.isEmpty())
-                line.insert(QStringLiteral("detail"), outcome.detail);
-            Console::jsonLine(line);
-            return;
-        }
-        if (!failed && dryRun_) {
-            QTextStream& out = Console::out();
-            out << outcome.path << " -> " << outcome.destination << '\n';
-            for (const QString& removal : outcome.removals)
-                out << "  remove " << removal << '\n';
-            if (strip_ && outcome.removals.isEmpty())
-                out << "  nothing to remove\n";
-            for (const BatchRun::FieldPreview& field : outcome.preview)
-                out << "  " << field.key << ": " << quoted(field.before) << " -> "
-                    << (field.after ? quoted(field.after) : QStringLiteral("(removed)")) << '\n';
-            out.flush();
-        }
-    }
-
-    EditPlan plan_;
-    QList<EditPlan> perFile_;
-    int position_ = 0;
-    bool json_;
-    bool dryRun_;
-    bool strip_;
-    QList<FolderWalker::Found> entries_;
-    qsizetype next_ = 0;
-    ProgressLine progress_;
-    int done_ = 0;
-    int failed_ = 0;
-    int reached_ = 0;
-};
 
 // The plan the field options, --info, --remove and the copyright options make; or why they
 // make none, as a usage error's text. A key may be named once only, by whichever option.
@@ -255,6 +93,27 @@ std::variant<EditPlan, QString> planOf(const QCommandLineParser& parser) {
     if (parser.isSet(QStringLiteral("copyright-url")))
         plan.setCopyrightUrl(parser.value(QStringLiteral("copyright-url")));
     return plan;
+}
+
+// Changes the files of source, each reported by host; true when every file was reached and
+// changed (or, in a dry run, would be).
+bool changeFiles(FixedList& source, ConsoleHost& host, const BatchEngine::Settings& settings,
+                 const QString& toolkit) {
+    BatchEngine engine(source, host, settings);
+    TerminationSignals::install([&engine] {
+        engine.stop();
+        QCoreApplication::exit(CommandLine::NotAllDone);
+    });
+    const int count = source.fileCount();
+    engine.run(count, toolkit);
+    // The engine is about to go; a signal from now on only ends the program.
+    TerminationSignals::install([] { QCoreApplication::exit(CommandLine::NotAllDone); });
+    host.reportRefused(true);
+    host.clearProgress();
+    const int notReached = count - host.reached();
+    if (notReached > 0)
+        Console::message(QStringLiteral("stopped; %1 files were not reached").arg(notReached));
+    return host.failed() == 0 && notReached == 0;
 }
 
 } // namespace
@@ -374,25 +233,11 @@ int SetCommand::runBatch(const QCommandLineParser& parser, const QStringList& pa
     }
     // A table's files are listed once each and none is a folder, so each keeps its place.
     Q_ASSERT(perFile.isEmpty() || perFile.size() == files.size());
-    ConsoleHost host(plan, perFile, parser.isSet(QStringLiteral("json")), dryRun, strip.has_value(),
-                     entries);
-    FixedList source(files, outFolder, parser.isSet(QStringLiteral("trash")));
-    BatchEngine engine(source, host, settings);
-    TerminationSignals::install([&engine] {
-        engine.stop();
-        QCoreApplication::exit(CommandLine::NotAllDone);
-    });
-    const int count = int(files.size());
-    engine.run(count, toolkit);
-    // The engine is about to go; a signal from now on only ends the program.
-    TerminationSignals::install([] { QCoreApplication::exit(CommandLine::NotAllDone); });
-    host.reportRefused(true);
-    host.clearProgress();
-    const int notReached = count - host.reached();
-    if (notReached > 0)
-        Console::message(QStringLiteral("stopped; %1 files were not reached").arg(notReached));
+    FixedList source(files, outFolder, parser.isSet(QStringLiteral("trash")), plan, perFile);
+    ConsoleHost host(parser.isSet(QStringLiteral("json")), dryRun, strip.has_value(), entries);
+    const bool allDone = changeFiles(source, host, settings, toolkit);
     if (entries.isEmpty())
         Console::message(QStringLiteral("no files ending in .") + extension +
                          QStringLiteral(" were found"));
-    return host.failed() == 0 && notReached == 0 ? CommandLine::AllDone : CommandLine::NotAllDone;
+    return allDone ? CommandLine::AllDone : CommandLine::NotAllDone;
 }

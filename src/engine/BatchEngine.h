@@ -2,18 +2,22 @@
 
 #include "BatchRun.h"
 #include "EditPlan.h"
+#include "RunChoices.h"
 #include "RunStep.h"
 
-#include <QHash>
 #include <QList>
 #include <QString>
-#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 
 class BatchSource;
 class CommitQueue;
+class Failure;
 class OriginalKeeper;
+class RunSteps;
+struct FileJob;
+enum class Flow;
 
 // Changes the document information of a list of files, one after another. Every result is
 // checked against its original by a reader of our own, gets the same XMP changes and the
@@ -22,23 +26,19 @@ class OriginalKeeper;
 // the event loop while it waits, so a window stays responsive and a termination signal is seen.
 class BatchEngine {
 public:
-    // What the engine needs from whoever runs it: the window's second page or the command line.
-    // Every call comes on the thread that called run().
+    // Whom the engine reports to: the window's second page or the command line. Every call
+    // comes on the thread that called run(), and none of them runs any of the engine's work.
     class Host {
     public:
         virtual ~Host() = default;
-        // The plan for one file; read anew for each, since the window's fields stay editable.
-        virtual EditPlan plan() const = 0;
         // Asked for each file just before it is read when the source asks for passwords; an
         // empty answer or nothing means the file has none.
         virtual std::optional<QString> askPassword(const QString& input) = 0;
         // The run has reached file position (1-based) of count.
         virtual void progress(int position, int count, const QString& input) = 0;
-        // A numbered step of the run. What it throws must not leave here; the window reports it
-        // with its number and goes on with the next step.
-        virtual void step(RunStep step, const std::function<void()>& work) = 0;
-        // A step that decides; one that throws counts as true.
-        virtual bool test(RunStep step, const std::function<bool()>& condition) = 0;
+        // A numbered step of the run threw failure; the run went on with the next step, as a
+        // trapped handler does (the window reports it with the step's number).
+        virtual void stepFailed(RunStep step, const Failure& failure) = 0;
         // The system refused this user the write of destination.
         virtual void writeRefused(const QString& destination) = 0;
         // A file's final outcome; given once per file, in the order of the list.
@@ -55,7 +55,7 @@ public:
         // destination is then reported instead.
         bool makeInputsWritable = true;
         // Strips each file of its metadata (PdfStripper) instead of changing its fields: no
-        // toolkit takes part, the host's plan is not asked, and the fields listed stay. The
+        // toolkit takes part, the source's plan is not asked, and the fields listed stay. The
         // stripped copy is made and checked on the commit queue's thread.
         std::optional<QList<InfoField>> strip;
     };
@@ -79,54 +79,55 @@ public:
 
 private:
     struct RunState;
-    struct Prefetch;
-    struct FileRun;
-    // Where a phase of one file leaves it: on to the next phase, done with its outcome known
-    // (the run goes on), or the run ends here.
-    enum class Flow { Next, Done, Stop };
 
     // One file of the run, phase by phase; false when the run must stop.
-    bool changeFile(int position, int count);
+    bool changeFile(int position, int count, const RunChoices& choices);
+    // The file's record: the one read ahead for it, or a new one. Nothing when the row went
+    // while the run was waiting.
+    std::unique_ptr<FileJob> jobFor(int position);
     // The phases, in the order changeFile goes through them.
-    Flow findDestination(FileRun& file);
-    Flow readPlan(FileRun& file);
-    Flow writeInfoFile(FileRun& file);
-    Flow choosePassword(FileRun& file);
-    Flow loadOriginal(FileRun& file);
-    Flow prepareCopy(FileRun& file);
-    void makeCopy(FileRun& file);
-    Flow openOutput(FileRun& file);
-    Flow runToolkit(FileRun& file);
-    ToolResult toolkitOnce(FileRun& file, const QString& resultPath);
+    Flow findDestination(FileJob& job);
+    Flow readPlan(FileJob& job);
+    Flow writeInfoFile(FileJob& job);
+    Flow choosePassword(FileJob& job);
+    Flow loadOriginal(FileJob& job);
+    void readOriginal(FileJob& job);
+    Flow prepareCopy(FileJob& job);
+    Flow openOutput(FileJob& job);
+    Flow runToolkit(FileJob& job);
     // In place of the toolkit's phases in a run that strips, whose files end with queueResult
     // as the others do: previewStrip after loadOriginal, stripOriginal after openOutput.
-    Flow previewStrip(FileRun& file);
-    Flow stripOriginal(FileRun& file);
-    Flow queueResult(FileRun& file);
-    // The file's outcome is final, with nothing queued for it.
-    Flow settle(FileRun& file);
-    Flow fail(FileRun& file, const QString& reason, const QString& detail = {});
-    // Marks the files whose results could not be put in place.
+    Flow previewStrip(FileJob& job);
+    Flow stripOriginal(FileJob& job);
+    Flow makeInputWritable(FileJob& job);
+    void queueResult(std::unique_ptr<FileJob> job);
+    // The job's outcome is final, with nothing queued for it.
+    void settle(std::unique_ptr<FileJob> job);
+    // Waits until every result is in place or refused, and collects them; false when the run
+    // was stopped meanwhile.
+    bool waitForCommits();
+    // Takes back the jobs the commit queue finished.
     void collectCommits();
     // Hands the host every outcome that is final, in list order.
     void reportFinished();
     void sweepLeftovers(const QString& folder);
-    void prefetch(int position, int count);
-    // What was done ahead for input, once it is finished; nothing when it was for another file.
-    std::unique_ptr<Prefetch> takePrefetch(const QString& input);
-    QString destinationOf(const QString& input, const QString& base) const;
+    // Reads the file at position ahead, while the toolkit changes the one before it.
+    void readAhead(int position);
 
     BatchSource& source_;
     Host& host_;
     Settings settings_;
     bool stopping_ = false;
-    QString toolkit_;
+    // How many files the run changes.
+    int count_ = 0;
+    std::unique_ptr<RunSteps> steps_;
     // Keeps the files this run replaces in the Trash, with the run's journal.
     std::shared_ptr<OriginalKeeper> keeper_;
     std::unique_ptr<CommitQueue> commits_;
     std::unique_ptr<RunState> run_;
-    QList<BatchRun::Outcome> outcomes_;
-    // The destination of each outcome whose result is still queued.
-    QHash<int, QString> committing_;
+    // The run's files by their position, in list order; a file's slot is empty while its job
+    // is on the commit queue.
+    std::map<int, std::unique_ptr<FileJob>> jobs_;
+    // The position of the last file whose outcome the host heard of.
     int reported_ = 0;
 };

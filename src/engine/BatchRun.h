@@ -1,7 +1,6 @@
 #pragma once
 
 #include "EditPlan.h"
-#include "ToolResult.h"
 
 #include <QString>
 #include <QStringList>
@@ -9,7 +8,7 @@
 #include <optional>
 
 // The pieces of "Start Changing" that do not need the page: where a result goes, how long the
-// toolkit may take, why a file failed, and what each file's run came to.
+// toolkit may take, and what each file's run came to.
 class BatchRun {
 public:
     // base = the input's name without folder and last extension (the whole name when it has no
@@ -21,14 +20,6 @@ public:
 
     // Generous for real files: a minute, and a second more for every megabyte.
     static std::chrono::milliseconds timeLimit(qint64 fileSize);
-
-    // Why a run of the toolkit failed, in one plain sentence ("the toolkit could not read it");
-    // its own words are the detail.
-    static QString toolkitReason(const ToolResult& result);
-    // The toolkit's own words for a failed run, without the lines that only repeat the file
-    // name or say that nothing was written, and without Java's stack trace; empty when it said
-    // nothing.
-    static QString toolkitDetail(const ToolResult& result, const QString& inputPath);
 
     // What a dry run found for one key of the document information that the plan changes.
     struct FieldPreview {

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "EditPlan.h"
+#include "RunChoices.h"
+
 #include <QString>
 
-// What the batch run reads from the first page, anew for every file: the list, where results
-// go and whether to ask for passwords.
+// What the batch run reads from whoever lists its files, anew for every file: the list, the
+// choices of where results go and whether to ask for passwords, and the fields to change.
 class BatchSource {
 public:
     virtual ~BatchSource() = default;
@@ -11,14 +14,9 @@ public:
     virtual int fileCount() const = 0;
     // Throws Failure for a position no longer in the list.
     virtual QString pathAt(int position) const = 0;
-    virtual bool saveToFolder() const = 0;       // "Save results to this folder:"
-    virtual bool saveBesideOriginal() const = 0; // "Save results in folder of original file"
-    virtual QString resultFolder() const = 0;
-    // Each result replaces its own input, whatever the input's name (the command line's
-    // --in-place); the two options above are then not asked.
-    virtual bool inPlace() const { return false; }
-    virtual bool promptForPassword() const = 0;
-    // Each file a result replaces is first kept in the Trash, so that the run can be taken back
-    // ("Keep replaced originals in the Trash", the command line's --trash).
-    virtual bool keepOriginalsInTrash() const { return false; }
+    // The choices as they stand now.
+    virtual RunChoices choices() const = 0;
+    // The fields to change in the file at position, as they stand now; asked once the file's
+    // destination is known, so a change made while the run shows the file reaches it.
+    virtual EditPlan plan(int position) const = 0;
 };

@@ -1,6 +1,8 @@
 #include "CommitQueue.h"
 
+#include "FileJob.h"
 #include "PathHelpers.h"
+#include "Rejection.h"
 
 #include <QEventLoop>
 #include <utility>
@@ -16,11 +18,11 @@ CommitQueue::~CommitQueue() {
     worker_.join();
 }
 
-void CommitQueue::add(std::unique_ptr<OutputFile> output, int tag, Check check) {
-    const QString place = PathHelpers::PlaceOf(output->target());
+void CommitQueue::add(std::unique_ptr<FileJob> job, Check check) {
+    const QString place = PathHelpers::PlaceOf(job->output->target());
     {
         std::lock_guard lock(mutex_);
-        jobs_.push_back({std::move(output), tag, place, std::move(check)});
+        entries_.push_back({std::move(job), place, std::move(check)});
     }
     wake_.notify_one();
 }
@@ -30,8 +32,8 @@ bool CommitQueue::pending(const QString& path) const {
     std::lock_guard lock(mutex_);
     if (current_ == place)
         return true;
-    for (const Job& job : jobs_)
-        if (job.place == place)
+    for (const Entry& entry : entries_)
+        if (entry.place == place)
             return true;
     return false;
 }
@@ -51,7 +53,7 @@ void CommitQueue::waitForAll() {
     idle_.wait(lock, [this] { return idle(); });
 }
 
-QList<CommitQueue::Finished> CommitQueue::takeFinished() {
+std::vector<CommitQueue::Finished> CommitQueue::takeFinished() {
     std::lock_guard lock(mutex_);
     return std::exchange(finished_, {});
 }
@@ -59,21 +61,21 @@ QList<CommitQueue::Finished> CommitQueue::takeFinished() {
 void CommitQueue::work() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
-        if (jobs_.empty())
+        wake_.wait(lock, [this] { return stopping_ || !entries_.empty(); });
+        if (entries_.empty())
             return;
         // Worked on outside the queue, so nothing refers into it while the lock is let go;
         // pending() still sees its place.
-        Job job = std::move(jobs_.front());
-        jobs_.pop_front();
-        current_ = job.place;
+        Entry entry = std::move(entries_.front());
+        entries_.pop_front();
+        current_ = entry.place;
         lock.unlock();
-        // The job goes with the call: a result that was not put in place is removed here, off
-        // the window's thread too.
-        const Finished done = carryOut(std::move(job));
+        // A result that was not put in place is removed in the call, off the window's thread
+        // too.
+        Finished done = carryOut(std::move(entry));
         lock.lock();
         current_.reset();
-        finished_ << done;
+        finished_.push_back(std::move(done));
         if (idle()) {
             idle_.notify_all();
             lock.unlock();
@@ -83,21 +85,25 @@ void CommitQueue::work() {
     }
 }
 
-CommitQueue::Finished CommitQueue::carryOut(Job job) {
-    Finished done{job.tag, std::nullopt, {}, {}};
+CommitQueue::Finished CommitQueue::carryOut(Entry entry) {
+    Finished done{std::move(entry.job), std::nullopt};
+    FileJob& job = *done.job;
     // Nothing unchecked may replace a file, whatever went wrong in the check.
     const QString unchecked = QStringLiteral("the result could not be checked: ");
     try {
-        if (job.check)
-            done.rejected = job.check();
-        if (done.rejected.isEmpty())
-            done.note = job.output->commit();
+        if (entry.check)
+            entry.check(job);
+        job.outcome.note = job.output->commit();
     } catch (const OutputFile::Refused& refused) {
         done.refused = refused;
+        job.outcome.reason = refused.reason();
+    } catch (const Rejection& rejection) {
+        job.outcome.reason = rejection.description();
     } catch (const std::exception& unexpected) {
-        done.rejected = unchecked + QString::fromLocal8Bit(unexpected.what());
+        job.outcome.reason = unchecked + QString::fromLocal8Bit(unexpected.what());
     } catch (...) {
-        done.rejected = unchecked + QStringLiteral("an unknown error occurred");
+        job.outcome.reason = unchecked + QStringLiteral("an unknown error occurred");
     }
+    job.release();
     return done;
 }

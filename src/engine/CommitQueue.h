@@ -2,7 +2,6 @@
 
 #include "OutputFile.h"
 
-#include <QList>
 #include <QObject>
 #include <QString>
 #include <condition_variable>
@@ -12,6 +11,9 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
+
+struct FileJob;
 
 // Checks results and puts them in place (mode, flush to disk, rename) on a thread of its own, in
 // the order they were handed over, while the batch goes on with the next file: reading a result
@@ -22,16 +24,14 @@ class CommitQueue : public QObject {
 
 public:
     struct Finished {
-        int tag = 0;
-        // Why the result could not be put in place; nothing when it was.
+        // Its outcome final: its reason says why the result was not put in place (it was then
+        // removed and nothing was replaced), its note what a result put in place also says.
+        std::unique_ptr<FileJob> job;
+        // The system refused to put the result in place.
         std::optional<OutputFile::Refused> refused;
-        // Why the check turned the result down; it was then removed and nothing was replaced.
-        QString rejected;
-        // What the outcome should also say about a result that was put in place.
-        QString note;
     };
-    // Gives why a result must not be used, or an empty text when it may.
-    using Check = std::function<QString()>;
+    // Throws Rejection when the job's result must not be used.
+    using Check = std::function<void(const FileJob&)>;
 
     CommitQueue();
     // Finishes everything handed over before it returns.
@@ -39,41 +39,40 @@ public:
     CommitQueue(const CommitQueue&) = delete;
     CommitQueue& operator=(const CommitQueue&) = delete;
 
-    // Queues the result, to be put in place once check (when given) passes; tag comes back with
-    // it in takeFinished().
-    void add(std::unique_ptr<OutputFile> output, int tag, Check check = {});
+    // Queues the job's output, to be put in place once check (when given) passes.
+    void add(std::unique_ptr<FileJob> job, Check check = {});
     // Whether a queued result is still to replace the file at path (its links followed).
     bool pending(const QString& path) const;
     // Waits, with the event loop turning, until every queued result is finished.
     void waitForAll();
-    // The results finished since the last call, in the order they were handed over.
-    QList<Finished> takeFinished();
+    // The jobs finished since the last call, in the order they were handed over.
+    std::vector<Finished> takeFinished();
 
 signals:
     // Emitted on the worker thread when nothing is left to do.
     void drained();
 
 private:
-    struct Job {
-        std::unique_ptr<OutputFile> output;
-        int tag;
+    struct Entry {
+        std::unique_ptr<FileJob> job;
+        // Where the job's output goes, as pending() compares it.
         QString place;
         Check check;
     };
     void work();
     // Checks the job's result and puts it in place; whatever the check throws is the file's
     // failure, so nothing escapes onto the worker thread.
-    static Finished carryOut(Job job);
+    static Finished carryOut(Entry entry);
     // Nothing queued and nothing being worked on; called with the mutex held.
-    bool idle() const { return jobs_.empty() && !current_; }
+    bool idle() const { return entries_.empty() && !current_; }
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable idle_;
-    std::deque<Job> jobs_;
-    // The place of the job the worker has taken out of the queue, while it works on it.
+    std::deque<Entry> entries_;
+    // The place of the entry the worker has taken out of the queue, while it works on it.
     std::optional<QString> current_;
     bool stopping_ = false;
-    QList<Finished> finished_;
+    std::vector<Finished> finished_;
     std::thread worker_;
 };

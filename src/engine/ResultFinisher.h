@@ -1,15 +1,11 @@
 #pragma once
 
-#include "EditPlan.h"
 #include "XmpPacket.h"
 
 #include <QList>
 #include <QString>
-#include <memory>
-#include <optional>
 
-class PdfSnapshot;
-class UnnamedFile;
+struct FileJob;
 
 // What becomes of the toolkit's result before it may replace its destination, done on the commit
 // queue's thread: the keys it is to lose are taken out of its document information, its XMP
@@ -18,24 +14,22 @@ class UnnamedFile;
 // against the original.
 class ResultFinisher {
 public:
-    // original is the file at input as it was read before the toolkit changed it into resultPath
-    // with plan; password is the one that file took. The toolkit's result of a protected file
-    // may be in unprotected instead, which only the result encrypted again leaves for resultPath.
-    ResultFinisher(std::shared_ptr<const PdfSnapshot> original, QString input, QString resultPath,
-                   EditPlan plan, QString titleFromName, std::optional<QString> password,
-                   std::shared_ptr<const UnnamedFile> unprotected = nullptr);
+    // job's original is its input as it was read before the toolkit changed it, with job's plan,
+    // into the job's output; or, for a protected file, into its unprotected result, which only
+    // the result encrypted again leaves for the output.
+    explicit ResultFinisher(const FileJob& job);
 
-    // Why the result must not be used, or an empty text when it may.
-    QString operator()() const;
+    // Throws Rejection when the result must not be used.
+    void operator()() const;
 
 private:
-    std::shared_ptr<const PdfSnapshot> original_;
-    QString input_;
+    // The finishing steps, each on the toolkit's result at plainPath.
+    void storeDatesPlain(const QString& plainPath) const;
+    void finishXmp(const QString& plainPath) const;
+    void check() const;
+
+    const FileJob& job_;
     QString resultPath_;
-    EditPlan plan_;
-    QString titleFromName_;
-    std::optional<QString> password_;
-    std::shared_ptr<const UnnamedFile> unprotected_;
     bool hasXmp_;
     // Viewers show the XMP metadata's values before the document information's, so a file that
     // has XMP gets the same changes there.

@@ -1,9 +1,9 @@
 #pragma once
 
-// The numbered steps of "Start Changing", in one place: the second page's handler and the engine
-// it drives both report through the handler's error trap, and the report shows the user the
-// number of the step that failed. The numbers are what users and their reports know, so each
-// keeps its value, whatever its name.
+// The numbered steps of "Start Changing", in one place: the second page's handler reports its own
+// through its error trap, and the engine it drives reports its failed steps to the page, which
+// shows them the same way; the report shows the user the number of the step that failed. The
+// numbers are what users and their reports know, so each keeps its value, whatever its name.
 enum class RunStep : int {
     // The second page, before the run.
     CountFiles = 100,
@@ -23,8 +23,8 @@ enum class RunStep : int {
     // The engine: the fields to change, and the info-update file the toolkit reads them from.
     ReadPlan = 128,
     WriteInfoFile = 184,
-    // The engine: the file's password.
-    AsksForPasswords = 196,
+    // The engine: the file's password, asked when the first page says so (whether it does is a
+    // choice read for the file, which cannot fail).
     AskPassword = 198,
     // The engine: the toolkit changes the file, and its original becomes writable.
     RunToolkit = 222,

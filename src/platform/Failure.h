@@ -3,8 +3,9 @@
 #include <QString>
 #include <stdexcept>
 
-// An unexpected failure inside a trapped handler. Its text is the description the error report
-// shows, so it must read as a sentence for the user.
+// Something that could not be done, told in plain words: a file that cannot be read, a write the
+// system refused, a step of a handler that failed. Its text is what the user is shown (a file's
+// reason, or the description of an error report), so it must read as a sentence for the user.
 class Failure : public std::runtime_error {
 public:
     explicit Failure(const QString& description);

@@ -23,33 +23,30 @@ class ListSource : public BatchSource {
 public:
     QStringList files;
     QString outFolder; // empty: in place
+    EditPlan edits;
     int fileCount() const override { return int(files.size()); }
     QString pathAt(int position) const override { return files.at(position - 1); }
-    bool saveToFolder() const override { return !outFolder.isEmpty(); }
-    bool saveBesideOriginal() const override { return false; }
-    QString resultFolder() const override { return outFolder; }
-    bool promptForPassword() const override { return false; }
-    bool inPlace() const override { return outFolder.isEmpty(); }
+    RunChoices choices() const override {
+        RunChoices choices;
+        choices.saveToFolder = !outFolder.isEmpty();
+        choices.resultFolder = outFolder;
+        choices.inPlace = outFolder.isEmpty();
+        return choices;
+    }
+    EditPlan plan(int) const override { return edits; }
 };
 
 class RecordingHost : public BatchEngine::Host {
 public:
-    EditPlan edits;
     QList<BatchRun::Outcome> reported;
+    QList<RunStep> failedSteps;
     std::function<void(int)> onProgress;
-    EditPlan plan() const override { return edits; }
     std::optional<QString> askPassword(const QString&) override { return std::nullopt; }
     void progress(int position, int, const QString&) override {
         if (onProgress)
             onProgress(position);
     }
-    void step(RunStep, const std::function<void()>& work) override {
-        try {
-            work();
-        } catch (const std::exception&) {
-        }
-    }
-    bool test(RunStep, const std::function<bool()>& condition) override { return condition(); }
+    void stepFailed(RunStep step, const Failure&) override { failedSteps << step; }
     void writeRefused(const QString&) override {}
     void finished(const BatchRun::Outcome& outcome) override { reported << outcome; }
 };
@@ -318,11 +315,12 @@ private slots:
                                          TestFiles::bytes(fourPages).left(2000))
                      << TestFiles::copyCorpusFile("crazyones-pdfa.pdf", dir.path());
         RecordingHost host;
-        host.edits.changeTo(InfoField::Title, QStringLiteral("Engine Title"));
+        source.edits.changeTo(InfoField::Title, QStringLiteral("Engine Title"));
         BatchEngine engine(source, host);
         const QList<BatchRun::Outcome> outcomes = engine.run(4, toolkit_);
 
         QCOMPARE(host.reported.size(), 4);
+        QCOMPARE(host.failedSteps, QList<RunStep>());
         for (int i = 0; i < 4; ++i) {
             QCOMPARE(host.reported[i].path, source.files[i]);
             QCOMPARE(host.reported[i].reason, outcomes[i].reason);
@@ -355,7 +353,7 @@ private slots:
         for (const QString& file : source.files)
             QVERIFY(QFile::copy(file, originals + "/" + QFileInfo(file).fileName()));
         RecordingHost host;
-        host.edits.changeTo(InfoField::Title, QStringLiteral("Damaged"));
+        source.edits.changeTo(InfoField::Title, QStringLiteral("Damaged"));
         BatchEngine engine(source, host);
         engine.run(int(source.files.size()), toolkit_);
 
@@ -427,7 +425,7 @@ private slots:
             QVERIFY2(qpdfBefore >= 0 && popplerBefore > 0, "a viewer and qpdf open it");
         source.files << TestFiles::write(dir.path() + "/damaged.pdf", bytes);
         RecordingHost host;
-        host.edits.changeTo(InfoField::Title, QStringLiteral("Repaired"));
+        source.edits.changeTo(InfoField::Title, QStringLiteral("Repaired"));
         BatchEngine engine(source, host);
         engine.run(1, toolkit_);
 
@@ -484,7 +482,7 @@ private slots:
         }
         const QByteArray before = TestFiles::bytes(source.files[0]);
         RecordingHost host;
-        host.edits.changeTo(InfoField::Title, QStringLiteral("Retried"));
+        source.edits.changeTo(InfoField::Title, QStringLiteral("Retried"));
         BatchEngine engine(source, host);
         engine.run(1, toolkit);
 
@@ -516,8 +514,8 @@ private slots:
             source.files << TestFiles::copyCorpusFile(name, dir.path());
         const QByteArray before = TestFiles::bytes(source.files[0]);
         RecordingHost host;
-        host.edits.titleFromFileName();
-        host.edits.changeTo(InfoField::Author, QString());
+        source.edits.titleFromFileName();
+        source.edits.changeTo(InfoField::Author, QString());
         BatchEngine::Settings settings;
         settings.dryRun = true;
         BatchEngine engine(source, host, settings);
@@ -560,7 +558,7 @@ private slots:
         source.files << encrypt("a.pdf", "user") << encrypt("b.pdf", "user")
                      << encrypt("restricted.pdf", "") << encrypt("other.pdf", "other") << plain;
         RecordingHost host;
-        host.edits.changeTo(InfoField::Subject, QStringLiteral("Locked"));
+        source.edits.changeTo(InfoField::Subject, QStringLiteral("Locked"));
         BatchEngine::Settings settings;
         settings.password = QStringLiteral("user");
         BatchEngine engine(source, host, settings);
@@ -585,7 +583,7 @@ private slots:
             source.files << TestFiles::copyCorpusFile("minimal-document.pdf", dir.path(), name);
         const QByteArray before = TestFiles::bytes(source.files[1]);
         RecordingHost host;
-        host.edits.changeTo(InfoField::Title, QStringLiteral("Stopped"));
+        source.edits.changeTo(InfoField::Title, QStringLiteral("Stopped"));
         BatchEngine engine(source, host);
         host.onProgress = [&](int position) {
             if (position == 2)

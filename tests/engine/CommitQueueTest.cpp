@@ -1,5 +1,7 @@
 #include "CommitQueue.h"
 
+#include "FileJob.h"
+#include "Rejection.h"
 #include "TestFiles.h"
 
 #include <QDir>
@@ -16,32 +18,35 @@ class CommitQueueTest : public QObject {
 private:
     QTemporaryDir dir_;
 
-    // A result for destination holding content, as the toolkit would have left it.
-    static std::unique_ptr<OutputFile> result(const QString& destination,
-                                              const QByteArray& content) {
-        auto output = std::make_unique<OutputFile>(destination);
-        TestFiles::write(output->temporaryPath(), content);
-        return output;
+    // A file's job whose result for destination holds content, as the toolkit would have left it.
+    static std::unique_ptr<FileJob> result(const QString& destination, const QByteArray& content,
+                                           int position = 1) {
+        auto job = std::make_unique<FileJob>(position, destination);
+        job->outcome.destination = destination;
+        job->output = std::make_unique<OutputFile>(destination);
+        TestFiles::write(job->output->temporaryPath(), content);
+        return job;
     }
 
 private slots:
     // Two results for one destination land in the order they were handed over, and each
-    // reports back under its own tag.
+    // comes back with its own job.
     void inOrderAndTagged() {
         const QString destination = TestFiles::write(dir_.filePath("order.pdf"), "original");
         CommitQueue queue;
         for (int i = 0; i < 20; ++i)
-            queue.add(result(destination, QByteArray::number(i)), 100 + i);
+            queue.add(result(destination, QByteArray::number(i), 100 + i));
         queue.waitForAll();
         QVERIFY(!queue.pending(destination));
         QCOMPARE(TestFiles::bytes(destination), QByteArray("19"));
         const auto finished = queue.takeFinished();
-        QCOMPARE(finished.size(), 20);
+        QCOMPARE(finished.size(), std::size_t(20));
         for (int i = 0; i < 20; ++i) {
-            QCOMPARE(finished[i].tag, 100 + i);
+            QCOMPARE(finished[i].job->position, 100 + i);
             QVERIFY(!finished[i].refused);
+            QCOMPARE(finished[i].job->outcome.reason, QString());
         }
-        QVERIFY(queue.takeFinished().isEmpty());
+        QVERIFY(queue.takeFinished().empty());
     }
 
     // A result that cannot take its place is reported and removed; the original stays.
@@ -50,14 +55,15 @@ private slots:
         QDir().mkpath(folder);
         TestFiles::write(folder + "/inside", "kept");
         CommitQueue queue;
-        auto output = result(folder, "%PDF-1.4\n%%EOF\n");
-        const QString temporary = output->temporaryPath();
-        queue.add(std::move(output), 7);
+        auto job = result(folder, "%PDF-1.4\n%%EOF\n", 7);
+        const QString temporary = job->output->temporaryPath();
+        queue.add(std::move(job));
         queue.waitForAll();
         const auto finished = queue.takeFinished();
-        QCOMPARE(finished.size(), 1);
-        QCOMPARE(finished[0].tag, 7);
+        QCOMPARE(finished.size(), std::size_t(1));
+        QCOMPARE(finished[0].job->position, 7);
         QVERIFY(finished[0].refused);
+        QCOMPARE(finished[0].job->outcome.reason, finished[0].refused->reason());
         QVERIFY(!finished[0].refused->permissionDenied());
         QVERIFY(!QFile::exists(temporary));
         QCOMPARE(TestFiles::bytes(folder + "/inside"), QByteArray("kept"));
@@ -69,15 +75,44 @@ private slots:
         CommitQueue queue;
         std::atomic<bool> released{false};
         const QString destination = dir_.filePath("held.pdf");
-        queue.add(result(destination, "held"), 0, [&] {
+        queue.add(result(destination, "held"), [&](const FileJob&) {
             for (int i = 0; i < 500 && !released; ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            return QString();
         });
         QTimer::singleShot(0, [&] { released = true; });
         queue.waitForAll();
         QVERIFY(released);
         QVERIFY(QFile::exists(destination));
+    }
+
+    // A check that turns the result down gives the file's reason; one that fails in itself says
+    // that the result could not be checked. Neither lets the result replace its destination.
+    void turnedDownOrNotChecked_data() {
+        QTest::addColumn<bool>("rejected");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("rejected") << true << "a page was lost";
+        QTest::newRow("not checked")
+            << false << "the result could not be checked: the reader stopped";
+    }
+    void turnedDownOrNotChecked() {
+        QFETCH(bool, rejected);
+        QFETCH(QString, reason);
+        const QString destination = TestFiles::write(dir_.filePath("checked.pdf"), "original");
+        CommitQueue queue;
+        auto job = result(destination, "changed");
+        const QString temporary = job->output->temporaryPath();
+        queue.add(std::move(job), [rejected](const FileJob&) {
+            if (rejected)
+                throw Rejection(QStringLiteral("a page was lost"));
+            throw Failure(QStringLiteral("the reader stopped"));
+        });
+        queue.waitForAll();
+        const auto finished = queue.takeFinished();
+        QCOMPARE(finished.size(), std::size_t(1));
+        QCOMPARE(finished[0].job->outcome.reason, reason);
+        QVERIFY(!finished[0].refused);
+        QCOMPARE(TestFiles::bytes(destination), QByteArray("original"));
+        QVERIFY(!QFile::exists(temporary));
     }
 
     // Whatever was handed over is in place once the queue is gone, as when the program closes
@@ -87,9 +122,9 @@ private slots:
         QString temporary;
         {
             CommitQueue queue;
-            auto output = result(destination, "changed");
-            temporary = output->temporaryPath();
-            queue.add(std::move(output), 0);
+            auto job = result(destination, "changed");
+            temporary = job->output->temporaryPath();
+            queue.add(std::move(job));
         }
         QCOMPARE(TestFiles::bytes(destination), QByteArray("changed"));
         QVERIFY(!QFile::exists(temporary));

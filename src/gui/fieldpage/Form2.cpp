@@ -74,8 +74,8 @@ constexpr qint64 noticeableRun = 5000;
 
 // Where a run's files went: the results folder, or the folder the files share.
 QString runFolder(const BatchSource& source, const QList<BatchRun::Outcome>& outcomes) {
-    if (source.saveToFolder() && !source.inPlace())
-        return source.resultFolder();
+    if (const RunChoices choices = source.choices(); choices.saveToFolder && !choices.inPlace)
+        return choices.resultFolder;
     QString shared;
     for (const BatchRun::Outcome& outcome : outcomes) {
         const QString folder = PathHelpers::FolderOf(outcome.path);
@@ -116,8 +116,9 @@ public:
     void step(RunStep step, const std::function<void()>& work) {
         trap_.step(stepNumber(step), work);
     }
-    bool test(RunStep step, const std::function<bool()>& condition) {
-        return trap_.test(stepNumber(step), condition);
+    // A step of the engine's that failed, reported as one of the handler's own.
+    void report(RunStep step, const Failure& failure) {
+        trap_.report(stepNumber(step), failure.description());
     }
 
     // Changes the files. Meanwhile the bar is drawn at most once a frame, and a close stops
@@ -373,12 +374,8 @@ void Form2::progress(int position, int count, const QString& input) {
                    [this] { WindowPointer::set(this, WindowPointer::State::Wait); });
 }
 
-void Form2::step(RunStep step, const std::function<void()>& work) {
-    run_->step(step, work);
-}
-
-bool Form2::test(RunStep step, const std::function<bool()>& condition) {
-    return run_->test(step, condition);
+void Form2::stepFailed(RunStep step, const Failure& failure) {
+    run_->report(step, failure);
 }
 
 void Form2::writeRefused(const QString& destination) {

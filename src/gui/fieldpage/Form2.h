@@ -28,7 +28,7 @@ public:
     void Form_Load();
 
     // The plan as the controls show it now.
-    EditPlan plan() const override;
+    EditPlan plan() const;
 
     void PushButton3_Click();
     // "Start Changing": changes every listed file.
@@ -65,11 +65,11 @@ private:
     void drawProgress();
     const FieldControls& controls(InfoField field) const;
 
-    // The engine's questions and reports during a run.
+    // The engine's question and reports during a run.
     std::optional<QString> askPassword(const QString& input) override;
     void progress(int position, int count, const QString& input) override;
-    void step(RunStep step, const std::function<void()>& work) override;
-    bool test(RunStep step, const std::function<bool()>& condition) override;
+    // Shown as a failure of this page's handler, with the step's number.
+    void stepFailed(RunStep step, const Failure& failure) override;
     void writeRefused(const QString& destination) override;
     void finished(const BatchRun::Outcome&) override {}
 

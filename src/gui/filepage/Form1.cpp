@@ -539,24 +539,19 @@ QString Form1::pathAt(int position) const {
     return fileList_.PathAt(position);
 }
 
-bool Form1::saveToFolder() const {
-    return Option1->isChecked();
+RunChoices Form1::choices() const {
+    RunChoices choices;
+    choices.saveToFolder = Option1->isChecked();
+    choices.saveBesideOriginal = Option2->isChecked();
+    choices.resultFolder = Text1->text();
+    choices.promptForPassword = Check1->isChecked();
+    choices.keepOriginalsInTrash = Check2->isChecked();
+    return choices;
 }
 
-bool Form1::saveBesideOriginal() const {
-    return Option2->isChecked();
-}
-
-QString Form1::resultFolder() const {
-    return Text1->text();
-}
-
-bool Form1::promptForPassword() const {
-    return Check1->isChecked();
-}
-
-bool Form1::keepOriginalsInTrash() const {
-    return Check2->isChecked();
+EditPlan Form1::plan(int) const {
+    // The fields are the second page's; the same for every file.
+    return form2_ ? form2_->plan() : EditPlan();
 }
 
 bool Form1::runGoesOn() const {

@@ -77,11 +77,8 @@ public:
     // after it, and no destination they give may replace another file of the run.
     int fileCount() const override;
     QString pathAt(int position) const override;
-    bool saveToFolder() const override;
-    bool saveBesideOriginal() const override;
-    QString resultFolder() const override;
-    bool promptForPassword() const override;
-    bool keepOriginalsInTrash() const override;
+    RunChoices choices() const override;
+    EditPlan plan(int position) const override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

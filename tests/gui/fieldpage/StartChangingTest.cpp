@@ -787,10 +787,12 @@ private slots:
                 return 1;
             }
             QString pathAt(int) const override { return path; }
-            bool saveToFolder() const override { return false; }
-            bool saveBesideOriginal() const override { return true; }
-            QString resultFolder() const override { return {}; }
-            bool promptForPassword() const override { return false; }
+            RunChoices choices() const override {
+                RunChoices choices;
+                choices.saveBesideOriginal = true;
+                return choices;
+            }
+            EditPlan plan(int) const override { return {}; }
         } source;
         source.path = input;
         QWidget first;

@@ -48,7 +48,7 @@ private slots:
         QVERIFY(!control<QCheckBox>(form, "Check1")->isChecked());
         // Replaced originals are kept in the Trash unless the user says otherwise.
         QVERIFY(control<QCheckBox>(form, "Check2")->isChecked());
-        QVERIFY(form.keepOriginalsInTrash());
+        QVERIFY(form.choices().keepOriginalsInTrash);
         QVERIFY(control<QRadioButton>(form, "Option1")->isChecked());
         QVERIFY(!control<QRadioButton>(form, "Option2")->isChecked());
         QVERIFY(control<QGroupBox>(form, "Frame3")->isEnabled());
@@ -86,7 +86,7 @@ private slots:
         QVERIFY(control<QRadioButton>(again, "Option2")->isChecked());
         QVERIFY(!control<QGroupBox>(again, "Frame3")->isEnabled());
         QVERIFY(control<QCheckBox>(again, "Check1")->isChecked());
-        QVERIFY(!again.keepOriginalsInTrash());
+        QVERIFY(!again.choices().keepOriginalsInTrash);
         QCOMPARE(control<QLineEdit>(again, "Text1")->text(), QStringLiteral("/srv/out/"));
         // Selecting the folder option again enables the same text.
         control<QRadioButton>(again, "Option1")->click();

@@ -1,0 +1,72 @@
+#include "ReadAhead.h"
+
+#include "BackgroundTask.h"
+#include "Failure.h"
+#include "FileIdentity.h"
+#include "FileJob.h"
+
+#include <utility>
+
+ReadAhead::ReadAhead(std::unique_ptr<FileJob> job, const std::optional<QString>& password,
+                     PdfSnapshot::Sharing sharing, bool createOutput)
+    : job_(std::move(job)) {
+    FileJob* work = job_.get();
+    work->readAhead = true;
+    work->password = password;
+    work->original = std::make_shared<PdfSnapshot>();
+    task_ = std::make_unique<BackgroundTask>([work, sharing, createOutput] {
+        try {
+            *work->original = readOriginal(work->input(), work->password, true, sharing);
+        } catch (const Failure& failure) {
+            work->unreadable = failure;
+        }
+        // Refused here, it is created again when the file's turn comes, with the reason shown.
+        if (createOutput && !work->destination().isEmpty() && !work->unreadable) {
+            try {
+                work->link = linkFor(work->input(), work->destination());
+                work->output = std::make_unique<OutputFile>(work->destination(), work->link);
+            } catch (const OutputFile::Refused&) {
+            }
+        }
+    });
+}
+
+ReadAhead::~ReadAhead() {
+    task_.reset();
+}
+
+std::unique_ptr<FileJob> ReadAhead::take(const QString& input) {
+    // Finished also when it is of no use, so nothing works on it any more.
+    task_->wait();
+    if (job_->input() != input)
+        return nullptr;
+    return std::move(job_);
+}
+
+PdfSnapshot ReadAhead::readOriginal(const QString& input, std::optional<QString>& password,
+                                    bool sharedPassword, PdfSnapshot::Sharing sharing) {
+    try {
+        return PdfSnapshot::read(input, password, sharing);
+    } catch (const Failure& failure) {
+        if (!sharedPassword || !password)
+            throw;
+        try {
+            PdfSnapshot snapshot = PdfSnapshot::read(input, std::nullopt, sharing);
+            password.reset();
+            return snapshot;
+        } catch (const Failure&) {
+            throw failure;
+        }
+    }
+}
+
+OutputFile::Link ReadAhead::linkFor(const QString& input, const QString& destination) {
+    if (destination == input)
+        return OutputFile::Link::Follow;
+    // Only a destination that can be examined is the input: two paths that both cannot be are
+    // not for that the same file.
+    const std::optional<FileIdentity> named =
+        FileIdentity::of(destination, FileIdentity::Links::NotFollowed);
+    const bool same = named && named == FileIdentity::of(input, FileIdentity::Links::NotFollowed);
+    return same ? OutputFile::Link::Follow : OutputFile::Link::Refuse;
+}

@@ -1,0 +1,3 @@
+#include "Rejection.h"
+
+Rejection::Rejection(const QString& reason) : Failure(reason) {}
