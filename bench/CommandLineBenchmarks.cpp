@@ -1,0 +1,149 @@
+#include "CommandLineBenchmarks.h"
+
+#include "CsvTable.h"
+#include "Measuring.h"
+#include "ResultTable.h"
+#include "ValueTable.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+
+namespace CommandLineBenchmarks {
+
+namespace {
+
+using Measuring::exifTool;
+using Measuring::freshFolder;
+using Measuring::median;
+using Measuring::quoted;
+using Measuring::secondsText;
+using Measuring::shell;
+using Row = ResultTable::Row;
+
+// The program next to this one, as one word of a shell script.
+QString program() {
+    return quoted(QCoreApplication::applicationDirPath() + "/metascribe");
+}
+
+// set --csv with a value of its own for every file against set with one value for all, over the
+// same one-page files.
+void csvAgainstOneForAll(const QString& work, const QString& source, int files,
+                         ResultTable& table) {
+    const QString folder = freshFolder(work, "csv", {source}, files);
+    QFile sheet(work + "/values.csv");
+    sheet.open(QIODevice::WriteOnly);
+    {
+        CsvTable::Writer writer(sheet);
+        writer.writeRow({"path", "Title", "Author"});
+        for (const QString& name : QDir(folder).entryList({"*.pdf"}, QDir::Files, QDir::Name))
+            writer.writeRow({folder + "/" + name, "Title of " + name, "Author of " + name});
+    }
+    sheet.close();
+    // Java's class archive is made by an earlier run, as for the other command-line rows; then
+    // the two take turns, and each gives its median.
+    const QString one = program() + " set --title 'Benchmark Title' --author 'Benchmark Author' "
+                                    "--in-place %1";
+    shell(one.arg(quoted(freshFolder(work, "csv-first", {source}, 1))));
+    QList<double> ourTimes;
+    QList<double> oneTimes;
+    // The copies are on disk before each turn, so neither pays for the other's writes.
+    for (int turn = 0; turn < 5; ++turn) {
+        freshFolder(work, "csv", {source}, files);
+        shell("sync");
+        ourTimes << shell(program() + " set --in-place --csv " + quoted(sheet.fileName()));
+        const QString oneFolder = freshFolder(work, "csv-one", {source}, files);
+        shell("sync");
+        oneTimes << shell(one.arg(quoted(oneFolder)));
+    }
+    const double ours = median(ourTimes);
+    const double oneForAll = median(oneTimes);
+    table << Row{QStringLiteral("%1 one-page files: set --csv vs one value for all").arg(files),
+                 secondsText(ours), secondsText(oneForAll), ours / oneForAll, "at most 1.1"};
+}
+
+// The check of a table of 100,000 rows before any file is touched.
+void largeTable(const QString& work, ResultTable& table) {
+    // Empty files will do: only the table and the files' names are looked at.
+    const int rows = 100000;
+    const QString many = work + "/csv-many";
+    QDir().mkpath(many);
+    QFile big(work + "/many.csv");
+    big.open(QIODevice::WriteOnly);
+    {
+        CsvTable::Writer writer(big);
+        writer.writeRow({"path", "Title", "Author", "Keywords"});
+        for (int i = 0; i < rows; ++i) {
+            const QString name = QStringLiteral("file%1.pdf").arg(i, 6, 10, QLatin1Char('0'));
+            QFile(many + "/" + name).open(QIODevice::WriteOnly);
+            writer.writeRow(
+                {"csv-many/" + name, "Title " + name, "Author; \"quoted\"", "one, two"});
+        }
+    }
+    big.close();
+    const double parsed = Measuring::seconds([&] {
+        big.open(QIODevice::ReadOnly);
+        CsvTable::Reader reader(big);
+        while (reader.next()) {
+        }
+        big.close();
+    });
+    table << Row{"reading a table of 100,000 rows, no file looked at", secondsText(parsed), "2 s",
+                 parsed / 2, "at most 1"};
+    const double checked = Measuring::seconds([&] { ValueTable::read(big.fileName()); });
+    table << Row{"checking a table of 100,000 rows, every file found", secondsText(checked), "2 s",
+                 checked / 2, "at most 1"};
+}
+
+} // namespace
+
+// One small run before makes Java's class archive, as any earlier run would have.
+void set(const QString& work, const QString& source, int files, ResultTable& table) {
+    const QString set = program() + " set --title 'Benchmark Title' --author 'Benchmark Author' "
+                                    "--in-place %1";
+    shell(set.arg(quoted(freshFolder(work, "cli-first", {source}, 1))));
+    const double ours = shell(set.arg(quoted(freshFolder(work, "cli", {source}, files))));
+    const double exif = exifTool(freshFolder(work, "cli-exif", {source}, files));
+    table << Row{QStringLiteral("%1 one-page files: metascribe set vs ExifTool").arg(files),
+                 secondsText(ours), secondsText(exif), ours / exif, "at most 0.5"};
+}
+
+void csv(const QString& work, const QString& source, int files, ResultTable& table) {
+    csvAgainstOneForAll(work, source, files, table);
+    largeTable(work, table);
+}
+
+// Both over the same one-page files, in place.
+void strip(const QString& work, const QString& source, int files, ResultTable& table) {
+    const double ours = shell(program() + " strip --in-place " +
+                              quoted(freshFolder(work, "strip", {source}, files)));
+    const double exif = shell(QStringLiteral("exiftool -q -q -all:all= -overwrite_original %1")
+                                  .arg(quoted(freshFolder(work, "strip-exif", {source}, files))));
+    table << Row{
+        QStringLiteral("%1 one-page files: metascribe strip vs ExifTool -all:all=").arg(files),
+        secondsText(ours), secondsText(exif), ours / exif, "at most 0.5"};
+}
+
+// Keeping every replaced original in the Trash (hard link, its description and the run's journal,
+// each flushed to disk) against the same run without, and undo against the run it takes back:
+// whole processes, in turns, medians of three rounds.
+void trash(const QString& work, const QString& source, int files, ResultTable& table) {
+    const QString set = program() + " set --title 'Benchmark Title' --in-place %1 %2";
+    shell(set.arg("", quoted(freshFolder(work, "trash-first", {source}, 1))));
+    QList<double> without;
+    QList<double> with;
+    QList<double> undo;
+    for (int round = 0; round < 3; ++round) {
+        without << shell(set.arg("", quoted(freshFolder(work, "plain", {source}, files))));
+        with << shell(set.arg("--trash", quoted(freshFolder(work, "trash", {source}, files))));
+        undo << shell(program() + " undo");
+    }
+    const double plain = median(without);
+    const double kept = median(with);
+    table << Row{QStringLiteral("%1 one-page files in place: set --trash vs without").arg(files),
+                 secondsText(kept), secondsText(plain), kept / plain, "at most 1.3"};
+    table << Row{QStringLiteral("undo of those %1 files vs the run it takes back").arg(files),
+                 secondsText(median(undo)), secondsText(kept), median(undo) / kept, "at most 1"};
+}
+
+} // namespace CommandLineBenchmarks
