@@ -1,7 +1,7 @@
 // Measures the program's own batch run, preview, folder walk and memory against plain tools in
 // the same run, and prints each as a ratio (a Markdown table).
 //
-//     scripts/bench.sh [--files N] [--tree N] [--large-mb N]
+//     scripts/bench.sh [--files N] [--tree N] [--large-mb N] [--no-loop]
 //                      [--only batch,cli,csv,strip,trash,xmp,encrypted,preview,walk,memory,large]
 
 #include "BatchBenchmarks.h"

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs what is missing, builds, and runs the benchmarks; prints a Markdown table of ratios.
-#   scripts/bench.sh [--files N] [--tree N]
+#   scripts/bench.sh [--files N] [--tree N] [--large-mb N] [--no-loop] [--only NAME,...]
 set -e
 METASCRIBE_ROOT=$(cd "$(dirname "$0")/.." && pwd)
 . "$METASCRIBE_ROOT/scripts/setup.sh"
