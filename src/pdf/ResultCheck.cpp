@@ -188,6 +188,7 @@ QString ResultCheck::verifyXmp(const QString& resultPath, const QList<XmpPacket:
                                const std::optional<QString>& password,
                                const XmpPacket::Rights& rights) {
     QMap<QString, QString> values;
+    QStringList subjects;
     try {
         const std::optional<QByteArray> packet = XmpPacket::readFromPdf(resultPath, password);
         if (!packet) {
@@ -196,6 +197,7 @@ QString ResultCheck::verifyXmp(const QString& resultPath, const QList<XmpPacket:
             return {};
         }
         values = XmpPacket::read(*packet);
+        subjects = XmpPacket::subjects(*packet);
     } catch (const Failure& failure) {
         return QStringLiteral("the result") + failure.description().mid(2);
     }
@@ -217,6 +219,15 @@ QString ResultCheck::verifyXmp(const QString& resultPath, const QList<XmpPacket:
         if (!text.isEmpty() && (found == values.constEnd() || *found != text))
             return QStringLiteral("the result's XMP metadata has the %1 \"%2\" instead of \"%3\"")
                 .arg(key, values.value(key), text);
+    }
+    for (const XmpPacket::Change& change : changes) {
+        // The list, where there is one, must not show other keywords than the text.
+        if (change.field == InfoField::Keywords && !subjects.isEmpty() &&
+            subjects != XmpPacket::keywordItems(change.text))
+            return QStringLiteral("the result's XMP metadata lists the keywords \"%1\" instead "
+                                  "of \"%2\"")
+                .arg(subjects.join(QStringLiteral("; ")),
+                     XmpPacket::keywordItems(change.text).join(QStringLiteral("; ")));
     }
     return {};
 }

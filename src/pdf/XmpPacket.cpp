@@ -5,6 +5,7 @@
 #include "PdfFile.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <exempi/xmp.h>
 #include <exempi/xmpconsts.h>
 #include <exempi/xmperrors.h>
@@ -58,6 +59,9 @@ const Property& propertyOf(InfoField field) {
 const Property copyrightProperty{InfoField::Title, NS_DC, "rights", Shape::LanguageAlternative};
 const Property markedProperty{InfoField::Title, NS_XAP_RIGHTS, "Marked", Shape::Simple};
 const Property urlProperty{InfoField::Title, NS_XAP_RIGHTS, "WebStatement", Shape::Simple};
+// The keywords one by one (dc:subject, a bag), which viewers and ExifTool show beside the
+// keywords' text: changed keywords replace them too, or the old ones would still be shown.
+const Property subjectsProperty{InfoField::Keywords, NS_DC, "subject", Shape::List};
 
 QString reasonOf(int error) {
     switch (error) {
@@ -132,6 +136,14 @@ std::optional<QString> itemOf(XmpPtr meta, const Property& property, int index) 
     return textOf(value);
 }
 
+// The entries of an array property, in their order; empty when it is no array.
+QStringList itemsOf(XmpPtr meta, const Property& property) {
+    QStringList items;
+    for (int index = 1; const std::optional<QString> item = itemOf(meta, property, index); ++index)
+        items << *item;
+    return items;
+}
+
 // Reads a property whatever shape it was given, since writers do not all follow the schemas.
 std::optional<QString> valueOf(XmpPtr meta, const Property& property) {
     Text value = newText();
@@ -147,9 +159,7 @@ std::optional<QString> valueOf(XmpPtr meta, const Property& property) {
         return textOf(value);
     }
     // A structure has no items, and so no text.
-    QStringList items;
-    for (int index = 1; const std::optional<QString> item = itemOf(meta, property, index); ++index)
-        items << *item;
+    const QStringList items = itemsOf(meta, property);
     if (items.isEmpty())
         return std::nullopt;
     return items.join(QStringLiteral("; "));
@@ -202,6 +212,25 @@ void replace(XmpPtr meta, const Property& property, const QString& text) {
         fail("changed");
 }
 
+// Makes the property a bag of exactly items; false when it was one already.
+bool replaceBag(XmpPtr meta, const Property& property, const QStringList& items) {
+    Text value = newText();
+    uint32_t bits = 0;
+    const bool present = xmp_get_property(meta, property.schema, property.name, value.get(), &bits);
+    if (!present && items.isEmpty())
+        return false;
+    if (present && XMP_IS_PROP_ARRAY(bits) && itemsOf(meta, property) == items)
+        return false;
+    if (!xmp_delete_property(meta, property.schema, property.name))
+        fail("changed");
+    for (const QString& item : items) {
+        if (!xmp_append_array_item(meta, property.schema, property.name, XMP_PROP_VALUE_IS_ARRAY,
+                                   item.toUtf8().constData(), 0))
+            fail("changed");
+    }
+    return true;
+}
+
 QByteArray serialized(XmpPtr meta) {
     // The default padding lets a later writer grow the packet in place.
     Text text = newText();
@@ -235,12 +264,17 @@ QByteArray XmpPacket::update(const QByteArray& packet, const QList<Change>& chan
     bool changed = false;
     const auto change = [&](const Property& property, const QString& text) {
         if (holdsExactly(meta.get(), property, text))
-            return;
+            return false;
         replace(meta.get(), property, text);
-        changed = true;
+        return changed = true;
     };
-    for (const Change& each : changes)
-        change(propertyOf(each.field), each.text);
+    for (const Change& each : changes) {
+        const bool keywords = change(propertyOf(each.field), each.text);
+        // A packet without the list keeps without it while its keywords stay as they are.
+        if (each.field == InfoField::Keywords &&
+            (keywords || !itemsOf(meta.get(), subjectsProperty).isEmpty()))
+            changed = replaceBag(meta.get(), subjectsProperty, keywordItems(each.text)) || changed;
+    }
     if (rights.copyright) {
         change(copyrightProperty, *rights.copyright);
         change(markedProperty, rights.copyright->isEmpty() ? QString() : QStringLiteral("True"));
@@ -397,4 +431,19 @@ QByteArray XmpPacket::withNewPacket(const QString& input, const Rights& rights,
         bytes = PdfFile::writeStreamsAsTheyAre(pdf);
     });
     return bytes;
+}
+
+QStringList XmpPacket::keywordItems(const QString& keywords) {
+    static const QRegularExpression separator(QStringLiteral("[,;]"));
+    QStringList items;
+    for (const QString& piece : keywords.split(separator)) {
+        if (const QString item = piece.trimmed(); !item.isEmpty())
+            items << item;
+    }
+    return items;
+}
+
+QStringList XmpPacket::subjects(const QByteArray& packet) {
+    const Meta meta = parse(packet);
+    return itemsOf(meta.get(), subjectsProperty);
 }

@@ -65,6 +65,12 @@ public:
     // search of a file from which the packet was removed.
     static QStringList texts(const QByteArray& packet);
 
+    // The keywords a keywords text lists, one by one as dc:subject holds them: split where the
+    // text separates them with a comma or a semicolon, without the spaces around them.
+    static QStringList keywordItems(const QString& keywords);
+    // The entries of the packet's dc:subject, in their order. Throws Failure.
+    static QStringList subjects(const QByteArray& packet);
+
     // What a PDF/A file keeps of its packet when its metadata is removed: the PDF/A
     // identification (part, conformance, amendment, revision) and the given fields, which PDF/A
     // requires in XMP as in the document information. Nothing when the packet claims no PDF/A

@@ -196,8 +196,10 @@ private slots:
                  QString("2024:02:03 04:05:06+01:00"));
         // Everything else as it was, to the toolkit's own name.
         QJsonObject kept = exifTool(before);
-        for (const char* changed : {"XMP-dc:Title", "XMP-dc:Creator", "XMP-pdf:Keywords",
-                                    "XMP-xmp:ModifyDate", "XMP-x:XMPToolkit", "SourceFile"}) {
+        QCOMPARE(read.take("XMP-dc:Subject").toArray(), QJsonArray({"alpha", "beta"}));
+        for (const char* changed :
+             {"XMP-dc:Title", "XMP-dc:Creator", "XMP-pdf:Keywords", "XMP-dc:Subject",
+              "XMP-xmp:ModifyDate", "XMP-x:XMPToolkit", "SourceFile"}) {
             kept.remove(changed);
             read.remove(changed);
         }
@@ -233,6 +235,29 @@ private slots:
         QCOMPARE(after.count("<rdf:li"), 1);
         if (field != InfoField::Author)
             QVERIFY(after.contains(R"(<rdf:li xml:lang="x-default">New</rdf:li>)"));
+    }
+
+    // The keywords one by one, which viewers show beside the text, never keep old ones.
+    void keywordsReplaceTheirList_data() {
+        QTest::addColumn<QByteArray>("packet");
+        QTest::addColumn<QString>("keywords");
+        QTest::addColumn<QStringList>("listed");
+        const QByteArray old = "<dc:subject><rdf:Bag><rdf:li>old</rdf:li><rdf:li>older</rdf:li>"
+                               "</rdf:Bag></dc:subject>";
+        QTest::newRow("changed") << wrapped(old + "<pdf:Keywords>old, older</pdf:Keywords>")
+                                 << "alpha; beta,gamma" << QStringList{"alpha", "beta", "gamma"};
+        QTest::newRow("emptied") << wrapped(old) << "" << QStringList();
+        QTest::newRow("the same text, an old list")
+            << wrapped(old + "<pdf:Keywords>new</pdf:Keywords>") << "new" << QStringList{"new"};
+        QTest::newRow("added") << wrapped("") << "one" << QStringList{"one"};
+    }
+    void keywordsReplaceTheirList() {
+        QFETCH(QByteArray, packet);
+        QFETCH(QString, keywords);
+        QFETCH(QStringList, listed);
+        const QByteArray after = XmpPacket::update(packet, {{InfoField::Keywords, keywords}}, now);
+        QCOMPARE(XmpPacket::subjects(after), listed);
+        QVERIFY(!after.contains(">old<"));
     }
 
     void stampedOnlyWhenChanged_data() {
