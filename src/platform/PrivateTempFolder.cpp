@@ -6,9 +6,11 @@
 #include "TaggedFile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <cerrno>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,24 +44,63 @@ QString PrivateTempFolder::path() {
     return folder + QStringLiteral("metascribe-") + QString::number(::getuid());
 }
 
-QString PrivateTempFolder::ensure() {
-    const QString folder = path();
+namespace {
+
+// Why folder is not this user's private folder, after making it one where it may be: created
+// when missing, its mode tightened to 0700. Empty when it is one.
+QString whyNotPrivate(const QString& folder) {
     const QByteArray name = PathHelpers::native(folder);
     if (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST)
-        throw Failure(
-            describe(QStringLiteral("Could not create the temporary folder"), folder, errno));
+        return describe(QStringLiteral("Could not create the temporary folder"), folder, errno);
     struct stat info {};
     if (::lstat(name.constData(), &info) != 0)
-        throw Failure(
-            describe(QStringLiteral("Could not examine the temporary folder"), folder, errno));
+        return describe(QStringLiteral("Could not examine the temporary folder"), folder, errno);
     if (S_ISLNK(info.st_mode) || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid())
-        throw Failure(QStringLiteral("The temporary folder %1 is not a private folder of this "
-                                     "user (it is a link, not a folder, or owned by someone else)")
-                          .arg(folder));
+        return QStringLiteral("The temporary folder %1 is not a private folder of this user (it "
+                              "is a link, not a folder, or owned by someone else)")
+            .arg(folder);
     if ((info.st_mode & 0777) != 0700 && ::chmod(name.constData(), 0700) != 0)
-        throw Failure(
-            describe(QStringLiteral("Could not make the temporary folder private"), folder, errno));
-    return folder;
+        return describe(QStringLiteral("Could not make the temporary folder private"), folder,
+                        errno);
+    return {};
+}
+
+// A folder of its own for this process, for when the usual name is taken: another user can
+// create "/tmp/metascribe-<uid>" before this user's first run, and would otherwise stop every
+// run of this user. The desktop's runtime folder is private to the user by design; without one,
+// a new folder under a name no one can foresee. Made once per process and usual name.
+QString fallbackFor(const QString& usual) {
+    static std::mutex guard;
+    static QString madeFor;
+    static QString made;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    const QString wanted = usual + QChar(0) + runtime;
+    std::lock_guard lock(guard);
+    if (madeFor == wanted && !made.isEmpty() && whyNotPrivate(made).isEmpty())
+        return made;
+    QString folder = runtime + QStringLiteral("/metascribe");
+    if (!usableBase(runtime) || !whyNotPrivate(folder).isEmpty()) {
+        QByteArray pattern = PathHelpers::native(usual) + "-XXXXXX";
+        if (::mkdtemp(pattern.data()) == nullptr)
+            return {};
+        folder = QFile::decodeName(pattern);
+    }
+    madeFor = wanted;
+    made = folder;
+    return made;
+}
+
+} // namespace
+
+QString PrivateTempFolder::ensure() {
+    const QString folder = path();
+    const QString problem = whyNotPrivate(folder);
+    if (problem.isEmpty())
+        return folder;
+    const QString fallback = fallbackFor(folder);
+    if (fallback.isEmpty())
+        throw Failure(problem);
+    return fallback;
 }
 
 TaggedFile PrivateTempFolder::createFile(Kind kind) {

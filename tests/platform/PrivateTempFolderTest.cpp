@@ -73,18 +73,49 @@ private slots:
         QCOMPARE(info.st_mode & 0777, mode_t(0700));
     }
 
-    void linkRefused() {
-        QTemporaryDir elsewhere;
-        QVERIFY(QFile::link(elsewhere.path(), expected()));
-        QVERIFY_THROWS_EXCEPTION(Failure, PrivateTempFolder::ensure());
+    // A name taken by a link or by another user's folder stops no run: the process works in a
+    // private folder elsewhere, and nothing reaches through the link.
+    void takenNameAvoided_data() {
+        QTest::addColumn<QString>("taken");
+        QTest::addColumn<bool>("runtimeFolder");
+        QTest::newRow("a link, no runtime folder") << "link" << false;
+        QTest::newRow("a link, a runtime folder") << "link" << true;
+        QTest::newRow("another user's folder") << "foreign" << false;
     }
-
-    void foreignOwnerRefused() {
-        if (::getuid() != 0)
-            QSKIP("giving a folder to another user needs root");
-        QVERIFY(QDir().mkpath(expected()));
-        QVERIFY(::chown(QFile::encodeName(expected()).constData(), 65534, 65534) == 0);
-        QVERIFY_THROWS_EXCEPTION(Failure, PrivateTempFolder::ensure());
+    void takenNameAvoided() {
+        QFETCH(QString, taken);
+        QFETCH(bool, runtimeFolder);
+        QTemporaryDir elsewhere;
+        if (taken == "link") {
+            QVERIFY(QFile::link(elsewhere.path(), expected()));
+        } else {
+            if (::getuid() != 0)
+                QSKIP("giving a folder to another user needs root");
+            QVERIFY(QDir().mkpath(expected()));
+            QVERIFY(::chown(QFile::encodeName(expected()).constData(), 65534, 65534) == 0);
+        }
+        QTemporaryDir runtime;
+        const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+        if (runtimeFolder)
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+        else
+            qunsetenv("XDG_RUNTIME_DIR");
+        const QString folder = PrivateTempFolder::ensure();
+        qputenv("XDG_RUNTIME_DIR", savedRuntime);
+        QVERIFY(folder != expected());
+        if (runtimeFolder)
+            QCOMPARE(folder, runtime.path() + "/metascribe");
+        struct stat info {};
+        QVERIFY(::lstat(QFile::encodeName(folder).constData(), &info) == 0);
+        QVERIFY(S_ISDIR(info.st_mode));
+        QCOMPARE(info.st_uid, ::getuid());
+        QCOMPARE(info.st_mode & 0777, mode_t(0700));
+        PrivateTempFolder::writeFile(
+            PrivateTempFolder::createFile(PrivateTempFolder::Kind::Info).path(), "x");
+        QCOMPARE(QDir(elsewhere.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                 QStringList());
+        if (!runtimeFolder)
+            QDir(folder).removeRecursively();
     }
 
     void writeAndReadRefuseLinks() {
