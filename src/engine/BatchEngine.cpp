@@ -357,7 +357,8 @@ Flow BatchEngine::openOutput(FileJob& job) {
 
 Flow BatchEngine::makeInputWritable(FileJob& job) {
     const QString& input = job.input();
-    if (settings_.makeInputsWritable)
+    // Only an input its result replaces: one whose result goes elsewhere keeps its mode.
+    if (settings_.makeInputsWritable && job.link == OutputFile::Link::Follow)
         steps_->step(RunStep::MakeInputWritable, [&] {
             // Only the user's own files: another user's read-only file is theirs to open up,
             // and is reported instead.

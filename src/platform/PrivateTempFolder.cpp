@@ -97,6 +97,12 @@ QString PrivateTempFolder::ensure() {
     const QString problem = whyNotPrivate(folder);
     if (problem.isEmpty())
         return folder;
+    // Only a name that someone else may have taken: a link, or what another user owns. What
+    // this user put there is theirs to clear, and the failure says where it is.
+    struct stat info {};
+    if (::lstat(PathHelpers::native(folder).constData(), &info) != 0 ||
+        (!S_ISLNK(info.st_mode) && info.st_uid == ::getuid()))
+        throw Failure(problem);
     const QString fallback = fallbackFor(folder);
     if (fallback.isEmpty())
         throw Failure(problem);

@@ -16,10 +16,9 @@ public:
     // never the root or the working folder.
     static QString path();
     // Creates the folder when missing and checks it; gives the folder to use. When that name is
-    // taken by something that is not this user's own folder (a link, another user's folder),
-    // this process uses a private folder elsewhere instead: "$XDG_RUNTIME_DIR/metascribe", or a
-    // new folder with a random suffix beside the usual name. Throws Failure when none can be
-    // made safe.
+    // taken by a link or by what another user owns, this process uses a private folder
+    // elsewhere instead: "$XDG_RUNTIME_DIR/metascribe", or a new folder with a random suffix
+    // beside the usual name. Throws Failure when none can be made safe.
     static QString ensure();
 
     // What an exchange file is for: the info-update file of a run, a preview's dump, a copy of
