@@ -60,10 +60,13 @@ void copyAccessList(int from, int to) {
         refuse(QStringLiteral("access list"), error);
 }
 
-// user.* belongs to the file's users, security.* to the system's security modules; trusted.*
-// is root's own, and the kernel writes security.evm itself.
+// user.* belongs to the file's users, security.* to the system's security modules, trusted.* to
+// root's own services (listed only to a process that may write them too); the kernel writes
+// security.evm itself.
 bool copied(const QByteArray& name) {
-    return (name.startsWith("user.") || name.startsWith("security.")) && name != "security.evm";
+    return (name.startsWith("user.") || name.startsWith("security.") ||
+            name.startsWith("trusted.")) &&
+           name != "security.evm";
 }
 
 void copyAttribute(int from, const QByteArray& name, int to) {

@@ -224,6 +224,7 @@ private slots:
         QCOMPARE(QProcess::execute("setfacl", {"-m", "u:4323:rw", destination}), 0);
         QCOMPARE(QProcess::execute("setfattr", {"-n", "user.case", "-v", "17-204", destination}),
                  0);
+        QCOMPARE(QProcess::execute("setfattr", {"-n", "trusted.tier", "-v", "2", destination}), 0);
         const auto accessList = [](const QString& path) {
             QProcess getfacl;
             getfacl.start("getfacl", {"--omit-header", "--numeric", path});
@@ -244,6 +245,9 @@ private slots:
         getfattr.start("getfattr", {"--only-values", "-n", "user.case", destination});
         getfattr.waitForFinished();
         QCOMPARE(getfattr.readAllStandardOutput(), QByteArray("17-204"));
+        getfattr.start("getfattr", {"--only-values", "-n", "trusted.tier", destination});
+        getfattr.waitForFinished();
+        QCOMPARE(getfattr.readAllStandardOutput(), QByteArray("2"));
         QCOMPARE(read(destination), QByteArray("%PDF-1.4\nnew\n%%EOF\n"));
     }
 
