@@ -81,6 +81,12 @@ bool CommandLine::wanted(const QStringList& arguments) {
 }
 
 int CommandLine::run(const QStringList& arguments, const QStringList& undecodable) {
+    // Every command's status waits for its output to have arrived: a script must not take a cut
+    // table or a half-written line for the whole.
+    return Console::finished(dispatch(arguments, undecodable));
+}
+
+int CommandLine::dispatch(const QStringList& arguments, const QStringList& undecodable) {
     const Command* command = commandOf(arguments);
     QCommandLineParser parser;
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});

@@ -22,4 +22,8 @@ public:
     // Both made from one description of the commands and options.
     static QString helpText();
     static QString manualPage();
+
+private:
+    // The command's status, its output not yet checked.
+    static int dispatch(const QStringList& arguments, const QStringList& undecodable);
 };

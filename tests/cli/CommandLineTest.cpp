@@ -1006,6 +1006,31 @@ private slots:
     }
 
     // A dry run prints and changes nothing; show prints what pdfinfo reads.
+    // Output that does not all arrive is not taken for done: a table or JSON lines sent to a
+    // full disk are told on standard error, and the status says that not all was done.
+    void outputThatCannotBeWritten_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("show --json") << QStringList{"show", "--json"};
+        QTest::newRow("show --csv") << QStringList{"show", "--csv"};
+        QTest::newRow("set --dry-run --json")
+            << QStringList{"set", "--dry-run", "--json", "--title", "New", "--in-place"};
+        QTest::newRow("--help") << QStringList{"--help"};
+    }
+    void outputThatCannotBeWritten() {
+        QFETCH(QStringList, arguments);
+        QTemporaryDir dir;
+        const QString file = TestFiles::copyCorpusFile("habibi.pdf", dir.path());
+        const QByteArray before = TestFiles::bytes(file);
+        QProcess process;
+        process.setStandardOutputFile("/dev/full");
+        const Ran ran = started(process, program(), arguments << file, {}, 120000);
+        QCOMPARE(ran.status, 1);
+        QVERIFY2(ran.err.contains("metascribe: could not write the output: no space left on "
+                                  "device\n"),
+                 ran.err.constData());
+        QCOMPARE(TestFiles::bytes(file), before);
+    }
+
     void dryRunAndShow() {
         QTemporaryDir dir;
         const QString file = TestFiles::copyCorpusFile("habibi.pdf", dir.path());
