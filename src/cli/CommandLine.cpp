@@ -112,6 +112,16 @@ int CommandLine::dispatch(const QStringList& arguments, const QStringList& undec
     return command->run(parser, parser.positionalArguments().mid(1), undecodable);
 }
 
+int CommandLine::withoutDisplay() {
+    QStringList words;
+    for (const Command& command : commands)
+        words << QLatin1String(command.word);
+    return Console::usageError(
+        QStringLiteral("the window needs a display, and none was found; the commands ") +
+        words.mid(0, words.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" and ") +
+        words.last() + QStringLiteral(" need none"));
+}
+
 QString CommandLine::helpText() {
     return CommandDescription::helpText();
 }

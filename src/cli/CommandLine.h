@@ -18,6 +18,9 @@ public:
     // undecodable holds the arguments, as read, whose bytes are not UTF-8: as read, they would
     // name another file or none.
     static int run(const QStringList& arguments, const QStringList& undecodable = {});
+    // Refuses, as a usage error, to start the window where there is no display to show it on,
+    // naming the commands that need none; the exit status.
+    static int withoutDisplay();
 
     // Both made from one description of the commands and options.
     static QString helpText();

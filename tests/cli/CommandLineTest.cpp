@@ -1006,6 +1006,51 @@ private slots:
     }
 
     // A dry run prints and changes nothing; show prints what pdfinfo reads.
+    // Without a display, arguments that are no command (a mistyped one, most likely) cannot
+    // start the window: a usage error names the commands, rather than Qt aborting. A platform
+    // chosen for Qt (offscreen) still starts the window.
+    void noCommandWithoutADisplay_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("platform");
+        QTest::newRow("mistyped command") << QStringList{"chek"} << QString();
+        QTest::newRow("a file only") << QStringList{} << QString();
+        QTest::newRow("offscreen window") << QStringList{} << "offscreen";
+    }
+    void noCommandWithoutADisplay() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, platform);
+        QTemporaryDir dir;
+        const QString file = TestFiles::copyCorpusFile("habibi.pdf", dir.path());
+        const QByteArray before = TestFiles::bytes(file);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(name);
+        if (!platform.isEmpty())
+            environment.insert("QT_QPA_PLATFORM", platform);
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(program(), arguments << file);
+        QVERIFY(process.waitForStarted());
+        if (!platform.isEmpty()) {
+            // The window runs until it is closed, as a termination signal closes it.
+            const bool ended = process.waitForFinished(3000);
+            process.terminate();
+            if (!process.waitForFinished(30000))
+                process.kill();
+            QVERIFY2(!ended, process.readAllStandardError().constData());
+            return;
+        }
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 2);
+        const QByteArray err = process.readAllStandardError();
+        QVERIFY2(err.startsWith("metascribe: the window needs a display"), err.constData());
+        QVERIFY2(err.contains("set, strip, show and undo"), err.constData());
+        QVERIFY2(err.contains("Try 'metascribe --help'"), err.constData());
+        QVERIFY(process.readAllStandardOutput().isEmpty());
+        QCOMPARE(TestFiles::bytes(file), before);
+    }
+
     // Output that does not all arrive is not taken for done: a table or JSON lines sent to a
     // full disk are told on standard error, and the status says that not all was done.
     void outputThatCannotBeWritten_data() {
