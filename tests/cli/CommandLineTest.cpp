@@ -1051,6 +1051,24 @@ private slots:
         QCOMPARE(TestFiles::bytes(file), before);
     }
 
+    // A folder without a PDF file changes nothing, which a script must not take for done.
+    void folderWithoutPdfFiles_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("set") << QStringList{"set", "--title", "T", "--in-place"};
+        QTest::newRow("strip") << QStringList{"strip", "--in-place"};
+        QTest::newRow("set --dry-run")
+            << QStringList{"set", "--title", "T", "--dry-run", "--in-place"};
+    }
+    void folderWithoutPdfFiles() {
+        QFETCH(QStringList, arguments);
+        QTemporaryDir dir;
+        const QString notes = TestFiles::write(dir.path() + "/notes.txt", "not a PDF");
+        const Ran ran = metascribe(arguments << dir.path());
+        QCOMPARE(ran.status, 1);
+        QCOMPARE(ran.err, QByteArray("metascribe: no files ending in .pdf were found\n"));
+        QCOMPARE(TestFiles::bytes(notes), QByteArray("not a PDF"));
+    }
+
     // Output that does not all arrive is not taken for done: a table or JSON lines sent to a
     // full disk are told on standard error, and the status says that not all was done.
     void outputThatCannotBeWritten_data() {
