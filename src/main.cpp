@@ -44,12 +44,23 @@ int runCommand(int argc, char* argv[]) {
     return status;
 }
 
+// Whether the window system can be reached: without a display, and without a platform chosen
+// for Qt (offscreen, for one), Qt would abort before a word reaches the user.
+bool displayAvailable() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     StartupRoutines::dropUnusableTempFolder();
     if (CommandLine::wanted(argumentsOf(argc, argv)))
         return runCommand(argc, argv);
+    // A mistyped command, most likely, typed where only commands can run.
+    if (!displayAvailable())
+        return CommandLine::withoutDisplay();
     const QStringList undecodable = undecodableOf(argc, argv);
     QApplication application(argc, argv);
     QtDialogs native;

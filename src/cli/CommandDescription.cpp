@@ -183,7 +183,8 @@ QString dateText(const QLocale& locale = QLocale::system()) {
 
 const std::array<std::pair<const char*, const char*>, 3> exitTexts{{
     {"0", "Every file was changed (with --dry-run: would be changed; show: was read)."},
-    {"1", "At least one file was not."},
+    {"1",
+     "At least one file was not (or none was found), or standard output could not be written."},
     {"2", "The command line was wrong; nothing was changed."},
 }};
 

@@ -81,6 +81,12 @@ bool CommandLine::wanted(const QStringList& arguments) {
 }
 
 int CommandLine::run(const QStringList& arguments, const QStringList& undecodable) {
+    // Every command's status waits for its output to have arrived: a script must not take a cut
+    // table or a half-written line for the whole.
+    return Console::finished(dispatch(arguments, undecodable));
+}
+
+int CommandLine::dispatch(const QStringList& arguments, const QStringList& undecodable) {
     const Command* command = commandOf(arguments);
     QCommandLineParser parser;
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
@@ -104,6 +110,16 @@ int CommandLine::run(const QStringList& arguments, const QStringList& undecodabl
         return Console::usageError(problem);
     // The first positional argument is the command's word.
     return command->run(parser, parser.positionalArguments().mid(1), undecodable);
+}
+
+int CommandLine::withoutDisplay() {
+    QStringList words;
+    for (const Command& command : commands)
+        words << QLatin1String(command.word);
+    return Console::usageError(
+        QStringLiteral("the window needs a display, and none was found; the commands ") +
+        words.mid(0, words.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" and ") +
+        words.last() + QStringLiteral(" need none"));
 }
 
 QString CommandLine::helpText() {

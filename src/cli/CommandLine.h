@@ -18,8 +18,15 @@ public:
     // undecodable holds the arguments, as read, whose bytes are not UTF-8: as read, they would
     // name another file or none.
     static int run(const QStringList& arguments, const QStringList& undecodable = {});
+    // Refuses, as a usage error, to start the window where there is no display to show it on,
+    // naming the commands that need none; the exit status.
+    static int withoutDisplay();
 
     // Both made from one description of the commands and options.
     static QString helpText();
     static QString manualPage();
+
+private:
+    // The command's status, its output not yet checked.
+    static int dispatch(const QStringList& arguments, const QStringList& undecodable);
 };

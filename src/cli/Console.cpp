@@ -1,9 +1,12 @@
 #include "Console.h"
 
 #include "CommandLine.h"
+#include "Failure.h"
 
+#include <QFileDevice>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cerrno>
 #include <cstdio>
 #include <termios.h>
 #include <unistd.h>
@@ -16,6 +19,53 @@ QTextStream& Console::out() {
 QTextStream& Console::err() {
     static QTextStream stream(stderr);
     return stream;
+}
+
+namespace {
+
+// Why not all that was written to standard output arrived, after flushing it; nothing when all did.
+std::optional<QString> outputFailure() {
+    QTextStream& stream = Console::out();
+    stream.flush();
+    // A failed write leaves the stream failed for good; its file keeps the bytes it could not
+    // pass on and tries them again here, which gives the system's reason.
+    bool written = stream.status() == QTextStream::Ok;
+    QString reason;
+    if (auto* file = qobject_cast<QFileDevice*>(stream.device()); file && !file->flush()) {
+        written = false;
+        reason = file->errorString();
+    }
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        written = false;
+        if (reason.isEmpty() && errno != 0)
+            reason = Failure::systemText(errno);
+    }
+    if (written)
+        return std::nullopt;
+    if (reason.isEmpty())
+        reason = QStringLiteral("part of it was lost");
+    reason[0] = reason[0].toLower();
+    return reason;
+}
+
+} // namespace
+
+QIODevice& Console::outBytes() {
+    out().flush();
+    return *out().device();
+}
+
+bool Console::outputWritten() {
+    return !outputFailure();
+}
+
+int Console::finished(int status) {
+    const std::optional<QString> failure = outputFailure();
+    if (!failure)
+        return status;
+    message(QStringLiteral("could not write the output: ") + *failure);
+    return status == CommandLine::UsageError ? status : CommandLine::NotAllDone;
 }
 
 void Console::message(const QString& text) {

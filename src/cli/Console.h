@@ -5,6 +5,7 @@
 #include <QTextStream>
 #include <optional>
 
+class QIODevice;
 class QJsonObject;
 
 // Where the command line talks to its user or script: results on standard output, messages on
@@ -16,6 +17,16 @@ public:
 
     static QTextStream& out();
     static QTextStream& err();
+    // Standard output for bytes written as they are (a table), after the text written so far.
+    static QIODevice& outBytes();
+
+    // Flushes everything written to standard output; whether all of it arrived. A script that
+    // reads a cut table or half a JSON line must not take it for the whole.
+    static bool outputWritten();
+    // The exit status of a command that ended with status: when its output did not all arrive,
+    // that is told on standard error and the status says not all was done (a usage error stays
+    // one).
+    static int finished(int status);
 
     // "metascribe: message" on standard error.
     static void message(const QString& text);

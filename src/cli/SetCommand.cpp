@@ -236,8 +236,11 @@ int SetCommand::runBatch(const QCommandLineParser& parser, const QStringList& pa
     FixedList source(files, outFolder, parser.isSet(QStringLiteral("trash")), plan, perFile);
     ConsoleHost host(parser.isSet(QStringLiteral("json")), dryRun, strip.has_value(), entries);
     const bool allDone = changeFiles(source, host, settings, toolkit);
-    if (entries.isEmpty())
+    if (entries.isEmpty()) {
         Console::message(QStringLiteral("no files ending in .") + extension +
                          QStringLiteral(" were found"));
+        // Nothing was changed: a script must not take the run for done.
+        return CommandLine::NotAllDone;
+    }
     return allDone ? CommandLine::AllDone : CommandLine::NotAllDone;
 }

@@ -12,7 +12,6 @@
 #include "XmpPacket.h"
 
 #include <QCommandLineParser>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonObject>
 
@@ -148,15 +147,13 @@ int ShowCommand::runCsv(const QStringList& paths, const QStringList& undecodable
         else
             files << found.path;
     }
-    QFile out;
-    if (!out.open(stdout, QIODevice::WriteOnly)) {
-        Console::message(QStringLiteral("the table could not be written: ") + out.errorString());
-        return CommandLine::NotAllDone;
-    }
     try {
-        ValueTable::write(out, files, failed);
+        ValueTable::write(Console::outBytes(), files, failed);
     } catch (const Failure& failure) {
-        Console::message(failure.description());
+        // Standard output that refuses the table is told once, as any output is, when the
+        // command ends.
+        if (Console::outputWritten())
+            Console::message(failure.description());
         return CommandLine::NotAllDone;
     }
     return allRead ? CommandLine::AllDone : CommandLine::NotAllDone;

@@ -1006,6 +1006,94 @@ private slots:
     }
 
     // A dry run prints and changes nothing; show prints what pdfinfo reads.
+    // Without a display, arguments that are no command (a mistyped one, most likely) cannot
+    // start the window: a usage error names the commands, rather than Qt aborting. A platform
+    // chosen for Qt (offscreen) still starts the window.
+    void noCommandWithoutADisplay_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("platform");
+        QTest::newRow("mistyped command") << QStringList{"chek"} << QString();
+        QTest::newRow("a file only") << QStringList{} << QString();
+        QTest::newRow("offscreen window") << QStringList{} << "offscreen";
+    }
+    void noCommandWithoutADisplay() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, platform);
+        QTemporaryDir dir;
+        const QString file = TestFiles::copyCorpusFile("habibi.pdf", dir.path());
+        const QByteArray before = TestFiles::bytes(file);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(name);
+        if (!platform.isEmpty())
+            environment.insert("QT_QPA_PLATFORM", platform);
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(program(), arguments << file);
+        QVERIFY(process.waitForStarted());
+        if (!platform.isEmpty()) {
+            // The window runs until it is closed, as a termination signal closes it.
+            const bool ended = process.waitForFinished(3000);
+            process.terminate();
+            if (!process.waitForFinished(30000))
+                process.kill();
+            QVERIFY2(!ended, process.readAllStandardError().constData());
+            return;
+        }
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 2);
+        const QByteArray err = process.readAllStandardError();
+        QVERIFY2(err.startsWith("metascribe: the window needs a display"), err.constData());
+        QVERIFY2(err.contains("set, strip, show and undo"), err.constData());
+        QVERIFY2(err.contains("Try 'metascribe --help'"), err.constData());
+        QVERIFY(process.readAllStandardOutput().isEmpty());
+        QCOMPARE(TestFiles::bytes(file), before);
+    }
+
+    // A folder without a PDF file changes nothing, which a script must not take for done.
+    void folderWithoutPdfFiles_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("set") << QStringList{"set", "--title", "T", "--in-place"};
+        QTest::newRow("strip") << QStringList{"strip", "--in-place"};
+        QTest::newRow("set --dry-run")
+            << QStringList{"set", "--title", "T", "--dry-run", "--in-place"};
+    }
+    void folderWithoutPdfFiles() {
+        QFETCH(QStringList, arguments);
+        QTemporaryDir dir;
+        const QString notes = TestFiles::write(dir.path() + "/notes.txt", "not a PDF");
+        const Ran ran = metascribe(arguments << dir.path());
+        QCOMPARE(ran.status, 1);
+        QCOMPARE(ran.err, QByteArray("metascribe: no files ending in .pdf were found\n"));
+        QCOMPARE(TestFiles::bytes(notes), QByteArray("not a PDF"));
+    }
+
+    // Output that does not all arrive is not taken for done: a table or JSON lines sent to a
+    // full disk are told on standard error, and the status says that not all was done.
+    void outputThatCannotBeWritten_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("show --json") << QStringList{"show", "--json"};
+        QTest::newRow("show --csv") << QStringList{"show", "--csv"};
+        QTest::newRow("set --dry-run --json")
+            << QStringList{"set", "--dry-run", "--json", "--title", "New", "--in-place"};
+        QTest::newRow("--help") << QStringList{"--help"};
+    }
+    void outputThatCannotBeWritten() {
+        QFETCH(QStringList, arguments);
+        QTemporaryDir dir;
+        const QString file = TestFiles::copyCorpusFile("habibi.pdf", dir.path());
+        const QByteArray before = TestFiles::bytes(file);
+        QProcess process;
+        process.setStandardOutputFile("/dev/full");
+        const Ran ran = started(process, program(), arguments << file, {}, 120000);
+        QCOMPARE(ran.status, 1);
+        QVERIFY2(ran.err.contains("metascribe: could not write the output: no space left on "
+                                  "device\n"),
+                 ran.err.constData());
+        QCOMPARE(TestFiles::bytes(file), before);
+    }
+
     void dryRunAndShow() {
         QTemporaryDir dir;
         const QString file = TestFiles::copyCorpusFile("habibi.pdf", dir.path());
