@@ -19,6 +19,7 @@
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -34,10 +35,13 @@ QString putBack(const RunJournal::Entry& entry, bool dryRun, OriginalKeeper& kee
         return errno == ENOENT
                    ? QStringLiteral("it is no longer there")
                    : QStringLiteral("it could not be read: ") + Failure::systemReason(errno);
+    // The journal's line is acted on only as far as the Trash confirms it: an edited or
+    // planted line could name any file of the user's to be renamed or removed.
+    const bool proven = TrashCan::describes(entry.kept, entry.path);
     if (FileIdentity::of(now) == entry.original) {
         // The original is in place already: the run was killed before its rename, or an undo
         // before it got further. Its second name in the Trash is taken back.
-        if (!dryRun)
+        if (!dryRun && proven)
             TrashCan::withdraw(entry.kept, now);
         return {};
     }
@@ -53,6 +57,9 @@ QString putBack(const RunJournal::Entry& entry, bool dryRun, OriginalKeeper& kee
         ::open(native(entry.kept.file).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (!original.isOpen() || FileIdentity::of(original.get()) != entry.original)
         return QStringLiteral("its original is no longer in the Trash");
+    if (!proven)
+        return QStringLiteral("the Trash does not confirm that the journal's line is that run's: "
+                              "its entry there describes another file or is missing");
     if (dryRun)
         return {};
     std::optional<OriginalKeeper::Kept> result;
@@ -102,32 +109,55 @@ int UndoCommand::run(const QCommandLineParser& parser, const QStringList& paths,
 }
 
 int UndoCommand::takeBack(bool dryRun, bool json) {
-    // The last run not taken back yet; a journal that cannot be read stops the undo, since what
-    // it says cannot be known.
-    std::optional<RunJournal::Contents> last;
-    QStringList journals = RunJournal::journals();
+    const auto nothingPutBack = [](const QString& why) {
+        Console::message(QStringLiteral("nothing was put back: ") + why);
+        return CommandLine::NotAllDone;
+    };
+    const QString goingOn = QStringLiteral("a run that keeps its originals in the Trash is going "
+                                           "on; take it back once it has ended");
     try {
-        while (!journals.isEmpty() && !last) {
-            RunJournal::Contents contents = RunJournal::read(journals.takeLast());
-            if (!contents.undone)
-                last = std::move(contents);
-        }
+        RunJournal::checkFolder();
     } catch (const Failure& failure) {
-        Console::message(QStringLiteral("nothing was put back: ") + failure.description());
-        return CommandLine::NotAllDone;
+        return nothingPutBack(failure.description());
     }
-    if (!last) {
-        Console::message(QStringLiteral("nothing was put back: no run kept its originals in the "
-                                        "Trash, or every such run was taken back"));
-        return CommandLine::NotAllDone;
+    // The last run not taken back yet. A journal that cannot be read or trusted is named and
+    // passed over, since what it says cannot be known, and a journal without a replaced file
+    // (a run that could not write its first line) is no run to take back: neither hides the
+    // run before. Every journal read stays locked until the undo is over.
+    std::optional<RunJournal::Contents> last;
+    std::vector<FileDescriptor> held;
+    bool passedOver = false;
+    QStringList journals = RunJournal::journals();
+    while (!journals.isEmpty() && !last) {
+        const QString file = journals.takeLast();
+        try {
+            FileDescriptor lock = RunJournal::hold(file);
+            if (!lock.isOpen())
+                return nothingPutBack(goingOn);
+            RunJournal::Contents contents = RunJournal::read(file, lock.get());
+            held.push_back(std::move(lock));
+            if (!contents.undone && !contents.entries.isEmpty())
+                last = std::move(contents);
+        } catch (const Failure& failure) {
+            Console::message(failure.description() +
+                             QStringLiteral("; its run is passed over and not taken back"));
+            passedOver = true;
+        }
     }
+    if (!last)
+        return nothingPutBack(QStringLiteral("no run kept its originals in the Trash, or every "
+                                             "such run was taken back"));
     // An undo that was cut short is finished, into its own journal, before it can be undone.
     std::optional<RunJournal> journal;
     RunJournal::Contents target = *last;
     const QString undoing = QFileInfo(last->file).absoluteDir().filePath(last->undoes);
     try {
         if (last->kind == RunJournal::Kind::Undo && QFileInfo::exists(undoing)) {
-            RunJournal::Contents earlier = RunJournal::read(undoing);
+            FileDescriptor lock = RunJournal::hold(undoing);
+            if (!lock.isOpen())
+                return nothingPutBack(goingOn);
+            RunJournal::Contents earlier = RunJournal::read(undoing, lock.get());
+            held.push_back(std::move(lock));
             if (!earlier.undone) {
                 target = std::move(earlier);
                 if (!dryRun)
@@ -135,8 +165,7 @@ int UndoCommand::takeBack(bool dryRun, bool json) {
             }
         }
     } catch (const Failure& failure) {
-        Console::message(QStringLiteral("nothing was put back: ") + failure.description());
-        return CommandLine::NotAllDone;
+        return nothingPutBack(failure.description());
     }
     if (!journal)
         journal.emplace(RunJournal::Kind::Undo, QFileInfo(target.file).fileName());
@@ -157,5 +186,5 @@ int UndoCommand::takeBack(bool dryRun, bool json) {
             return CommandLine::NotAllDone;
         }
     }
-    return failed == 0 ? CommandLine::AllDone : CommandLine::NotAllDone;
+    return failed == 0 && !passedOver ? CommandLine::AllDone : CommandLine::NotAllDone;
 }

@@ -25,5 +25,5 @@ void OriginalKeeper::finish() {
     std::lock_guard lock(mutex_);
     for (const auto& [device, trash] : trashes_)
         trash.flush();
-    journal_.flush();
+    journal_.close();
 }

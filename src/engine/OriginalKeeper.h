@@ -29,7 +29,8 @@ public:
     // is still in place.
     static void withdraw(const Kept& kept) { TrashCan::withdraw(kept.item, kept.original); }
 
-    // Flushes to disk what the Trashes and the journal hold; at the end of a run.
+    // Flushes to disk what the Trashes and the journal hold, and lets go of the journal, so that
+    // undo may take the run back; at the end of a run.
     void finish();
 
     // The journal's file, once something was kept.

@@ -7,10 +7,13 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -70,9 +73,50 @@ QStringList RunJournal::journals() {
     return found;
 }
 
+void RunJournal::checkFolder() {
+    struct stat info {};
+    if (::lstat(native(folder()).constData(), &info) != 0)
+        return;
+    if (!S_ISDIR(info.st_mode) || info.st_uid != ::geteuid())
+        throw Failure(QStringLiteral("the folder ") + folder() +
+                      QStringLiteral(" of the journals is not this user's own"));
+    if (info.st_mode & (S_IWGRP | S_IWOTH))
+        throw Failure(QStringLiteral("the folder ") + folder() +
+                      QStringLiteral(" of the journals may be written by other users"));
+}
+
+FileDescriptor RunJournal::hold(const QString& file) {
+    FileDescriptor descriptor(
+        ::open(native(file).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat info {};
+    if (!descriptor.isOpen() || ::fstat(descriptor.get(), &info) != 0) {
+        const int error = errno;
+        throw Failure(QStringLiteral("the journal ") + file + QStringLiteral(" cannot be read: ") +
+                      Failure::systemReason(error));
+    }
+    if (!S_ISREG(info.st_mode) || info.st_uid != ::geteuid())
+        throw Failure(QStringLiteral("the journal ") + file +
+                      QStringLiteral(" is not this user's own"));
+    if (info.st_mode & (S_IWGRP | S_IWOTH))
+        throw Failure(QStringLiteral("the journal ") + file +
+                      QStringLiteral(" may be written by other users"));
+    int locked = 0;
+    do
+        locked = ::flock(descriptor.get(), LOCK_EX | LOCK_NB);
+    while (locked != 0 && errno == EINTR);
+    if (locked != 0 && errno == EWOULDBLOCK)
+        return {};
+    // A file system without locks cannot tell: the run is taken to be over, as before there
+    // were locks.
+    return descriptor;
+}
+
 void RunJournal::open() {
-    if (!QDir().mkpath(folder()))
+    // Private, so that no other user can put a journal of theirs among this user's.
+    if (!QDir().mkpath(QFileInfo(folder()).path()))
         cannotWrite(EACCES);
+    if (::mkdir(native(folder()).constData(), 0700) != 0 && errno != EEXIST)
+        cannotWrite(errno);
     const QString name =
         QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz-")) +
         QString::number(::getpid()) + suffix;
@@ -81,6 +125,12 @@ void RunJournal::open() {
         ::open(native(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600));
     if (!descriptor_.isOpen())
         cannotWrite(errno);
+    // Held for as long as the run goes on, before anything is in it: an undo that finds the
+    // journal locked knows the run may replace more files yet.
+    int locked = 0;
+    do
+        locked = ::flock(descriptor_.get(), LOCK_EX);
+    while (locked != 0 && errno == EINTR);
     file_ = path;
     QJsonObject header{{QStringLiteral("journal"), QStringLiteral("metascribe")},
                        {QStringLiteral("kind"), kindName(kind_)}};
@@ -109,10 +159,11 @@ void RunJournal::writeLine(const QByteArray& line, bool flush) {
         cannotWrite(errno);
 }
 
-void RunJournal::flush() {
+void RunJournal::close() {
     std::lock_guard lock(mutex_);
     if (descriptor_.isOpen())
         ::fdatasync(descriptor_.get());
+    descriptor_.close();
 }
 
 void RunJournal::append(const Entry& entry) {
@@ -128,9 +179,9 @@ void RunJournal::append(const Entry& entry) {
               false);
 }
 
-RunJournal::Contents RunJournal::read(const QString& file) {
-    QFile input(file);
-    if (!input.open(QIODevice::ReadOnly))
+RunJournal::Contents RunJournal::read(const QString& file, int descriptor) {
+    QFile input;
+    if (!input.open(descriptor, QIODevice::ReadOnly, QFile::DontCloseHandle))
         throw Failure(QStringLiteral("the journal ") + file + QStringLiteral(" cannot be read: ") +
                       input.errorString());
     QList<QByteArray> lines = input.readAll().split('\n');
@@ -155,6 +206,10 @@ RunJournal::Contents RunJournal::read(const QString& file) {
                 throw bad(number, "is not a journal's heading");
             contents.kind = kind == QLatin1String("set") ? Kind::Set : Kind::Undo;
             contents.undoes = line.value(QStringLiteral("undoes")).toString();
+            // A journal names the one it takes back beside it, never a file elsewhere.
+            if (contents.undoes.contains(QLatin1Char('/')) ||
+                contents.undoes == QStringLiteral("..") || contents.undoes == QStringLiteral("."))
+                throw bad(number, "is not a journal's heading");
             continue;
         }
         if (line.value(QStringLiteral("undone")).toBool()) {

@@ -18,7 +18,9 @@
 // that a run killed at any moment still tells about every file it may have replaced; a line cut
 // short by the kill announced a rename that never came. A kill keeps what was written; the disk
 // gets the lines with the Trash's names for the originals (TrashCan::keep) and, at the latest,
-// from flush() at the run's end.
+// from close() at the run's end. The run holds its journal under an exclusive flock() until
+// then, and a killed run lets go of it with its descriptors: a journal held locked belongs to a
+// run still going on, which undo leaves alone.
 class RunJournal {
 public:
     enum class Kind { Set, Undo };
@@ -57,8 +59,8 @@ public:
 
     // Appends the line. Throws Failure.
     void append(const Entry& entry);
-    // Flushes what was written to disk. Quiet.
-    void flush();
+    // Flushes what was written to disk and lets go of the journal: the run is over. Quiet.
+    void close();
     // The file, once something was written.
     QString file() const { return file_; }
 
@@ -66,8 +68,16 @@ public:
     static QString folder();
     // The journals there, oldest first.
     static QStringList journals();
-    // Reads a journal. Throws Failure with why it cannot be read: nothing is guessed.
-    static Contents read(const QString& file);
+    // Throws Failure when the folder of the journals is not this user's own or other users may
+    // write in it: a journal there may have been put there by anyone. Quiet when there is none.
+    static void checkFolder();
+    // Opens a journal for reading, checked to be this user's own file that no other user may
+    // write, and locked, so that no other undo takes it back meanwhile. Gives nothing when a run
+    // still holds it; throws Failure when it cannot be opened or trusted.
+    static FileDescriptor hold(const QString& file);
+    // Reads the journal open as descriptor. Throws Failure with why it cannot be read: nothing
+    // is guessed.
+    static Contents read(const QString& file, int descriptor);
     // Marks the journal's run as taken back. Throws Failure.
     static void markUndone(const QString& file);
 

@@ -217,6 +217,56 @@ void TrashCan::withdraw(const Item& item, const struct stat& kept) {
     ::unlink(native(item.info).constData());
 }
 
+bool TrashCan::describes(const Item& item, const QString& path) {
+    const QFileInfo kept(item.file);
+    const QString name = kept.fileName();
+    const QString files = kept.path();
+    const QString folder = QFileInfo(files).path();
+    if (name.isEmpty() || name == QStringLiteral(".") || name == QStringLiteral("..") ||
+        QFileInfo(files).fileName() != QStringLiteral("files") ||
+        item.info != folder + QStringLiteral("/info/") + name + QStringLiteral(".trashinfo"))
+        return false;
+    for (const QString& part : {folder, files, folder + QStringLiteral("/info")}) {
+        struct stat info {};
+        if (::lstat(native(part).constData(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+            info.st_uid != ::geteuid())
+            return false;
+    }
+    const FileDescriptor descriptor(
+        ::open(native(item.info).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat info {};
+    // keep() writes a few hundred bytes at most; a bigger file is none of its descriptions.
+    constexpr off_t longest = 65536;
+    if (!descriptor.isOpen() || ::fstat(descriptor.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        info.st_uid != ::geteuid() || info.st_size > longest)
+        return false;
+    QFile description;
+    if (!description.open(descriptor.get(), QIODevice::ReadOnly, QFile::DontCloseHandle))
+        return false;
+    const QList<QByteArray> lines = description.read(longest).split('\n');
+    if (lines.isEmpty() || lines.first() != QByteArrayLiteral("[Trash Info]"))
+        return false;
+    QByteArray entry;
+    for (const QByteArray& line : lines)
+        if (line.startsWith("Path="))
+            entry = line.mid(5);
+    if (entry.isEmpty())
+        return false;
+    // A mount's Trash ($topdir/.Trash-$uid or $topdir/.Trash/$uid) gives paths relative to the
+    // mount's top, the home Trash absolute ones; either way the entry must read as keep() wrote
+    // it for path.
+    QString top;
+    if (!entry.startsWith('/')) {
+        const QFileInfo trash(folder);
+        top = trash.fileName().startsWith(QStringLiteral(".Trash-"))
+                  ? trash.path()
+                  : QFileInfo(trash.path()).path();
+        if (top.isEmpty())
+            return false;
+    }
+    return TrashCan(folder, top, info.st_dev).pathEntry(path).toLatin1() == entry;
+}
+
 void TrashCan::putBack(const Item& item, const QString& path) {
     if (::rename(native(item.file).constData(), native(path).constData()) != 0)
         failWith(QStringLiteral("could not put it back"), errno);

@@ -40,6 +40,11 @@ public:
     // Puts the kept file back at path in one rename, then removes its description. Throws
     // Failure.
     static void putBack(const Item& item, const QString& path);
+    // Whether item is a name keep() gives the file at path: files/NAME in a Trash of this
+    // user's, beside info/NAME.trashinfo, a description of this user's whose Path= gives path.
+    // An item read from elsewhere (a journal) is trusted to be renamed or unlinked only then:
+    // anything else may be any file of the user's.
+    static bool describes(const Item& item, const QString& path);
 
     // What a description says for a file at path: its Path= value, percent-encoded, and the
     // name it is kept under for a wish of baseName (the first free of "name.pdf", "name.2.pdf",

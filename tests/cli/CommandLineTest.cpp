@@ -15,6 +15,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <optional>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -906,16 +907,107 @@ private slots:
             QCOMPARE(TestFiles::pdfInfo(file).value("Title"), "Wrong");
     }
 
-    // A journal that cannot be read is reported, and nothing is touched.
-    void unreadableJournalIsReported() {
-        const QString journal = home_.path() + "/state/metascribe/99999999-000000-000-1.journal";
-        TestFiles::write(journal, "{\"journal\":\"metascribe\",\"kind\":\"set\"}\nnot json\n");
+    // After a good run, a newer journal that cannot be read or trusted is named and passed over,
+    // and one that replaced nothing is passed over in silence: the good run is taken back all the
+    // same. A journal line that the Trash does not confirm moves and removes nothing, and a run
+    // still going on (its journal locked) or a folder of journals that others may write in stops
+    // the undo before it touches anything.
+    void journalAfterAGoodRun_data() {
+        QTest::addColumn<QByteArray>("planted"); // a newer journal; "copy": the good run's
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("undone"); // the good run is taken back
+        QTest::addColumn<QString>(
+            "message"); // %1: the planted journal, %2: the file, %3: the folder
+        const QByteArray heading = "{\"journal\":\"metascribe\",\"kind\":\"set\"}\n";
+        QTest::newRow("a line that is not JSON")
+            << heading + "not json\n"
+            << "" << 1 << true
+            << "the journal %1 cannot be read: line 2 is not a JSON object; its run is passed "
+               "over and not taken back";
+        QTest::newRow("empty") << QByteArray("") << "" << 0 << true << "";
+        QTest::newRow("heading only") << heading << "" << 0 << true << "";
+        QTest::newRow("not this user's")
+            << QByteArray("copy") << "nobody" << 1 << true
+            << "the journal %1 is not this user's own; its run is passed over";
+        QTest::newRow("writable by others")
+            << QByteArray("copy") << "writable" << 1 << true
+            << "the journal %1 may be written by other users; its run is passed over";
+        QTest::newRow("a run going on")
+            << QByteArray() << "locked" << 1 << false
+            << "nothing was put back: a run that keeps its originals in the Trash is going on";
+        QTest::newRow("a line naming another file")
+            << QByteArray() << "edited" << 1 << false
+            << "%2: not put back: the Trash does not confirm that the journal's line is that "
+               "run's";
+        QTest::newRow("a folder others may write in")
+            << QByteArray() << "folder" << 1 << false
+            << "nothing was put back: the folder %3 of the journals may be written by other users";
+    }
+    void journalAfterAGoodRun() {
+        QFETCH(QByteArray, planted);
+        QFETCH(QString, change);
+        QFETCH(int, status);
+        QFETCH(bool, undone);
+        QFETCH(QString, message);
+        if (change == "nobody" && ::geteuid() != 0)
+            QSKIP("giving a file to another user needs root");
+        QTemporaryDir dir;
+        const QString file = TestFiles::copyCorpusFile("habibi.pdf", dir.path());
+        const QString victim = dir.path() + "/victim.txt";
+        TestFiles::write(victim, "not the run's");
+        const QByteArray original = TestFiles::bytes(file);
+        const QString folder = home_.path() + "/state/metascribe";
+        const QDir journals(folder);
+        const QStringList before = journals.entryList(QDir::Files);
+        QCOMPARE(metascribe({"set", "--title", "Good", "--in-place", "--trash", file}).status, 0);
+        QString own;
+        for (const QString& name : journals.entryList(QDir::Files))
+            if (!before.contains(name))
+                own = journals.filePath(name);
+        QVERIFY(!own.isEmpty());
+        const QByteArray result = TestFiles::bytes(file);
+
+        const QString journal = folder + "/99999999-000000-000-1.journal";
         const auto remove = qScopeGuard([&] { QFile::remove(journal); });
+        if (!planted.isNull())
+            TestFiles::write(journal, planted == "copy" ? TestFiles::bytes(own) : planted);
+        const QByteArray plantedBytes = TestFiles::bytes(journal);
+        if (change == "nobody")
+            QCOMPARE(::chown(QFile::encodeName(journal).constData(), 65534, 65534), 0);
+        if (change == "writable")
+            QCOMPARE(::chmod(QFile::encodeName(journal).constData(), 0622), 0);
+        int lock = -1;
+        const auto unlock = qScopeGuard([&] {
+            if (lock >= 0)
+                ::close(lock);
+        });
+        if (change == "locked") {
+            lock = ::open(QFile::encodeName(own).constData(), O_RDONLY);
+            QCOMPARE(::flock(lock, LOCK_EX), 0);
+        }
+        if (change == "edited") {
+            QList<QByteArray> lines = TestFiles::bytes(own).split('\n');
+            QJsonObject line = QJsonDocument::fromJson(lines[1]).object();
+            line["info"] = victim;
+            lines[1] = QJsonDocument(line).toJson(QJsonDocument::Compact);
+            TestFiles::write(own, lines.join('\n'));
+        }
+        const auto reopen =
+            qScopeGuard([&] { ::chmod(QFile::encodeName(folder).constData(), 0755); });
+        if (change == "folder")
+            QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0777), 0);
+
         const Ran ran = metascribe({"undo"});
-        QCOMPARE(ran.status, 1);
-        QVERIFY2(ran.err.contains("nothing was put back: the journal " + journal.toUtf8() +
-                                  " cannot be read: line 2 is not a JSON object"),
-                 ran.err.constData());
+        QVERIFY2(ran.status == status, ran.err.constData());
+        QVERIFY2(
+            ran.err.contains(
+                message.replace("%1", journal).replace("%2", file).replace("%3", folder).toUtf8()),
+            ran.err.constData());
+        QCOMPARE(TestFiles::bytes(file), undone ? original : result);
+        QCOMPARE(TestFiles::bytes(victim), "not the run's");
+        if (!planted.isNull())
+            QCOMPARE(TestFiles::bytes(journal), plantedBytes);
     }
 
     // What show --csv writes, saved again by a spreadsheet program, sets every value back exactly
