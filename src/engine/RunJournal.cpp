@@ -11,7 +11,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,6 +36,25 @@ QString kindName(RunJournal::Kind kind) {
 
 QByteArray jsonLine(const QJsonObject& object) {
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+}
+
+// Whether users other than this one may write what info describes. A group's write counts
+// unless the group is this user's own private group (named after the user, no other members),
+// which the usual umask of 002 leaves on the folders a user makes.
+bool writableByOthers(const struct stat& info) {
+    if (info.st_mode & S_IWOTH)
+        return true;
+    if (!(info.st_mode & S_IWGRP))
+        return false;
+    const struct passwd* user = ::getpwuid(::geteuid());
+    const struct group* group = ::getgrgid(info.st_gid);
+    if (!user || !group || std::strcmp(user->pw_name, group->gr_name) != 0)
+        return true;
+    for (char** member = group->gr_mem; *member; ++member) {
+        if (std::strcmp(*member, user->pw_name) != 0)
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -80,7 +102,7 @@ void RunJournal::checkFolder() {
     if (!S_ISDIR(info.st_mode) || info.st_uid != ::geteuid())
         throw Failure(QStringLiteral("the folder ") + folder() +
                       QStringLiteral(" of the journals is not this user's own"));
-    if (info.st_mode & (S_IWGRP | S_IWOTH))
+    if (writableByOthers(info))
         throw Failure(QStringLiteral("the folder ") + folder() +
                       QStringLiteral(" of the journals may be written by other users"));
 }
@@ -97,7 +119,7 @@ FileDescriptor RunJournal::hold(const QString& file) {
     if (!S_ISREG(info.st_mode) || info.st_uid != ::geteuid())
         throw Failure(QStringLiteral("the journal ") + file +
                       QStringLiteral(" is not this user's own"));
-    if (info.st_mode & (S_IWGRP | S_IWOTH))
+    if (writableByOthers(info))
         throw Failure(QStringLiteral("the journal ") + file +
                       QStringLiteral(" may be written by other users"));
     int locked = 0;
