@@ -13,6 +13,7 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
+#include <algorithm>
 #include <sys/stat.h>
 
 namespace {
@@ -104,6 +105,8 @@ Column columnOf(const QString& name, int number) {
     if (name == copyrightUrlColumn)
         return {Column::Kind::CopyrightUrl, {}};
     const QString key = name.startsWith(QLatin1Char('/')) ? name.mid(1) : name;
+    // Any key a file can hold, as show writes it; whether a value can be set under it is asked
+    // of each cell, so a table show wrote reads back whatever the keys hold.
     if (const QString problem = EditPlan::keyProblem(key, std::nullopt); !problem.isEmpty())
         throw Failure(QStringLiteral("column %1 (\"%2\"): it names no key of the document "
                                      "information: %3")
@@ -142,6 +145,15 @@ Header headerOf(const QStringList& names) {
     if (header.pathAt < 0)
         throw Failure(QStringLiteral("the header row has no column \"path\" to name the files"));
     return header;
+}
+
+// Characters the toolkit need not write back as the bytes they came from.
+bool hasControlCharacters(const QString& value) {
+    return std::ranges::any_of(value, [](QChar c) {
+        return (c.unicode() < 0x20 && c != QLatin1Char('\t') && c != QLatin1Char('\n') &&
+                c != QLatin1Char('\r')) ||
+               c.unicode() == 0x7f;
+    });
 }
 
 // Why key cannot be set to value, as a phrase; empty when it can.
@@ -238,22 +250,32 @@ QList<ValueTable::Row> ValueTable::read(const QString& tablePath) {
         seen.insert(identity, reader.rowNumber());
         // A value that cannot be set is refused, unless it is what the file holds already (a
         // date written in a form of its own, a key that is not ASCII): a table as show wrote it
-        // then leaves it alone. Only then is the file read, once.
-        std::optional<PdfSnapshot> original;
+        // then leaves it alone. The file is read once, for the first value set.
+        std::optional<PdfSnapshot> snapshot;
         bool read = false;
-        const auto holds = [&](const QString& key, const QString& value) {
+        const auto original = [&]() -> const std::optional<PdfSnapshot>& {
             if (!read) {
                 read = true;
                 try {
-                    original =
+                    snapshot =
                         PdfSnapshot::read(row.path, std::nullopt, PdfSnapshot::Sharing::Ignore);
                 } catch (const Failure&) {
                 }
             }
-            if (!original)
+            return snapshot;
+        };
+        const auto holds = [&](const QString& key, const QString& value) {
+            if (!original())
                 return false;
-            const auto entry = original->info().constFind(key);
-            return entry != original->info().cend() && shownValue(*entry) == value;
+            const auto entry = original()->info().constFind(key);
+            return entry != original()->info().cend() && shownValue(*entry) == value;
+        };
+        // A value given as the file holds it, where writing it would change the file's bytes:
+        // what this reader shows of them is not all they hold, or the toolkit may write control
+        // characters in another form. The file keeps what it has.
+        const auto keptAsHeld = [&](const QString& key, const QString& value) {
+            return holds(key, value) &&
+                   (hasControlCharacters(value) || original()->inexactInfo().contains(key));
         };
         for (qsizetype index = 0; index < columns.size(); ++index) {
             const Column& column = columns.at(index);
@@ -268,6 +290,8 @@ QList<ValueTable::Row> ValueTable::read(const QString& tablePath) {
                 row.plan.setCopyrightUrl(value->value_or(QString()));
             } else if (!*value) {
                 row.plan.removeKey(column.key);
+            } else if (keptAsHeld(column.key, **value)) {
+                continue;
             } else if (const QString problem = setProblem(column.key, **value); problem.isEmpty()) {
                 row.plan.setKey(column.key, **value);
             } else if (!holds(column.key, **value)) {

@@ -12,6 +12,7 @@
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/QUtil.hh>
 #include <tuple>
 #include <utility>
 
@@ -25,6 +26,24 @@ QString fromName(const std::string& name) {
 QString textOf(QPDFObjectHandle string) {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
     return decoder(string.getUTF8Value());
+}
+
+// Whether text, in the encoding the string's bytes use, gives back those bytes.
+bool givesBack(const QString& text, const std::string& bytes) {
+    if (bytes.starts_with("\xfe\xff")) {
+        std::string encoded = "\xfe\xff";
+        for (const QChar c : text) {
+            encoded += char(c.unicode() >> 8);
+            encoded += char(c.unicode() & 0xff);
+        }
+        return encoded == bytes;
+    }
+    if (bytes.starts_with("\xef\xbb\xbf"))
+        return "\xef\xbb\xbf" + text.toStdString() == bytes;
+    // PDF's encoding has no replacement character: one stands for a byte it leaves undefined.
+    std::string encoded;
+    return !text.contains(QChar::ReplacementCharacter) &&
+           QUtil::utf8_to_pdf_doc(text.toStdString(), encoded) && encoded == bytes;
 }
 
 // References to dictionaries, arrays and streams are shown as their kind only: the toolkit
@@ -187,6 +206,8 @@ PdfSnapshot PdfSnapshot::read(const QString& path, const std::optional<QString>&
                 snapshot.info_.insert(fromName(key), entry);
                 if (entry.isString && DateStrings::isUnicode(value.getStringValue()))
                     snapshot.unicodeInfo_ << fromName(key);
+                if (entry.isString && !givesBack(entry.text, value.getStringValue()))
+                    snapshot.inexactInfo_ << fromName(key);
                 if (PdfFile::isDocumentInformation(key, value))
                     snapshot.documentKeys_ << fromName(key);
             }
