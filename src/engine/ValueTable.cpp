@@ -147,10 +147,14 @@ Header headerOf(const QStringList& names) {
     return header;
 }
 
-// Characters the toolkit need not write back as the bytes they came from.
-bool hasControlCharacters(const QString& value) {
+// Whether value may be text this reader made of bytes it could not read as characters (a byte
+// PDFDocEncoding leaves undefined, half of a UTF-16 pair: U+FFFD), or characters the toolkit
+// need not write back as the bytes they came from (control characters). Such a value given back
+// as the file holds it is left alone, so the file keeps its bytes rather than gets others.
+bool mayNotWriteBack(const QString& value) {
     return std::ranges::any_of(value, [](QChar c) {
-        return (c.unicode() < 0x20 && c != QLatin1Char('\t') && c != QLatin1Char('\n') &&
+        return c == QChar::ReplacementCharacter ||
+               (c.unicode() < 0x20 && c != QLatin1Char('\t') && c != QLatin1Char('\n') &&
                 c != QLatin1Char('\r')) ||
                c.unicode() == 0x7f;
     });
@@ -250,32 +254,23 @@ QList<ValueTable::Row> ValueTable::read(const QString& tablePath) {
         seen.insert(identity, reader.rowNumber());
         // A value that cannot be set is refused, unless it is what the file holds already (a
         // date written in a form of its own, a key that is not ASCII): a table as show wrote it
-        // then leaves it alone. The file is read once, for the first value set.
-        std::optional<PdfSnapshot> snapshot;
+        // then leaves it alone, as it does a value given as the file holds it that may not be
+        // written back as the same bytes. Only then is the file read, once.
+        std::optional<PdfSnapshot> original;
         bool read = false;
-        const auto original = [&]() -> const std::optional<PdfSnapshot>& {
+        const auto holds = [&](const QString& key, const QString& value) {
             if (!read) {
                 read = true;
                 try {
-                    snapshot =
+                    original =
                         PdfSnapshot::read(row.path, std::nullopt, PdfSnapshot::Sharing::Ignore);
                 } catch (const Failure&) {
                 }
             }
-            return snapshot;
-        };
-        const auto holds = [&](const QString& key, const QString& value) {
-            if (!original())
+            if (!original)
                 return false;
-            const auto entry = original()->info().constFind(key);
-            return entry != original()->info().cend() && shownValue(*entry) == value;
-        };
-        // A value given as the file holds it, where writing it would change the file's bytes:
-        // what this reader shows of them is not all they hold, or the toolkit may write control
-        // characters in another form. The file keeps what it has.
-        const auto keptAsHeld = [&](const QString& key, const QString& value) {
-            return holds(key, value) &&
-                   (hasControlCharacters(value) || original()->inexactInfo().contains(key));
+            const auto entry = original->info().constFind(key);
+            return entry != original->info().cend() && shownValue(*entry) == value;
         };
         for (qsizetype index = 0; index < columns.size(); ++index) {
             const Column& column = columns.at(index);
@@ -290,7 +285,7 @@ QList<ValueTable::Row> ValueTable::read(const QString& tablePath) {
                 row.plan.setCopyrightUrl(value->value_or(QString()));
             } else if (!*value) {
                 row.plan.removeKey(column.key);
-            } else if (keptAsHeld(column.key, **value)) {
+            } else if (mayNotWriteBack(**value) && holds(column.key, **value)) {
                 continue;
             } else if (const QString problem = setProblem(column.key, **value); problem.isEmpty()) {
                 row.plan.setKey(column.key, **value);

@@ -12,7 +12,6 @@
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
-#include <qpdf/QUtil.hh>
 #include <tuple>
 #include <utility>
 
@@ -22,28 +21,33 @@ QString fromName(const std::string& name) {
     return QString::fromUtf8(name.starts_with('/') ? name.substr(1) : name);
 }
 
-// Qt would take a leading U+FEFF for a byte order mark and drop it, yet it is part of the text.
-QString textOf(QPDFObjectHandle string) {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
-    return decoder(string.getUTF8Value());
+// UTF-16 is read here rather than by libqpdf, which drops half of a surrogate pair without a
+// trace: the replacement character stands for it, and for an odd last byte, as for a byte
+// PDFDocEncoding leaves undefined, so the text shows that it is not all the bytes hold.
+QString utf16Text(const std::string& bytes) {
+    QString text;
+    text.reserve(qsizetype(bytes.size() / 2));
+    for (std::size_t at = 2; at + 1 < bytes.size(); at += 2)
+        text += QChar(char16_t((static_cast<unsigned char>(bytes[at]) << 8) |
+                               static_cast<unsigned char>(bytes[at + 1])));
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        if (text.at(at).isHighSurrogate() && at + 1 < text.size() &&
+            text.at(at + 1).isLowSurrogate())
+            ++at;
+        else if (text.at(at).isSurrogate())
+            text[at] = QChar::ReplacementCharacter;
+    }
+    if (bytes.size() % 2 != 0)
+        text += QChar::ReplacementCharacter;
+    return text;
 }
 
-// Whether text, in the encoding the string's bytes use, gives back those bytes.
-bool givesBack(const QString& text, const std::string& bytes) {
-    if (bytes.starts_with("\xfe\xff")) {
-        std::string encoded = "\xfe\xff";
-        for (const QChar c : text) {
-            encoded += char(c.unicode() >> 8);
-            encoded += char(c.unicode() & 0xff);
-        }
-        return encoded == bytes;
-    }
-    if (bytes.starts_with("\xef\xbb\xbf"))
-        return "\xef\xbb\xbf" + text.toStdString() == bytes;
-    // PDF's encoding has no replacement character: one stands for a byte it leaves undefined.
-    std::string encoded;
-    return !text.contains(QChar::ReplacementCharacter) &&
-           QUtil::utf8_to_pdf_doc(text.toStdString(), encoded) && encoded == bytes;
+// Qt would take a leading U+FEFF for a byte order mark and drop it, yet it is part of the text.
+QString textOf(QPDFObjectHandle string) {
+    if (const std::string bytes = string.getStringValue(); bytes.starts_with("\xfe\xff"))
+        return utf16Text(bytes);
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return decoder(string.getUTF8Value());
 }
 
 // References to dictionaries, arrays and streams are shown as their kind only: the toolkit
@@ -206,8 +210,6 @@ PdfSnapshot PdfSnapshot::read(const QString& path, const std::optional<QString>&
                 snapshot.info_.insert(fromName(key), entry);
                 if (entry.isString && DateStrings::isUnicode(value.getStringValue()))
                     snapshot.unicodeInfo_ << fromName(key);
-                if (entry.isString && !givesBack(entry.text, value.getStringValue()))
-                    snapshot.inexactInfo_ << fromName(key);
                 if (PdfFile::isDocumentInformation(key, value))
                     snapshot.documentKeys_ << fromName(key);
             }

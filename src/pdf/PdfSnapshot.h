@@ -16,8 +16,9 @@ class PdfSnapshot {
 public:
     // One value of the document information.
     struct InfoValue {
-        // Strings: the exact Unicode text. Anything else: a canonical rendering, stable across
-        // object renumbering, so two files holding the same value give the same text.
+        // Strings: the exact Unicode text; U+FFFD for a byte PDFDocEncoding leaves undefined
+        // and for half of a UTF-16 surrogate pair. Anything else: a canonical rendering, stable
+        // across object renumbering, so two files holding the same value give the same text.
         QString text;
         bool isString = false;
 
@@ -70,10 +71,6 @@ public:
     // The keys whose strings are stored as Unicode text after a byte order mark rather than in
     // PDF's own encoding; a date stored so is not read as one by every reader.
     const QStringList& unicodeInfo() const { return unicodeInfo_; }
-    // The keys whose strings hold bytes their text does not give back: bytes PDF's encoding
-    // leaves undefined, half of a UTF-16 pair, text that is not UTF-8. Writing the text shown
-    // would change them.
-    const QStringList& inexactInfo() const { return inexactInfo_; }
 
     // The document information is an object that the document also uses for something else (its
     // page tree, a page, a font, ...). The toolkit would write that object out as the new
@@ -102,7 +99,6 @@ private:
     QStringList catalogEntries_;
     QMap<QString, InfoValue> info_;
     QStringList unicodeInfo_;
-    QStringList inexactInfo_;
     QStringList documentKeys_;
     bool infoShared_ = false;
     bool infoDirect_ = false;
