@@ -105,13 +105,14 @@ Column columnOf(const QString& name, int number) {
     if (name == copyrightUrlColumn)
         return {Column::Kind::CopyrightUrl, {}};
     const QString key = name.startsWith(QLatin1Char('/')) ? name.mid(1) : name;
-    // Any key a file can hold, as show writes it; whether a value can be set under it is asked
-    // of each cell, so a table show wrote reads back whatever the keys hold.
-    if (const QString problem = EditPlan::keyProblem(key, std::nullopt); !problem.isEmpty())
+    // Any key a file can hold, as show writes it: only an empty name is none. Whether a value
+    // can be set under it, or the key removed, is asked of each cell, so a table show wrote reads
+    // back whatever keys the files hold.
+    if (key.isEmpty())
         throw Failure(QStringLiteral("column %1 (\"%2\"): it names no key of the document "
                                      "information: %3")
                           .arg(number)
-                          .arg(name, problem));
+                          .arg(name, EditPlan::keyProblem(key, std::nullopt)));
     return {Column::Kind::Key, key};
 }
 
@@ -284,6 +285,10 @@ QList<ValueTable::Row> ValueTable::read(const QString& tablePath) {
             } else if (column.kind == Column::Kind::CopyrightUrl) {
                 row.plan.setCopyrightUrl(value->value_or(QString()));
             } else if (!*value) {
+                // A key any file may hold reaches the header; removing takes fewer of them.
+                if (const QString problem = EditPlan::keyProblem(column.key, std::nullopt);
+                    !problem.isEmpty())
+                    throw Failure(cell + problem);
                 row.plan.removeKey(column.key);
             } else if (mayNotWriteBack(**value) && holds(column.key, **value)) {
                 continue;

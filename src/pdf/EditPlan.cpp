@@ -92,13 +92,10 @@ std::optional<InfoField> EditPlan::fieldOf(const QString& key) {
 QString EditPlan::keyProblem(const QString& key, const std::optional<QString>& value) {
     if (key.isEmpty())
         return QStringLiteral("a key cannot be empty");
-    // Removing does without the toolkit and takes any name a file can hold: PDF writes spaces,
-    // delimiters and other bytes in a name as #xx.
-    if (!value)
-        return {};
     static const QString delimiters = QStringLiteral("()<>[]{}/%");
     for (QChar c : key) {
-        if (c.unicode() <= 0x20 || c.unicode() == 0x7f || c.unicode() > 0x7f)
+        // Only removing does without the toolkit, and takes any name.
+        if (c.unicode() <= 0x20 || c.unicode() == 0x7f || (c.unicode() > 0x7f && value))
             return QStringLiteral("the key \"%1\" may hold only printable ASCII characters, "
                                   "without spaces")
                 .arg(key);

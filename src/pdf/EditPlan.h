@@ -48,10 +48,10 @@ public:
     // The field a key names, spelled as PDF spells it ("CreationDate"); nothing for other keys.
     static std::optional<InfoField> fieldOf(const QString& key);
     // Why key cannot be given the value (nothing: removed), as a phrase in lower case; empty
-    // when it can. A key to set is printable ASCII without the whitespace and delimiters that
-    // would end a PDF name (the toolkit writes other characters as something else); one to
-    // remove may be any name a file can hold. Trapped is a name in the document information and
-    // takes only its three values.
+    // when it can. A key is a PDF name, without the whitespace and delimiters that would end it;
+    // a key to set is printable ASCII (the toolkit writes other characters as something else),
+    // one to remove may be any Unicode. Trapped is a name in the document information and takes
+    // only its three values.
     static QString keyProblem(const QString& key, const std::optional<QString>& value);
     // The one key whose values are names rather than strings.
     static QString trappedKey() { return QStringLiteral("Trapped"); }
