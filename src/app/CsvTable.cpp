@@ -46,6 +46,56 @@ QString meant(const QString& cell) {
     return cell.startsWith(apostrophe) ? cell.mid(1) : cell;
 }
 
+// How many of bytes are whole UTF-8 characters, and whether what follows them is no UTF-8 at all
+// rather than the first part of a character the next bytes may complete. Strict as the standard
+// is: no overlong forms, no surrogates, nothing beyond U+10FFFF.
+struct Utf8Scan {
+    qsizetype whole = 0;
+    bool broken = false;
+};
+
+Utf8Scan scanUtf8(QByteArrayView bytes) {
+    const qsizetype size = bytes.size();
+    qsizetype at = 0;
+    while (at < size) {
+        const auto lead = static_cast<unsigned char>(bytes[at]);
+        if (lead < 0x80) {
+            ++at;
+            continue;
+        }
+        qsizetype length = 0;
+        // The range the second byte must be in; the others are all 0x80..0xBF.
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            if (lead == 0xE0)
+                low = 0xA0;
+            else if (lead == 0xED)
+                high = 0x9F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            if (lead == 0xF0)
+                low = 0x90;
+            else if (lead == 0xF4)
+                high = 0x8F;
+        } else {
+            return {at, true};
+        }
+        for (qsizetype next = 1; next < length; ++next) {
+            if (at + next >= size)
+                return {at, false};
+            const auto byte = static_cast<unsigned char>(bytes[at + next]);
+            if (byte < (next == 1 ? low : 0x80) || byte > (next == 1 ? high : 0xBF))
+                return {at, true};
+        }
+        at += length;
+    }
+    return {size, false};
+}
+
 } // namespace
 
 CsvTable::Reader::Reader(QIODevice& device) : device_(device) {
@@ -53,7 +103,8 @@ CsvTable::Reader::Reader(QIODevice& device) : device_(device) {
     int commas = 0;
     int semicolons = 0;
     bool quoted = false;
-    for (qsizetype offset = 0;; ++offset) {
+    // A header longer than a row may be is refused by readRecord below.
+    for (qsizetype offset = 0; offset < maxRowLength; ++offset) {
         if (position_ + offset >= buffer_.size() && !fill())
             break;
         const QChar c = buffer_.at(position_ + offset);
@@ -96,16 +147,28 @@ std::optional<QStringList> CsvTable::Reader::next() {
 }
 
 std::optional<QStringList> CsvTable::Reader::readRecord() {
-    if (!peek())
-        return std::nullopt;
+    if (!peek()) {
+        if (!broken_)
+            return std::nullopt;
+        ++rowNumber_;
+        notUtf8();
+    }
     ++rowNumber_;
     enum class State { CellStart, Plain, Quoted, AfterQuote };
     State state = State::CellStart;
     QStringList cells;
     QString cell;
-    for (;;) {
+    for (qsizetype length = 1;; ++length) {
+        if (length > maxRowLength)
+            malformed(QStringLiteral("it is longer than %1 characters").arg(maxRowLength));
+        if (cell.size() > maxCellLength)
+            malformed(QStringLiteral("cell %1 is longer than %2 characters")
+                          .arg(cells.size() + 1)
+                          .arg(maxCellLength));
         const std::optional<QChar> next = take();
         if (!next) {
+            if (broken_)
+                notUtf8();
             if (state == State::Quoted)
                 malformed(QStringLiteral("a quoted cell is not closed"));
             cells << cell;
@@ -155,24 +218,39 @@ std::optional<QChar> CsvTable::Reader::peek() {
     return buffer_.at(position_);
 }
 
-// Appends the next piece of the input to what is not read yet; false at the end.
+// Appends the next piece of the input to what is not read yet; false at the end, and where
+// bytes that are not UTF-8 begin (broken_ then tells which). Only whole characters are decoded,
+// so that the row holding bad bytes can be named once the rows before it are read, and a table
+// ending inside a character is told from one that goes on.
 bool CsvTable::Reader::fill() {
-    const QByteArray bytes = device_.read(chunkSize);
-    if (bytes.isEmpty())
-        return false;
-    // The decoder keeps a character split between two pieces, and drops a byte-order mark at the
-    // start.
-    QString text = decoder_.decode(bytes);
-    if (decoder_.hasError())
-        throw Failure(QStringLiteral("the table is not UTF-8 text"));
-    buffer_.remove(0, position_);
-    position_ = 0;
-    buffer_ += text;
-    return true;
+    while (!broken_) {
+        const QByteArray bytes = device_.read(chunkSize);
+        if (bytes.isEmpty()) {
+            broken_ = !undecoded_.isEmpty();
+            return false;
+        }
+        undecoded_ += bytes;
+        const Utf8Scan scan = scanUtf8(undecoded_);
+        broken_ = scan.broken;
+        if (scan.whole == 0)
+            continue;
+        // The decoder drops a byte-order mark at the start.
+        const QString text = decoder_.decode(QByteArrayView(undecoded_).first(scan.whole));
+        undecoded_.remove(0, scan.whole);
+        buffer_.remove(0, position_);
+        position_ = 0;
+        buffer_ += text;
+        return true;
+    }
+    return false;
 }
 
 void CsvTable::Reader::malformed(const QString& what) const {
     throw Failure(QStringLiteral("row %1: ").arg(rowNumber_) + what);
+}
+
+void CsvTable::Reader::notUtf8() const {
+    malformed(QStringLiteral("it is not UTF-8 text"));
 }
 
 CsvTable::Writer::Writer(QIODevice& device) : device_(device) {

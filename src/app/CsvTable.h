@@ -18,7 +18,10 @@ public:
     // cells that hold separators, doubled quotes and line breaks. A cell that starts with an
     // apostrophe loses it: the writer puts one before cells a spreadsheet would otherwise take
     // for a formula, a number or a date. Throws Failure for malformed input, naming the row as a
-    // spreadsheet numbers it (the header is row 1), such as "row 7: a quoted cell is not closed".
+    // spreadsheet numbers it (the header is row 1), such as "row 7: a quoted cell is not closed",
+    // also for bytes that are not UTF-8 (a table is never read with characters dropped or
+    // replaced) and for a cell or row longer than any a person writes: input without line breaks
+    // (a device that never ends) must end with a reason, not with all memory taken.
     class Reader {
     public:
         // Reads the header row at once; device must stay open while rows are read.
@@ -32,6 +35,10 @@ public:
         // The number of the row next() gave last, 1 for the header.
         int rowNumber() const { return rowNumber_; }
 
+        // The longest cell and row, in characters, quotes and line breaks counted.
+        static constexpr qsizetype maxCellLength = qsizetype(1) << 20;
+        static constexpr qsizetype maxRowLength = qsizetype(16) << 20;
+
     private:
         // One row's cells as written; nothing at the end of the input.
         std::optional<QStringList> readRecord();
@@ -40,9 +47,14 @@ public:
         std::optional<QChar> peek();
         bool fill();
         [[noreturn]] void malformed(const QString& what) const;
+        [[noreturn]] void notUtf8() const;
 
         QIODevice& device_;
         QStringDecoder decoder_{QStringDecoder::Utf8};
+        // Bytes read that end in the first part of a character, kept until the rest comes.
+        QByteArray undecoded_;
+        // The input goes on with bytes that are not UTF-8, right after what buffer_ holds.
+        bool broken_ = false;
         QString buffer_;
         qsizetype position_ = 0;
         QChar separator_ = QLatin1Char(',');

@@ -13,6 +13,7 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
+#include <algorithm>
 #include <sys/stat.h>
 
 namespace {
@@ -104,11 +105,14 @@ Column columnOf(const QString& name, int number) {
     if (name == copyrightUrlColumn)
         return {Column::Kind::CopyrightUrl, {}};
     const QString key = name.startsWith(QLatin1Char('/')) ? name.mid(1) : name;
-    if (const QString problem = EditPlan::keyProblem(key, std::nullopt); !problem.isEmpty())
+    // Any key a file can hold, as show writes it: only an empty name is none. Whether a value
+    // can be set under it, or the key removed, is asked of each cell, so a table show wrote reads
+    // back whatever keys the files hold.
+    if (key.isEmpty())
         throw Failure(QStringLiteral("column %1 (\"%2\"): it names no key of the document "
                                      "information: %3")
                           .arg(number)
-                          .arg(name, problem));
+                          .arg(name, EditPlan::keyProblem(key, std::nullopt)));
     return {Column::Kind::Key, key};
 }
 
@@ -142,6 +146,19 @@ Header headerOf(const QStringList& names) {
     if (header.pathAt < 0)
         throw Failure(QStringLiteral("the header row has no column \"path\" to name the files"));
     return header;
+}
+
+// Whether value may be text this reader made of bytes it could not read as characters (a byte
+// PDFDocEncoding leaves undefined, half of a UTF-16 pair: U+FFFD), or characters the toolkit
+// need not write back as the bytes they came from (control characters). Such a value given back
+// as the file holds it is left alone, so the file keeps its bytes rather than gets others.
+bool mayNotWriteBack(const QString& value) {
+    return std::ranges::any_of(value, [](QChar c) {
+        return c == QChar::ReplacementCharacter ||
+               (c.unicode() < 0x20 && c != QLatin1Char('\t') && c != QLatin1Char('\n') &&
+                c != QLatin1Char('\r')) ||
+               c.unicode() == 0x7f;
+    });
 }
 
 // Why key cannot be set to value, as a phrase; empty when it can.
@@ -238,7 +255,8 @@ QList<ValueTable::Row> ValueTable::read(const QString& tablePath) {
         seen.insert(identity, reader.rowNumber());
         // A value that cannot be set is refused, unless it is what the file holds already (a
         // date written in a form of its own, a key that is not ASCII): a table as show wrote it
-        // then leaves it alone. Only then is the file read, once.
+        // then leaves it alone, as it does a value given as the file holds it that may not be
+        // written back as the same bytes. Only then is the file read, once.
         std::optional<PdfSnapshot> original;
         bool read = false;
         const auto holds = [&](const QString& key, const QString& value) {
@@ -267,7 +285,13 @@ QList<ValueTable::Row> ValueTable::read(const QString& tablePath) {
             } else if (column.kind == Column::Kind::CopyrightUrl) {
                 row.plan.setCopyrightUrl(value->value_or(QString()));
             } else if (!*value) {
+                // A key any file may hold reaches the header; removing takes fewer of them.
+                if (const QString problem = EditPlan::keyProblem(column.key, std::nullopt);
+                    !problem.isEmpty())
+                    throw Failure(cell + problem);
                 row.plan.removeKey(column.key);
+            } else if (mayNotWriteBack(**value) && holds(column.key, **value)) {
+                continue;
             } else if (const QString problem = setProblem(column.key, **value); problem.isEmpty()) {
                 row.plan.setKey(column.key, **value);
             } else if (!holds(column.key, **value)) {

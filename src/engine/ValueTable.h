@@ -36,7 +36,9 @@ public:
     // Reads the table at tablePath: a path relative to the table's folder is taken from there.
     // An empty cell, or a column that is not there, leaves its field alone. Throws Failure,
     // naming the row or column, for a table that cannot be read, a header without "path", a
-    // column that names no key or one named twice, a value its key cannot take, and a row whose
+    // column that names no key or one named twice, a value its key cannot take (unless the file
+    // holds it already: it is then left alone, as is a value as the file holds it that may not
+    // be written back as the same bytes), and a row whose
     // file does not exist, is a folder, or is the same file as an earlier row's; so nothing is
     // touched for a table that is wrong anywhere.
     static QList<Row> read(const QString& tablePath);

@@ -21,8 +21,31 @@ QString fromName(const std::string& name) {
     return QString::fromUtf8(name.starts_with('/') ? name.substr(1) : name);
 }
 
+// UTF-16 is read here rather than by libqpdf, which drops half of a surrogate pair without a
+// trace: the replacement character stands for it, and for an odd last byte, as for a byte
+// PDFDocEncoding leaves undefined, so the text shows that it is not all the bytes hold.
+QString utf16Text(const std::string& bytes) {
+    QString text;
+    text.reserve(qsizetype(bytes.size() / 2));
+    for (std::size_t at = 2; at + 1 < bytes.size(); at += 2)
+        text += QChar(char16_t((static_cast<unsigned char>(bytes[at]) << 8) |
+                               static_cast<unsigned char>(bytes[at + 1])));
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        if (text.at(at).isHighSurrogate() && at + 1 < text.size() &&
+            text.at(at + 1).isLowSurrogate())
+            ++at;
+        else if (text.at(at).isSurrogate())
+            text[at] = QChar::ReplacementCharacter;
+    }
+    if (bytes.size() % 2 != 0)
+        text += QChar::ReplacementCharacter;
+    return text;
+}
+
 // Qt would take a leading U+FEFF for a byte order mark and drop it, yet it is part of the text.
 QString textOf(QPDFObjectHandle string) {
+    if (const std::string bytes = string.getStringValue(); bytes.starts_with("\xfe\xff"))
+        return utf16Text(bytes);
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
     return decoder(string.getUTF8Value());
 }

@@ -16,8 +16,9 @@ class PdfSnapshot {
 public:
     // One value of the document information.
     struct InfoValue {
-        // Strings: the exact Unicode text. Anything else: a canonical rendering, stable across
-        // object renumbering, so two files holding the same value give the same text.
+        // Strings: the exact Unicode text; U+FFFD for a byte PDFDocEncoding leaves undefined
+        // and for half of a UTF-16 surrogate pair. Anything else: a canonical rendering, stable
+        // across object renumbering, so two files holding the same value give the same text.
         QString text;
         bool isString = false;
 

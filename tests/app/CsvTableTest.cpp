@@ -3,6 +3,7 @@
 #include "Failure.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QTest>
 
 namespace {
@@ -97,7 +98,19 @@ private slots:
             << QByteArray("path,Title\n\"a\"b,c\n")
             << "row 2: cell 1 has text after its closing quote";
         QTest::newRow("not UTF-8")
-            << QByteArray("path,Title\n\xFF\xFE,x\n") << "the table is not UTF-8 text";
+            << QByteArray("path,Title\n\xFF\xFE,x\n") << "row 2: it is not UTF-8 text";
+        QTest::newRow("ends inside a character")
+            << QByteArray("path,Title\na.pdf,\xC3") << "row 2: it is not UTF-8 text";
+        QTest::newRow("half of a UTF-16 pair in a later row")
+            << QByteArray("path,Title\na,b\nc,\xED\xA0\x80\n") << "row 3: it is not UTF-8 text";
+        QTest::newRow("cell too long")
+            << "path\n" + QByteArray(CsvTable::Reader::maxCellLength + 1, 'x') + "\n"
+            << "row 2: cell 1 is longer than 1048576 characters";
+        // Cells of half the longest cell, separated: only the row is too long.
+        const QByteArray half(CsvTable::Reader::maxCellLength / 2, 'x');
+        QTest::newRow("row too long")
+            << "path\n" + (half + ',').repeated(CsvTable::Reader::maxRowLength / half.size()) + "\n"
+            << "row 2: it is longer than 16777216 characters";
         QTest::newRow("nothing") << QByteArray("") << "the table is empty: it has no header row";
     }
     void malformed() {
@@ -108,6 +121,18 @@ private slots:
             QFAIL("no failure");
         } catch (const Failure& failure) {
             QCOMPARE(failure.description(), reason);
+        }
+    }
+
+    // Input that never ends and has no line break ends with a reason, and soon.
+    void endlessInputEnds() {
+        QFile zeros("/dev/zero");
+        QVERIFY(zeros.open(QIODevice::ReadOnly));
+        try {
+            CsvTable::Reader reader(zeros);
+            QFAIL("no failure");
+        } catch (const Failure& failure) {
+            QCOMPARE(failure.description(), "row 1: cell 1 is longer than 1048576 characters");
         }
     }
 

@@ -27,8 +27,10 @@ private slots:
         // What the failure names: the row or the column at fault.
         QTest::addColumn<QString>("named");
         QTest::newRow("no path column") << QStringList{"Title", "x"} << "column \"path\"";
-        QTest::newRow("column with a space")
-            << QStringList{"path;Two words", "a.pdf;x"} << "column 2 (\"Two words\")";
+        QTest::newRow("key with a space set")
+            << QStringList{"path;Two words", "a.pdf;x"} << "row 2, column \"Two words\"";
+        QTest::newRow("key with a space removed")
+            << QStringList{"path;Two words", "a.pdf;<remove>"} << "row 2, column \"Two words\"";
         QTest::newRow("empty column name") << QStringList{"path;", "a.pdf;x"} << "column 2";
         QTest::newRow("column twice")
             << QStringList{"path;Title;/Title", "a.pdf;x;y"} << "column 3";
@@ -109,6 +111,43 @@ private slots:
         QCOMPARE(rows.value(0).plan, plan);
         QVERIFY_THROWS_EXCEPTION(
             Failure, ValueTable::read(table(dir.path(), {"path;ModDate", "odd.pdf;" + held})));
+    }
+
+    // A table show wrote reads back leaving the file as it is, whatever key or value it holds:
+    // a key that cannot be set, and a value this reader could not read as the characters it was
+    // written with, are left alone rather than written as something else.
+    void heldKeysAndValuesReadBack_data() {
+        QTest::addColumn<QByteArray>("entry"); // as the file writes it
+        QTest::addColumn<QString>("key");
+        QTest::newRow("space in the key") << QByteArray("/My#20Key (v)") << "My Key";
+        QTest::newRow("delimiters in the key") << QByteArray("/a#2Fb#28c#29 (v)") << "a/b(c)";
+        QTest::newRow("byte PDF's encoding leaves undefined")
+            << QByteArray("/Odd (a\\237b)") << "Odd";
+        QTest::newRow("half of a UTF-16 pair") << QByteArray("/Half <FEFFD8000041>") << "Half";
+        QTest::newRow("control character") << QByteArray("/Ctl (a\\001b)") << "Ctl";
+    }
+    void heldKeysAndValuesReadBack() {
+        QFETCH(QByteArray, entry);
+        QFETCH(QString, key);
+        QTemporaryDir dir;
+        const QString pdf = TestFiles::write(
+            dir.path() + "/odd.pdf",
+            TestFiles::pdfOf({"<< /Type /Catalog /Pages 2 0 R >>",
+                              "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                              "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>",
+                              "<< /Title (T) " + entry + " >>"},
+                             "/Info 4 0 R"));
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        QVERIFY(buffer.open(QIODevice::WriteOnly));
+        ValueTable::write(buffer, {pdf},
+                          [](const QString&, const QString& reason) { QFAIL(qPrintable(reason)); });
+        QVERIFY2(bytes.contains(key.toUtf8()), bytes.constData());
+        const QString path = TestFiles::write(dir.path() + "/values.csv", bytes);
+        const QList<ValueTable::Row> rows = ValueTable::read(path);
+        EditPlan plan;
+        plan.setKey("Title", "T");
+        QCOMPARE(rows.value(0).plan, plan);
     }
 
     // The marker and the texts that look like it are written so that each reads back as itself.
