@@ -3,14 +3,7 @@
 #include "ErrorReport.h"
 
 #include <QtGlobal>
-#include <exception>
 #include <utility>
-
-namespace {
-
-const QString unknownFailure = QStringLiteral("Unexpected failure");
-
-} // namespace
 
 ErrorTrap::ErrorTrap(QString context) : context_(std::move(context)) {}
 
@@ -25,18 +18,12 @@ bool ErrorTrap::test(int number, const std::function<bool()>& condition) {
 }
 
 bool ErrorTrap::attempt(int number, const std::function<void()>& work) {
-    QString description;
-    try {
-        work();
-        return true;
-    } catch (const std::exception& failure) {
-        description = QString::fromUtf8(failure.what());
-    } catch (...) {
-        description = unknownFailure;
-    }
     // Reported outside the catch block: the box runs an event loop of its own, and nothing of
     // the failed step should still be in flight meanwhile.
-    report(number, description);
+    const std::optional<Failure> failure = failureOf(work);
+    if (!failure)
+        return true;
+    report(number, failure->description());
     return false;
 }
 
@@ -46,13 +33,21 @@ void ErrorTrap::report(int number, const QString& description) {
 }
 
 bool ErrorTrap::shielded(const char* where, const std::function<void()>& work) {
+    const std::optional<Failure> failure = failureOf(work);
+    if (failure)
+        qWarning("%s: %s", where, failure->what());
+    return !failure;
+}
+
+std::optional<Failure> ErrorTrap::failureOf(const std::function<void()>& work) {
     try {
         work();
-        return true;
+        return std::nullopt;
+    } catch (const Failure& failure) {
+        return failure;
     } catch (const std::exception& failure) {
-        qWarning("%s: %s", where, failure.what());
+        return Failure(QString::fromUtf8(failure.what()));
     } catch (...) {
-        qWarning("%s: %s", where, qPrintable(unknownFailure));
+        return Failure(QStringLiteral("Unexpected failure"));
     }
-    return false;
 }

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "Failure.h"
+
 #include <QString>
 #include <functional>
+#include <optional>
 
 // The failure trap of an event handler. The handler runs its work as numbered steps; a step
 // that throws is reported once (description, the handler's context and the step number) and the
@@ -31,6 +34,10 @@ public:
     // For handlers without a trap: a failure must never travel into Qt's event loop, so it is
     // logged and dropped here. Gives false when the work failed.
     static bool shielded(const char* where, const std::function<void()>& work);
+
+    // Runs the work and gives what it threw as a Failure (the description the report shows: a
+    // Failure as it is, any other exception by its text); nothing when it did not throw.
+    static std::optional<Failure> failureOf(const std::function<void()>& work);
 
 private:
     // Runs the work; a failure is reported and false given.
