@@ -337,7 +337,7 @@ Flow BatchEngine::stripOriginal(FileJob& job) {
 
 Flow BatchEngine::openOutput(FileJob& job) {
     const QString& destination = job.destination();
-    const OutputFile::Link link = ReadAhead::linkFor(job.input(), destination);
+    const OutputFile::Link link = OutputFile::linkFor(job.input(), destination);
     sweepLeftovers(PathHelpers::FolderOf(
         link == OutputFile::Link::Follow ? OutputFile::resolveLink(destination) : destination));
     // The output made ahead is used when it was made for the same destination, the same way.

@@ -101,6 +101,17 @@ QString OutputFile::Refused::reason() const {
 }
 
 // However many links deep, so the link itself is kept.
+OutputFile::Link OutputFile::linkFor(const QString& input, const QString& destination) {
+    if (destination == input)
+        return Link::Follow;
+    // Only a destination that can be examined is the input: two paths that both cannot be are
+    // not for that the same file.
+    const std::optional<FileIdentity> named =
+        FileIdentity::of(destination, FileIdentity::Links::NotFollowed);
+    const bool same = named && named == FileIdentity::of(input, FileIdentity::Links::NotFollowed);
+    return same ? Link::Follow : Link::Refuse;
+}
+
 QString OutputFile::resolveLink(const QString& destination) {
     const QFileInfo info(destination);
     if (!info.isSymLink())

@@ -50,6 +50,11 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
+    // How the result for input is to treat destination. A destination that is the input's own
+    // name (in place, or a result over its original) is the input changed in place: a link
+    // there keeps being a link and its target is changed. Any other destination is never
+    // written through a link.
+    static Link linkFor(const QString& input, const QString& destination);
     // The file a destination stands for: a link is followed to what it points to.
     static QString resolveLink(const QString& destination);
     // Removes what killed runs left in folder; never a file that a live run holds locked.

@@ -2,7 +2,6 @@
 
 #include "BackgroundTask.h"
 #include "Failure.h"
-#include "FileIdentity.h"
 #include "FileJob.h"
 
 #include <utility>
@@ -23,7 +22,7 @@ ReadAhead::ReadAhead(std::unique_ptr<FileJob> job, const std::optional<QString>&
         // Refused here, it is created again when the file's turn comes, with the reason shown.
         if (createOutput && !work->destination().isEmpty() && !work->unreadable) {
             try {
-                work->link = linkFor(work->input(), work->destination());
+                work->link = OutputFile::linkFor(work->input(), work->destination());
                 work->output = std::make_unique<OutputFile>(work->destination(), work->link);
             } catch (const OutputFile::Refused&) {
             }
@@ -58,15 +57,4 @@ PdfSnapshot ReadAhead::readOriginal(const QString& input, std::optional<QString>
             throw failure;
         }
     }
-}
-
-OutputFile::Link ReadAhead::linkFor(const QString& input, const QString& destination) {
-    if (destination == input)
-        return OutputFile::Link::Follow;
-    // Only a destination that can be examined is the input: two paths that both cannot be are
-    // not for that the same file.
-    const std::optional<FileIdentity> named =
-        FileIdentity::of(destination, FileIdentity::Links::NotFollowed);
-    const bool same = named && named == FileIdentity::of(input, FileIdentity::Links::NotFollowed);
-    return same ? OutputFile::Link::Follow : OutputFile::Link::Refuse;
 }

@@ -34,10 +34,6 @@ public:
     // against changes opens without a password, and its result is protected again as it was.
     static PdfSnapshot readOriginal(const QString& input, std::optional<QString>& password,
                                     bool sharedPassword, PdfSnapshot::Sharing sharing);
-    // A destination that is the input's own name (in place, or a result over its original) is
-    // the input changed in place: a link there keeps being a link and its target is changed.
-    // Any other destination is never written through a link.
-    static OutputFile::Link linkFor(const QString& input, const QString& destination);
 
 private:
     std::unique_ptr<FileJob> job_;
