@@ -33,10 +33,11 @@ const std::array<Option, 6> setOptionTable{{
      "option) and is printable ASCII without spaces or any of ()<>[]{}/%. Trapped takes only "
      "True, False or Unknown, and is written as a name."},
     {"remove", "FIELD",
-     "Removes a field (by its option's name, such as title or creation-date) or any key, as the "
-     "file spells it, from the document information, and the field's XMP counterpart; may be given "
-     "more than once. A key "
-     "that is not there is no error."},
+     "Removes a field (by its option's name, such as title or creation-date, or its key) or any "
+     "key, in any case (company removes Company), from the document information, and the "
+     "field's XMP counterpart; may be given more than once. A slash before a key (/company) "
+     "names only the key spelled exactly so; a file with two keys that differ only in case is "
+     "not changed unless one is spelled as given. A key that is not there is no error."},
     {"copyright", "TEXT",
      "Sets the copyright notice of the XMP metadata (dc:rights, marked as copyrighted); an empty "
      "TEXT removes it. A file without XMP metadata is given some, holding the notice and the "
@@ -47,8 +48,9 @@ const std::array<Option, 6> setOptionTable{{
     {"csv", "TABLE",
      "Takes the files and their values from the table TABLE, as show --csv writes it (\",\" or "
      "\";\" between cells, UTF-8): the column \"path\" names each file (absolute, or relative to "
-     "the table's folder), the others are keys (Title, ..., ModDate and any other; a slash "
-     "before a key, as in /path, names the key of that name), \"copyright\" and "
+     "the table's folder), the others are keys (Title, ..., ModDate or their options' names, "
+     "and any other, in any case as for --remove; a slash before a key, as in /path, names the "
+     "key spelled exactly so), \"copyright\" and "
      "\"copyright-url\". An empty cell, or a missing column, leaves the field alone; a cell "
      "holding exactly <remove> removes it (<<remove>> stands for the text <remove>). The other "
      "options' changes apply to every file, and a cell overrides them for its file. No "

@@ -67,20 +67,22 @@ std::variant<EditPlan, QString> planOf(const QCommandLineParser& parser) {
             return problem;
     }
     for (const QString& given : parser.values(QStringLiteral("remove"))) {
-        // A field by its option's name; anything else is a key as the file spells it.
-        QString key = given;
-        for (const CommandDescription::Option& option : CommandDescription::fieldOptions()) {
-            if (given == QLatin1String(option.name))
-                key = EditPlan::toolkitKey(option.field);
-        }
+        // A field by its key or its option's name, any other key as a file spells it, in any
+        // case; "/key" only the key spelled exactly so.
+        const EditPlan::KeyName name = EditPlan::keyNamed(given);
+        const QString& key = name.key;
         const QString option = QStringLiteral("--remove");
         if (const QString problem = EditPlan::keyProblem(key, std::nullopt); !problem.isEmpty())
             return option + QStringLiteral(": ") + problem;
-        if (named.contains(key))
+        // A key named in any case may be any key of those letters another option changes.
+        if (named.contains(key) ||
+            (!name.exact && std::ranges::any_of(named, [&](const QString& other) {
+                return EditPlan::anyCase(other) == EditPlan::anyCase(key);
+            })))
             return option + QStringLiteral(": ") + key +
                    QStringLiteral(" is changed by another option too");
         named.insert(key);
-        plan.removeKey(key);
+        plan.removeKey(name);
     }
     if (parser.isSet(QStringLiteral("title-from-filename"))) {
         if (named.contains(EditPlan::toolkitKey(InfoField::Title)))

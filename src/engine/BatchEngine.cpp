@@ -24,6 +24,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+#include <variant>
 
 namespace {
 
@@ -274,12 +275,31 @@ Flow BatchEngine::loadOriginal(FileJob& job) {
     }
     if (stopping_)
         return Flow::Stop;
+    if (const Flow named = findNamedKeys(job); named != Flow::Next)
+        return named;
     if (settings_.dryRun && !settings_.strip) {
         job.outcome.preview = previewOf(*job.original, job.plan, job.titleFromName);
         readAhead(job.position + 1);
         return Flow::Done;
     }
     return Flow::Next;
+}
+
+// Keys the plan names in any case (--remove company, a table's column "company") are the keys
+// this file spells so. The info-update file was written before the original was read, and is
+// written again where that changes what it says.
+Flow BatchEngine::findNamedKeys(FileJob& job) {
+    if (!job.plan.hasKeysInAnyCase())
+        return Flow::Next;
+    std::variant<EditPlan, QString> found = job.plan.forKeys(job.original->info().keys());
+    if (const QString* problem = std::get_if<QString>(&found))
+        return job.fail(*problem);
+    job.plan = std::get<EditPlan>(std::move(found));
+    QByteArray info = InfoUpdateFile::content(job.plan, job.titleFromName);
+    if (info == job.info)
+        return Flow::Next;
+    job.info = std::move(info);
+    return writeInfoFile(job);
 }
 
 // Throws Failure.

@@ -91,6 +91,8 @@ private:
     Flow writeInfoFile(FileJob& job);
     Flow choosePassword(FileJob& job);
     Flow loadOriginal(FileJob& job);
+    // Within loadOriginal, once the original is read.
+    Flow findNamedKeys(FileJob& job);
     void readOriginal(FileJob& job);
     Flow prepareCopy(FileJob& job);
     Flow openOutput(FileJob& job);

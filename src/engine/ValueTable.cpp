@@ -34,11 +34,17 @@ bool isMarkerLike(const QString& text) {
     return match.hasMatch() && match.capturedLength(1) == match.capturedLength(2);
 }
 
-// The column a key other than the eight is written in.
-QString columnOfKey(const QString& key) {
+// The column a key other than the eight is written in. A name the reader would take for
+// something else gets a slash: one of our columns' names, a field's key or option name in another
+// case ("title"), and a key that differs from another of the table only in case (taken as any
+// key of its letters, it would stand for whichever of them a file has); inAnyCase counts the keys
+// of the table by anyCase.
+QString columnOfKey(const QString& key, const QHash<QString, int>& inAnyCase) {
     const bool ours = key == pathColumn || key == copyrightColumn || key == copyrightUrlColumn ||
                       key.startsWith(QLatin1Char('/'));
-    return ours ? QLatin1Char('/') + key : key;
+    const bool notAlone =
+        EditPlan::keyNamed(key).exact || inAnyCase.value(EditPlan::anyCase(key)) > 1;
+    return ours || notAlone ? QLatin1Char('/') + key : key;
 }
 
 // What the table shows of one file, read once: its document information and its copyright.
@@ -94,7 +100,7 @@ QStringList rowOf(const QString& file, const FileValues& values, const QStringLi
 // What one column of a table read back stands for.
 struct Column {
     enum class Kind { Path, Copyright, CopyrightUrl, Key } kind;
-    QString key;
+    EditPlan::KeyName key;
 };
 
 Column columnOf(const QString& name, int number) {
@@ -104,15 +110,17 @@ Column columnOf(const QString& name, int number) {
         return {Column::Kind::Copyright, {}};
     if (name == copyrightUrlColumn)
         return {Column::Kind::CopyrightUrl, {}};
-    const QString key = name.startsWith(QLatin1Char('/')) ? name.mid(1) : name;
+    // A field by its key or its option's name, any other key as a file spells it, in any case;
+    // "/key" the key spelled exactly so.
+    const EditPlan::KeyName key = EditPlan::keyNamed(name);
     // Any key a file can hold, as show writes it: only an empty name is none. Whether a value
     // can be set under it, or the key removed, is asked of each cell, so a table show wrote reads
     // back whatever keys the files hold.
-    if (key.isEmpty())
+    if (key.key.isEmpty())
         throw Failure(QStringLiteral("column %1 (\"%2\"): it names no key of the document "
                                      "information: %3")
                           .arg(number)
-                          .arg(name, EditPlan::keyProblem(key, std::nullopt)));
+                          .arg(name, EditPlan::keyProblem(key.key, std::nullopt)));
     return {Column::Kind::Key, key};
 }
 
@@ -132,7 +140,7 @@ Header headerOf(const QStringList& names) {
         const Column column = columnOf(name, number);
         // A key as PDF writes it, so that the key "path" is not our column "path".
         const QString identity =
-            column.kind == Column::Kind::Key ? QLatin1Char('/') + column.key : name;
+            column.kind == Column::Kind::Key ? QLatin1Char('/') + column.key.key : name;
         if (named.contains(identity))
             throw Failure(QStringLiteral("column %1 (\"%2\"): an earlier column names the same "
                                          "key")
@@ -214,8 +222,11 @@ void ValueTable::write(QIODevice& device, const QStringList& files,
     for (InfoField field : EditPlan::fields)
         header << EditPlan::toolkitKey(field);
     header << copyrightColumn << copyrightUrlColumn;
+    QHash<QString, int> inAnyCase;
     for (const QString& key : others)
-        header << columnOfKey(key);
+        ++inAnyCase[EditPlan::anyCase(key)];
+    for (const QString& key : others)
+        header << columnOfKey(key, inAnyCase);
     writer.writeRow(header);
     for (qsizetype index = 0; index < files.size(); ++index) {
         if (values.at(index))
@@ -259,7 +270,7 @@ QList<ValueTable::Row> ValueTable::read(const QString& tablePath) {
         // written back as the same bytes. Only then is the file read, once.
         std::optional<PdfSnapshot> original;
         bool read = false;
-        const auto holds = [&](const QString& key, const QString& value) {
+        const auto holds = [&](const EditPlan::KeyName& key, const QString& value) {
             if (!read) {
                 read = true;
                 try {
@@ -270,8 +281,11 @@ QList<ValueTable::Row> ValueTable::read(const QString& tablePath) {
             }
             if (!original)
                 return false;
-            const auto entry = original->info().constFind(key);
-            return entry != original->info().cend() && shownValue(*entry) == value;
+            // A key named in any case only where the name is no other key's too.
+            const QStringList held = EditPlan::keysFor(key, original->info().keys());
+            const auto entry = original->info().constFind(held.value(0));
+            return held.size() == 1 && entry != original->info().cend() &&
+                   shownValue(*entry) == value;
         };
         for (qsizetype index = 0; index < columns.size(); ++index) {
             const Column& column = columns.at(index);
@@ -286,13 +300,14 @@ QList<ValueTable::Row> ValueTable::read(const QString& tablePath) {
                 row.plan.setCopyrightUrl(value->value_or(QString()));
             } else if (!*value) {
                 // A key any file may hold reaches the header; removing takes fewer of them.
-                if (const QString problem = EditPlan::keyProblem(column.key, std::nullopt);
+                if (const QString problem = EditPlan::keyProblem(column.key.key, std::nullopt);
                     !problem.isEmpty())
                     throw Failure(cell + problem);
                 row.plan.removeKey(column.key);
             } else if (mayNotWriteBack(**value) && holds(column.key, **value)) {
                 continue;
-            } else if (const QString problem = setProblem(column.key, **value); problem.isEmpty()) {
+            } else if (const QString problem = setProblem(column.key.key, **value);
+                       problem.isEmpty()) {
                 row.plan.setKey(column.key, **value);
             } else if (!holds(column.key, **value)) {
                 throw Failure(cell + problem);

@@ -14,8 +14,11 @@ class QIODevice;
 // The document information of many files as one table a spreadsheet opens (show --csv, the
 // window's export), and per-file plans read back from such a table (set --csv). Columns: "path",
 // the eight fields by their keys as PDF spells them, "copyright" and "copyright-url" from the XMP
-// metadata, then every other key. A key whose name is one of the columns of our own is written
-// with a slash before it ("/path"), as PDF writes names; a slash before any key is read so.
+// metadata, then every other key. A column names a key as --remove does: a field by its key or
+// option name, any other key as a file spells it, in any case. A key whose name is one of the
+// columns of our own, or would be read as a field's or as another key's (differing only in case),
+// is written with a slash before it ("/path", "/title"), as PDF writes names; a slash before any
+// key is read so, as the key spelled exactly so.
 class ValueTable {
 public:
     // A cell holding exactly this removes the field or key from the file; a real value of this
@@ -28,7 +31,8 @@ public:
     static void write(QIODevice& device, const QStringList& files,
                       const std::function<void(const QString&, const QString&)>& failed);
 
-    // One row of a table read back: the file (absolute, cleaned) and what its cells change.
+    // One row of a table read back: the file (absolute, cleaned) and what its cells change; a
+    // key named in any case is found in the file when it is changed (EditPlan::forKeys).
     struct Row {
         QString path;
         EditPlan plan;

@@ -2,6 +2,8 @@
 
 #include "PdfDate.h"
 
+#include <QSet>
+
 namespace {
 std::size_t indexOf(InfoField field) {
     return static_cast<std::size_t>(field);
@@ -89,6 +91,50 @@ std::optional<InfoField> EditPlan::fieldOf(const QString& key) {
     return std::nullopt;
 }
 
+QString EditPlan::optionName(InfoField field) {
+    // The key in lower case, a hyphen between its words: "CreationDate" is "creation-date".
+    const QString key = toolkitKey(field);
+    QString name;
+    for (qsizetype at = 0; at < key.size(); ++at) {
+        if (at > 0 && key.at(at).isUpper())
+            name += QLatin1Char('-');
+        name += key.at(at).toLower();
+    }
+    return name;
+}
+
+QString EditPlan::anyCase(const QString& name) {
+    // Only A to Z: a key is a PDF name, bytes, whose other letters have no case of PDF's.
+    QString lower = name;
+    for (QChar& c : lower) {
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            c = QChar(c.unicode() + ('a' - 'A'));
+    }
+    return lower;
+}
+
+QStringList EditPlan::keysFor(const KeyName& name, const QStringList& keys) {
+    if (name.exact || keys.contains(name.key))
+        return {name.key};
+    const QString wanted = anyCase(name.key);
+    QStringList matching;
+    for (const QString& key : keys) {
+        if (anyCase(key) == wanted)
+            matching << key;
+    }
+    return matching;
+}
+
+EditPlan::KeyName EditPlan::keyNamed(const QString& name) {
+    if (name.startsWith(QLatin1Char('/')))
+        return {name.mid(1), true};
+    for (InfoField field : fields) {
+        if (anyCase(name) == anyCase(toolkitKey(field)) || anyCase(name) == optionName(field))
+            return {toolkitKey(field), true};
+    }
+    return {name, false};
+}
+
 QString EditPlan::keyProblem(const QString& key, const std::optional<QString>& value) {
     if (key.isEmpty())
         return QStringLiteral("a key cannot be empty");
@@ -123,6 +169,56 @@ void EditPlan::removeKey(const QString& key) {
         otherKeys_.insert(key, std::nullopt);
 }
 
+void EditPlan::setKey(const KeyName& name, const QString& text) {
+    if (name.exact)
+        setKey(name.key, text);
+    else
+        keysInAnyCase_.insert(name.key, text);
+}
+
+void EditPlan::removeKey(const KeyName& name) {
+    if (name.exact)
+        removeKey(name.key);
+    else
+        keysInAnyCase_.insert(name.key, std::nullopt);
+}
+
+std::variant<EditPlan, QString> EditPlan::forKeys(const QStringList& keys) const {
+    EditPlan plan = *this;
+    plan.keysInAnyCase_.clear();
+    // The keys changed so far: those named exactly, then each named in any case once found.
+    QSet<QString> changed(otherKeys_.keyBegin(), otherKeys_.keyEnd());
+    for (auto named = keysInAnyCase_.cbegin(); named != keysInAnyCase_.cend(); ++named) {
+        const QString& name = named.key();
+        QStringList matching = keysFor({name, false}, keys);
+        if (matching.size() > 1) {
+            QStringList slashed;
+            for (const QString& held : std::as_const(matching))
+                slashed << QLatin1Char('/') + held;
+            const QString last = matching.takeLast();
+            return QStringLiteral("\"%1\" could be the key %2 or %3, which differ only in case: "
+                                  "name the one meant with a slash before it, spelled exactly as "
+                                  "the file spells it (%4)")
+                .arg(name, matching.join(QStringLiteral(", ")), last,
+                     slashed.join(QStringLiteral(" or ")));
+        }
+        // A key the file does not have yet is added as named.
+        const QString key = matching.value(0, name);
+        if (changed.contains(key) && plan.otherKeys_.value(key) != named.value())
+            return QStringLiteral("\"%1\" names the key %2 here, which is changed under another "
+                                  "name too, differently: name it once")
+                .arg(name, key);
+        changed.insert(key);
+        if (named.value())
+            plan.setKey(key, *named.value());
+        else
+            plan.removeKey(key);
+    }
+    if (const QString problem = plan.firstKeyProblem(); !problem.isEmpty())
+        return problem;
+    return plan;
+}
+
 QMap<QString, std::optional<QString>> EditPlan::infoEdits(const QString& titleFromName) const {
     QMap<QString, std::optional<QString>> edits = otherKeys_;
     for (InfoField field : fields) {
@@ -153,7 +249,16 @@ EditPlan EditPlan::mergedWith(const EditPlan& later) const {
         if (later.choice(field).mode != FieldMode::Keep)
             merged.choices_[indexOf(field)] = later.choice(field);
     }
-    merged.otherKeys_.insert(later.otherKeys_);
+    // Later wins per key as it is spelled, also where one plan names it exactly and the other in
+    // any case: a cell overrides the command line for its file.
+    for (auto key = later.otherKeys_.cbegin(); key != later.otherKeys_.cend(); ++key) {
+        merged.keysInAnyCase_.remove(key.key());
+        merged.otherKeys_.insert(key.key(), key.value());
+    }
+    for (auto key = later.keysInAnyCase_.cbegin(); key != later.keysInAnyCase_.cend(); ++key) {
+        merged.otherKeys_.remove(key.key());
+        merged.keysInAnyCase_.insert(key.key(), key.value());
+    }
     if (later.copyright_)
         merged.copyright_ = later.copyright_;
     if (later.copyrightUrl_)
@@ -172,10 +277,12 @@ std::optional<InfoField> EditPlan::firstBadDate() const {
 }
 
 QString EditPlan::firstKeyProblem() const {
-    for (auto key = otherKeys_.cbegin(); key != otherKeys_.cend(); ++key) {
-        const QString problem = keyProblem(key.key(), key.value());
-        if (!problem.isEmpty())
-            return problem;
+    for (const auto* keys : {&otherKeys_, &keysInAnyCase_}) {
+        for (auto key = keys->cbegin(); key != keys->cend(); ++key) {
+            const QString problem = keyProblem(key.key(), key.value());
+            if (!problem.isEmpty())
+                return problem;
+        }
     }
     return {};
 }

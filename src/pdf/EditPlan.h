@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <array>
 #include <optional>
+#include <variant>
 
 // The eight document-information keys, in the fixed order of the second page and of the
 // info-update file.
@@ -47,6 +48,29 @@ public:
 
     // The field a key names, spelled as PDF spells it ("CreationDate"); nothing for other keys.
     static std::optional<InfoField> fieldOf(const QString& key);
+    // The field's option on the command line ("creation-date").
+    static QString optionName(InfoField field);
+
+    // A field or key as a person names it in --remove or a table's header. Names are matched
+    // in any case of the letters A to Z, as people type them: a field's key or its option's
+    // name ("TITLE", "creation-date") is the field; any other name is the key a file spells so
+    // in any case, which each file decides (forKeys). A slash before a name ("/company") means
+    // the key spelled exactly so, which reaches a key that differs from a field's or another
+    // key's name only in case.
+    struct KeyName {
+        QString key;
+        bool exact = false;
+
+        bool operator==(const KeyName&) const = default;
+    };
+    static KeyName keyNamed(const QString& name);
+    // The name with the letters A to Z in lower case: names that differ only in case give the
+    // same.
+    static QString anyCase(const QString& name);
+    // The keys of keys that name may be: the key itself where it is named exactly or a key is
+    // spelled exactly so, else every key that differs from it only in case (more than one: the
+    // name does not say which).
+    static QStringList keysFor(const KeyName& name, const QStringList& keys);
     // Why key cannot be given the value (nothing: removed), as a phrase in lower case; empty
     // when it can. A key is a PDF name, without the whitespace and delimiters that would end it;
     // a key to set is printable ASCII (the toolkit writes other characters as something else),
@@ -63,7 +87,8 @@ public:
     // The first date field set to a text that does not read as a date (an empty text empties
     // the field and is allowed); nothing when every date is fine.
     std::optional<InfoField> firstBadDate() const;
-    // Why the first of the other keys cannot be written as the plan says; empty when all can.
+    // Why the first of the other keys (also one named in any case) cannot be written as the plan
+    // says; empty when all can.
     QString firstKeyProblem() const;
     // The plan with every date field's text written in PDF's own date form, with its zone, as
     // readers expect it. Texts that are no dates stay as they are.
@@ -73,10 +98,21 @@ public:
     void titleFromFileName();
     void remove(InfoField field);
 
-    // Any key: one of the eight is the same as its field.
+    // Any key, spelled exactly so: one of the eight is the same as its field.
     void setKey(const QString& key, const QString& text);
     void removeKey(const QString& key);
-    // The keys other than the eight the plan names: the text each gets, or nothing to remove it.
+    // A key as keyNamed made it: one spelled in any case is left for forKeys to find.
+    void setKey(const KeyName& name, const QString& text);
+    void removeKey(const KeyName& name);
+    // The plan for a file holding keys (its document information's): each key named in any case
+    // becomes the key the file spells so, the one spelled exactly so where the file has it, and
+    // stays as named where the file has none. Why the file cannot be changed when a name could
+    // be any of two or more keys that differ only in case, or when two names come to one key
+    // with different changes, or a resolved key cannot take its value: nothing is guessed.
+    std::variant<EditPlan, QString> forKeys(const QStringList& keys) const;
+    bool hasKeysInAnyCase() const { return !keysInAnyCase_.isEmpty(); }
+    // The keys other than the eight the plan names exactly (all of them once forKeys made the plan
+    // for a file): the text each gets, or nothing to remove it.
     const QMap<QString, std::optional<QString>>& otherKeys() const { return otherKeys_; }
     // Every key of the document information the plan changes, the eight and the others: the text
     // it gets, or nothing to remove it.
@@ -101,6 +137,8 @@ public:
 private:
     std::array<FieldChoice, fields.size()> choices_{};
     QMap<QString, std::optional<QString>> otherKeys_;
+    // Keys named in any case, until forKeys finds how a file spells them.
+    QMap<QString, std::optional<QString>> keysInAnyCase_;
     std::optional<QString> copyright_;
     std::optional<QString> copyrightUrl_;
 };

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -177,6 +178,21 @@ QByteArray resaved(const QByteArray& written, bool byteOrderMark) {
         saved += quotedCells.join(';').toUtf8() + "\r\n";
     }
     return saved;
+}
+
+// Every key of the file's document information as pdfinfo reads it, spelled as the file spells
+// it, with its value.
+QMap<QString, QString> infoKeys(const QString& path) {
+    QByteArray out;
+    if (!TestPrograms::run("pdfinfo", {"-custom", "-enc", "UTF-8", path}, &out))
+        return {};
+    QMap<QString, QString> keys;
+    for (const QString& line : QString::fromUtf8(out).split('\n')) {
+        const qsizetype colon = line.indexOf(':');
+        if (colon > 0)
+            keys.insert(line.left(colon), line.mid(colon + 1).trimmed());
+    }
+    return keys;
 }
 
 QList<QJsonObject> jsonLines(const QByteArray& out) {
@@ -1100,6 +1116,96 @@ private slots:
         QCOMPARE(ran.status, 2);
         QVERIFY2(ran.err.contains("nothing to change"), ran.err.constData());
         QCOMPARE(TestFiles::bytes(plain), before);
+    }
+
+    // --remove and a table's columns name keys in any case, as the file spells them, or exactly
+    // with a slash; a file whose keys differ only in case, none spelled as named, is not changed.
+    void keysNamedInAnyCase_data() {
+        QTest::addColumn<QByteArray>("entries");    // the file's document information
+        QTest::addColumn<QStringList>("arguments"); // @ the file, TABLE the table
+        QTest::addColumn<QByteArray>("table");      // the table, naming the file a.pdf
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("after"); // "Key=value" as pdfinfo reads it; "Key": gone
+        QTest::newRow("--remove company on Company")
+            << QByteArray("/Title (T) /Company (Acme) /Dept (Legal)")
+            << QStringList{"set", "--remove", "company", "--in-place", "@"} << QByteArray() << 0
+            << QStringList{"Company", "Dept=Legal", "Title=T"};
+        QTest::newRow("--remove /company on Company")
+            << QByteArray("/Company (Acme) /Dept (Legal)")
+            << QStringList{"set", "--remove", "/company", "--info", "Dept=x", "--in-place", "@"}
+            << QByteArray() << 0 << QStringList{"Company=Acme", "Dept=x"};
+        QTest::newRow("--remove Company on company and COMPANY")
+            << QByteArray("/company (a) /COMPANY (b)")
+            << QStringList{"set", "--remove", "Company", "--in-place", "@"} << QByteArray() << 1
+            << QStringList{"company=a", "COMPANY=b"};
+        QTest::newRow("column title")
+            << QByteArray("/Title (T)") << QStringList{"set", "--csv", "TABLE", "--in-place"}
+            << QByteArray("path;title\r\na.pdf;New\r\n") << 0 << QStringList{"Title=New", "title"};
+        QTest::newRow("columns title and /title")
+            << QByteArray("/Title (T)") << QStringList{"set", "--csv", "TABLE", "--in-place"}
+            << QByteArray("path;title;/title\r\na.pdf;New;lower\r\n") << 0
+            << QStringList{"Title=New", "title=lower"};
+        QTest::newRow("column company on Company")
+            << QByteArray("/Company (Acme)") << QStringList{"set", "--csv", "TABLE", "--in-place"}
+            << QByteArray("path;company\r\na.pdf;Beta\r\n") << 0
+            << QStringList{"Company=Beta", "company"};
+    }
+    void keysNamedInAnyCase() {
+        QFETCH(QByteArray, entries);
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, table);
+        QFETCH(int, status);
+        QFETCH(QStringList, after);
+        QTemporaryDir dir;
+        const QString file = TestFiles::write(dir.path() + "/a.pdf",
+                                              TestFiles::pdfWithInfo("<< " + entries + " >>"));
+        const QString tablePath = TestFiles::write(dir.path() + "/values.csv", table);
+        arguments.replaceInStrings(QRegularExpression("^@$"), file);
+        arguments.replaceInStrings(QRegularExpression("^TABLE$"), tablePath);
+        const QByteArray before = TestFiles::bytes(file);
+        const Ran ran = metascribe(arguments);
+        QVERIFY2(ran.status == status, ran.err.constData());
+        if (status != 0) {
+            // The reason names both keys, as a slash names each.
+            QVERIFY2(ran.err.contains("/company") && ran.err.contains("/COMPANY"),
+                     ran.err.constData());
+            QCOMPARE(TestFiles::bytes(file), before);
+        }
+        const QMap<QString, QString> keys = infoKeys(file);
+        QVERIFY(!keys.isEmpty());
+        for (const QString& expected : after) {
+            const QString key = expected.section('=', 0, 0);
+            if (expected.contains('='))
+                QCOMPARE(keys.value(key, "(none)"), expected.section('=', 1));
+            else
+                QVERIFY2(!keys.contains(key), qPrintable(key + " is still there"));
+        }
+    }
+
+    // show --csv writes keys that differ only in case, or from a field's key, so that set --csv
+    // sets each back as it was.
+    void tableOfKeysDifferingInCase() {
+        QTemporaryDir dir;
+        const QString file = TestFiles::write(
+            dir.path() + "/a.pdf",
+            TestFiles::pdfWithInfo("<< /Title (T) /title (t) /Company (C) /company (c) >>"));
+        Ran ran = metascribe({"show", "--csv", file});
+        QVERIFY2(ran.status == 0, ran.err.constData());
+        const QString tablePath = TestFiles::write(dir.path() + "/values.csv", ran.out);
+        const QStringList header =
+            QString::fromUtf8(ran.out.left(ran.out.indexOf('\r'))).split(';');
+        for (const char* column : {"/title", "/Company", "/company"})
+            QVERIFY2(header.contains(column), ran.out.constData());
+        ran = metascribe({"set", "--title", "1", "--info", "title=2", "--info", "Company=3",
+                          "--remove", "/company", "--in-place", file});
+        QVERIFY2(ran.status == 0, ran.err.constData());
+        ran = metascribe({"set", "--csv", tablePath, "--in-place"});
+        QVERIFY2(ran.status == 0, ran.err.constData());
+        const QMap<QString, QString> keys = infoKeys(file);
+        QCOMPARE(keys.value("Title"), QString("T"));
+        QCOMPARE(keys.value("title"), QString("t"));
+        QCOMPARE(keys.value("Company"), QString("C"));
+        QCOMPARE(keys.value("company"), QString("c"));
     }
 
     // A dry run prints and changes nothing; show prints what pdfinfo reads.

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <variant>
 
 // The table of values show --csv writes and set --csv reads: what a row changes, and every table
 // that must change nothing.
@@ -51,6 +52,10 @@ private slots:
             << QStringList{"path;Trapped", "a.pdf;yes"} << "row 2, column \"Trapped\"";
         QTest::newRow("key that is not ASCII set")
             << QStringList{"path;Schlüssel", "a.pdf;x"} << "row 2, column \"Schlüssel\"";
+        QTest::newRow("a field named again in another case")
+            << QStringList{"path;Title;title", "a.pdf;x;y"} << "column 3 (\"title\")";
+        QTest::newRow("a field named again by its option")
+            << QStringList{"path;ModDate;mod-date", "a.pdf;;"} << "column 3 (\"mod-date\")";
         QTest::newRow("quote not closed")
             << QStringList{"path;Title", "a.pdf;\"x"} << "row 2: a quoted cell";
     }
@@ -89,13 +94,86 @@ private slots:
         first.setKey("Author", "<remove>");
         first.setCopyright("");
         first.setKey("path", "x");
-        first.removeKey("Dept");
+        first.removeKey(EditPlan::keyNamed("Dept"));
         QCOMPARE(rows[0].plan, first);
         EditPlan second;
         second.setCopyrightUrl("u");
         second.setKey("Keywords", "k");
         QCOMPARE(rows[1].path, dir.path() + "/b.pdf");
         QCOMPARE(rows[1].plan, second);
+    }
+
+    // A column names a field by its key or option name in any case, any other key in any case
+    // as each file spells it, and with a slash the key spelled exactly so.
+    void columnNames_data() {
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QStringList>("held"); // the file's keys
+        QTest::addColumn<QString>("key");      // the key the cell "x" then sets
+        QTest::newRow("title") << "title" << QStringList{"Title"} << "Title";
+        QTest::newRow("title beside a key title")
+            << "title" << QStringList{"Title", "title"} << "Title";
+        QTest::newRow("/title") << "/title" << QStringList{"Title"} << "title";
+        QTest::newRow("an option's name") << "creation-date" << QStringList{} << "CreationDate";
+        QTest::newRow("a key in another case") << "company" << QStringList{"Company"} << "Company";
+        QTest::newRow("a key spelled so beside another case")
+            << "company" << QStringList{"Company", "company"} << "company";
+        QTest::newRow("/company beside Company")
+            << "/company" << QStringList{"Company"} << "company";
+    }
+    void columnNames() {
+        QFETCH(QString, column);
+        QFETCH(QStringList, held);
+        QFETCH(QString, key);
+        QTemporaryDir dir;
+        TestFiles::write(dir.path() + "/a.pdf", "not read");
+        const QString value = key == "CreationDate" ? "D:20240101" : "x";
+        const QList<ValueTable::Row> rows =
+            ValueTable::read(table(dir.path(), {"path;" + column, "a.pdf;" + value}));
+        QCOMPARE(rows.size(), 1);
+        const std::variant<EditPlan, QString> found = rows[0].plan.forKeys(held);
+        const QString* refused = std::get_if<QString>(&found);
+        QVERIFY2(!refused, qPrintable(refused ? *refused : QString()));
+        EditPlan expected;
+        expected.setKey(key, value);
+        QCOMPARE(std::get<EditPlan>(found), expected);
+    }
+
+    // Keys that differ only in case, or from a field's key, are written so that each column
+    // reads back as the key it was written for.
+    void keysDifferingOnlyInCaseReadBack() {
+        QTemporaryDir dir;
+        const QString pdf = TestFiles::write(
+            dir.path() + "/cases.pdf",
+            TestFiles::pdfWithInfo("<< /Title (T) /title (t) /Company (C) /company (c) /Dept (D) "
+                                   "/Creation-Date (d) >>"));
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        QVERIFY(buffer.open(QIODevice::WriteOnly));
+        ValueTable::write(buffer, {pdf},
+                          [](const QString&, const QString& reason) { QFAIL(qPrintable(reason)); });
+        buffer.close();
+        QVERIFY(buffer.open(QIODevice::ReadOnly));
+        const QStringList header = CsvTable::Reader(buffer).header();
+        for (const char* column :
+             {"Title", "/title", "/Company", "/company", "Dept", "/Creation-Date"})
+            QVERIFY2(header.contains(column), qPrintable(header.join(';')));
+
+        const QString path = TestFiles::write(dir.path() + "/values.csv", bytes);
+        const QList<ValueTable::Row> rows = ValueTable::read(path);
+        QCOMPARE(rows.size(), 1);
+        const std::variant<EditPlan, QString> found =
+            rows[0].plan.forKeys({"Title", "title", "Company", "company", "Dept", "Creation-Date"});
+        const QString* refused = std::get_if<QString>(&found);
+        QVERIFY2(!refused, qPrintable(refused ? *refused : QString()));
+        EditPlan expected;
+        for (const auto& [key, value] : {std::pair{"Title", "T"},
+                                         {"title", "t"},
+                                         {"Company", "C"},
+                                         {"company", "c"},
+                                         {"Dept", "D"},
+                                         {"Creation-Date", "d"}})
+            expected.setKey(key, value);
+        QCOMPARE(std::get<EditPlan>(found), expected);
     }
 
     // A value that cannot be set is left alone where the file holds it already, as in a table
@@ -131,12 +209,7 @@ private slots:
         QFETCH(QString, key);
         QTemporaryDir dir;
         const QString pdf = TestFiles::write(
-            dir.path() + "/odd.pdf",
-            TestFiles::pdfOf({"<< /Type /Catalog /Pages 2 0 R >>",
-                              "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-                              "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>",
-                              "<< /Title (T) " + entry + " >>"},
-                             "/Info 4 0 R"));
+            dir.path() + "/odd.pdf", TestFiles::pdfWithInfo("<< /Title (T) " + entry + " >>"));
         QByteArray bytes;
         QBuffer buffer(&bytes);
         QVERIFY(buffer.open(QIODevice::WriteOnly));

@@ -9,14 +9,6 @@
 
 namespace {
 
-// A one-page PDF file whose document information is info.
-QByteArray pdfWithInfo(const QByteArray& info) {
-    return TestFiles::pdfOf({"<< /Type /Catalog /Pages 2 0 R >>",
-                             "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-                             "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>", info},
-                            "/Info 4 0 R");
-}
-
 // The text as the toolkit writes it: UTF-16 with a byte order mark, in a literal string whose
 // parentheses and backslashes are escaped.
 QByteArray wide(const QByteArray& text) {
@@ -69,7 +61,7 @@ private slots:
         const QString path = dir_.filePath("dated.pdf");
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        const QByteArray before = pdfWithInfo(info);
+        const QByteArray before = TestFiles::pdfWithInfo(info);
         file.write(before);
         file.close();
         const PdfSnapshot original = PdfSnapshot::read(path);

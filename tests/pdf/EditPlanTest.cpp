@@ -45,6 +45,20 @@ private slots:
         removed.titleFromFileName();
         QTest::newRow("a removal and the title from the name win too")
             << base << removes << removed;
+
+        // A table's cell names its key in any case, the command line exactly: the cell wins for
+        // its file, as for any key, rather than both changing one key differently.
+        EditPlan cell;
+        cell.setKey(EditPlan::keyNamed("Dept"), "Sales");
+        EditPlan overridden;
+        overridden.changeTo(InfoField::Title, "All");
+        overridden.changeTo(InfoField::Author, "Legal");
+        overridden.setKey(EditPlan::keyNamed("Dept"), "Sales");
+        overridden.removeKey("Old");
+        overridden.setCopyright("© All");
+        overridden.setCopyrightUrl("https://example.com/all");
+        QTest::newRow("a key named in any case wins over the same spelled exactly")
+            << base << cell << overridden;
     }
     void mergedWith() {
         QFETCH(EditPlan, first);
@@ -82,6 +96,74 @@ private slots:
         QFETCH(bool, fine);
         const QString problem = EditPlan::keyProblem(key, value);
         QVERIFY2(problem.isEmpty() == fine, qPrintable(problem));
+    }
+
+    // A name as --remove and a table's header take it, for a file holding keys: a field by its
+    // key or option name in any case, any other key in any case as the file spells it, exactly
+    // with a slash; a name that could be two keys changes nothing and names both.
+    void keysNamedInAnyCase_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<std::optional<QString>>("value"); // nothing: removed
+        QTest::addColumn<QStringList>("held");
+        QTest::addColumn<QStringList>("changed"); // the keys the plan then sets or removes
+        QTest::addColumn<QString>("problem");
+        const std::optional<QString> removed;
+        const QStringList none;
+        QTest::newRow("company removes Company")
+            << "company" << removed << QStringList{"Company", "Dept"} << QStringList{"Company"}
+            << "";
+        QTest::newRow("company sets Company")
+            << "company" << std::optional<QString>("x") << QStringList{"Company"}
+            << QStringList{"Company"} << "";
+        QTest::newRow("a key the file lacks is added as named")
+            << "company" << std::optional<QString>("x") << QStringList{"Dept"}
+            << QStringList{"company"} << "";
+        QTest::newRow("/company is only company")
+            << "/company" << removed << QStringList{"Company"} << QStringList{"company"} << "";
+        QTest::newRow("the key spelled exactly so, beside another case")
+            << "company" << removed << QStringList{"COMPANY", "company"} << QStringList{"company"}
+            << "";
+        QTest::newRow("two keys, neither spelled so")
+            << "Company" << removed << QStringList{"COMPANY", "company"} << none
+            << "\"Company\" could be the key COMPANY or company, which differ only in case: name "
+               "the one meant with a slash before it, spelled exactly as the file spells it "
+               "(/COMPANY or /company)";
+        QTest::newRow("a field's key in another case")
+            << "TITLE" << removed << QStringList{"Title", "TITLE"} << QStringList{"Title"} << "";
+        QTest::newRow("a field's option name")
+            << "Creation-Date" << std::optional<QString>("D:20240101") << none
+            << QStringList{"CreationDate"} << "";
+        QTest::newRow("/title is the key title, not the field")
+            << "/title" << std::optional<QString>("x") << QStringList{"Title"}
+            << QStringList{"title"} << "";
+        QTest::newRow("letters other than A to Z keep their case")
+            << "ÜBER" << removed << QStringList{"über"} << QStringList{"ÜBER"} << "";
+        QTest::newRow("the key found takes only what it can")
+            << "trapped" << std::optional<QString>("yes") << QStringList{"Trapped"} << none
+            << "Trapped can only be True, False or Unknown";
+    }
+    void keysNamedInAnyCase() {
+        QFETCH(QString, name);
+        QFETCH(std::optional<QString>, value);
+        QFETCH(QStringList, held);
+        QFETCH(QStringList, changed);
+        QFETCH(QString, problem);
+        EditPlan plan;
+        if (value)
+            plan.setKey(EditPlan::keyNamed(name), *value);
+        else
+            plan.removeKey(EditPlan::keyNamed(name));
+        const std::variant<EditPlan, QString> found = plan.forKeys(held);
+        if (!problem.isEmpty()) {
+            QCOMPARE(std::get<QString>(found), problem);
+            return;
+        }
+        const QString* refused = std::get_if<QString>(&found);
+        QVERIFY2(!refused, qPrintable(refused ? *refused : QString()));
+        const EditPlan& resolved = std::get<EditPlan>(found);
+        QVERIFY(!resolved.hasKeysInAnyCase());
+        QCOMPARE(resolved.infoEdits({}).keys(), changed);
+        QCOMPARE(resolved.infoEdits({}).first(), value);
     }
 
     // One of the eight keys is the same as its field, for setting and removing.

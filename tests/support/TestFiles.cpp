@@ -97,6 +97,12 @@ QByteArray pdfOf(const QList<QByteArray>& objects, const QByteArray& trailerEntr
            " >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
 }
 
+QByteArray pdfWithInfo(const QByteArray& info) {
+    return pdfOf({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                  "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>", info},
+                 "/Info 4 0 R");
+}
+
 mode_t mode(const QString& path) {
     struct stat info {};
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)

@@ -37,5 +37,7 @@ QString write(const QString& path, const QByteArray& bytes);
 // A PDF file made of objects, numbered from 1 (the first is the catalog), with a correct
 // cross-reference table and trailerEntries (such as "/Info 4 0 R") in its trailer.
 QByteArray pdfOf(const QList<QByteArray>& objects, const QByteArray& trailerEntries = {});
+// A one-page PDF file whose document information is the dictionary info ("<< /Title (T) >>").
+QByteArray pdfWithInfo(const QByteArray& info);
 
 } // namespace TestFiles
