@@ -109,7 +109,9 @@ const std::array<Option, 2> showOptionTable{{
      "byte-order mark, \";\" between cells) of the given files and the PDF files of the given "
      "folders: a header row, then one row per file with \"path\", the eight fields by their "
      "keys (Title, Subject, Author, Keywords, Creator, Producer, CreationDate, ModDate), "
-     "\"copyright\", \"copyright-url\" and a column for every other key any file has. A value "
+     "\"copyright\", \"copyright-url\" and a column for every other key any file has; a key "
+     "set --csv would read as another (path, a field's name in another case such as title, "
+     "keys that differ only in case) is written with a slash before it (/title). A value "
      "that is exactly <remove> is written as <<remove>>. set --csv reads the table back."},
 }};
 
