@@ -1222,6 +1222,11 @@ private slots:
             << "habibi.pdf"
             << "table" << QStringList{"set", "--copyright", "Signed Rights"} << 0 << added
             << QStringList{"-PDF:Title", "-XMP-dc:Rights"} << QByteArray("habibi\nSigned Rights\n");
+        // The note goes with the one for the other names, which keep the signed original.
+        QTest::newRow("set, hard link")
+            << pdfa << "linked" << setTitle << 0
+            << added + "; it has another name (a hard link), which keeps the old content" << title
+            << QByteArray("Signed Title\nSigned Title\n");
         QTest::newRow("strip") << pdfa << "table" << QStringList{"strip"} << 1 << strip
                                << QStringList() << QByteArray();
         QTest::newRow("set, encrypted")
@@ -1274,6 +1279,9 @@ private slots:
             bytes.insert(keyword + 10, '1');
             file = TestFiles::write(file, bytes);
         }
+        if (variant == "linked")
+            QVERIFY(::link(QFile::encodeName(file).constData(),
+                           QFile::encodeName(dir.path() + "/other.pdf").constData()) == 0);
         QVERIFY(!file.isEmpty());
         const QByteArray before = TestFiles::bytes(file);
 
