@@ -1217,6 +1217,9 @@ private slots:
                                     << QByteArray("Signed Title\nSigned Title\n");
         QTest::newRow("set, streams") << pdfa << "streams" << setTitle << 0 << added << title
                                       << QByteArray("Signed Title\nSigned Title\n");
+        // The signed field has its type from the field above it.
+        QTest::newRow("set, type inherited") << pdfa << "inherited" << setTitle << 0 << added
+                                             << title << QByteArray("Signed Title\nSigned Title\n");
         // No XMP metadata yet: the catalog gets a packet for the copyright.
         QTest::newRow("copyright, no XMP")
             << "habibi.pdf"
@@ -1262,8 +1265,11 @@ private slots:
             QSKIP("pdfsig, openssl or exiftool is not installed");
         QTemporaryDir dir;
         SignedPdf signer(dir.path());
-        QString file =
-            signer.make(corpus, "signed.pdf", variant == "streams", variant == "certified" ? 1 : 0);
+        SignedPdf::Options options;
+        options.streams = variant == "streams";
+        options.certification = variant == "certified" ? 1 : 0;
+        options.typeFromParent = variant == "inherited";
+        QString file = signer.make(corpus, "signed.pdf", options);
         QVERIFY2(!file.isEmpty(), qPrintable(signer.why()));
         QByteArray report = SignedPdf::report(file);
         QVERIFY2(report.contains("Signature is Valid") && report.contains("Total document signed"),

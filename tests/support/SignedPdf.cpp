@@ -37,8 +37,9 @@ QString SignedPdf::fail(const QString& why) {
     return {};
 }
 
-QString SignedPdf::make(const QString& corpusName, const QString& name, bool streams,
-                        int certification) {
+QString SignedPdf::make(const QString& corpusName, const QString& name, const Options& options) {
+    const bool streams = options.streams;
+    const int certification = options.certification;
     const QString key = folder_ + "/key.pem";
     const QString certificate = folder_ + "/cert.pem";
     if (!QFile::exists(certificate) &&
@@ -76,7 +77,8 @@ QString SignedPdf::make(const QString& corpusName, const QString& name, bool str
     const int field = size;
     const int signature = size + 1;
     const int form = size + 2;
-    const int section = size + 3;
+    const int widget = options.typeFromParent ? size + 3 : field;
+    const int section = options.typeFromParent ? size + 4 : size + 3;
     const int placeholder = 8192;
     const QByteArray permissions =
         certification == 0 ? QByteArray()
@@ -89,12 +91,19 @@ QString SignedPdf::make(const QString& corpusName, const QString& name, bool str
     QMap<int, QByteArray> objects;
     objects[root] = catalog.toLatin1().replace(
         0, 2, "<< /AcroForm " + QByteArray::number(form) + " 0 R" + permissions);
-    objects[page] =
-        pageObject.toLatin1().replace(0, 2, "<< /Annots [ " + QByteArray::number(field) + " 0 R ]");
-    objects[field] = "<< /Type /Annot /Subtype /Widget /FT /Sig /T (Signature1) /F 132 /Rect [ 0 0 "
-                     "0 0 ] /P " +
-                     QByteArray::number(page) + " 0 R /V " + QByteArray::number(signature) +
-                     " 0 R >>";
+    objects[page] = pageObject.toLatin1().replace(
+        0, 2, "<< /Annots [ " + QByteArray::number(widget) + " 0 R ]");
+    const QByteArray annotation = "/Type /Annot /Subtype /Widget /F 132 /Rect [ 0 0 0 0 ] /P " +
+                                  QByteArray::number(page) + " 0 R";
+    const QByteArray value = "/T (Signature1) /V " + QByteArray::number(signature) + " 0 R";
+    if (options.typeFromParent) {
+        objects[field] =
+            "<< /FT /Sig /T (Signatures) /Kids [ " + QByteArray::number(widget) + " 0 R ] >>";
+        objects[widget] =
+            "<< " + annotation + ' ' + value + " /Parent " + QByteArray::number(field) + " 0 R >>";
+    } else {
+        objects[field] = "<< " + annotation + " /FT /Sig " + value + " >>";
+    }
     objects[signature] = "<< /Type /Sig /Filter /Adobe.PPKLite /SubFilter /adbe.pkcs7.detached "
                          "/ByteRange [ 0 ********** ********** ********** ] /Contents <" +
                          QByteArray(placeholder, '0') + "> /M (D:20260101000000Z)" + reference +

@@ -13,11 +13,17 @@ public:
     // Keys and certificate go into folder, which must exist.
     explicit SignedPdf(QString folder);
 
-    // Signs a copy of the corpus file as folder/name, with cross-reference streams or a table;
-    // a certification (the catalog's /Perms /DocMDP) with permissions level 1 to 3 when it is
-    // given. Gives its path, or an empty text when a tool failed (why() says which).
-    QString make(const QString& corpusName, const QString& name, bool streams,
-                 int certification = 0);
+    struct Options {
+        // Cross-reference and object streams rather than a classic table.
+        bool streams = false;
+        // A certification (the catalog's /Perms /DocMDP) with this permissions level, 1 to 3.
+        int certification = 0;
+        // The signed field is the kid of a field that gives it its type (/FT /Sig).
+        bool typeFromParent = false;
+    };
+    // Signs a copy of the corpus file as folder/name. Gives its path, or an empty text when a
+    // tool failed (why() says which).
+    QString make(const QString& corpusName, const QString& name, const Options& options);
     QString why() const { return why_; }
 
     // What pdfsig reports of path, standard output; empty when it fails.
