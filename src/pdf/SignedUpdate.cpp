@@ -97,17 +97,18 @@ std::string serialised(QPDFObjectHandle object) {
     return object.unparse();
 }
 
-// The update as it is written: its objects, each where it starts, after the original's bytes.
+// The update as it is written after the original's bytes: its objects, each where it starts in
+// the whole file. The original is not copied, so a large file is held once.
 class Update {
 public:
-    explicit Update(const QByteArray& original) : bytes_(original) {
+    explicit Update(const QByteArray& original) : base_(original.size()) {
         // An object must start on a line of its own.
-        if (!bytes_.endsWith('\n') && !bytes_.endsWith('\r'))
+        if (!original.endsWith('\n') && !original.endsWith('\r'))
             bytes_ += '\n';
     }
 
     void add(int number, int generation, const std::string& body) {
-        offsets_[number] = {bytes_.size(), generation};
+        offsets_[number] = {here(), generation};
         bytes_ += QByteArray::number(number) + ' ' + QByteArray::number(generation) + " obj\n";
         bytes_ += QByteArray::fromStdString(body) + "\nendobj\n";
     }
@@ -120,7 +121,7 @@ public:
 
     // The trailer's entries, without the dictionary's brackets.
     void endWithTable(const std::string& trailerEntries) {
-        const qint64 start = bytes_.size();
+        const qint64 start = here();
         bytes_ += "xref\n";
         for (const auto& [first, count] : runs()) {
             bytes_ += QByteArray::number(first) + ' ' + QByteArray::number(count) + '\n';
@@ -137,7 +138,7 @@ public:
 
     // number is the stream's own object, which the section lists too.
     void endWithStream(int number, const std::string& trailerEntries) {
-        const qint64 start = bytes_.size();
+        const qint64 start = here();
         offsets_[number] = {start, 0};
         int offsetWidth = 1;
         while (offsetWidth < 8 && (start >> (8 * offsetWidth)) != 0)
@@ -163,6 +164,7 @@ public:
         finish(start);
     }
 
+    // What follows the original's bytes.
     const QByteArray& bytes() const { return bytes_; }
 
 private:
@@ -181,6 +183,10 @@ private:
         bytes_ += "startxref\n" + QByteArray::number(section) + "\n%%EOF\n";
     }
 
+    // Where the next byte goes in the whole file.
+    qint64 here() const { return base_ + bytes_.size(); }
+
+    qint64 base_;
     QByteArray bytes_;
     // By object number: where it starts, and its generation.
     std::map<int, std::pair<qint64, int>> offsets_;
@@ -303,7 +309,6 @@ QString SignedUpdate::note(bool dryRun) {
 
 qint64 SignedUpdate::write(const QString& input, const EditPlan& plan, const QString& titleFromName,
                            const QString& output, const QDateTime& now) {
-    QByteArray result;
     qint64 signedPart = 0;
     PdfFile::openWhole(input, [&](QPDF& pdf, const QByteArray& original) {
         if (pdf.isEncrypted())
@@ -312,7 +317,6 @@ qint64 SignedUpdate::write(const QString& input, const EditPlan& plan, const QSt
             throw Failure(cannotBeAdded() + QStringLiteral(" (it is damaged)"));
         const LastSection last = lastSection(original);
         int next = firstFree(pdf);
-        signedPart = original.size();
         Update update(original);
 
         QPDFObjectHandle info = changedInfo(pdf, plan, titleFromName);
@@ -331,14 +335,16 @@ qint64 SignedUpdate::write(const QString& input, const EditPlan& plan, const QSt
             update.endWithStream(streamNumber, entries);
         else
             update.endWithTable(entries);
-        result = update.bytes();
         // The objects read for the update may show damage only now.
         if (pdf.anyWarnings())
             throw Failure(cannotBeAdded() + QStringLiteral(" (it is damaged)"));
+
+        QFile file(output);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            file.write(original) != original.size() ||
+            file.write(update.bytes()) != update.bytes().size() || !file.flush())
+            throw Failure(QStringLiteral("its result cannot be written: ") + file.errorString());
+        signedPart = original.size();
     });
-    QFile file(output);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(result) != result.size() || !file.flush())
-        throw Failure(QStringLiteral("its result cannot be written: ") + file.errorString());
     return signedPart;
 }
