@@ -14,11 +14,73 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFObjectHandle.hh>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace {
+
+// Whether a field of the form, its type and value inherited down the field tree, holds a
+// signature. Only the form's fields are walked, each once, so a file without a form costs nothing.
+bool holdsSignature(QPDFObjectHandle catalog) {
+    QPDFObjectHandle form = catalog.getKey("/AcroForm");
+    QPDFObjectHandle fields = form.isDictionary() ? form.getKey("/Fields") : QPDFObjectHandle();
+    if (!fields.isArray())
+        return false;
+    struct Field {
+        QPDFObjectHandle node;
+        bool signature;
+        QPDFObjectHandle value;
+        int depth;
+    };
+    std::vector<Field> left;
+    for (QPDFObjectHandle field : fields.aitems())
+        left.push_back({field, false, QPDFObjectHandle::newNull(), 0});
+    std::set<QPDFObjGen> seen;
+    // Deeper than any real form: a tree that goes on is no form.
+    constexpr int deepest = 64;
+    while (!left.empty()) {
+        const Field field = left.back();
+        left.pop_back();
+        QPDFObjectHandle node = field.node;
+        if (!node.isDictionary() || field.depth > deepest ||
+            (node.isIndirect() && !seen.insert(node.getObjGen()).second))
+            continue;
+        QPDFObjectHandle type = node.getKey("/FT");
+        const bool signature = type.isName() ? type.getName() == "/Sig" : field.signature;
+        QPDFObjectHandle value = node.hasKey("/V") ? node.getKey("/V") : field.value;
+        if (signature && value.isDictionary() && value.hasKey("/ByteRange"))
+            return true;
+        QPDFObjectHandle kids = node.getKey("/Kids");
+        if (kids.isArray()) {
+            for (QPDFObjectHandle kid : kids.aitems())
+                left.push_back({kid, signature, value, field.depth + 1});
+        }
+    }
+    return false;
+}
+
+// A certification signature whose permissions (DocMDP, 1) allow no change to the document.
+bool forbidsChanges(QPDFObjectHandle permissions) {
+    QPDFObjectHandle signature =
+        permissions.isDictionary() ? permissions.getKey("/DocMDP") : QPDFObjectHandle();
+    QPDFObjectHandle references =
+        signature.isDictionary() ? signature.getKey("/Reference") : QPDFObjectHandle();
+    if (!references.isArray())
+        return false;
+    for (QPDFObjectHandle reference : references.aitems()) {
+        if (!reference.isDictionary() ||
+            !reference.getKey("/TransformMethod").isNameAndEquals("/DocMDP"))
+            continue;
+        QPDFObjectHandle parameters = reference.getKey("/TransformParams");
+        QPDFObjectHandle level =
+            parameters.isDictionary() ? parameters.getKey("/P") : QPDFObjectHandle();
+        if (level.isInteger() && level.getIntValue() == 1)
+            return true;
+    }
+    return false;
+}
 
 QString cannotBeAdded() {
     return QStringLiteral(
@@ -282,6 +344,12 @@ int firstFree(QPDF& pdf) {
 }
 
 } // namespace
+
+SignedUpdate::Signing SignedUpdate::signing(QPDFObjectHandle catalog) {
+    QPDFObjectHandle granted = catalog.getKey("/Perms");
+    const bool certified = granted.isDictionary() && !granted.getKeys().empty();
+    return {certified || holdsSignature(catalog), forbidsChanges(granted)};
+}
 
 QString SignedUpdate::refusal(const PdfSnapshot& original) {
     if (!original.isSigned())

@@ -6,6 +6,7 @@
 #include <QString>
 
 class PdfSnapshot;
+class QPDFObjectHandle;
 
 // A change to a digitally signed file, added after the signed part as an incremental update: a
 // signature covers the file's bytes as they were signed, so they stay exactly as they are and
@@ -14,6 +15,16 @@ class PdfSnapshot;
 // version of each object; the signature still covers its revision.
 class SignedUpdate {
 public:
+    // What the document catalog tells of signatures, looked at while the original is read.
+    struct Signing {
+        // A signature field holds a signature, or /Perms holds permissions a signature grants.
+        bool isSigned = false;
+        // A certification allows no change at all (DocMDP, level 1).
+        bool forbidsChanges = false;
+    };
+    // Only the form's fields are walked, so a file without a form costs nothing.
+    static Signing signing(QPDFObjectHandle catalog);
+
     // Why a change cannot be added to the signed file original without breaking its signature,
     // a reason phrase starting with "it"; empty when it can.
     static QString refusal(const PdfSnapshot& original);
