@@ -85,7 +85,9 @@ const std::array<Option, 7> runOptionTable{{
      "\"destination\", \"outcome\" (\"changed\", \"failed\" or, with --dry-run, \"planned\"), "
      "\"reason\" (null unless failed), \"detail\" with the toolkit's or the reader's own words "
      "behind a failure where there are any, \"note\" for a changed file whose other names (hard "
-     "links) keep the old content and, with --dry-run, \"fields\" with each changed field's "
+     "links) keep the old content or whose change was (with --dry-run: would be) added after "
+     "the part a digital signature covers and, with --dry-run, \"fields\" with each changed "
+     "field's "
      "or key's \"old\" and \"new\" value (null when missing or removed). Files that were not "
      "changed, or were changed with a note, are "
      "named on standard error too."},

@@ -51,7 +51,7 @@ void ConsoleHost::write(const BatchRun::Outcome& outcome) {
     // what was changed with a caveat.
     if (failed)
         Console::message(outcome.path + QStringLiteral(": not changed: ") + outcome.reason);
-    else if (!outcome.note.isEmpty())
+    else if (!outcome.note.isEmpty() && !dryRun_)
         Console::message(outcome.path + QStringLiteral(": changed, but ") + outcome.note);
     if (json_) {
         QJsonObject line{
@@ -82,6 +82,9 @@ void ConsoleHost::write(const BatchRun::Outcome& outcome) {
     if (!failed && dryRun_) {
         QTextStream& out = Console::out();
         out << outcome.path << " -> " << outcome.destination << '\n';
+        // Nothing was changed, so what a change would come with is listed with it.
+        if (!outcome.note.isEmpty())
+            out << "  " << outcome.note << '\n';
         for (const QString& removal : outcome.removals)
             out << "  remove " << removal << '\n';
         if (strip_ && outcome.removals.isEmpty())

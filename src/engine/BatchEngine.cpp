@@ -16,9 +16,12 @@
 #include "ReadAhead.h"
 #include "ResultFinisher.h"
 #include "RunSteps.h"
+#include "SignedResultCheck.h"
+#include "SignedUpdate.h"
 #include "StripResultCheck.h"
 #include "ToolkitPhase.h"
 
+#include <QDateTime>
 #include <QSet>
 #include <span>
 #include <sys/stat.h>
@@ -275,6 +278,16 @@ Flow BatchEngine::loadOriginal(FileJob& job) {
     }
     if (stopping_)
         return Flow::Stop;
+    // Rewriting a signed file breaks its signatures: it is stripped never, and changed only by
+    // an update added after the signed part, which a dry run says too.
+    if (job.original->isSigned()) {
+        const QString refusal =
+            settings_.strip ? SignedUpdate::stripRefusal() : SignedUpdate::refusal(*job.original);
+        if (!refusal.isEmpty())
+            return job.fail(refusal);
+        if (settings_.dryRun)
+            job.outcome.note = SignedUpdate::note(true);
+    }
     if (const Flow named = findNamedKeys(job); named != Flow::Next)
         return named;
     if (settings_.dryRun && !settings_.strip) {
@@ -315,13 +328,34 @@ void BatchEngine::readOriginal(FileJob& job) {
 }
 
 Flow BatchEngine::prepareCopy(FileJob& job) {
+    // A signed file is no toolkit's.
+    if (job.original->isSigned())
+        return Flow::Next;
     return run_->toolkit.prepare(job);
 }
 
 Flow BatchEngine::runToolkit(FileJob& job) {
     // The next file is read while the toolkit changes this one.
     readAhead(job.position + 1);
+    if (job.original->isSigned())
+        return appendToSigned(job);
     return run_->toolkit.run(job);
+}
+
+// In place of the toolkit for a signed file: the change is added after the signed part, into
+// the result file, while the next file is read; its check follows on the commit queue's thread.
+Flow BatchEngine::appendToSigned(FileJob& job) {
+    try {
+        BackgroundTask::run([&] {
+            job.signedPart =
+                SignedUpdate::write(job.input(), job.plan, job.titleFromName,
+                                    job.output->temporaryPath(), QDateTime::currentDateTime());
+        });
+    } catch (const Failure& failure) {
+        return stopping_ ? Flow::Stop : job.fail(failure.description(), failure.detail());
+    }
+    job.resultNote = SignedUpdate::note(false);
+    return stopping_ ? Flow::Stop : Flow::Next;
 }
 
 // A dry run that strips lists what each file would lose, and changes nothing.
@@ -406,10 +440,13 @@ void BatchEngine::queueResult(std::unique_ptr<FileJob> job) {
     if (job->choices.keepOriginalsInTrash)
         job->output->keepOriginalWith(keeper_);
     const bool stripped = job->stripped.has_value();
+    const bool appended = job->signedPart.has_value();
     // Its slot stays empty until the queue gives the job back.
     jobs_[job->position] = nullptr;
     if (stripped)
         commits_->add(std::move(job), &StripResultCheck::verify);
+    else if (appended)
+        commits_->add(std::move(job), &SignedResultCheck::verify);
     else
         commits_->add(std::move(job), [](const FileJob& queued) { ResultFinisher{queued}(); });
 }

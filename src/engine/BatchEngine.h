@@ -97,6 +97,8 @@ private:
     Flow prepareCopy(FileJob& job);
     Flow openOutput(FileJob& job);
     Flow runToolkit(FileJob& job);
+    // In place of the toolkit for a signed file.
+    Flow appendToSigned(FileJob& job);
     // In place of the toolkit's phases in a run that strips, whose files end with queueResult
     // as the others do: previewStrip after loadOriginal, stripOriginal after openOutput.
     Flow previewStrip(FileJob& job);

@@ -33,7 +33,7 @@ public:
         QString reason;              // empty when the file was changed (or, in a dry run, would be)
         QString destination;         // where its result goes; empty when none could be formed
         QList<FieldPreview> preview; // a dry run's findings
-        QString note;                // what a changed file's outcome also says (its hard links)
+        QString note;                // what a changed file's outcome also says (links, signature)
         QString detail;              // the toolkit's or the reader's words behind the reason
         QStringList removals = {};   // what a dry run that strips would remove
     };

@@ -7,6 +7,16 @@
 #include <QEventLoop>
 #include <utility>
 
+namespace {
+
+QString joined(const QString& note, const QString& more) {
+    if (note.isEmpty() || more.isEmpty())
+        return note + more;
+    return note + QStringLiteral("; ") + more;
+}
+
+} // namespace
+
 CommitQueue::CommitQueue() : worker_([this] { work(); }) {}
 
 CommitQueue::~CommitQueue() {
@@ -93,7 +103,7 @@ CommitQueue::Finished CommitQueue::carryOut(Entry entry) {
     try {
         if (entry.check)
             entry.check(job);
-        job.outcome.note = job.output->commit();
+        job.outcome.note = joined(job.resultNote, job.output->commit());
     } catch (const OutputFile::Refused& refused) {
         done.refused = refused;
         job.outcome.reason = refused.reason();

@@ -33,4 +33,5 @@ void FileJob::release() {
     unprotectedResult.reset();
     output.reset();
     stripped.reset();
+    signedPart.reset();
 }

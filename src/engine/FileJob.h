@@ -77,4 +77,9 @@ struct FileJob {
     std::unique_ptr<OutputFile> output;
     // What stripping took out of it, in a run that strips.
     std::optional<PdfStripper::Stripped> stripped;
+    // How many bytes of the result are the original's, when the change to a signed file was
+    // added after them rather than made by the toolkit.
+    std::optional<qint64> signedPart;
+    // What the outcome says once the result is in place, beside its hard links.
+    QString resultNote;
 };

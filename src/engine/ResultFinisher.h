@@ -21,12 +21,15 @@ public:
 
     // Throws Rejection when the result must not be used.
     void operator()() const;
+    // The last step alone, for a result finished already: our reader's check against the
+    // original, of its document, its document information and its XMP metadata. Throws
+    // Rejection.
+    void check() const;
 
 private:
     // The finishing steps, each on the toolkit's result at plainPath.
     void storeDatesPlain(const QString& plainPath) const;
     void finishXmp(const QString& plainPath) const;
-    void check() const;
 
     const FileJob& job_;
     QString resultPath_;

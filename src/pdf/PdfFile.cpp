@@ -84,6 +84,16 @@ Failure unreadable(QPDF& pdf, const QString& message) {
 
 void PdfFile::open(const QString& path, const std::optional<QString>& password,
                    const std::function<void(QPDF&)>& work) {
+    opened(path, password, false, [&work](QPDF& pdf, const QByteArray&) { work(pdf); });
+}
+
+void PdfFile::openWhole(const QString& path,
+                        const std::function<void(QPDF&, const QByteArray&)>& work) {
+    opened(path, std::nullopt, true, work);
+}
+
+void PdfFile::opened(const QString& path, const std::optional<QString>& password, bool always,
+                     const std::function<void(QPDF&, const QByteArray&)>& work) {
     const QByteArray name = PathHelpers::native(path);
     const QByteArray secret = password ? password->toUtf8() : QByteArray();
     const char* const passwordText = password ? secret.constData() : nullptr;
@@ -93,7 +103,7 @@ void PdfFile::open(const QString& path, const std::optional<QString>& password,
     QFile file;
     if (!file.open(openRegularFile(name), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
         throw Failure(QStringLiteral("it cannot be opened: ") + file.errorString());
-    const bool whole = file.size() <= wholeFileLimit;
+    const bool whole = always || file.size() <= wholeFileLimit;
     QPDF pdf;
     pdf.setSuppressWarnings(true);
     try {
@@ -111,7 +121,7 @@ void PdfFile::open(const QString& path, const std::optional<QString>& password,
             copy.release();
             pdf.processFile(name.constData(), stream, true, passwordText);
         }
-        work(pdf);
+        work(pdf, content);
     } catch (const QPDFExc& error) {
         if (error.getErrorCode() == qpdf_e_password)
             throw Failure(QStringLiteral(

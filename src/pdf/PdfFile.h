@@ -24,6 +24,11 @@ public:
     static void open(const QString& path, const std::optional<QString>& password,
                      const std::function<void(QPDF&)>& work);
 
+    // As open() without a password, with the whole file read into memory whatever its size: work
+    // also gets the bytes the library reads, for a caller that writes them out again.
+    static void openWhole(const QString& path,
+                          const std::function<void(QPDF&, const QByteArray&)>& work);
+
     // Writes pdf into memory with writer's settings, which prepare() makes on the writer it is
     // given before the writing.
     static QByteArray writeToMemory(QPDF& pdf, const std::function<void(QPDFWriter&)>& prepare);
@@ -41,4 +46,9 @@ public:
     // of it. The snapshot and the copies for the toolkit must agree on it, or a check of a
     // toolkit result would miss entries or expect ones the copy never had.
     static bool isDocumentInformation(const std::string& key, QPDFObjectHandle value);
+
+private:
+    // always: the whole file is read into memory, however large.
+    static void opened(const QString& path, const std::optional<QString>& password, bool always,
+                       const std::function<void(QPDF&, const QByteArray&)>& work);
 };

@@ -4,6 +4,7 @@
 #include "Failure.h"
 #include "PageTree.h"
 #include "PdfFile.h"
+#include "SignedUpdate.h"
 
 #include <QStringDecoder>
 #include <algorithm>
@@ -224,6 +225,9 @@ PdfSnapshot PdfSnapshot::read(const QString& path, const std::optional<QString>&
                 snapshot.catalogEntries_ << fromName(key);
         }
         snapshot.catalogEntries_.sort();
+        const SignedUpdate::Signing signing = SignedUpdate::signing(catalog);
+        snapshot.signed_ = signing.isSigned;
+        snapshot.certifiedAgainstChanges_ = signing.forbidsChanges;
 
         int revision = 0;
         int permissions = 0;

@@ -87,6 +87,13 @@ public:
     const QString& encryption() const { return encryption_; }
     bool encrypted() const { return !encryption_.isEmpty(); }
 
+    // Whether the file is digitally signed: a signature field holds a signature, or the catalog
+    // holds permissions a signature grants (a certification). Rewriting the file breaks every
+    // signature; only a change added after the signed part keeps them.
+    bool isSigned() const { return signed_; }
+    // A certification that allows no change at all, not even one added after the signed part.
+    bool certifiedAgainstChanges() const { return certifiedAgainstChanges_; }
+
     // Whether reading had to repair or overlook anything, and what it first complained about.
     bool hadWarnings() const { return hadWarnings_; }
     QString firstWarning() const { return firstWarning_; }
@@ -103,6 +110,8 @@ private:
     bool infoShared_ = false;
     bool infoDirect_ = false;
     QString encryption_;
+    bool signed_ = false;
+    bool certifiedAgainstChanges_ = false;
     bool hadWarnings_ = false;
     QString firstWarning_;
 };

@@ -403,6 +403,21 @@ QByteArray XmpPacket::withPacket(const QString& input, const std::optional<QStri
     return bytes;
 }
 
+QByteArray XmpPacket::newPacket(QPDFObjectHandle info, const Rights& rights, const QDateTime& now) {
+    // The eight fields as the file has them now, so the new packet does not contradict them.
+    EditPlan inStep;
+    if (info.isStream())
+        info = info.getDict();
+    for (InfoField field : EditPlan::fields) {
+        QPDFObjectHandle value = info.isDictionary()
+                                     ? info.getKey("/" + EditPlan::toolkitKey(field).toStdString())
+                                     : QPDFObjectHandle::newNull();
+        if (value.isString() && !value.getUTF8Value().empty())
+            inStep.changeTo(field, QString::fromStdString(value.getUTF8Value()));
+    }
+    return update(QByteArray(), changesFor(inStep, {}), now, rights);
+}
+
 QByteArray XmpPacket::withNewPacket(const QString& input, const Rights& rights,
                                     const QDateTime& now) {
     QByteArray bytes;
@@ -410,19 +425,7 @@ QByteArray XmpPacket::withNewPacket(const QString& input, const Rights& rights,
         QPDFObjectHandle catalog = pdf.getRoot();
         if (!catalog.getKey("/Metadata").isNull())
             throw Failure(QStringLiteral("it has XMP metadata already"));
-        // The eight fields as the file has them now, so the new packet does not contradict them.
-        EditPlan inStep;
-        QPDFObjectHandle info = pdf.getTrailer().getKey("/Info");
-        if (info.isStream())
-            info = info.getDict();
-        for (InfoField field : EditPlan::fields) {
-            QPDFObjectHandle value =
-                info.isDictionary() ? info.getKey("/" + EditPlan::toolkitKey(field).toStdString())
-                                    : QPDFObjectHandle::newNull();
-            if (value.isString() && !value.getUTF8Value().empty())
-                inStep.changeTo(field, QString::fromStdString(value.getUTF8Value()));
-        }
-        const QByteArray packet = update(QByteArray(), changesFor(inStep, {}), now, rights);
+        const QByteArray packet = newPacket(pdf.getTrailer().getKey("/Info"), rights, now);
         // Uncompressed, as PDF/A wants it and scanning tools find it.
         QPDFObjectHandle metadata = pdf.newStream(packet.toStdString());
         metadata.getDict().replaceKey("/Type", QPDFObjectHandle::newName("/Metadata"));

@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <optional>
 
+class QPDFObjectHandle;
+
 // The XMP metadata a PDF file may carry beside its document information (the catalog's
 // /Metadata). Viewers show its title in preference to the document information's, and a PDF/A
 // file stays one only while the two agree, so whatever changes the one must change the other.
@@ -90,4 +92,7 @@ public:
     // as the file has them. A file that has metadata already is a Failure.
     static QByteArray withNewPacket(const QString& input, const Rights& rights,
                                     const QDateTime& now);
+    // The packet withNewPacket() gives a file whose document information is info (a dictionary,
+    // or nothing).
+    static QByteArray newPacket(QPDFObjectHandle info, const Rights& rights, const QDateTime& now);
 };

@@ -1,4 +1,5 @@
 #include "PrivateTempFolder.h"
+#include "SignedPdf.h"
 #include "TestFiles.h"
 #include "TestPrograms.h"
 #include "Toolkit.h"
@@ -1295,6 +1296,125 @@ private slots:
                                   "device\n"),
                  ran.err.constData());
         QCOMPARE(TestFiles::bytes(file), before);
+    }
+
+    // A signed file keeps every signature valid: a change is added after the signed part, which
+    // the outcome notes; what cannot be added that way, or would remove metadata from the signed
+    // part, is refused and leaves the file as it was. Dry runs say the same.
+    void signedFiles_data() {
+        QTest::addColumn<QString>("corpus");
+        QTest::addColumn<QString>("variant");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("says");
+        // What ExifTool reads of the result's document information and XMP metadata.
+        QTest::addColumn<QStringList>("tags");
+        QTest::addColumn<QByteArray>("values");
+        const QString added = ": changed, but signed: the change was added after the signed part";
+        const QString cannot = ": not changed: it is digitally signed; the change cannot be added "
+                               "without breaking the signature";
+        const QString strip = ": not changed: it is digitally signed; removing its metadata would "
+                              "break the signature";
+        const QStringList title{"-PDF:Title", "-XMP-dc:Title"};
+        // A PDF/A file, whose XMP metadata gets the change too.
+        const QString pdfa = "crazyones-pdfa.pdf";
+        const QStringList setTitle{"set", "--title", "Signed Title"};
+        QTest::newRow("set, table") << pdfa << "table" << setTitle << 0 << added << title
+                                    << QByteArray("Signed Title\nSigned Title\n");
+        QTest::newRow("set, streams") << pdfa << "streams" << setTitle << 0 << added << title
+                                      << QByteArray("Signed Title\nSigned Title\n");
+        // The signed field has its type from the field above it.
+        QTest::newRow("set, type inherited") << pdfa << "inherited" << setTitle << 0 << added
+                                             << title << QByteArray("Signed Title\nSigned Title\n");
+        // No XMP metadata yet: the catalog gets a packet for the copyright.
+        QTest::newRow("copyright, no XMP")
+            << "habibi.pdf"
+            << "table" << QStringList{"set", "--copyright", "Signed Rights"} << 0 << added
+            << QStringList{"-PDF:Title", "-XMP-dc:Rights"} << QByteArray("habibi\nSigned Rights\n");
+        // The note goes with the one for the other names, which keep the signed original.
+        QTest::newRow("set, hard link")
+            << pdfa << "linked" << setTitle << 0
+            << added + "; it has another name (a hard link), which keeps the old content" << title
+            << QByteArray("Signed Title\nSigned Title\n");
+        QTest::newRow("strip") << pdfa << "table" << QStringList{"strip"} << 1 << strip
+                               << QStringList() << QByteArray();
+        QTest::newRow("set, encrypted")
+            << pdfa << "encrypted" << setTitle << 1 << cannot + " (it is encrypted)"
+            << QStringList() << QByteArray();
+        QTest::newRow("set, certified against changes")
+            << pdfa << "certified" << setTitle << 1
+            << cannot + " (its certification allows no change)" << QStringList() << QByteArray();
+        QTest::newRow("set, damaged")
+            << pdfa << "damaged" << setTitle << 1 << cannot + " (it is damaged)" << QStringList()
+            << QByteArray();
+        QTest::newRow("set, dry run")
+            << pdfa << "streams" << QStringList{"set", "--dry-run", "--title", "Signed Title"} << 0
+            << "\n  signed: the change would be added after the signed part\n"
+            << QStringList() << QByteArray();
+        QTest::newRow("set, dry run, encrypted")
+            << pdfa << "encrypted" << QStringList{"set", "--dry-run", "--title", "Signed Title"}
+            << 1 << cannot + " (it is encrypted)" << QStringList() << QByteArray();
+        QTest::newRow("strip, dry run") << pdfa << "table" << QStringList{"strip", "--dry-run"} << 1
+                                        << strip << QStringList() << QByteArray();
+    }
+
+    void signedFiles() {
+        QFETCH(QString, corpus);
+        QFETCH(QString, variant);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, says);
+        QFETCH(QStringList, tags);
+        QFETCH(QByteArray, values);
+        if (!TestFiles::haveProgram("pdfsig") || !TestFiles::haveProgram("openssl") ||
+            !TestFiles::haveProgram("exiftool"))
+            QSKIP("pdfsig, openssl or exiftool is not installed");
+        QTemporaryDir dir;
+        SignedPdf signer(dir.path());
+        SignedPdf::Options options;
+        options.streams = variant == "streams";
+        options.certification = variant == "certified" ? 1 : 0;
+        options.typeFromParent = variant == "inherited";
+        QString file = signer.make(corpus, "signed.pdf", options);
+        QVERIFY2(!file.isEmpty(), qPrintable(signer.why()));
+        QByteArray report = SignedPdf::report(file);
+        QVERIFY2(report.contains("Signature is Valid") && report.contains("Total document signed"),
+                 report.constData());
+        // An encrypted copy, or one whose last cross-reference is not where the file says, is
+        // validly signed no more, but still has the signature's field and value.
+        if (variant == "encrypted")
+            file = TestPrograms::encrypted(file, dir.path() + "/locked.pdf", {"", "owner", "256"});
+        if (variant == "damaged") {
+            QByteArray bytes = TestFiles::bytes(file);
+            const qsizetype keyword = bytes.lastIndexOf("startxref\n");
+            QVERIFY(keyword > 0);
+            bytes.insert(keyword + 10, '1');
+            file = TestFiles::write(file, bytes);
+        }
+        if (variant == "linked")
+            QVERIFY(::link(QFile::encodeName(file).constData(),
+                           QFile::encodeName(dir.path() + "/other.pdf").constData()) == 0);
+        QVERIFY(!file.isEmpty());
+        const QByteArray before = TestFiles::bytes(file);
+
+        const Ran ran = metascribe(arguments << "--in-place" << file);
+        QCOMPARE(ran.status, status);
+        QVERIFY2((ran.out + ran.err).contains(says.toUtf8()), (ran.out + ran.err).constData());
+        const QByteArray after = TestFiles::bytes(file);
+        if (tags.isEmpty()) {
+            QCOMPARE(after, before);
+            return;
+        }
+        QVERIFY(after.size() > before.size());
+        QCOMPARE(after.left(before.size()), before);
+        report = SignedPdf::report(file);
+        QVERIFY2(report.contains("Signature is Valid") &&
+                     report.contains("Not total document signed"),
+                 report.constData());
+        QVERIFY(TestPrograms::run("qpdf", {"--check", file}));
+        QByteArray exif;
+        QVERIFY(TestPrograms::run("exiftool", QStringList{"-s3"} << tags << file, &exif));
+        QCOMPARE(exif, values);
     }
 
     void dryRunAndShow() {
