@@ -65,7 +65,10 @@ public:
     // tree and its count disagree.
     bool damaged() const;
     // Only where the file is damaged: the page objects the file holds, whether the tree
-    // reaches them or not, which a viewer's repair may show; 0 otherwise.
+    // reaches them or not, which a viewer's repair may show; 0 otherwise. A dictionary the tree
+    // names as a page counts as one, as this reader takes it for one: where the tree names
+    // another object in a page's place (objects renumbered), the page that is no longer reached
+    // counts too, and a result that shows the stand-in instead of it has lost it.
     int pageObjects() const { return pageObjects_; }
     // Every entry of the outline (the bookmarks), at every level, and whether the pages have
     // labels, as this reader finds them.

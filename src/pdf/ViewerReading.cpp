@@ -18,9 +18,21 @@ namespace {
 // command line's own messages; what it complains about shows in what it reads.
 void ignore(const std::string&, void*) {}
 
-void silenceOnce() {
-    static std::once_flag silenced;
-    std::call_once(silenced, [] { poppler::set_debug_error_function(&ignore, nullptr); });
+// The library sets up its global state (fonts among it) with the first open document and takes it
+// down with the last, which costs more than reading a usual file; one empty document kept open for
+// the life of the process keeps it set up. It is never deleted, as a reader on another thread may
+// still use that state while the process ends.
+const char emptyDocument[] = "%PDF-1.4\n1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n"
+                             "2 0 obj\n<< /Type /Pages /Kids [ ] /Count 0 >>\nendobj\n"
+                             "trailer\n<< /Root 1 0 R /Size 3 >>\n%%EOF\n";
+
+void prepareOnce() {
+    static std::once_flag prepared;
+    std::call_once(prepared, [] {
+        poppler::set_debug_error_function(&ignore, nullptr);
+        [[maybe_unused]] static const poppler::document* const kept =
+            poppler::document::load_from_raw_data(emptyDocument, int(sizeof emptyDocument) - 1);
+    });
 }
 
 QString textOf(const poppler::ustring& text) {
@@ -76,7 +88,7 @@ int textCharacters(const poppler::document& document, int index) {
 std::optional<ViewerReading>
 ViewerReading::read(const QString& path, const std::optional<QString>& password,
                     const std::function<bool(const ViewerReading&)>& countText) {
-    silenceOnce();
+    prepareOnce();
     QFile file;
     try {
         if (!file.open(PdfFile::openRegular(path), QIODevice::ReadOnly,
