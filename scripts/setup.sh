@@ -24,10 +24,11 @@ metascribe_setup() {
 }
 
 # The packages every build needs; the toolkit that reads and writes the PDF files, the Java
-# compiler for the resident toolkit host, the PDF library that checks every result, and the ACL
-# library that gives a result the access list of the file it replaces.
+# compiler for the resident toolkit host, the PDF library that checks every result, the viewers'
+# PDF library that checks every result a second time (a result must keep what a viewer shows of
+# its original), and the ACL library that gives a result the access list of the file it replaces.
 METASCRIBE_BUILD_PACKAGES="cmake make g++ pkg-config qt6-base-dev libqpdf-dev libexempi-dev pdftk-java default-jdk-headless
-    libacl1-dev"
+    libpoppler-cpp-dev libacl1-dev"
 # What the tests add: independent PDF and XMP readers to check results with, the validators of
 # desktop entries, software-centre data and Debian packages, strace to watch the installed
 # program start, what CPack needs to compute a package's library dependencies, and the tools that

@@ -44,17 +44,20 @@ std::unique_ptr<FileJob> ReadAhead::take(const QString& input) {
 
 PdfSnapshot ReadAhead::readOriginal(const QString& input, std::optional<QString>& password,
                                     bool sharedPassword, PdfSnapshot::Sharing sharing) {
+    PdfSnapshot snapshot;
     try {
-        return PdfSnapshot::read(input, password, sharing);
+        snapshot = PdfSnapshot::read(input, password, sharing);
     } catch (const Failure& failure) {
         if (!sharedPassword || !password)
             throw;
         try {
-            PdfSnapshot snapshot = PdfSnapshot::read(input, std::nullopt, sharing);
+            snapshot = PdfSnapshot::read(input, std::nullopt, sharing);
             password.reset();
-            return snapshot;
         } catch (const Failure&) {
             throw failure;
         }
     }
+    // Whatever a viewer shows of it that our reader does not, its result must keep too.
+    snapshot.addViewerReading(input, password);
+    return snapshot;
 }

@@ -97,9 +97,7 @@ void PdfFile::opened(const QString& path, const std::optional<QString>& password
     const QByteArray name = PathHelpers::native(path);
     const QByteArray secret = password ? password->toUtf8() : QByteArray();
     const char* const passwordText = password ? secret.constData() : nullptr;
-    // Read through stdio, qpdf seeks back and forth with a system call each time; taking a usual
-    // file in one piece makes reading it a third cheaper.
-    constexpr qint64 wholeFileLimit = 32 * 1024 * 1024;
+    // Taking a usual file in one piece makes reading it a third cheaper for qpdf.
     QFile file;
     if (!file.open(openRegularFile(name), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
         throw Failure(QStringLiteral("it cannot be opened: ") + file.errorString());
@@ -152,6 +150,10 @@ QByteArray PdfFile::writeStreamsAsTheyAre(QPDF& pdf) {
         writer.setCompressStreams(false);
         writer.setDecodeLevel(qpdf_dl_none);
     });
+}
+
+int PdfFile::openRegular(const QString& path) {
+    return openRegularFile(PathHelpers::native(path));
 }
 
 bool PdfFile::breakPageTreeLoops(QPDF& pdf) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 #include <functional>
 #include <optional>
 #include <string>
@@ -28,6 +29,12 @@ public:
     // also gets the bytes the library reads, for a caller that writes them out again.
     static void openWhole(const QString& path,
                           const std::function<void(QPDF&, const QByteArray&)>& work);
+    // The largest file read into memory in one piece: read through the library's file access, a
+    // file is sought back and forth with a system call each time.
+    static constexpr qint64 wholeFileLimit = 32 * 1024 * 1024;
+    // A descriptor open for reading on path, as long as it is a regular file, for a reader that
+    // must not wait on a FIFO or read a device either. Throws Failure as open() does.
+    static int openRegular(const QString& path);
 
     // Writes pdf into memory with writer's settings, which prepare() makes on the writer it is
     // given before the writing.

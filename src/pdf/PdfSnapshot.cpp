@@ -12,6 +12,8 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFOutlineDocumentHelper.hh>
+#include <qpdf/QPDFPageLabelDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <tuple>
 #include <utility>
@@ -184,6 +186,26 @@ std::pair<int, int> viewerPageCounts(QPDF& pdf) {
     return {leaves, claimed > 0 ? int(std::min(claimed, double(INT_MAX))) : 0};
 }
 
+// The helper stops at loops and at a depth no real outline has.
+int countOutline(std::vector<QPDFOutlineObjectHelper> entries) {
+    int count = 0;
+    while (!entries.empty()) {
+        QPDFOutlineObjectHelper entry = entries.back();
+        entries.pop_back();
+        ++count;
+        for (QPDFOutlineObjectHelper& kid : entry.getKids())
+            entries.push_back(kid);
+    }
+    return count;
+}
+
+int countPageObjects(QPDF& pdf) {
+    int count = 0;
+    for (QPDFObjectHandle object : pdf.getAllObjects())
+        count += object.isDictionary() && shownAsPage(object) ? 1 : 0;
+    return count;
+}
+
 QString warningText(const QPDFExc& warning) {
     const QString detail = QString::fromStdString(warning.getMessageDetail());
     if (warning.getObject().empty())
@@ -266,10 +288,32 @@ PdfSnapshot PdfSnapshot::read(const QString& path, const std::optional<QString>&
         snapshot.hadWarnings_ = !warnings.empty();
         if (snapshot.hadWarnings_)
             snapshot.firstWarning_ = warningText(warnings.front());
+        // Read after the warnings are taken, so that what only these parts complain of does not
+        // count as damage; and a file they cannot make sense of has no outline or labels here
+        // rather than being refused.
+        try {
+            QPDFOutlineDocumentHelper outline(pdf);
+            snapshot.outlineEntries_ = countOutline(outline.getTopLevelOutlines());
+            snapshot.pageLabels_ = QPDFPageLabelDocumentHelper(pdf).hasPageLabels();
+            if (snapshot.damaged())
+                snapshot.pageObjects_ = countPageObjects(pdf);
+        } catch (const std::exception&) {
+        }
         if (alsoRead)
             alsoRead(pdf);
     });
     return snapshot;
+}
+
+bool PdfSnapshot::damaged() const {
+    return hadWarnings_ || brokenPages_ > 0 || pageLeaves_ != pages() || claimedPages_ != pages();
+}
+
+void PdfSnapshot::addViewerReading(const QString& path, const std::optional<QString>& password) {
+    // The text is read only where a repair may lose what this reader cannot see.
+    viewerReading_ = ViewerReading::read(path, password, [this](const ViewerReading& reading) {
+        return damaged() || reading.pages() != pages();
+    });
 }
 
 std::optional<QString> PdfSnapshot::infoValue(const QString& key) const {

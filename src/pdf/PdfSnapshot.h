@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ViewerReading.h"
+
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -59,6 +61,26 @@ public:
     // result must not have fewer by either.
     int pageLeaves() const { return pageLeaves_; }
     int claimedPages() const { return claimedPages_; }
+    // The file is damaged: reading it needed repairs, or the pages read, the leaves of the page
+    // tree and its count disagree.
+    bool damaged() const;
+    // Only where the file is damaged: the page objects the file holds, whether the tree
+    // reaches them or not, which a viewer's repair may show; 0 otherwise. A dictionary the tree
+    // names as a page counts as one, as this reader takes it for one: where the tree names
+    // another object in a page's place (objects renumbered), the page that is no longer reached
+    // counts too, and a result that shows the stand-in instead of it has lost it.
+    int pageObjects() const { return pageObjects_; }
+    // Every entry of the outline (the bookmarks), at every level, and whether the pages have
+    // labels, as this reader finds them.
+    int outlineEntries() const { return outlineEntries_; }
+    bool pageLabels() const { return pageLabels_; }
+
+    // What a viewer shows of the same file, when it was asked for: for an original, whose result
+    // must keep what either reader finds in it. Counts the text of each page where the file is
+    // damaged. Nothing is added where the viewer cannot open the file.
+    void addViewerReading(const QString& path, const std::optional<QString>& password);
+    const std::optional<ViewerReading>& viewerReading() const { return viewerReading_; }
+
     // The catalog's keys (without slash) whose values exist, sorted.
     const QStringList& catalogEntries() const { return catalogEntries_; }
 
@@ -103,6 +125,10 @@ private:
     int brokenPages_ = 0;
     int pageLeaves_ = 0;
     int claimedPages_ = 0;
+    int pageObjects_ = 0;
+    int outlineEntries_ = 0;
+    bool pageLabels_ = false;
+    std::optional<ViewerReading> viewerReading_;
     QStringList catalogEntries_;
     QMap<QString, InfoValue> info_;
     QStringList unicodeInfo_;

@@ -3,6 +3,7 @@
 #include "Failure.h"
 
 #include <QSet>
+#include <algorithm>
 
 namespace {
 
@@ -105,6 +106,57 @@ QString pagesDiffer(const PdfSnapshot& original, const PdfSnapshot& result,
     return {};
 }
 
+// "3 pages", "1 page".
+QString counted(int count, const char* one, const char* many) {
+    return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? one : many));
+}
+
+QString wouldLose(const QString& what) {
+    return QStringLiteral("repairing it would lose %1 that other readers show").arg(what);
+}
+
+QString lostBookmarks(int before, int after) {
+    if (after <= 0)
+        return wouldLose(QStringLiteral("its ") + counted(before, "bookmark", "bookmarks"));
+    return wouldLose(QStringLiteral("%1 of its ").arg(before - after) +
+                     counted(before, "bookmark", "bookmarks"));
+}
+
+// What our reader's repair of a damaged original may miss and a viewer still shows: the pages
+// either reader finds (and every page object a damaged file holds), and the bookmarks, page
+// labels and text of each page as the reader that finds them sees them in the original. A
+// result the viewer cannot open shows none of them.
+QString viewersShowMore(const PdfSnapshot& original, const PdfSnapshot& result,
+                        const std::optional<ViewerReading>& resultView,
+                        const QStringList& removed) {
+    const std::optional<ViewerReading>& originalView = original.viewerReading();
+    const ViewerReading none;
+    const ViewerReading& after = resultView ? *resultView : none;
+    const int shown = std::max(
+        {original.pages(), original.pageObjects(), originalView ? originalView->pages() : 0});
+    const int kept = originalView ? std::min(result.pages(), after.pages()) : result.pages();
+    if (kept < shown)
+        return wouldLose(counted(shown - kept, "page", "pages"));
+    if (!removed.contains(QStringLiteral("Outlines"))) {
+        if (result.outlineEntries() < original.outlineEntries())
+            return lostBookmarks(original.outlineEntries(), result.outlineEntries());
+        if (originalView && after.outlineEntries() < originalView->outlineEntries())
+            return lostBookmarks(originalView->outlineEntries(), after.outlineEntries());
+    }
+    if (!removed.contains(QStringLiteral("PageLabels")) &&
+        ((original.pageLabels() && !result.pageLabels()) ||
+         (originalView && originalView->pageLabels() && !after.pageLabels())))
+        return wouldLose(QStringLiteral("its page labels"));
+    if (!originalView)
+        return {};
+    const QList<int>& before = originalView->textOnPages();
+    for (qsizetype page = 0; page < before.size(); ++page) {
+        if (after.textOnPages().value(page) < before.at(page))
+            return wouldLose(QStringLiteral("text on page %1").arg(page + 1));
+    }
+    return {};
+}
+
 QString infoDiffers(const PdfSnapshot& original, const PdfSnapshot& result, const EditPlan& plan,
                     const QString& titleFromName) {
     const QMap<QString, std::optional<QString>> edits = plan.infoEdits(titleFromName);
@@ -175,6 +227,17 @@ QString ResultCheck::keepsDocument(const PdfSnapshot& original, const QString& r
     }
     // Lost pages or content say more than the warnings reading them out of the wreck gives.
     QString reason = pagesDiffer(original, result, removed);
+    if (reason.isEmpty()) {
+        // The viewer reads the result as it read the original: with the text where it counted
+        // the original's.
+        const bool text =
+            original.viewerReading() && !original.viewerReading()->textOnPages().isEmpty();
+        std::optional<ViewerReading> resultView;
+        if (original.viewerReading())
+            resultView = ViewerReading::read(resultPath, password,
+                                             [text](const ViewerReading&) { return text; });
+        reason = viewersShowMore(original, result, resultView, removed);
+    }
     if (reason.isEmpty() && result.encryption() != original.encryption())
         reason = !result.encrypted() ? QStringLiteral("the result lost its password protection")
                                      : QStringLiteral("the result is not protected the way the "

@@ -29,6 +29,10 @@ public:
     // result at resultPath opens without warnings the original did not have, keeps every page
     // and its content and the catalog's entries (but those named in removed), and is encrypted
     // as the original is; otherwise the reason. result gets what was read of it.
+    // Where the original carries a viewer's reading, the result is read by the viewer too and
+    // must keep what either reader finds in the original: its pages (every page object, where
+    // it is damaged), bookmarks, page labels and, where the viewer counted it, each page's text
+    // ("repairing it would lose 3 pages that other readers show").
     static QString keepsDocument(const PdfSnapshot& original, const QString& resultPath,
                                  const std::optional<QString>& password, const QStringList& removed,
                                  PdfSnapshot& result,

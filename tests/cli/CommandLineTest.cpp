@@ -14,12 +14,15 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
+#include <functional>
 #include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -205,6 +208,192 @@ QList<QJsonObject> jsonLines(const QByteArray& out) {
     return lines;
 }
 
+// Runs qpdf (status 3: it read the file with warnings); gives its output, empty when it failed.
+QByteArray qpdfOutput(const QStringList& arguments) {
+    QProcess qpdf;
+    qpdf.start("qpdf", arguments);
+    qpdf.waitForFinished(60000);
+    const bool read =
+        qpdf.exitStatus() == QProcess::NormalExit && (qpdf.exitCode() == 0 || qpdf.exitCode() == 3);
+    return read ? qpdf.readAllStandardOutput() : QByteArray();
+}
+
+// The pages qpdf lists (not the count the page tree claims) and the bookmarks it finds.
+int qpdfPages(const QString& path, const QString& password = {}) {
+    int pages = 0;
+    for (const QByteArray& line :
+         qpdfOutput({"--password=" + password, "--show-pages", path}).split('\n'))
+        pages += line.startsWith("page ") ? 1 : 0;
+    return pages;
+}
+
+int qpdfBookmarks(const QString& path) {
+    const QJsonObject json =
+        QJsonDocument::fromJson(qpdfOutput({"--json=2", "--json-key=outlines", path})).object();
+    int count = 0;
+    QJsonArray waiting = json["outlines"].toArray();
+    while (!waiting.isEmpty()) {
+        const QJsonObject entry = waiting.takeAt(0).toObject();
+        ++count;
+        for (const QJsonValue& kid : entry["kids"].toArray())
+            waiting.append(kid);
+    }
+    return count;
+}
+
+// The pages poppler shows and the characters of their text that are not white space.
+std::pair<int, int> viewerPagesAndText(const QString& path, const QString& password = {}) {
+    const QString pages = TestFiles::pdfInfo(path, password).value("Pages", "-1").trimmed();
+    QByteArray text;
+    QStringList arguments;
+    if (!password.isEmpty())
+        arguments << "-upw" << password;
+    TestPrograms::run("pdftotext", arguments << path << "-", &text);
+    return {pages.toInt(), int(QString::fromUtf8(text).simplified().remove(' ').size())};
+}
+
+// qpdf's expanded form of a corpus file, every object in plain text, with its offsets made right
+// again after edit changed it.
+QByteArray expandedAndFixed(const QString& corpusFile,
+                            const std::function<void(QByteArray&)>& edit) {
+    QByteArray expanded;
+    TestPrograms::run("qpdf",
+                      {"--qdf", "--object-streams=disable", "--deterministic-id",
+                       TestFiles::corpusFolder() + "/" + corpusFile, "-"},
+                      &expanded);
+    edit(expanded);
+    QTemporaryDir dir;
+    const QString unfixed = TestFiles::write(dir.path() + "/unfixed.pdf", expanded);
+    QByteArray fixed;
+    TestPrograms::run("fix-qdf", {unfixed}, &fixed);
+    return fixed;
+}
+
+// A file with eleven bookmarks at two levels and page labels added by an incremental update with a
+// catalog of its own; its last startxref points past its cross-reference table, so that qpdf's
+// reconstruction finds the first catalog, without either.
+QByteArray updatedWithWrongStartxref(const QByteArray& plain, bool bookmarks) {
+    static const QRegularExpression sizeEntry(R"(/Size (\d+))");
+    QRegularExpressionMatch found;
+    for (const QRegularExpressionMatch& match : sizeEntry.globalMatch(QString::fromLatin1(plain)))
+        found = match;
+    const int size = found.captured(1).toInt();
+    const QByteArray previous =
+        plain.mid(plain.lastIndexOf("startxref") + 9).trimmed().split('\n')[0];
+    static const QRegularExpression pagesEntry(R"(/Pages (\d+) 0 R)");
+    const QByteArray pages = pagesEntry.match(QString::fromLatin1(plain)).captured(1).toLatin1();
+    static const QRegularExpression pageObject(R"((\d+) 0 obj\n<<[^\n]*/Type /Page\b)");
+    const QByteArray firstPage =
+        pageObject.match(QString::fromLatin1(plain)).captured(1).toLatin1();
+    const auto ref = [](int number) {
+        return QByteArray::number(number) + " 0 R";
+    };
+    // The catalog, the outline, three parts and eight sections under them.
+    QList<QByteArray> objects;
+    const int catalog = size;
+    const int outline = size + 1;
+    const int firstPart = size + 2;
+    const int firstSection = firstPart + 3;
+    objects << "<< /Type /Catalog /Pages " + pages + " 0 R" +
+                   (bookmarks ? " /Outlines " + ref(outline) : QByteArray()) +
+                   " /PageLabels << /Nums [ 0 << /S /r >> 2 << /S /D >> ] >> >>";
+    objects << "<< /Type /Outlines /First " + ref(firstPart) + " /Last " + ref(firstPart + 2) +
+                   " /Count 11 >>";
+    const QList<int> sections{3, 3, 2};
+    int section = firstSection;
+    for (int part = 0; part < 3; ++part) {
+        QByteArray entry = "<< /Title (Part " + QByteArray::number(part + 1) + ") /Parent " +
+                           ref(outline) + " /Dest [ " + firstPage + " 0 R /Fit ] /First " +
+                           ref(section) + " /Last " + ref(section + sections[part] - 1) +
+                           " /Count " + QByteArray::number(sections[part]);
+        if (part > 0)
+            entry += " /Prev " + ref(firstPart + part - 1);
+        if (part < 2)
+            entry += " /Next " + ref(firstPart + part + 1);
+        objects << entry + " >>";
+        section += sections[part];
+    }
+    section = firstSection;
+    for (int part = 0; part < 3; ++part) {
+        for (int at = 0; at < sections[part]; ++at, ++section) {
+            QByteArray entry = "<< /Title (Section " + QByteArray::number(at + 1) + ") /Parent " +
+                               ref(firstPart + part) + " /Dest [ " + firstPage + " 0 R /Fit ]";
+            if (at > 0)
+                entry += " /Prev " + ref(section - 1);
+            if (at < sections[part] - 1)
+                entry += " /Next " + ref(section + 1);
+            objects << entry + " >>";
+        }
+    }
+    QByteArray update;
+    QList<qsizetype> offsets;
+    for (int index = 0; index < objects.size(); ++index) {
+        offsets << plain.size() + update.size();
+        update += QByteArray::number(size + index) + " 0 obj\n" + objects[index] + "\nendobj\n";
+    }
+    const qsizetype table = plain.size() + update.size();
+    update += "xref\n" + QByteArray::number(size) + " " + QByteArray::number(objects.size()) + "\n";
+    for (qsizetype offset : offsets)
+        update += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
+    update += "trailer\n<< /Size " + QByteArray::number(size + objects.size()) + " /Root " +
+              ref(catalog) + " /Prev " + previous + " >>\nstartxref\n" +
+              QByteArray::number(table + 7) + "\n%%EOF\n";
+    return plain + update;
+}
+
+// A file of four pages damaged so that qpdf reads fewer pages or bookmarks than a viewer shows,
+// made from the corpus: the kinds the rows of viewersShowWhatARepairWouldLose name.
+QByteArray damagedForViewers(const QString& kind) {
+    const QString four = TestFiles::corpusFolder() + "/pdflatex-4-pages.pdf";
+    static const QRegularExpression catalogPages(R"(/Pages (\d+) 0 R)");
+    static const QRegularExpression kids(R"(/Kids \[\n(    \d+ 0 R\n)+  \])");
+    if (kind == "pages-object-missing")
+        return expandedAndFixed("pdflatex-4-pages.pdf", [](QByteArray& bytes) {
+            const QRegularExpressionMatch found = catalogPages.match(QString::fromLatin1(bytes));
+            bytes.replace(found.capturedStart(1), found.capturedLength(1), "9999");
+        });
+    if (kind == "kids-empty")
+        return expandedAndFixed("pdflatex-4-pages.pdf", [](QByteArray& bytes) {
+            const QRegularExpressionMatch found = kids.match(QString::fromLatin1(bytes));
+            bytes.replace(found.capturedStart(0), found.capturedLength(0), "/Kids [ ]");
+            bytes.replace("/Count 4", "/Count 3");
+        });
+    QByteArray bytes;
+    if (kind == "linearized-tree-damaged") {
+        // The root of the page tree can no longer be found where the file says it is.
+        TestPrograms::run(
+            "qpdf", {"--linearize", "--object-streams=disable", "--deterministic-id", four, "-"},
+            &bytes);
+        const qsizetype root = bytes.lastIndexOf(" 0 obj", bytes.indexOf("/Type /Pages"));
+        return bytes.replace(root, 6, " 0 obx");
+    }
+    if (kind == "bookmarks-older-catalog" || kind == "labels-older-catalog") {
+        TestPrograms::run("qpdf", {"--object-streams=disable", "--deterministic-id", four, "-"},
+                          &bytes);
+        return updatedWithWrongStartxref(bytes, kind == "bookmarks-older-catalog");
+    }
+    if (kind == "aes-byte-flipped") {
+        // The encryption key is new each time, so what one flipped byte garbles differs: the
+        // first flip within the object stream of the pages that leaves qpdf no page and a viewer
+        // every page with its text.
+        QTemporaryDir dir;
+        const QString locked =
+            TestPrograms::encrypted(four, dir.path() + "/locked.pdf", {"u", "o", "256"});
+        const QByteArray good = TestFiles::bytes(locked);
+        const qsizetype objects = good.indexOf("/Type /ObjStm");
+        const qsizetype stream = good.indexOf("stream\n", objects) + 7;
+        const QString flipped = dir.path() + "/flipped.pdf";
+        for (qsizetype at = stream + 100; objects >= 0 && at < std::min(stream + 700, good.size());
+             at += 37) {
+            QByteArray attempt = good;
+            attempt[at] = char(attempt[at] ^ 0x20);
+            TestFiles::write(flipped, attempt);
+            if (qpdfPages(flipped, "u") == 0 && viewerPagesAndText(flipped, "u").first == 4)
+                return attempt;
+        }
+    }
+    return {};
+}
 } // namespace
 
 // The command line end to end: the real program, the real toolkit, copies of real files, and
@@ -575,6 +764,93 @@ private slots:
         QVERIFY2(line["detail"].toString().contains("trailer dictionary"),
                  qPrintable(line["detail"].toString()));
         QVERIFY(!ran.err.contains(line["detail"].toString().toUtf8()));
+    }
+
+    // A damaged file whose repair would lose pages, bookmarks or page labels that a viewer still
+    // shows is refused, and stays as it was; by set as by strip. Where qpdf's own reading already
+    // shows the damage, its reason stays the one given.
+    void viewersShowWhatARepairWouldLose_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("reason");
+        const QString fourPages = "repairing it would lose 4 pages that other readers show";
+        QTest::newRow("catalog names a missing page tree, set") << "pages-object-missing"
+                                                                << "set" << fourPages;
+        QTest::newRow("catalog names a missing page tree, strip") << "pages-object-missing"
+                                                                  << "strip" << fourPages;
+        QTest::newRow("no kids, count 3, set")
+            << "kids-empty"
+            << "set"
+            << "its page tree is damaged: it counts 3, of which 0 can be read as pages";
+        QTest::newRow("no kids, count 3, strip") << "kids-empty"
+                                                 << "strip" << fourPages;
+        QTest::newRow("linearized, page tree damaged, set") << "linearized-tree-damaged"
+                                                            << "set" << fourPages;
+        QTest::newRow("linearized, page tree damaged, strip") << "linearized-tree-damaged"
+                                                              << "strip" << fourPages;
+        QTest::newRow("AES-256, one byte flipped, set") << "aes-byte-flipped"
+                                                        << "set" << fourPages;
+        QTest::newRow("older catalog without bookmarks, set")
+            << "bookmarks-older-catalog"
+            << "set"
+            << "repairing it would lose its 11 bookmarks that other readers show";
+        QTest::newRow("older catalog without bookmarks, strip")
+            << "bookmarks-older-catalog"
+            << "strip"
+            << "repairing it would lose its 11 bookmarks that other readers show";
+        QTest::newRow("older catalog without page labels, set")
+            << "labels-older-catalog"
+            << "set"
+            << "repairing it would lose its page labels that other readers show";
+        QTest::newRow("corpus file") << ""
+                                     << "set"
+                                     << "";
+    }
+    void viewersShowWhatARepairWouldLose() {
+        QFETCH(QString, kind);
+        QFETCH(QString, command);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QByteArray bytes =
+            kind.isEmpty() ? TestFiles::bytes(TestFiles::corpusFolder() + "/pdflatex-4-pages.pdf")
+                           : damagedForViewers(kind);
+        QVERIFY(!bytes.isEmpty());
+        const QString file = TestFiles::write(dir.path() + "/damaged.pdf", bytes);
+        const QString password = kind.startsWith("aes") ? "u" : "";
+        // The damage is what the row says: a viewer shows more than qpdf reads.
+        const auto [viewerPages, viewerText] = viewerPagesAndText(file, password);
+        if (kind == "pages-object-missing" || kind == "kids-empty")
+            QCOMPARE(bytes.count("  /Type /Page\n"), 4); // the page objects, which no tree reaches
+        else
+            QVERIFY(viewerPages >= 3 && viewerText > 0);
+        if (kind.contains("catalog")) {
+            QCOMPARE(qpdfBookmarks(file), 0);
+        } else if (!kind.isEmpty()) {
+            QCOMPARE(qpdfPages(file, password), 0);
+        }
+
+        QStringList arguments{command};
+        if (command == "set")
+            arguments << "--title"
+                      << "Kept";
+        if (!password.isEmpty())
+            arguments << "--password-stdin";
+        const Ran ran = metascribe(arguments << "--in-place"
+                                             << "--json" << file,
+                                   password.toUtf8() + "\n");
+        const QJsonObject line = jsonLines(ran.out).value(0);
+        QCOMPARE(line["reason"].toString(), reason);
+        QCOMPARE(ran.status, reason.isEmpty() ? 0 : 1);
+        if (reason.isEmpty()) {
+            QCOMPARE(TestFiles::pdfInfo(file).value("Title"), "Kept");
+            QCOMPARE(viewerPagesAndText(file), std::pair(viewerPages, viewerText));
+        } else {
+            QCOMPARE(TestFiles::bytes(file), bytes);
+        }
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), {"damaged.pdf"});
+        // The viewer's complaints about the file are not the command line's.
+        for (const QByteArray& message : ran.err.split('\n'))
+            QVERIFY2(message.isEmpty() || message.startsWith("metascribe: "), ran.err.constData());
     }
 
     // A file with other names is changed under the name given; the others keep the old

@@ -57,5 +57,8 @@ for path in ./usr/lib/metascribe/metascribe ./usr/lib/metascribe/metascribe-tool
     grep -qF -- "$path" "$root/contents" || fail "the package lacks $path"
 done
 dpkg-deb -f "$package" Depends | grep -q pdftk-java || fail "the package does not need pdftk-java"
+# Linked libraries come from the program itself, the second reader's among them.
+dpkg-deb -f "$package" Depends | grep -q libpoppler-cpp ||
+    fail "the package does not need poppler's library"
 lintian --fail-on error "$package" >/dev/null 2>&1 || fail "lintian: $(lintian "$package" 2>&1)"
 echo "installed layout, validators, start-up and package: good"

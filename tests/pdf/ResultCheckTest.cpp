@@ -305,6 +305,59 @@ private slots:
         QVERIFY2(reason.isEmpty() ? found.isEmpty() : found.startsWith(reason), qPrintable(found));
     }
 
+    // A damaged original is also read as a viewer shows it, the text of every page counted; a
+    // result must keep that text, also where our own reader finds every page and its content
+    // streams, fonts and annotations in place.
+    void viewerTextOfADamagedOriginalStays_data() {
+        QTest::addColumn<QString>("spoil");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("as the toolkit made it") << ""
+                                                << "";
+        QTest::newRow("page 2 drawn empty")
+            << "page 2"
+            << "repairing it would lose text on page 2 that other readers show";
+    }
+    void viewerTextOfADamagedOriginalStays() {
+        QFETCH(QString, spoil);
+        QFETCH(QString, reason);
+        // A cross-reference table (not a stream, which holds the trailer) that is not where the
+        // file says.
+        QByteArray good;
+        QVERIFY(TestPrograms::run(
+            "qpdf",
+            {"--object-streams=disable", TestFiles::corpusFolder() + "/pdflatex-4-pages.pdf", "-"},
+            &good));
+        const qsizetype at = good.lastIndexOf("startxref\n") + 10;
+        const QString input = TestFiles::write(dir_.filePath("wrong-startxref.pdf"),
+                                               good.left(at) + "12" + good.mid(at));
+        PdfSnapshot original = PdfSnapshot::read(input);
+        QVERIFY(original.damaged());
+        original.addViewerReading(input, std::nullopt);
+        QVERIFY(original.viewerReading());
+        QCOMPARE(original.viewerReading()->textOnPages().size(), 4);
+        QVERIFY(original.viewerReading()->textOnPages().at(1) > 100);
+
+        const EditPlan edit = plan("title");
+        QString result = toolkitResult(input, edit);
+        if (!spoil.isEmpty()) {
+            // The page's one content stream draws nothing: the same streams, fonts and
+            // annotations, no text.
+            QByteArray expanded;
+            QVERIFY(TestPrograms::run("qpdf", {"--qdf", "--object-streams=disable", result, "-"},
+                                      &expanded));
+            const qsizetype contents = expanded.indexOf("%% Contents for page 2");
+            const qsizetype data = expanded.indexOf("stream\n", contents) + 7;
+            const qsizetype end = expanded.indexOf("\nendstream", data);
+            QVERIFY(contents > 0 && end > data);
+            expanded.replace(data, end - data, "q Q");
+            const QString unfixed = TestFiles::write(dir_.filePath("unfixed.pdf"), expanded);
+            QByteArray fixed;
+            QVERIFY(TestPrograms::run("fix-qdf", {unfixed}, &fixed));
+            result = TestFiles::write(dir_.filePath("page-2-empty.pdf"), fixed);
+        }
+        QCOMPARE(ResultCheck::verify(original, result, edit, {}), reason);
+    }
+
     void unreadableInputsAreNamed_data() {
         QTest::addColumn<QString>("file");
         QTest::addColumn<std::optional<QString>>("password");
