@@ -322,8 +322,8 @@ void BatchEngine::readOriginal(FileJob& job) {
     job.original = std::make_shared<PdfSnapshot>();
     const bool shared = job.password.has_value() && job.password == settings_.password;
     BackgroundTask::run([&] {
-        *job.original =
-            ReadAhead::readOriginal(job.input(), job.password, shared, sharingFor(settings_));
+        *job.original = ReadAhead::readOriginal(job.input(), job.password, shared,
+                                                sharingFor(settings_), !settings_.dryRun);
     });
 }
 

@@ -15,7 +15,8 @@ ReadAhead::ReadAhead(std::unique_ptr<FileJob> job, const std::optional<QString>&
     work->original = std::make_shared<PdfSnapshot>();
     task_ = std::make_unique<BackgroundTask>([work, sharing, createOutput] {
         try {
-            *work->original = readOriginal(work->input(), work->password, true, sharing);
+            *work->original =
+                readOriginal(work->input(), work->password, true, sharing, createOutput);
         } catch (const Failure& failure) {
             work->unreadable = failure;
         }
@@ -43,21 +44,23 @@ std::unique_ptr<FileJob> ReadAhead::take(const QString& input) {
 }
 
 PdfSnapshot ReadAhead::readOriginal(const QString& input, std::optional<QString>& password,
-                                    bool sharedPassword, PdfSnapshot::Sharing sharing) {
-    PdfSnapshot snapshot;
+                                    bool sharedPassword, PdfSnapshot::Sharing sharing,
+                                    bool forResult) {
+    // Whatever a viewer shows of it that our reader does not, its result must keep too; a file
+    // that gets no result (a dry run) needs only our reader's view.
+    const PdfSnapshot::TextRule viewer =
+        forResult ? PdfSnapshot::TextRule(&PdfSnapshot::textWhereDamaged) : nullptr;
     try {
-        snapshot = PdfSnapshot::read(input, password, sharing);
+        return PdfSnapshot::read(input, password, sharing, {}, viewer);
     } catch (const Failure& failure) {
         if (!sharedPassword || !password)
             throw;
         try {
-            snapshot = PdfSnapshot::read(input, std::nullopt, sharing);
+            PdfSnapshot snapshot = PdfSnapshot::read(input, std::nullopt, sharing, {}, viewer);
             password.reset();
+            return snapshot;
         } catch (const Failure&) {
             throw failure;
         }
     }
-    // Whatever a viewer shows of it that our reader does not, its result must keep too.
-    snapshot.addViewerReading(input, password);
-    return snapshot;
 }

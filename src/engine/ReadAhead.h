@@ -32,9 +32,10 @@ public:
     // Reads an original with password. When that is the run's one password for every protected
     // file and this file does not take it, the file is read without one: a file protected only
     // against changes opens without a password, and its result is protected again as it was.
-    // A viewer's reading of it is added, for the check of its result.
+    // forResult: the file is to get a result, whose check needs a viewer's reading of it too.
     static PdfSnapshot readOriginal(const QString& input, std::optional<QString>& password,
-                                    bool sharedPassword, PdfSnapshot::Sharing sharing);
+                                    bool sharedPassword, PdfSnapshot::Sharing sharing,
+                                    bool forResult);
 
 private:
     std::unique_ptr<FileJob> job_;

@@ -87,6 +87,11 @@ void PdfFile::open(const QString& path, const std::optional<QString>& password,
     opened(path, password, false, [&work](QPDF& pdf, const QByteArray&) { work(pdf); });
 }
 
+void PdfFile::openWithBytes(const QString& path, const std::optional<QString>& password,
+                            const std::function<void(QPDF&, const QByteArray&)>& work) {
+    opened(path, password, false, work);
+}
+
 void PdfFile::openWhole(const QString& path,
                         const std::function<void(QPDF&, const QByteArray&)>& work) {
     opened(path, std::nullopt, true, work);

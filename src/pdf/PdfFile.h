@@ -25,6 +25,11 @@ public:
     static void open(const QString& path, const std::optional<QString>& password,
                      const std::function<void(QPDF&)>& work);
 
+    // As open(); work also gets the bytes the library reads when the file is small enough to be
+    // read in one piece (empty otherwise), so a second reader of the same file need not read it
+    // again.
+    static void openWithBytes(const QString& path, const std::optional<QString>& password,
+                              const std::function<void(QPDF&, const QByteArray&)>& work);
     // As open() without a password, with the whole file read into memory whatever its size: work
     // also gets the bytes the library reads, for a caller that writes them out again.
     static void openWhole(const QString& path,

@@ -216,9 +216,10 @@ QString warningText(const QPDFExc& warning) {
 } // namespace
 
 PdfSnapshot PdfSnapshot::read(const QString& path, const std::optional<QString>& password,
-                              Sharing sharing, const std::function<void(QPDF&)>& alsoRead) {
+                              Sharing sharing, const std::function<void(QPDF&)>& alsoRead,
+                              const TextRule& viewerText) {
     PdfSnapshot snapshot;
-    PdfFile::open(path, password, [&snapshot, sharing, &alsoRead](QPDF& pdf) {
+    PdfFile::openWithBytes(path, password, [&](QPDF& pdf, const QByteArray& content) {
         QPDFObjectHandle info = pdf.getTrailer().getKey("/Info");
         // The toolkit takes a stream named as document information for its dictionary.
         QPDFObjectHandle entries = info.isStream() ? info.getDict() : info;
@@ -301,19 +302,24 @@ PdfSnapshot PdfSnapshot::read(const QString& path, const std::optional<QString>&
         }
         if (alsoRead)
             alsoRead(pdf);
+        // The bytes just read serve the viewer too; the password is the one that opened it.
+        if (viewerText)
+            snapshot.viewerReading_ = ViewerReading::read(
+                path, password,
+                [&snapshot, &viewerText](const ViewerReading& reading) {
+                    return viewerText(snapshot, reading);
+                },
+                content);
     });
     return snapshot;
 }
 
-bool PdfSnapshot::damaged() const {
-    return hadWarnings_ || brokenPages_ > 0 || pageLeaves_ != pages() || claimedPages_ != pages();
+bool PdfSnapshot::textWhereDamaged(const PdfSnapshot& snapshot, const ViewerReading& reading) {
+    return snapshot.damaged() || reading.pages() != snapshot.pages();
 }
 
-void PdfSnapshot::addViewerReading(const QString& path, const std::optional<QString>& password) {
-    // The text is read only where a repair may lose what this reader cannot see.
-    viewerReading_ = ViewerReading::read(path, password, [this](const ViewerReading& reading) {
-        return damaged() || reading.pages() != pages();
-    });
+bool PdfSnapshot::damaged() const {
+    return hadWarnings_ || brokenPages_ > 0 || pageLeaves_ != pages() || claimedPages_ != pages();
 }
 
 std::optional<QString> PdfSnapshot::infoValue(const QString& key) const {

@@ -43,11 +43,18 @@ public:
     // Throws Failure, whose text is a reason phrase about the file starting with "it", such as
     // "it is password-protected and the password was not given or is wrong".
     // alsoRead, when given, looks at the opened file after the snapshot is taken, so a caller
-    // that needs more of it does not open and parse the file a second time.
+    // that needs more of it does not open and parse the file a second time. viewerText, when
+    // given, has the viewer read the same bytes too (see viewerReading()), and tells, from the
+    // snapshot and the viewer's reading, whether the viewer counts each page's text as well.
+    using TextRule = std::function<bool(const PdfSnapshot&, const ViewerReading&)>;
     static PdfSnapshot read(const QString& path,
                             const std::optional<QString>& password = std::nullopt,
                             Sharing sharing = Sharing::Find,
-                            const std::function<void(QPDF&)>& alsoRead = {});
+                            const std::function<void(QPDF&)>& alsoRead = {},
+                            const TextRule& viewerText = {});
+    // The rule for an original: the text is counted only where a repair may lose what our own
+    // reader cannot see, a damaged file or one whose pages the readers count differently.
+    static bool textWhereDamaged(const PdfSnapshot& snapshot, const ViewerReading& reading);
 
     // The pages this reader finds; a damaged page it reads as null or as a stream is among them.
     int pages() const { return static_cast<int>(pageShapes_.size()); }
@@ -75,10 +82,9 @@ public:
     int outlineEntries() const { return outlineEntries_; }
     bool pageLabels() const { return pageLabels_; }
 
-    // What a viewer shows of the same file, when it was asked for: for an original, whose result
-    // must keep what either reader finds in it. Counts the text of each page where the file is
-    // damaged. Nothing is added where the viewer cannot open the file.
-    void addViewerReading(const QString& path, const std::optional<QString>& password);
+    // What a viewer shows of the same file, when read() was asked for it: for an original, whose
+    // result must keep what either reader finds in it. Nothing where the viewer cannot open the
+    // file.
     const std::optional<ViewerReading>& viewerReading() const { return viewerReading_; }
 
     // The catalog's keys (without slash) whose values exist, sorted.

@@ -35,14 +35,16 @@ std::optional<InfoValue> entry(const PdfSnapshot& snapshot, const QString& key) 
 // The toolkit leaves its results unencrypted, and an encrypted result may need no password to
 // open, which a wrong one given would spoil; so the password is given only when it is needed.
 PdfSnapshot readResult(const QString& path, const std::optional<QString>& password,
-                       const std::function<void(QPDF&)>& alsoRead = {}) {
+                       const std::function<void(QPDF&)>& alsoRead,
+                       const PdfSnapshot::TextRule& viewerText) {
     if (password) {
         try {
-            return PdfSnapshot::read(path, std::nullopt, PdfSnapshot::Sharing::Ignore, alsoRead);
+            return PdfSnapshot::read(path, std::nullopt, PdfSnapshot::Sharing::Ignore, alsoRead,
+                                     viewerText);
         } catch (const Failure&) {
         }
     }
-    return PdfSnapshot::read(path, password, PdfSnapshot::Sharing::Ignore, alsoRead);
+    return PdfSnapshot::read(path, password, PdfSnapshot::Sharing::Ignore, alsoRead, viewerText);
 }
 
 bool lostContent(const PdfSnapshot::PageShape& before, const PdfSnapshot::PageShape& after) {
@@ -219,25 +221,25 @@ QString ResultCheck::keepsDocument(const PdfSnapshot& original, const QString& r
                                    const std::optional<QString>& password,
                                    const QStringList& removed, PdfSnapshot& result,
                                    const std::function<void(QPDF&)>& alsoRead) {
+    // The viewer reads the result, where it read the original, as it read the original: with the
+    // text where it counted the original's.
+    PdfSnapshot::TextRule viewerText;
+    if (original.viewerReading()) {
+        const bool text = !original.viewerReading()->textOnPages().isEmpty();
+        viewerText = [text](const PdfSnapshot&, const ViewerReading&) {
+            return text;
+        };
+    }
     try {
-        result = readResult(resultPath, password, alsoRead);
+        result = readResult(resultPath, password, alsoRead, viewerText);
     } catch (const Failure& failure) {
         // The reader words its reasons about "it"; here "it" is the result.
         return QStringLiteral("the result") + failure.description().mid(2);
     }
     // Lost pages or content say more than the warnings reading them out of the wreck gives.
     QString reason = pagesDiffer(original, result, removed);
-    if (reason.isEmpty()) {
-        // The viewer reads the result as it read the original: with the text where it counted
-        // the original's.
-        const bool text =
-            original.viewerReading() && !original.viewerReading()->textOnPages().isEmpty();
-        std::optional<ViewerReading> resultView;
-        if (original.viewerReading())
-            resultView = ViewerReading::read(resultPath, password,
-                                             [text](const ViewerReading&) { return text; });
-        reason = viewersShowMore(original, result, resultView, removed);
-    }
+    if (reason.isEmpty())
+        reason = viewersShowMore(original, result, result.viewerReading(), removed);
     if (reason.isEmpty() && result.encryption() != original.encryption())
         reason = !result.encrypted() ? QStringLiteral("the result lost its password protection")
                                      : QStringLiteral("the result is not protected the way the "

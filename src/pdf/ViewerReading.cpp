@@ -87,24 +87,28 @@ int textCharacters(const poppler::document& document, int index) {
 
 std::optional<ViewerReading>
 ViewerReading::read(const QString& path, const std::optional<QString>& password,
-                    const std::function<bool(const ViewerReading&)>& countText) {
+                    const std::function<bool(const ViewerReading&)>& countText,
+                    const QByteArray& content) {
     prepareOnce();
     QFile file;
-    try {
-        if (!file.open(PdfFile::openRegular(path), QIODevice::ReadOnly,
-                       QFileDevice::AutoCloseHandle))
+    QByteArray read = content;
+    if (read.isEmpty()) {
+        try {
+            if (!file.open(PdfFile::openRegular(path), QIODevice::ReadOnly,
+                           QFileDevice::AutoCloseHandle))
+                return std::nullopt;
+        } catch (const Failure&) {
             return std::nullopt;
-    } catch (const Failure&) {
-        return std::nullopt;
+        }
     }
     // A usual file is read in one piece, as our own reader takes it; a larger one through the
     // descriptor opened here, so that it is the file that was looked at.
-    QByteArray content;
     std::unique_ptr<poppler::document> document;
-    if (file.size() <= PdfFile::wholeFileLimit) {
-        content = file.readAll();
-        document.reset(poppler::document::load_from_raw_data(content.constData(),
-                                                             static_cast<int>(content.size())));
+    if (read.isEmpty() && file.size() <= PdfFile::wholeFileLimit)
+        read = file.readAll();
+    if (!read.isEmpty()) {
+        document.reset(
+            poppler::document::load_from_raw_data(read.constData(), static_cast<int>(read.size())));
     } else {
         document.reset(
             poppler::document::load_from_file("/proc/self/fd/" + std::to_string(file.handle())));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <functional>
@@ -14,10 +15,13 @@ public:
     // Reads the file at path; the password, when it asks for one, as both owner and user
     // password. countText, given what was read, tells whether each page's text is to be counted
     // too, which takes a pass over every page's content. Nothing when the viewer cannot open the
-    // file at all: that alone tells nothing that our own reader does not decide.
+    // file at all: that alone tells nothing that our own reader does not decide. content, when
+    // not empty, is the whole file as another reader has just read it, taken instead of
+    // reading the file again.
     static std::optional<ViewerReading>
     read(const QString& path, const std::optional<QString>& password,
-         const std::function<bool(const ViewerReading&)>& countText = {});
+         const std::function<bool(const ViewerReading&)>& countText = {},
+         const QByteArray& content = {});
 
     int pages() const { return pages_; }
     // Every entry of the outline (the bookmarks), at every level.

@@ -330,9 +330,9 @@ private slots:
         const qsizetype at = good.lastIndexOf("startxref\n") + 10;
         const QString input = TestFiles::write(dir_.filePath("wrong-startxref.pdf"),
                                                good.left(at) + "12" + good.mid(at));
-        PdfSnapshot original = PdfSnapshot::read(input);
+        const PdfSnapshot original = PdfSnapshot::read(
+            input, std::nullopt, PdfSnapshot::Sharing::Find, {}, &PdfSnapshot::textWhereDamaged);
         QVERIFY(original.damaged());
-        original.addViewerReading(input, std::nullopt);
         QVERIFY(original.viewerReading());
         QCOMPARE(original.viewerReading()->textOnPages().size(), 4);
         QVERIFY(original.viewerReading()->textOnPages().at(1) > 100);
