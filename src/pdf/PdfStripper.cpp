@@ -1,11 +1,13 @@
 #include "PdfStripper.h"
 
 #include "Failure.h"
+#include "ObjectMetadata.h"
 #include "PathHelpers.h"
 #include "PdfFile.h"
 #include "XmpPacket.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <algorithm>
 #include <memory>
 #include <qpdf/Buffer.hh>
@@ -102,39 +104,40 @@ void stripXmp(QPDF& pdf, const QList<XmpPacket::Change>& keptFields,
     stripped.removals << QStringLiteral("the XMP metadata but for its PDF/A identification");
 }
 
-// Private application data (with the date it was last changed, which belongs to it) and
-// thumbnails, which show the pages as they were when it was made.
-void stripPageData(QPDF& pdf, PdfStripper::Stripped& stripped) {
-    QPDFObjectHandle root = pdf.getRoot();
-    const bool ofDocument = root.hasKey("/PieceInfo");
-    if (ofDocument) {
-        root.removeKey("/PieceInfo");
-        stripped.removedCatalogEntries << QStringLiteral("PieceInfo");
-    }
-    int pieces = 0;
+// Thumbnails show the pages as they were when the file was made.
+void stripThumbnails(QPDF& pdf, PdfStripper::Stripped& stripped) {
     int thumbnails = 0;
     for (QPDFObjectHandle page : pdf.getAllPages()) {
-        if (page.hasKey("/PieceInfo")) {
-            ++pieces;
-            page.removeKey("/PieceInfo");
-            page.removeKey("/LastModified");
-        }
         if (page.hasKey("/Thumb")) {
             ++thumbnails;
             page.removeKey("/Thumb");
         }
     }
-    if (ofDocument || pieces > 0) {
-        QStringList owners;
-        if (ofDocument)
-            owners << QStringLiteral("the document");
-        if (pieces > 0)
-            owners << pagesText(pieces);
-        stripped.removals << QStringLiteral("private application data of ") +
-                                 owners.join(QStringLiteral(" and of "));
-    }
     if (thumbnails > 0)
         stripped.removals << QStringLiteral("the thumbnails of ") + pagesText(thumbnails);
+}
+
+// The first part of a document ID stays the same in every copy and version of a file, so a copy
+// that kept it could be matched with the original. An encrypted file keeps its ID: its key is
+// made from it.
+void renewId(QPDF& pdf, PdfStripper::Stripped& stripped) {
+    QPDFObjectHandle trailer = pdf.getTrailer();
+    QPDFObjectHandle id = trailer.getKey("/ID");
+    if (pdf.isEncrypted())
+        return;
+    if (id.isArray()) {
+        for (QPDFObjectHandle part : id.aitems()) {
+            if (part.isString())
+                stripped.formerId << QByteArray::fromStdString(part.getStringValue());
+        }
+        stripped.removals << QStringLiteral("the document ID");
+    }
+    // The writer keeps the first part it finds and makes the second from the time and the
+    // file's name: a random first part leaves nothing to guess from.
+    QByteArray first(16, Qt::Uninitialized);
+    QRandomGenerator::system()->generate(first.begin(), first.end());
+    const QPDFObjectHandle part = QPDFObjectHandle::newString(first.toStdString());
+    trailer.replaceKey("/ID", QPDFObjectHandle::newArray({part, part}));
 }
 
 // Revisions before the newest end with an end-of-file marker each; a linearized file has one
@@ -181,7 +184,12 @@ PdfStripper::Stripped PdfStripper::strip(const QString& input,
         for (const XmpPacket::Change& field : keptFields)
             keptTexts << field.text;
         stripXmp(pdf, keptFields, stripped, keptTexts);
-        stripPageData(pdf, stripped);
+        const ObjectMetadata::Removed objects = ObjectMetadata::strip(pdf);
+        stripped.removals << objects.removals;
+        stripped.removedTexts << objects.texts;
+        stripped.removedCatalogEntries << objects.catalogEntries;
+        stripThumbnails(pdf, stripped);
+        renewId(pdf, stripped);
         if (output.isEmpty()) {
             if (const int revisions = earlierRevisions(pdf, input); revisions > 0)
                 stripped.removals << (revisions == 1

@@ -2,16 +2,18 @@
 
 #include "EditPlan.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <optional>
 
 // A copy of a PDF file fit to be sent out: without its document information, its XMP metadata,
-// the private data applications keep in it (/PieceInfo), page thumbnails and every earlier
-// revision. The file is written anew by libqpdf, object by object from the newest revision, so
-// nothing that was deleted or overwritten in an incremental update comes along; no toolkit takes
-// part. What a page shows stays as it is, streams byte for byte, and so does the encryption.
+// the metadata its objects carry (ObjectMetadata), page thumbnails, the document ID it shared with
+// the original and every earlier revision. The file is written anew by libqpdf, object by object
+// from the newest revision, so nothing that was deleted or overwritten in an incremental update
+// comes along; no toolkit takes part. What a page shows stays as it is, streams byte for byte, and
+// so does the encryption.
 class PdfStripper {
 public:
     // What stripping one file took out of it, and what it kept.
@@ -28,6 +30,9 @@ public:
         QStringList keptKeys;
         // The catalog's keys (without slash) that are gone.
         QStringList removedCatalogEntries;
+        // The parts of the original's document ID, which an unencrypted result gets anew; empty
+        // when the original is encrypted or has none.
+        QList<QByteArray> formerId;
         // The file claims PDF/A conformance and keeps an XMP packet with its identification.
         bool conformance = false;
     };

@@ -1,5 +1,6 @@
 #include "StripCheck.h"
 
+#include "ObjectMetadata.h"
 #include "ResultCheck.h"
 
 #include <QByteArrayMatcher>
@@ -118,6 +119,18 @@ private:
     std::optional<QString> found_;
 };
 
+// Whether either part of the file's document ID is one of the original's.
+bool sharesId(QPDF& pdf, const QList<QByteArray>& formerId) {
+    QPDFObjectHandle id = pdf.getTrailer().getKey("/ID");
+    if (!id.isArray())
+        return false;
+    for (QPDFObjectHandle part : id.aitems()) {
+        if (part.isString() && formerId.contains(QByteArray::fromStdString(part.getStringValue())))
+            return true;
+    }
+    return false;
+}
+
 QString infoKept(const PdfSnapshot& original, const PdfSnapshot& result,
                  const PdfStripper::Stripped& stripped) {
     for (auto entry = result.info().cbegin(); entry != result.info().cend(); ++entry) {
@@ -141,14 +154,24 @@ QString StripCheck::verify(const PdfSnapshot& original, const QString& resultPat
     PdfSnapshot result;
     // The removed values are searched for in the same reading of the result.
     std::optional<QString> found;
+    QString left;
+    bool sameId = false;
     QString reason = ResultCheck::keepsDocument(
-        original, resultPath, password, stripped.removedCatalogEntries, result,
-        [&](QPDF& pdf) { found = Search(stripped.removedTexts).in(pdf); });
+        original, resultPath, password, stripped.removedCatalogEntries, result, [&](QPDF& pdf) {
+            left = ObjectMetadata::firstLeft(pdf);
+            sameId = !pdf.isEncrypted() && sharesId(pdf, stripped.formerId);
+            if (left.isEmpty())
+                found = Search(stripped.removedTexts).in(pdf);
+        });
     if (reason.isEmpty())
         reason = infoKept(original, result, stripped);
     if (reason.isEmpty() && !stripped.conformance &&
         result.catalogEntries().contains(QStringLiteral("Metadata")))
         reason = QStringLiteral("the result still has XMP metadata");
+    if (reason.isEmpty() && !left.isEmpty())
+        reason = QStringLiteral("the result still has ") + left;
+    if (reason.isEmpty() && sameId)
+        reason = QStringLiteral("the result has the original's document ID");
     if (!reason.isEmpty())
         return reason;
     if (found)

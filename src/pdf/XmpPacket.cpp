@@ -251,6 +251,102 @@ const char* pdfaSchema() {
     return uri;
 }
 
+// The schemas of the e-invoice a PDF/A-3 file carries as an attachment: the properties in them
+// name the attached invoice and its profile, which a reader of the invoice needs.
+bool isInvoiceSchema(const QString& uri) {
+    return uri.startsWith(QLatin1String("urn:factur-x:pdfa:CEFACT:")) ||
+           uri.startsWith(QLatin1String("urn:ferd:pdfa:CEFACT:")) ||
+           uri.startsWith(QLatin1String("urn:zugferd:pdfa:CEFACT:"));
+}
+
+// PDF/A lets a packet use a schema of its own only where the packet declares it, in this one.
+const char* const extensionSchema = "http://www.aiim.org/pdfa/ns/extension/";
+const char* const schemaFields = "http://www.aiim.org/pdfa/ns/schema#";
+
+using Iterator =
+    std::unique_ptr<std::remove_pointer_t<XmpIteratorPtr>, decltype(&xmp_iterator_free)>;
+
+// Calls visit with the schema, path, value and option bits of each node the library's iteration
+// with these arguments goes through.
+template <typename Visit>
+void forEachNode(XmpPtr meta, const char* schema, const char* property, uint32_t options,
+                 Visit visit) {
+    Iterator iterator(
+        xmp_iterator_new(meta, schema, property, static_cast<XmpIterOptions>(options)),
+        &xmp_iterator_free);
+    Text nodeSchema = newText();
+    Text name = newText();
+    Text value = newText();
+    uint32_t bits = 0;
+    while (iterator &&
+           xmp_iterator_next(iterator.get(), nodeSchema.get(), name.get(), value.get(), &bits))
+        visit(nodeSchema, name, value, bits);
+}
+
+// Copies the property (every property of the schema, when it is null) with all it holds but its
+// qualifiers, under the path it has in from with its start, at, put in place of the property's
+// own name.
+void copyTree(XmpPtr from, XmpPtr to, const char* schema, const char* property = nullptr,
+              const QByteArray& at = {}) {
+    const QByteArray start = property ? QByteArray(property) : QByteArray();
+    forEachNode(from, schema, property, XMP_ITER_OMITQUALIFIERS,
+                [&](const Text&, const Text& name, const Text& value, uint32_t bits) {
+                    QByteArray path(xmp_string_cstr(name.get()));
+                    if (path.isEmpty())
+                        return;
+                    if (!start.isEmpty() && path.startsWith(start))
+                        path = at + path.mid(start.size());
+                    const bool composite = XMP_IS_PROP_STRUCT(bits) || XMP_IS_PROP_ARRAY(bits);
+                    const uint32_t shape = bits & XMP_PROP_COMPOSITE_MASK;
+                    if (!xmp_set_property(to, schema, path.constData(),
+                                          composite ? "" : xmp_string_cstr(value.get()), shape))
+                        fail("written");
+                });
+}
+
+// The schemas the packet has properties in.
+QStringList schemasOf(XmpPtr meta) {
+    QStringList schemas;
+    forEachNode(meta, nullptr, nullptr, XMP_ITER_JUSTCHILDREN,
+                [&schemas](const Text& schema, const Text&, const Text&, uint32_t) {
+                    schemas << textOf(schema);
+                });
+    return schemas;
+}
+
+// The invoice's properties and their declaration; the other schemas declared go with the
+// properties they declared.
+void copyInvoice(XmpPtr from, XmpPtr to) {
+    for (const QString& schema : schemasOf(from)) {
+        if (isInvoiceSchema(schema))
+            copyTree(from, to, schema.toUtf8().constData());
+    }
+    Text prefix = newText();
+    if (!xmp_namespace_prefix(extensionSchema, prefix.get()))
+        return;
+    const QByteArray schemas = textOf(prefix).toUtf8() + "schemas";
+    Text fieldsPrefix = newText();
+    if (!xmp_namespace_prefix(schemaFields, fieldsPrefix.get()))
+        return;
+    int kept = 0;
+    Text uri = newText();
+    for (int index = 1;; ++index) {
+        const QByteArray item = schemas + '[' + QByteArray::number(index) + ']';
+        if (!xmp_get_property(from, extensionSchema, item.constData(), uri.get(), nullptr))
+            break;
+        const QByteArray field = item + '/' + textOf(fieldsPrefix).toUtf8() + "namespaceURI";
+        if (!xmp_get_property(from, extensionSchema, field.constData(), uri.get(), nullptr) ||
+            !isInvoiceSchema(textOf(uri)))
+            continue;
+        if (kept == 0 && !xmp_set_property(to, extensionSchema, schemas.constData(), "",
+                                           XMP_PROP_VALUE_IS_ARRAY))
+            fail("written");
+        ++kept;
+        copyTree(from, to, extensionSchema, item.constData(),
+                 schemas + '[' + QByteArray::number(kept) + ']');
+    }
+}
+
 // A time without its offset would be taken for local time wherever the file is read.
 QString timeText(const QDateTime& time) {
     return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate);
@@ -327,22 +423,12 @@ QMap<QString, QString> XmpPacket::read(const QByteArray& packet) {
 
 QStringList XmpPacket::texts(const QByteArray& packet) {
     const Meta meta = parse(packet);
-    using Iterator =
-        std::unique_ptr<std::remove_pointer_t<XmpIteratorPtr>, decltype(&xmp_iterator_free)>;
-    Iterator iterator(xmp_iterator_new(meta.get(), nullptr, nullptr,
-                                       static_cast<XmpIterOptions>(XMP_ITER_JUSTLEAFNODES |
-                                                                   XMP_ITER_OMITQUALIFIERS)),
-                      &xmp_iterator_free);
     QStringList found;
-    Text schema = newText();
-    Text name = newText();
-    Text value = newText();
-    uint32_t bits = 0;
-    while (iterator &&
-           xmp_iterator_next(iterator.get(), schema.get(), name.get(), value.get(), &bits)) {
-        if (XMP_IS_PROP_SIMPLE(bits) && xmp_string_len(value.get()) > 0)
-            found << textOf(value);
-    }
+    forEachNode(meta.get(), nullptr, nullptr, XMP_ITER_JUSTLEAFNODES | XMP_ITER_OMITQUALIFIERS,
+                [&found](const Text&, const Text&, const Text& value, uint32_t bits) {
+                    if (XMP_IS_PROP_SIMPLE(bits) && xmp_string_len(value.get()) > 0)
+                        found << textOf(value);
+                });
     return found;
 }
 
@@ -361,6 +447,7 @@ std::optional<QByteArray> XmpPacket::conformanceOnly(const QByteArray& packet,
             !xmp_set_property(kept.get(), schema, name, xmp_string_cstr(value.get()), 0))
             fail("written");
     }
+    copyInvoice(meta.get(), kept.get());
     for (const Change& change : fields)
         replace(kept.get(), propertyOf(change.field), change.text);
     return serialized(kept.get());

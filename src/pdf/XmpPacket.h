@@ -74,7 +74,8 @@ public:
     static QStringList subjects(const QByteArray& packet);
 
     // What a PDF/A file keeps of its packet when its metadata is removed: the PDF/A
-    // identification (part, conformance, amendment, revision) and the given fields, which PDF/A
+    // identification (part, conformance, amendment, revision), the properties of an attached
+    // e-invoice with the extension schema that declares them, and the given fields, which PDF/A
     // requires in XMP as in the document information. Nothing when the packet claims no PDF/A
     // conformance.
     static std::optional<QByteArray> conformanceOnly(const QByteArray& packet,

@@ -213,6 +213,158 @@ private slots:
         QCOMPARE(TestFiles::bytes(file), before);
     }
 
+    // Each kind of metadata that a file's objects carry, in a file of its own: strip takes it
+    // out and keeps the page, its text, its annotations and its attachments, in a valid file.
+    void stripsMetadataOfObjects_data() {
+        QTest::addColumn<QByteArray>("catalog");
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<QList<QByteArray>>("objects");
+        QTest::addColumn<QByteArray>("trailer");
+        QTest::addColumn<QList<QByteArray>>("gone");
+        QTest::addColumn<QList<QByteArray>>("kept");
+        const QByteArray packet = TestFiles::streamObject(
+            "/Type /Metadata /Subtype /XML",
+            R"(<x:xmpmeta xmlns:x="adobe:ns:meta/"><rdf:RDF )"
+            R"(xmlns:rdf="http://www.w3.org/1999/02/22-rdf-syntax-ns#"><rdf:Description )"
+            R"(rdf:about="" xmlns:dc="http://purl.org/dc/elements/1.1/"><dc:creator><rdf:Seq>)"
+            R"(<rdf:li>Anna Example</rdf:li></rdf:Seq></dc:creator></rdf:Description></rdf:RDF>)"
+            R"(</x:xmpmeta>)");
+        // Object 6 is a form the page draws.
+        const QByteArray form = "/Type /XObject /Subtype /Form /BBox [0 0 10 10]";
+        QTest::newRow("XMP metadata on a page and a form")
+            << QByteArray() << QByteArray("/Metadata 7 0 R")
+            << QList<QByteArray>{TestFiles::streamObject(form + " /Metadata 7 0 R", "0 0 5 5 re f"),
+                                 packet}
+            << QByteArray() << QList<QByteArray>{"/Metadata", "Anna Example"}
+            << QList<QByteArray>{"/Subtype /Form"};
+        QTest::newRow("TeX figure data")
+            << QByteArray() << QByteArray()
+            << QList<QByteArray>{TestFiles::streamObject(
+                                     form + " /PTEX.FileName (/home/anna/plot.pdf) "
+                                            "/PTEX.PageNumber 1 /PTEX.InfoDict 7 0 R",
+                                     "0 0 5 5 re f"),
+                                 "<< /Author (Anna Example) >>"}
+            << QByteArray() << QList<QByteArray>{"PTEX", "Anna Example", "/home/anna"}
+            << QList<QByteArray>{"/Subtype /Form"};
+        QTest::newRow("private application data")
+            << QByteArray() << QByteArray("/LastModified (D:20200101000000Z)")
+            << QList<QByteArray>{TestFiles::streamObject(
+                   form + " /PieceInfo << /Illustrator << /Private (Anna Example) >> >>",
+                   "0 0 5 5 re f")}
+            << QByteArray() << QList<QByteArray>{"/PieceInfo", "/LastModified", "Anna Example"}
+            << QList<QByteArray>{"/Subtype /Form"};
+        QTest::newRow("annotations")
+            << QByteArray("/AcroForm << /Fields [8 0 R] >>") << QByteArray("/Annots [7 0 R 8 0 R]")
+            << QList<QByteArray>{TestFiles::streamObject(form, "0 0 5 5 re f"),
+                                 "<< /Type /Annot /Subtype /Text /Rect [10 10 30 30] /T (Anna "
+                                 "Example) /M (D:20200303000000Z) /CreationDate "
+                                 "(D:20200303000000Z) /NM (annot-id-0042) /Contents (Please "
+                                 "check this) >>",
+                                 "<< /Type /Annot /Subtype /Widget /FT /Tx /T (customer_name) "
+                                 "/V (Bob) /Rect [10 50 90 70] >>"}
+            << QByteArray() << QList<QByteArray>{"Anna Example", "D:2020", "annot-id-0042"}
+            << QList<QByteArray>{"(Please check this)", "/T (customer_name)"};
+        QTest::newRow("attachments")
+            << QByteArray("/Names << /EmbeddedFiles << /Names [(notes.txt) 7 0 R] >> >>")
+            << QByteArray()
+            << QList<QByteArray>{TestFiles::streamObject(form, "0 0 5 5 re f"),
+                                 "<< /Type /Filespec /F (notes.txt) /EF << /F 8 0 R >> >>",
+                                 TestFiles::streamObject(
+                                     "/Type /EmbeddedFile /Params << /CreationDate "
+                                     "(D:20190505000000Z) /ModDate (D:20190506000000Z) /Mac << "
+                                     "/Creator (ttxt) >> >>",
+                                     "hello there\n")}
+            << QByteArray() << QList<QByteArray>{"D:2019", "/Mac", "ttxt"}
+            << QList<QByteArray>{"(notes.txt)", "hello there"};
+        QTest::newRow("layers")
+            << QByteArray("/OCProperties << /OCGs [7 0 R] /D << /Creator (Layer Maker 3) /Order "
+                          "[7 0 R] >> >>")
+            << QByteArray()
+            << QList<QByteArray>{TestFiles::streamObject(form, "0 0 5 5 re f"),
+                                 "<< /Type /OCG /Name (Contour lines) /Usage << /CreatorInfo << "
+                                 "/Creator (Layer Maker 3) /Subtype /Artwork >> >> >>"}
+            << QByteArray() << QList<QByteArray>{"Layer Maker", "/CreatorInfo"}
+            << QList<QByteArray>{"(Contour lines)"};
+        QTest::newRow("document ID")
+            << QByteArray() << QByteArray()
+            << QList<QByteArray>{TestFiles::streamObject(form, "0 0 5 5 re f")}
+            << QByteArray("/ID [<00112233445566778899aabbccddeeff> "
+                          "<ffeeddccbbaa99887766554433221100>]")
+            << QList<QByteArray>{"00112233445566778899aabbccddeeff",
+                                 "ffeeddccbbaa99887766554433221100"}
+            << QList<QByteArray>{"/ID [ <"};
+    }
+    void stripsMetadataOfObjects() {
+        QFETCH(QByteArray, catalog);
+        QFETCH(QByteArray, page);
+        QFETCH(QList<QByteArray>, objects);
+        QFETCH(QByteArray, trailer);
+        QFETCH(QList<QByteArray>, gone);
+        QFETCH(QList<QByteArray>, kept);
+        const QString in = path("objects-in");
+        const QString out = path("objects-out");
+        QVERIFY(QDir(in).removeRecursively() && QDir(out).removeRecursively());
+        QVERIFY(QDir().mkpath(in) && QDir().mkpath(out));
+        const QString file = TestFiles::write(
+            in + "/objects.pdf",
+            TestFiles::pdfOf(
+                QList<QByteArray>{"<< /Type /Catalog /Pages 2 0 R " + catalog + " >>",
+                                  "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                                  "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] "
+                                  "/Contents 4 0 R /Resources << /Font << /F1 5 0 R >> "
+                                  "/XObject << /X1 6 0 R >> >> " +
+                                      page + " >>",
+                                  TestFiles::streamObject(
+                                      "", "BT /F1 12 Tf 20 100 Td (Visible words) Tj ET /X1 Do"),
+                                  "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"} +
+                    objects,
+                trailer));
+        // The two ways qpdf shows a file: every object, and the trailer on its own.
+        const auto shown = [](const QString& pdf) {
+            return expanded(pdf) + output("qpdf", {"--show-object=trailer", pdf});
+        };
+        const QByteArray before = shown(file);
+        for (const QByteArray& text : gone + kept)
+            QVERIFY2(before.contains(text), text.constData());
+
+        const Ran ran = metascribe({"strip", "--out", out, "--json", file});
+        QCOMPARE(ran.status, 0);
+        QCOMPARE(QJsonDocument::fromJson(ran.out).object().value("outcome").toString(),
+                 QStringLiteral("changed"));
+        const QString result = out + "/objects.pdf";
+        QVERIFY(TestPrograms::run("qpdf", {"--check", result}));
+        const QByteArray after = shown(result);
+        for (const QByteArray& text : gone)
+            QVERIFY2(!after.contains(text), text.constData());
+        for (const QByteArray& text : kept)
+            QVERIFY2(after.contains(text), text.constData());
+        keepsPagesAndText(file, result);
+        // What qpdf sees of the page's annotations and of the attached files.
+        const auto seen = [](const QString& pdf) {
+            const QJsonObject json =
+                QJsonDocument::fromJson(
+                    output("qpdf", {"--json", "--json-key=pages", "--json-key=attachments",
+                                    "--json-key=qpdf", pdf}))
+                    .object();
+            const QString page =
+                json.value("pages").toArray().at(0).toObject().value("object").toString();
+            const QJsonObject pageObject = json.value("qpdf")
+                                               .toArray()
+                                               .at(1)
+                                               .toObject()
+                                               .value("obj:" + page)
+                                               .toObject()
+                                               .value("value")
+                                               .toObject();
+            return std::pair(pageObject.value("/Annots").toArray().size(),
+                             json.value("attachments").toObject().keys());
+        };
+        const QByteArray row = QTest::currentDataTag();
+        QCOMPARE(seen(file).first, row == "annotations" ? 2 : 0);
+        QCOMPARE(seen(file).second.size(), row == "attachments" ? 1 : 0);
+        QCOMPARE(seen(result), seen(file));
+    }
+
     // A removed value that the document also holds where strip leaves it (here an attached
     // file, compressed) fails the file, which keeps every byte.
     void removedValueFoundElsewhereKeepsTheOriginal() {

@@ -32,10 +32,7 @@ const QStringList secrets{"Quarterly Secret Plan", "Anna Example",         "Exam
                           "Confidential Internal", "Secret Writer 9",      "Private app data",
                           "Harmless Title",        "Someone Else Entirely"};
 
-QByteArray streamObject(const QByteArray& dictionary, const QByteArray& data) {
-    return "<< " + dictionary + " /Length " + QByteArray::number(data.size()) + " >>\nstream\n" +
-           data + "\nendstream";
-}
+using TestFiles::streamObject;
 
 // Objects numbered from first, appended to file (empty: a new file) with a cross-reference
 // section of their own, as an incremental update writes them.
@@ -241,6 +238,175 @@ private slots:
                  QStringLiteral("the result still holds the removed text \"%1\"").arg(found));
     }
 
+    // One kind of metadata kept on the document's objects per row, in a file that has nothing
+    // else: it goes, the rest of the document stays, and a result that still held it would be
+    // turned down.
+    void removesMetadataOfObjects_data() {
+        QTest::addColumn<QByteArray>("catalog");
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<QByteArray>("xobject");
+        QTest::addColumn<QList<QByteArray>>("objects");
+        QTest::addColumn<QString>("removal");
+        QTest::addColumn<QList<QByteArray>>("gone");
+        QTest::addColumn<QList<QByteArray>>("kept");
+        QTest::addColumn<QString>("refusal");
+        const QByteArray image =
+            "/Subtype /Image /Width 1 /Height 1 /ColorSpace /DeviceGray /BitsPerComponent 8";
+        const QByteArray form = "/Subtype /Form /BBox [0 0 1 1]";
+        const QByteArray packet = streamObject("/Type /Metadata /Subtype /XML",
+                                               "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"/>");
+        QTest::newRow("XMP metadata")
+            << QByteArray() << QByteArray("/Metadata 6 0 R") << image + " /Metadata 7 0 R"
+            << QList<QByteArray>{packet, packet} << "XMP metadata on 1 page and 1 image"
+            << QList<QByteArray>{"/Metadata", "xmpmeta"} << QList<QByteArray>{"/Subtype /Image"}
+            << "XMP metadata on ";
+        QTest::newRow("TeX figure data")
+            << QByteArray() << QByteArray()
+            << form + " /PTEX.FileName (/home/anna/thesis/plot.pdf) /PTEX.PageNumber 1 "
+                      "/PTEX.InfoDict 6 0 R"
+            << QList<QByteArray>{"<< /Author (Anna Example) /Producer (Plot Maker 2) >>"}
+            << "TeX figure data on 1 form XObject"
+            << QList<QByteArray>{"PTEX", "Anna Example", "/home/anna"}
+            << QList<QByteArray>{"/Subtype /Form"} << "TeX figure data on a form XObject";
+        QTest::newRow("private application data")
+            << QByteArray() << QByteArray("/LastModified (D:20200101000000Z)")
+            << form + " /PieceInfo << /Illustrator << /Private (Private app data) >> >> "
+                      "/LastModified (D:20200102000000Z)"
+            << QList<QByteArray>{} << "private application data of 1 page and of 1 form XObject"
+            << QList<QByteArray>{"/PieceInfo", "/LastModified", "Private app data"}
+            << QList<QByteArray>{"/Subtype /Form"} << "private application data of ";
+        QTest::newRow("annotations")
+            << QByteArray("/AcroForm << /Fields [8 0 R] >>")
+            << QByteArray("/Annots [6 0 R 7 0 R 8 0 R]") << image
+            << QList<
+                   QByteArray>{"<< /Type /Annot /Subtype /Text /Rect [10 10 30 30] /T (Anna "
+                               "Example) "
+                               "/M (D:20200303000000Z) /CreationDate (D:20200303000000Z) /NM "
+                               "(annot-id-0042) "
+                               "/Contents (Please check this) /Popup 7 0 R >>",
+                               "<< /Type /Annot /Subtype /Popup /Rect [30 30 90 90] /Parent 6 0 R "
+                               "/T (Anna Example) >>",
+                               "<< /Type /Annot /Subtype /Widget /FT /Tx /T (customer_name) /V "
+                               "(Bob) "
+                               "/Rect [10 50 90 70] /M (D:20200303000000Z) >>"}
+            << "the authors, dates and names of 3 annotations"
+            << QList<QByteArray>{"Anna Example", "D:2020", "annot-id-0042"}
+            << QList<QByteArray>{"(Please check this)", "/T (customer_name)", "/Parent "}
+            << "an annotation's";
+        QTest::newRow("attachments")
+            << QByteArray("/Names << /EmbeddedFiles << /Names [(notes.txt) 6 0 R] >> >>")
+            << QByteArray() << image
+            << QList<QByteArray>{"<< /Type /Filespec /F (notes.txt) /UF (notes.txt) /EF << /F 7 0 "
+                                 "R >> >>",
+                                 streamObject(
+                                     "/Type /EmbeddedFile /Params << /Size 12 /CreationDate "
+                                     "(D:20190505000000Z) /ModDate (D:20190506000000Z) /Mac << "
+                                     "/Creator (ttxt) /Subtype (TEXT) >> >>",
+                                     "hello there\n")}
+            << "the dates and Mac data of 1 embedded file"
+            << QList<QByteArray>{"D:2019", "/Mac", "ttxt"}
+            << QList<QByteArray>{"(notes.txt)", "hello there", "/Size 12"} << "an attached file's";
+        QTest::newRow("layers")
+            << QByteArray("/OCProperties << /OCGs [6 0 R] /D << /Name (Default) /Creator (Layer "
+                          "Maker 3) /Order [6 0 R] >> /Configs [<< /Name (Print) /CreatorInfo << "
+                          "/Creator (Layer Maker 3) /Subtype /Artwork >> >>] >>")
+            << QByteArray() << image
+            << QList<QByteArray>{"<< /Type /OCG /Name (Contour lines) /Usage << /CreatorInfo << "
+                                 "/Creator (Layer Maker 3) /Subtype /Artwork >> >> >>"}
+            << "the creating application of 1 layer and 2 layer configurations"
+            << QList<QByteArray>{"Layer Maker", "/CreatorInfo"}
+            << QList<QByteArray>{"(Contour lines)", "(Default)", "(Print)"}
+            << "the creating application of a layer configuration";
+    }
+    void removesMetadataOfObjects() {
+        QFETCH(QByteArray, catalog);
+        QFETCH(QByteArray, page);
+        QFETCH(QByteArray, xobject);
+        QFETCH(QList<QByteArray>, objects);
+        QFETCH(QString, removal);
+        QFETCH(QList<QByteArray>, gone);
+        QFETCH(QList<QByteArray>, kept);
+        QFETCH(QString, refusal);
+        const QString input = TestFiles::write(
+            path("objects.pdf"),
+            TestFiles::pdfOf(
+                QList<QByteArray>{"<< /Type /Catalog /Pages 2 0 R " + catalog + " >>",
+                                  "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                                  "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] "
+                                  "/Contents 4 0 R /Resources << /XObject << /X1 5 0 R >> >> " +
+                                      page + " >>",
+                                  streamObject("", "q 10 0 0 10 20 20 cm /X1 Do Q"),
+                                  streamObject("/Type /XObject " + xobject, "\x80")} +
+                objects));
+        QByteArray before = expanded(input);
+        for (const QByteArray& text : gone + kept)
+            QVERIFY2(before.contains(text), text.constData());
+        const PdfSnapshot original = PdfSnapshot::read(input);
+        QVERIFY(!original.hadWarnings());
+        const QString output = TestFiles::write(path("objects-out.pdf"), {});
+        const PdfStripper::Stripped stripped = PdfStripper::strip(input, std::nullopt, {}, output);
+        QVERIFY2(stripped.removals.contains(removal), qPrintable(stripped.removals.join('|')));
+        QCOMPARE(StripCheck::verify(original, output, stripped), QString());
+        QVERIFY(TestPrograms::run("qpdf", {"--check", output}));
+        const QByteArray after = expanded(output);
+        for (const QByteArray& text : gone)
+            QVERIFY2(!after.contains(text), text.constData());
+        for (const QByteArray& text : kept)
+            QVERIFY2(after.contains(text), text.constData());
+        QCOMPARE(PdfSnapshot::read(output).pageShapes(), original.pageShapes());
+        // The original itself, as a result, still holds it.
+        const QString left = StripCheck::verify(original, input, stripped);
+        QVERIFY2(left.startsWith(QStringLiteral("the result still has ") + refusal),
+                 qPrintable(left));
+    }
+
+    // An unencrypted copy shares no part of its document ID with the original, which would
+    // tie the two together; an encrypted one keeps it, as its key is made from it.
+    void documentIdIsNew() {
+        const QByteArray id =
+            "/ID [<00112233445566778899aabbccddeeff> <ffeeddccbbaa99887766554433221100>]";
+        const QString input = TestFiles::write(
+            path("id.pdf"), TestFiles::pdfOf({"<< /Type /Catalog /Pages 2 0 R >>",
+                                              "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                                              "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 "
+                                              "200] >>"},
+                                             id));
+        const PdfSnapshot original = PdfSnapshot::read(input);
+        const QString output = TestFiles::write(path("id-out.pdf"), {});
+        const PdfStripper::Stripped stripped = PdfStripper::strip(input, std::nullopt, {}, output);
+        QVERIFY(stripped.removals.contains("the document ID"));
+        QCOMPARE(StripCheck::verify(original, output, stripped), QString());
+        QByteArray trailer;
+        QVERIFY(TestPrograms::run("qpdf", {"--show-object=trailer", output}, &trailer));
+        QVERIFY2(trailer.contains("/ID [ <"), trailer.constData());
+        QVERIFY2(!trailer.contains("00112233445566778899aabbccddeeff") &&
+                     !trailer.contains("ffeeddccbbaa99887766554433221100"),
+                 trailer.constData());
+        QCOMPARE(StripCheck::verify(original, input, stripped),
+                 QStringLiteral("the result has the original's document ID"));
+
+        const QString locked =
+            TestPrograms::encrypted(input, path("id-locked.pdf"), {"user", "owner", "256"});
+        QVERIFY(!locked.isEmpty());
+        QByteArray lockedTrailer;
+        QVERIFY(TestPrograms::run("qpdf", {"--show-object=trailer", "--password=user", locked},
+                                  &lockedTrailer));
+        const QString lockedOut = TestFiles::write(path("id-locked-out.pdf"), {});
+        const PdfStripper::Stripped lockedStripped =
+            PdfStripper::strip(locked, QStringLiteral("user"), {}, lockedOut);
+        QVERIFY(!lockedStripped.removals.contains("the document ID"));
+        QCOMPARE(StripCheck::verify(PdfSnapshot::read(locked, QStringLiteral("user")), lockedOut,
+                                    lockedStripped, QStringLiteral("user")),
+                 QString());
+        QByteArray lockedOutTrailer;
+        QVERIFY(TestPrograms::run("qpdf", {"--show-object=trailer", "--password=user", lockedOut},
+                                  &lockedOutTrailer));
+        const QRegularExpression idOf(R"(/ID \[ <([0-9a-f]+)>)");
+        const QString lockedFirst = idOf.match(QString::fromLatin1(lockedTrailer)).captured(1);
+        QVERIFY(!lockedFirst.isEmpty());
+        QCOMPARE(idOf.match(QString::fromLatin1(lockedOutTrailer)).captured(1), lockedFirst);
+    }
+
     void protectedFileStaysProtected() {
         const QString plain = madeFile("plain.pdf");
         const QString locked =
@@ -258,6 +424,64 @@ private slots:
         QVERIFY(text.contains(pageContent));
         for (const QString& secret : secrets)
             QVERIFY2(!text.contains(secret.toUtf8()), qPrintable(secret));
+    }
+
+    // A PDF/A-3 e-invoice keeps the properties naming its attached invoice and their
+    // declaration, which readers of the invoice look for; nothing else of the packet stays.
+    void pdfaInvoiceKeepsItsProperties() {
+        const QString corpus =
+            TestFiles::copyCorpusFile("crazyones-pdfa.pdf", dir_.path(), "invoice-in.pdf");
+        const QByteArray invoicePacket =
+            R"(<?xpacket begin="" id="W5M0MpCehiHzreSzNTczkc9d"?>)"
+            R"(<x:xmpmeta xmlns:x="adobe:ns:meta/"><rdf:RDF )"
+            R"(xmlns:rdf="http://www.w3.org/1999/02/22-rdf-syntax-ns#"><rdf:Description )"
+            R"(rdf:about="" xmlns:pdfaid="http://www.aiim.org/pdfa/ns/id/" )"
+            R"(xmlns:fx="urn:factur-x:pdfa:CEFACT:invoice:1p0#" )"
+            R"(xmlns:dc="http://purl.org/dc/elements/1.1/" xmlns:my="http://example.com/private/ns/" )"
+            R"(xmlns:pdfaExtension="http://www.aiim.org/pdfa/ns/extension/" )"
+            R"(xmlns:pdfaSchema="http://www.aiim.org/pdfa/ns/schema#" )"
+            R"(xmlns:pdfaProperty="http://www.aiim.org/pdfa/ns/property#">)"
+            R"(<pdfaid:part>3</pdfaid:part><pdfaid:conformance>B</pdfaid:conformance>)"
+            R"(<fx:DocumentType>INVOICE</fx:DocumentType>)"
+            R"(<fx:DocumentFileName>factur-x.xml</fx:DocumentFileName>)"
+            R"(<fx:Version>1.0</fx:Version><fx:ConformanceLevel>EN 16931</fx:ConformanceLevel>)"
+            R"(<dc:creator><rdf:Seq><rdf:li>Anna Example</rdf:li></rdf:Seq></dc:creator>)"
+            R"(<my:Department>Secret Accounts Dept</my:Department>)"
+            R"(<pdfaExtension:schemas><rdf:Bag>)"
+            R"(<rdf:li rdf:parseType="Resource"><pdfaSchema:schema>Private schema</pdfaSchema:schema>)"
+            R"(<pdfaSchema:namespaceURI>http://example.com/private/ns/</pdfaSchema:namespaceURI>)"
+            R"(<pdfaSchema:prefix>my</pdfaSchema:prefix><pdfaSchema:property><rdf:Seq>)"
+            R"(<rdf:li rdf:parseType="Resource"><pdfaProperty:name>Department</pdfaProperty:name>)"
+            R"(<pdfaProperty:valueType>Text</pdfaProperty:valueType>)"
+            R"(<pdfaProperty:category>external</pdfaProperty:category>)"
+            R"(<pdfaProperty:description>Who made it</pdfaProperty:description>)"
+            R"(</rdf:li></rdf:Seq></pdfaSchema:property></rdf:li>)"
+            R"(<rdf:li rdf:parseType="Resource"><pdfaSchema:schema>Factur-X schema</pdfaSchema:schema>)"
+            R"(<pdfaSchema:namespaceURI>urn:factur-x:pdfa:CEFACT:invoice:1p0#</pdfaSchema:namespaceURI>)"
+            R"(<pdfaSchema:prefix>fx</pdfaSchema:prefix><pdfaSchema:property><rdf:Seq>)"
+            R"(<rdf:li rdf:parseType="Resource"><pdfaProperty:name>DocumentFileName</pdfaProperty:name>)"
+            R"(<pdfaProperty:valueType>Text</pdfaProperty:valueType>)"
+            R"(<pdfaProperty:category>external</pdfaProperty:category>)"
+            R"(<pdfaProperty:description>The name of the invoice file</pdfaProperty:description>)"
+            R"(</rdf:li></rdf:Seq></pdfaSchema:property></rdf:li>)"
+            R"(</rdf:Bag></pdfaExtension:schemas>)"
+            R"(</rdf:Description></rdf:RDF></x:xmpmeta><?xpacket end="w"?>)";
+        const QString input = TestFiles::write(
+            path("invoice.pdf"), XmpPacket::withPacket(corpus, std::nullopt, invoicePacket));
+        const PdfSnapshot original = PdfSnapshot::read(input);
+        const QString output = TestFiles::write(path("invoice-out.pdf"), {});
+        const PdfStripper::Stripped stripped = PdfStripper::strip(input, std::nullopt, {}, output);
+        QVERIFY(stripped.conformance);
+        QCOMPARE(StripCheck::verify(original, output, stripped), QString());
+        const QByteArray packet = XmpPacket::readFromPdf(output, std::nullopt).value_or("");
+        for (const char* kept :
+             {"pdfaid:part", "INVOICE", "factur-x.xml", "EN 16931", "Factur-X schema",
+              "urn:factur-x:pdfa:CEFACT:invoice:1p0#", "The name of the invoice file"})
+            QVERIFY2(packet.contains(kept), kept);
+        for (const char* gone :
+             {"Anna Example", "Secret Accounts Dept", "Private schema", "example.com", "Who made"})
+            QVERIFY2(!packet.contains(gone), gone);
+        QVERIFY(XmpPacket::read(packet).isEmpty());
     }
 
     void pdfaKeepsItsIdentification() {

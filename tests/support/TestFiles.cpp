@@ -97,6 +97,11 @@ QByteArray pdfOf(const QList<QByteArray>& objects, const QByteArray& trailerEntr
            " >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
 }
 
+QByteArray streamObject(const QByteArray& entries, const QByteArray& data) {
+    return "<< " + entries + " /Length " + QByteArray::number(data.size()) + " >>\nstream\n" +
+           data + "\nendstream";
+}
+
 QByteArray pdfWithInfo(const QByteArray& info) {
     return pdfOf({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
                   "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>", info},

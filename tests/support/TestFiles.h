@@ -37,6 +37,8 @@ QString write(const QString& path, const QByteArray& bytes);
 // A PDF file made of objects, numbered from 1 (the first is the catalog), with a correct
 // cross-reference table and trailerEntries (such as "/Info 4 0 R") in its trailer.
 QByteArray pdfOf(const QList<QByteArray>& objects, const QByteArray& trailerEntries = {});
+// A stream object's text: the dictionary's entries (without << >>) and data, with its /Length.
+QByteArray streamObject(const QByteArray& entries, const QByteArray& data);
 // A one-page PDF file whose document information is the dictionary info ("<< /Title (T) >>").
 QByteArray pdfWithInfo(const QByteArray& info);
 

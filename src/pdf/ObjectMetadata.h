@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QPDF;
+
+// The metadata a PDF file keeps on its objects rather than in its document information: XMP
+// packets of pages, images, fonts and attachments; what TeX engines note on the figures they
+// place (the figure's own file name, page and document information); private application data
+// with its date; the authors, dates and names of annotations; the dates and Mac data of attached
+// files; the application that made the layer configurations. The catalog's own packet is not
+// among it: what a PDF/A file must keep of that is XmpPacket's to say. Nothing of what a page
+// shows, an annotation says or an attachment holds is touched.
+class ObjectMetadata {
+public:
+    struct Removed {
+        // One phrase per kind removed, as PdfStripper::Stripped lists them.
+        QStringList removals;
+        // The removed annotations' authors, to be searched for in the result.
+        QStringList texts;
+        // The catalog's keys (without slash) that are gone.
+        QStringList catalogEntries;
+    };
+
+    // Removes all of it from every object the trailer reaches.
+    static Removed strip(QPDF& pdf);
+
+    // The first of it the file still holds, in any object, reached or not ("XMP metadata on an
+    // image"); empty when it holds none.
+    static QString firstLeft(QPDF& pdf);
+};
