@@ -81,15 +81,14 @@ public:
         findFields();
         findAnnotations();
         layerConfigurations();
-        std::vector<QPDFObjectHandle> start{pdf_.getTrailer()};
-        if (everyObject) {
-            for (QPDFObjectHandle object : pdf_.getAllObjects())
-                start.push_back(object);
-        }
-        walk(start);
+        walk({pdf_.getTrailer()});
+        // Only the files the document reaches are its attachments.
+        reachedFiles_ = attachedFiles_;
+        if (everyObject)
+            walk(pdf_.getAllObjects());
     }
 
-    const QString& found() const { return found_; }
+    ObjectMetadata::Left left() const { return {found_, reachedFiles_}; }
 
     ObjectMetadata::Removed removed() const {
         ObjectMetadata::Removed removed;
@@ -117,6 +116,7 @@ public:
                                     listed(counted(layers_));
         removed.texts = authors_;
         removed.catalogEntries = catalogEntries_;
+        removed.attachedFiles = reachedFiles_;
         return removed;
     }
 
@@ -243,6 +243,7 @@ private:
         if (done() || !file.isStream() ||
             (file.isIndirect() && !attached_.insert(file.getObjGen()).second))
             return;
+        ++attachedFiles_;
         QPDFObjectHandle parameters = file.getDict().getKey("/Params");
         bool any = take(parameters, "/CreationDate", QStringLiteral("an attached file's date"));
         any = take(parameters, "/ModDate", QStringLiteral("an attached file's date")) || any;
@@ -320,13 +321,13 @@ private:
             ++layers_[Kind::Layer];
     }
 
-    // Every object reached from the start, each once; what is removed is not gone through.
+    // Every object reached from the start and not gone through before, each once; what is
+    // removed is not gone through.
     void walk(std::vector<QPDFObjectHandle> stack) {
-        std::set<QPDFObjGen> seen;
         while (!stack.empty() && !done()) {
             QPDFObjectHandle object = stack.back();
             stack.pop_back();
-            if (object.isIndirect() && !seen.insert(object.getObjGen()).second)
+            if (object.isIndirect() && !seen_.insert(object.getObjGen()).second)
                 continue;
             if (object.isArray()) {
                 for (QPDFObjectHandle item : object.aitems())
@@ -360,6 +361,9 @@ private:
     int annotations_ = 0;
     QStringList authors_;
     int attachments_ = 0;
+    int attachedFiles_ = 0;
+    int reachedFiles_ = 0;
+    std::set<QPDFObjGen> seen_;
     QMap<Kind, int> layers_;
     QStringList catalogEntries_;
 };
@@ -372,8 +376,8 @@ ObjectMetadata::Removed ObjectMetadata::strip(QPDF& pdf) {
     return sweep.removed();
 }
 
-QString ObjectMetadata::firstLeft(QPDF& pdf) {
+ObjectMetadata::Left ObjectMetadata::left(QPDF& pdf) {
     Sweep sweep(pdf, Sweep::Mode::Find);
     sweep.run(true);
-    return sweep.found();
+    return sweep.left();
 }

@@ -21,12 +21,22 @@ public:
         QStringList texts;
         // The catalog's keys (without slash) that are gone.
         QStringList catalogEntries;
+        // The attached files' data streams the trailer reaches, each counted once.
+        int attachedFiles = 0;
+    };
+
+    // What is left of it in a file.
+    struct Left {
+        // The first of it the file still holds ("XMP metadata on an image"); empty when none.
+        QString first;
+        // The attached files' data streams the trailer reaches, each counted once: where
+        // something is left, only those found before it.
+        int attachedFiles = 0;
     };
 
     // Removes all of it from every object the trailer reaches.
     static Removed strip(QPDF& pdf);
 
-    // The first of it the file still holds, in any object, reached or not ("XMP metadata on an
-    // image"); empty when it holds none.
-    static QString firstLeft(QPDF& pdf);
+    // What the file still holds of it, in any object, reached or not.
+    static Left left(QPDF& pdf);
 };

@@ -188,6 +188,7 @@ PdfStripper::Stripped PdfStripper::strip(const QString& input,
         stripped.removals << objects.removals;
         stripped.removedTexts << objects.texts;
         stripped.removedCatalogEntries << objects.catalogEntries;
+        stripped.attachedFiles = objects.attachedFiles;
         stripThumbnails(pdf, stripped);
         renewId(pdf, stripped);
         if (output.isEmpty()) {

@@ -33,6 +33,8 @@ public:
         // The parts of the original's document ID, which an unencrypted result gets anew; empty
         // when the original is encrypted or has none.
         QList<QByteArray> formerId;
+        // The attached files' data streams the original has, which the result must keep.
+        int attachedFiles = 0;
         // The file claims PDF/A conformance and keeps an XMP packet with its identification.
         bool conformance = false;
     };

@@ -154,13 +154,13 @@ QString StripCheck::verify(const PdfSnapshot& original, const QString& resultPat
     PdfSnapshot result;
     // The removed values are searched for in the same reading of the result.
     std::optional<QString> found;
-    QString left;
+    ObjectMetadata::Left left;
     bool sameId = false;
     QString reason = ResultCheck::keepsDocument(
         original, resultPath, password, stripped.removedCatalogEntries, result, [&](QPDF& pdf) {
-            left = ObjectMetadata::firstLeft(pdf);
+            left = ObjectMetadata::left(pdf);
             sameId = !pdf.isEncrypted() && sharesId(pdf, stripped.formerId);
-            if (left.isEmpty())
+            if (left.first.isEmpty())
                 found = Search(stripped.removedTexts).in(pdf);
         });
     if (reason.isEmpty())
@@ -168,8 +168,12 @@ QString StripCheck::verify(const PdfSnapshot& original, const QString& resultPat
     if (reason.isEmpty() && !stripped.conformance &&
         result.catalogEntries().contains(QStringLiteral("Metadata")))
         reason = QStringLiteral("the result still has XMP metadata");
-    if (reason.isEmpty() && !left.isEmpty())
-        reason = QStringLiteral("the result still has ") + left;
+    if (reason.isEmpty() && !left.first.isEmpty())
+        reason = QStringLiteral("the result still has ") + left.first;
+    if (reason.isEmpty() && left.attachedFiles < stripped.attachedFiles)
+        reason = QStringLiteral("the result lost %1 of %2 attached files")
+                     .arg(stripped.attachedFiles - left.attachedFiles)
+                     .arg(stripped.attachedFiles);
     if (reason.isEmpty() && sameId)
         reason = QStringLiteral("the result has the original's document ID");
     if (!reason.isEmpty())

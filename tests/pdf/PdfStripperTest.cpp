@@ -360,6 +360,30 @@ private slots:
                  qPrintable(left));
     }
 
+    // A result that dropped an attached file from the list of attachments is turned down, though
+    // the catalog keeps its entries.
+    void checkCountsAttachedFiles() {
+        const auto file = [this](const QString& name, const QByteArray& attachments) {
+            return TestFiles::write(
+                path(name),
+                TestFiles::pdfOf({"<< /Type /Catalog /Pages 2 0 R /Names << /EmbeddedFiles << "
+                                  "/Names [" +
+                                      attachments + "] >> >> >>",
+                                  "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                                  "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] >>",
+                                  "<< /Type /Filespec /F (a.txt) /EF << /F 5 0 R >> >>",
+                                  streamObject("/Type /EmbeddedFile", "attached text")}));
+        };
+        const QString input = file("attached.pdf", "(a.txt) 4 0 R");
+        const PdfSnapshot original = PdfSnapshot::read(input);
+        const QString output = TestFiles::write(path("attached-out.pdf"), {});
+        const PdfStripper::Stripped stripped = PdfStripper::strip(input, std::nullopt, {}, output);
+        QCOMPARE(stripped.attachedFiles, 1);
+        QCOMPARE(StripCheck::verify(original, output, stripped), QString());
+        QCOMPARE(StripCheck::verify(original, file("unattached.pdf", {}), stripped),
+                 QStringLiteral("the result lost 1 of 1 attached files"));
+    }
+
     // An unencrypted copy shares no part of its document ID with the original, which would
     // tie the two together; an encrypted one keeps it, as its key is made from it.
     void documentIdIsNew() {
