@@ -360,6 +360,14 @@ private slots:
                              json.value("attachments").toObject().keys());
         };
         const QByteArray row = QTest::currentDataTag();
+        // ExifTool shows the packets of pages and images too, with everything it reads.
+        const QStringList exif{"-a", "-G1", "-s"};
+        const QByteArray exifBefore = output("exiftool", exif + QStringList{file});
+        const QByteArray exifAfter = output("exiftool", exif + QStringList{result});
+        QVERIFY(!exifAfter.isEmpty());
+        QCOMPARE(exifBefore.contains("Anna Example"), row.startsWith("XMP metadata"));
+        for (const QByteArray& text : gone)
+            QVERIFY2(!exifAfter.contains(text), text.constData());
         QCOMPARE(seen(file).first, row == "annotations" ? 2 : 0);
         QCOMPARE(seen(file).second.size(), row == "attachments" ? 1 : 0);
         QCOMPARE(seen(result), seen(file));
