@@ -1,5 +1,6 @@
 #include "PdfStripper.h"
 
+#include "AttachedPdfs.h"
 #include "Failure.h"
 #include "ObjectMetadata.h"
 #include "PathHelpers.h"
@@ -153,22 +154,83 @@ int earlierRevisions(QPDF& pdf, const QString& input) {
     return std::max(0, markers - 1 - (pdf.isLinearized() ? 1 : 0));
 }
 
+// Streams are copied as they are, so what a page shows stays byte for byte; the packet of a
+// PDF/A file must not be compressed anyway. Only what is reached from the trailer of the newest
+// revision is written, and the encryption is kept as it was.
+void prepare(QPDFWriter& writer, bool conformance) {
+    writer.setCompressStreams(false);
+    writer.setDecodeLevel(qpdf_dl_none);
+    if (conformance)
+        writer.setNewlineBeforeEndstream(true);
+}
+
 void write(QPDF& pdf, const QString& output, bool conformance) {
     const QByteArray name = PathHelpers::native(output);
     try {
         QPDFWriter writer(pdf, name.constData());
-        // Streams are copied as they are, so what a page shows stays byte for byte; the packet
-        // of a PDF/A file must not be compressed anyway. Only what is reached from the trailer
-        // of the newest revision is written, and the encryption is kept as it was.
-        writer.setCompressStreams(false);
-        writer.setDecodeLevel(qpdf_dl_none);
-        if (conformance)
-            writer.setNewlineBeforeEndstream(true);
+        prepare(writer, conformance);
         writer.write();
     } catch (const QPDFSystemError& error) {
         throw Failure(QStringLiteral("its result cannot be written: ") +
                       Failure::systemText(error.getErrno()));
     }
+}
+
+// Attached PDF files within attached PDF files are stripped down to this depth.
+constexpr int deepestAttachment = 4;
+
+void stripDocument(QPDF& pdf, const QList<InfoField>& keep, PdfStripper::Stripped& stripped,
+                   QStringList& keptTexts, int depth);
+
+// An attached PDF file would carry its own metadata out with the document: it is stripped the
+// same way, in memory, but for the fields kept (they are the document's), and takes the place
+// of its old bytes. One that cannot be rewritten stays as it is (see AttachedPdfs), as does one
+// whose copy would not read back with every page.
+void stripAttachedPdfs(QPDF& pdf, PdfStripper::Stripped& stripped, int depth) {
+    if (depth >= deepestAttachment)
+        return;
+    int files = 0;
+    AttachedPdfs::forEach(pdf, [&](QPDFObjectHandle& stream, QPDF& attached) {
+        PdfStripper::Stripped inner;
+        QStringList innerKept;
+        stripDocument(attached, {}, inner, innerKept, depth + 1);
+        if (inner.removals.isEmpty())
+            return;
+        const int pages = static_cast<int>(attached.getAllPages().size());
+        QByteArray bytes;
+        try {
+            bytes = PdfFile::writeToMemory(
+                attached, [&inner](QPDFWriter& writer) { prepare(writer, inner.conformance); });
+        } catch (const std::exception&) {
+            return;
+        }
+        if (AttachedPdfs::pagesOf(bytes) != pages)
+            return;
+        AttachedPdfs::replace(stream, bytes);
+        ++files;
+    });
+    if (files > 0)
+        stripped.removals
+            << (files == 1 ? QStringLiteral("the metadata of 1 attached PDF file")
+                           : QStringLiteral("the metadata of %1 attached PDF files").arg(files));
+}
+
+// Everything but the earlier revisions, which only writing the file anew removes.
+void stripDocument(QPDF& pdf, const QList<InfoField>& keep, PdfStripper::Stripped& stripped,
+                   QStringList& keptTexts, int depth) {
+    QList<XmpPacket::Change> keptFields;
+    stripInfo(pdf, keep, stripped, keptFields);
+    for (const XmpPacket::Change& field : keptFields)
+        keptTexts << field.text;
+    stripXmp(pdf, keptFields, stripped, keptTexts);
+    const ObjectMetadata::Removed objects = ObjectMetadata::strip(pdf);
+    stripped.removals << objects.removals;
+    stripped.removedTexts << objects.texts;
+    stripped.removedCatalogEntries << objects.catalogEntries;
+    stripped.attachedFiles = objects.attachedFiles;
+    stripThumbnails(pdf, stripped);
+    renewId(pdf, stripped);
+    stripAttachedPdfs(pdf, stripped, depth);
 }
 
 } // namespace
@@ -178,19 +240,8 @@ PdfStripper::Stripped PdfStripper::strip(const QString& input,
                                          const QList<InfoField>& keep, const QString& output) {
     Stripped stripped;
     PdfFile::open(input, password, [&](QPDF& pdf) {
-        QList<XmpPacket::Change> keptFields;
-        stripInfo(pdf, keep, stripped, keptFields);
         QStringList keptTexts;
-        for (const XmpPacket::Change& field : keptFields)
-            keptTexts << field.text;
-        stripXmp(pdf, keptFields, stripped, keptTexts);
-        const ObjectMetadata::Removed objects = ObjectMetadata::strip(pdf);
-        stripped.removals << objects.removals;
-        stripped.removedTexts << objects.texts;
-        stripped.removedCatalogEntries << objects.catalogEntries;
-        stripped.attachedFiles = objects.attachedFiles;
-        stripThumbnails(pdf, stripped);
-        renewId(pdf, stripped);
+        stripDocument(pdf, keep, stripped, keptTexts, 0);
         if (output.isEmpty()) {
             if (const int revisions = earlierRevisions(pdf, input); revisions > 0)
                 stripped.removals << (revisions == 1

@@ -1,7 +1,10 @@
 #include "StripCheck.h"
 
+#include "AttachedPdfs.h"
 #include "ObjectMetadata.h"
+#include "PdfFile.h"
 #include "ResultCheck.h"
+#include "XmpPacket.h"
 
 #include <QByteArrayMatcher>
 #include <QStringEncoder>
@@ -119,6 +122,48 @@ private:
     std::optional<QString> found_;
 };
 
+// What an attached PDF file, which strip rewrites, still holds of what it removes: "the document
+// information in an attached PDF file"; empty when none holds any.
+QString leftInAttachedPdfs(QPDF& pdf) {
+    QString left;
+    AttachedPdfs::forEach(pdf, [&left](QPDFObjectHandle&, QPDF& attached) {
+        if (!left.isEmpty())
+            return;
+        QPDFObjectHandle info = attached.getTrailer().getKey("/Info");
+        if (info.isStream())
+            info = info.getDict();
+        if (info.isDictionary()) {
+            for (auto [key, value] : info.ditems()) {
+                if (!value.isNull() && PdfFile::isDocumentInformation(key, value))
+                    left = QStringLiteral("the document information");
+            }
+        }
+        QPDFObjectHandle metadata = attached.getRoot().getKey("/Metadata");
+        if (left.isEmpty() && !metadata.isNull()) {
+            // A PDF/A file keeps its identification, and nothing but what goes with it.
+            try {
+                const std::shared_ptr<Buffer> data = metadata.getStreamData(qpdf_dl_generalized);
+                const QByteArray packet(reinterpret_cast<const char*>(data->getBuffer()),
+                                        static_cast<qsizetype>(data->getSize()));
+                QStringList held = XmpPacket::texts(packet);
+                QStringList kept =
+                    XmpPacket::texts(XmpPacket::conformanceOnly(packet, {}).value_or(QByteArray()));
+                held.sort();
+                kept.sort();
+                if (held != kept)
+                    left = QStringLiteral("XMP metadata");
+            } catch (const std::exception&) {
+                left = QStringLiteral("XMP metadata");
+            }
+        }
+        if (left.isEmpty())
+            left = ObjectMetadata::left(attached).first;
+        if (!left.isEmpty())
+            left += QStringLiteral(" in an attached PDF file");
+    });
+    return left;
+}
+
 // Whether either part of the file's document ID is one of the original's.
 bool sharesId(QPDF& pdf, const QList<QByteArray>& formerId) {
     QPDFObjectHandle id = pdf.getTrailer().getKey("/ID");
@@ -159,6 +204,8 @@ QString StripCheck::verify(const PdfSnapshot& original, const QString& resultPat
     QString reason = ResultCheck::keepsDocument(
         original, resultPath, password, stripped.removedCatalogEntries, result, [&](QPDF& pdf) {
             left = ObjectMetadata::left(pdf);
+            if (left.first.isEmpty())
+                left.first = leftInAttachedPdfs(pdf);
             sameId = !pdf.isEncrypted() && sharesId(pdf, stripped.formerId);
             if (left.first.isEmpty())
                 found = Search(stripped.removedTexts).in(pdf);

@@ -306,6 +306,19 @@ private slots:
             << "the dates and Mac data of 1 embedded file"
             << QList<QByteArray>{"D:2019", "/Mac", "ttxt"}
             << QList<QByteArray>{"(notes.txt)", "hello there", "/Size 12"} << "an attached file's";
+        QTest::newRow("attached PDF file")
+            << QByteArray("/Names << /EmbeddedFiles << /Names [(inner.pdf) 6 0 R] >> >>")
+            << QByteArray() << image
+            << QList<
+                   QByteArray>{"<< /Type /Filespec /F (inner.pdf) /EF << /F 7 0 R >> >>",
+                               streamObject(
+                                   "/Type /EmbeddedFile /Params << /Size 1 >>",
+                                   TestFiles::pdfWithInfo(
+                                       "<< /Author (Anna Example) /Title (Inner Secret Title) >>"))}
+            << "the metadata of 1 attached PDF file"
+            << QList<QByteArray>{"Anna Example", "Inner Secret Title"}
+            << QList<QByteArray>{"(inner.pdf)", "612 792"}
+            << "the document information in an attached PDF file";
         QTest::newRow("layers")
             << QByteArray("/OCProperties << /OCGs [6 0 R] /D << /Name (Default) /Creator (Layer "
                           "Maker 3) /Order [6 0 R] >> /Configs [<< /Name (Print) /CreatorInfo << "
