@@ -237,6 +237,24 @@ private slots:
                                  packet}
             << QByteArray() << QList<QByteArray>{"/Metadata", "Anna Example"}
             << QList<QByteArray>{"/Subtype /Form"};
+        // A file that claims to be a PDF/A-3 e-invoice keeps what names the invoice.
+        QTest::newRow("XMP metadata of an e-invoice")
+            << QByteArray("/Metadata 7 0 R") << QByteArray()
+            << QList<
+                   QByteArray>{TestFiles::streamObject(form, "0 0 5 5 re f"),
+                               TestFiles::streamObject(
+                                   "/Type /Metadata /Subtype /XML",
+                                   R"(<x:xmpmeta xmlns:x="adobe:ns:meta/"><rdf:RDF )"
+                                   R"(xmlns:rdf="http://www.w3.org/1999/02/22-rdf-syntax-ns#">)"
+                                   R"(<rdf:Description rdf:about="" xmlns:pdfaid="http://www.aiim.org/pdfa/ns/id/" )"
+                                   R"(xmlns:fx="urn:factur-x:pdfa:CEFACT:invoice:1p0#" )"
+                                   R"(xmlns:dc="http://purl.org/dc/elements/1.1/"><pdfaid:part>3</pdfaid:part>)"
+                                   R"(<pdfaid:conformance>B</pdfaid:conformance>)"
+                                   R"(<fx:DocumentFileName>factur-x.xml</fx:DocumentFileName>)"
+                                   R"(<dc:creator><rdf:Seq><rdf:li>Anna Example</rdf:li></rdf:Seq></dc:creator>)"
+                                   R"(</rdf:Description></rdf:RDF></x:xmpmeta>)")}
+            << QByteArray() << QList<QByteArray>{"Anna Example"}
+            << QList<QByteArray>{"factur-x.xml", "pdfaid:part"};
         QTest::newRow("TeX figure data")
             << QByteArray() << QByteArray()
             << QList<QByteArray>{TestFiles::streamObject(
