@@ -1,6 +1,7 @@
 #include "PdfStripper.h"
 
 #include "Failure.h"
+#include "JpegMarkers.h"
 #include "PathHelpers.h"
 #include "PdfFile.h"
 #include "XmpPacket.h"
@@ -182,6 +183,11 @@ PdfStripper::Stripped PdfStripper::strip(const QString& input,
             keptTexts << field.text;
         stripXmp(pdf, keptFields, stripped, keptTexts);
         stripPageData(pdf, stripped);
+        // JPEG images lose their metadata segments; their pictures stay byte for byte.
+        JpegMarkers::Tally images;
+        for (QPDFObjectHandle object : pdf.getAllObjects())
+            images.strip(object);
+        stripped.removals << images.removals();
         if (output.isEmpty()) {
             if (const int revisions = earlierRevisions(pdf, input); revisions > 0)
                 stripped.removals << (revisions == 1

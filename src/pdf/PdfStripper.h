@@ -11,7 +11,8 @@
 // the private data applications keep in it (/PieceInfo), page thumbnails and every earlier
 // revision. The file is written anew by libqpdf, object by object from the newest revision, so
 // nothing that was deleted or overwritten in an incremental update comes along; no toolkit takes
-// part. What a page shows stays as it is, streams byte for byte, and so does the encryption.
+// part. What a page shows stays as it is, streams byte for byte but for the metadata segments of
+// JPEG images (whose pictures stay byte for byte), and so does the encryption.
 class PdfStripper {
 public:
     // What stripping one file took out of it, and what it kept.

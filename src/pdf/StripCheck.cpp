@@ -1,5 +1,6 @@
 #include "StripCheck.h"
 
+#include "JpegMarkers.h"
 #include "ResultCheck.h"
 
 #include <QByteArrayMatcher>
@@ -141,9 +142,12 @@ QString StripCheck::verify(const PdfSnapshot& original, const QString& resultPat
     PdfSnapshot result;
     // The removed values are searched for in the same reading of the result.
     std::optional<QString> found;
+    QString inImages;
     QString reason = ResultCheck::keepsDocument(
-        original, resultPath, password, stripped.removedCatalogEntries, result,
-        [&](QPDF& pdf) { found = Search(stripped.removedTexts).in(pdf); });
+        original, resultPath, password, stripped.removedCatalogEntries, result, [&](QPDF& pdf) {
+            found = Search(stripped.removedTexts).in(pdf);
+            inImages = JpegMarkers::leftIn(pdf);
+        });
     if (reason.isEmpty())
         reason = infoKept(original, result, stripped);
     if (reason.isEmpty() && !stripped.conformance &&
@@ -151,6 +155,8 @@ QString StripCheck::verify(const PdfSnapshot& original, const QString& resultPat
         reason = QStringLiteral("the result still has XMP metadata");
     if (!reason.isEmpty())
         return reason;
+    if (!inImages.isEmpty())
+        return QStringLiteral("the result still holds %1 in an image").arg(inImages);
     if (found)
         return QStringLiteral("the result still holds the removed text \"%1\"").arg(*found);
     return {};

@@ -241,6 +241,88 @@ private slots:
                  QStringLiteral("the result still holds the removed text \"%1\"").arg(found));
     }
 
+    // JPEG images, wherever the document keeps them, lose the metadata segments a camera and
+    // the applications after it left; their pictures stay byte for byte, their colour markers
+    // with them.
+    void stripsJpegImages_data() {
+        QTest::addColumn<QByteArray>("catalog");
+        QTest::addColumn<QByteArray>("filters");
+        QTest::newRow("image") << QByteArray("/Extra 9 0 R") << QByteArray("/Filter /DCTDecode");
+        QTest::newRow("with decode parameters")
+            << QByteArray("/Extra 9 0 R")
+            << QByteArray("/Filter [/DCTDecode] /DecodeParms << /ColorTransform 1 >>");
+        QTest::newRow("compressed, in a form")
+            << QByteArray("/Extra 10 0 R")
+            << QByteArray("/Filter [/FlateDecode /DCTDecode] /DecodeParms [null null]");
+    }
+    void stripsJpegImages() {
+        QFETCH(QByteArray, catalog);
+        QFETCH(QByteArray, filters);
+        const QByteArray photo = TestFiles::photoWithMetadata(path("photo.jpg"));
+        QVERIFY(!photo.isEmpty());
+        const QStringList identifying{"-GPSLatitude", "-GPSLongitude", "-SerialNumber",
+                                      "-Comment",     "-XMP:all",      "-IPTC:all"};
+        const QStringList colours{"-JFIFVersion", "-ProfileDescription"};
+        QVERIFY(TestFiles::photoTags(photo, path("check.jpg"), identifying).contains("By-line"));
+        const QByteArray kept = TestFiles::photoTags(photo, path("check.jpg"), colours);
+        QVERIFY(kept.contains("JFIFVersion") && kept.contains("ProfileDescription"));
+        const QByteArray data = filters.contains("/FlateDecode") ? qCompress(photo).mid(4) : photo;
+        const QString input = madeFile(
+            "photo.pdf", catalog,
+            {streamObject("/Type /XObject /Subtype /Image /Width 16 /Height 16 /ColorSpace "
+                          "/DeviceRGB /BitsPerComponent 8 " +
+                              filters,
+                          data),
+             streamObject("/Type /XObject /Subtype /Form /BBox [0 0 16 16] /Resources << "
+                          "/XObject << /Im1 9 0 R >> >>",
+                          "q 16 0 0 16 0 0 cm /Im1 Do Q")});
+        QVERIFY(!input.isEmpty());
+        QCOMPARE(TestFiles::jpegImages(input), QList<QByteArray>{photo});
+        const PdfSnapshot original = PdfSnapshot::read(input);
+        const QString output = TestFiles::write(path("photo-out.pdf"), {});
+        const PdfStripper::Stripped stripped = PdfStripper::strip(input, std::nullopt, {}, output);
+        QCOMPARE(StripCheck::verify(original, output, stripped), QString());
+        QCOMPARE(
+            stripped.removals.mid(4),
+            QStringList({"EXIF data (with a GPS position) in 1 image", "XMP metadata in 1 image",
+                         "Photoshop and IPTC data in 1 image", "comments in 1 image"}));
+        QVERIFY(TestPrograms::run("qpdf", {"--check", output}));
+
+        const QList<QByteArray> images = TestFiles::jpegImages(output);
+        QCOMPARE(images.size(), 1);
+        const QByteArray image = images.first();
+        QCOMPARE(TestFiles::photoTags(image, path("result.jpg"), identifying), QByteArray());
+        QCOMPARE(TestFiles::photoTags(image, path("result.jpg"), colours), kept);
+        for (const char* secret : {"CAM-SERIAL-4711", "Anna Example"})
+            QVERIFY2(!image.contains(secret), secret);
+        // From the start of the scan on, the picture is the very same.
+        const qsizetype scan = image.indexOf("\xFF\xDA");
+        QVERIFY(scan > 0);
+        QVERIFY(photo.endsWith(image.mid(scan)));
+        QVERIFY(image.size() < photo.size());
+    }
+
+    // An image that cannot be walked up to its picture is left whole, and the check turns the
+    // result down when it still holds metadata segments.
+    void checkFindsMetadataLeftInImages() {
+        // A comment, then a segment longer than the image.
+        const QByteArray image =
+            QByteArray("\xFF\xD8\xFF\xFE\x00\x0FTaken by Anna", 19) + "\xFF\xE1\x7F\xFF" + "Exif";
+        const QString input =
+            madeFile("left.pdf", "/Extra 9 0 R",
+                     {streamObject("/Type /XObject /Subtype /Image /Width 1 /Height 1 /ColorSpace "
+                                   "/DeviceGray /BitsPerComponent 8 /Filter /DCTDecode",
+                                   image)});
+        QVERIFY(!input.isEmpty());
+        const PdfSnapshot original = PdfSnapshot::read(input);
+        const QString output = TestFiles::write(path("left-out.pdf"), {});
+        const PdfStripper::Stripped stripped = PdfStripper::strip(input, std::nullopt, {}, output);
+        QCOMPARE(stripped.removals.filter("image").size(), 0);
+        QCOMPARE(TestFiles::jpegImages(output), QList<QByteArray>{image});
+        QCOMPARE(StripCheck::verify(original, output, stripped),
+                 QStringLiteral("the result still holds comments in an image"));
+    }
+
     void protectedFileStaysProtected() {
         const QString plain = madeFile("plain.pdf");
         const QString locked =
