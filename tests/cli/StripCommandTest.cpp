@@ -235,6 +235,20 @@ private slots:
         QVERIFY(TestPrograms::run("qpdf", {"--check", file}));
         QVERIFY(output("pdfimages", {"-list", file}).contains("jpeg"));
 
+        const QByteArray before = TestFiles::bytes(file);
+        const Ran dry = metascribe({"strip", "--dry-run", "--json", "--in-place", file});
+        QCOMPARE(dry.status, 0);
+        QCOMPARE(
+            QJsonDocument::fromJson(dry.out)
+                .object()
+                .value("removals")
+                .toVariant()
+                .toStringList()
+                .filter(" image"),
+            QStringList({"EXIF data (with a GPS position) in 1 image", "XMP metadata in 1 image",
+                         "Photoshop and IPTC data in 1 image", "comments in 1 image"}));
+        QCOMPARE(TestFiles::bytes(file), before);
+
         const Ran ran = metascribe({"strip", "--json", "--in-place", file});
         QCOMPARE(ran.status, 0);
         const QJsonObject line = QJsonDocument::fromJson(ran.out).object();

@@ -159,7 +159,7 @@ private slots:
     }
 
     void stripsEverythingAndEveryRevision() {
-        const QString input = madeFile("all.pdf");
+        QString input = madeFile("all.pdf");
         const PdfSnapshot original = PdfSnapshot::read(input);
         const QString output = TestFiles::write(path("all-out.pdf"), {});
         const PdfStripper::Stripped stripped = PdfStripper::strip(input, std::nullopt, {}, output);
@@ -181,7 +181,7 @@ private slots:
     }
 
     void dryRunListsWhatGoes() {
-        const QString input = madeFile("dry.pdf");
+        QString input = madeFile("dry.pdf");
         const QByteArray before = TestFiles::bytes(input);
         const QStringList removals = PdfStripper::strip(input, std::nullopt, {}).removals;
         QCOMPARE(removals,
@@ -192,7 +192,7 @@ private slots:
     }
 
     void keepsNamedFields() {
-        const QString input = madeFile("keep.pdf");
+        QString input = madeFile("keep.pdf");
         const PdfSnapshot original = PdfSnapshot::read(input);
         const QString output = TestFiles::write(path("keep-out.pdf"), {});
         const PdfStripper::Stripped stripped =
@@ -232,7 +232,7 @@ private slots:
         QFETCH(QByteArray, catalog);
         QFETCH(QList<QByteArray>, objects);
         QFETCH(QString, found);
-        const QString input = madeFile("stays.pdf", catalog, objects);
+        QString input = madeFile("stays.pdf", catalog, objects);
         QVERIFY(!input.isEmpty());
         const PdfSnapshot original = PdfSnapshot::read(input);
         const QString output = TestFiles::write(path("stays-out.pdf"), {});
@@ -247,17 +247,24 @@ private slots:
     void stripsJpegImages_data() {
         QTest::addColumn<QByteArray>("catalog");
         QTest::addColumn<QByteArray>("filters");
-        QTest::newRow("image") << QByteArray("/Extra 9 0 R") << QByteArray("/Filter /DCTDecode");
+        // A protected file's images are written encrypted again.
+        QTest::addColumn<QString>("password");
+        QTest::newRow("image") << QByteArray("/Extra 9 0 R") << QByteArray("/Filter /DCTDecode")
+                               << QString();
         QTest::newRow("with decode parameters")
             << QByteArray("/Extra 9 0 R")
-            << QByteArray("/Filter [/DCTDecode] /DecodeParms << /ColorTransform 1 >>");
+            << QByteArray("/Filter [/DCTDecode] /DecodeParms << /ColorTransform 1 >>") << QString();
         QTest::newRow("compressed, in a form")
             << QByteArray("/Extra 10 0 R")
-            << QByteArray("/Filter [/FlateDecode /DCTDecode] /DecodeParms [null null]");
+            << QByteArray("/Filter [/FlateDecode /DCTDecode] /DecodeParms [null null]")
+            << QString();
+        QTest::newRow("protected")
+            << QByteArray("/Extra 10 0 R") << QByteArray("/Filter /DCTDecode") << QString("user");
     }
     void stripsJpegImages() {
         QFETCH(QByteArray, catalog);
         QFETCH(QByteArray, filters);
+        QFETCH(QString, password);
         const QByteArray photo = TestFiles::photoWithMetadata(path("photo.jpg"));
         QVERIFY(!photo.isEmpty());
         const QStringList identifying{"-GPSLatitude", "-GPSLongitude", "-SerialNumber",
@@ -267,7 +274,7 @@ private slots:
         const QByteArray kept = TestFiles::photoTags(photo, path("check.jpg"), colours);
         QVERIFY(kept.contains("JFIFVersion") && kept.contains("ProfileDescription"));
         const QByteArray data = filters.contains("/FlateDecode") ? qCompress(photo).mid(4) : photo;
-        const QString input = madeFile(
+        QString input = madeFile(
             "photo.pdf", catalog,
             {streamObject("/Type /XObject /Subtype /Image /Width 16 /Height 16 /ColorSpace "
                           "/DeviceRGB /BitsPerComponent 8 " +
@@ -278,17 +285,32 @@ private slots:
                           "q 16 0 0 16 0 0 cm /Im1 Do Q")});
         QVERIFY(!input.isEmpty());
         QCOMPARE(TestFiles::jpegImages(input), QList<QByteArray>{photo});
-        const PdfSnapshot original = PdfSnapshot::read(input);
+        std::optional<QString> opening;
+        if (!password.isEmpty()) {
+            input = TestPrograms::encrypted(input, path("photo-locked.pdf"),
+                                            {password, "owner", "256"});
+            QVERIFY(!input.isEmpty());
+            opening = password;
+        }
+        const PdfSnapshot original = PdfSnapshot::read(input, opening);
         const QString output = TestFiles::write(path("photo-out.pdf"), {});
-        const PdfStripper::Stripped stripped = PdfStripper::strip(input, std::nullopt, {}, output);
-        QCOMPARE(StripCheck::verify(original, output, stripped), QString());
+        const PdfStripper::Stripped stripped = PdfStripper::strip(input, opening, {}, output);
+        QCOMPARE(StripCheck::verify(original, output, stripped, opening), QString());
         QCOMPARE(
             stripped.removals.mid(4),
             QStringList({"EXIF data (with a GPS position) in 1 image", "XMP metadata in 1 image",
                          "Photoshop and IPTC data in 1 image", "comments in 1 image"}));
-        QVERIFY(TestPrograms::run("qpdf", {"--check", output}));
+        QVERIFY(TestPrograms::run("qpdf", {"--check", "--password=" + password, output}));
+        QString readable = output;
+        if (!password.isEmpty()) {
+            QCOMPARE(PdfSnapshot::read(output, QStringLiteral("owner")).encryption(),
+                     original.encryption());
+            readable = path("photo-open.pdf");
+            QVERIFY(TestPrograms::run("qpdf",
+                                      {"--password=" + password, "--decrypt", output, readable}));
+        }
 
-        const QList<QByteArray> images = TestFiles::jpegImages(output);
+        const QList<QByteArray> images = TestFiles::jpegImages(readable);
         QCOMPARE(images.size(), 1);
         const QByteArray image = images.first();
         QCOMPARE(TestFiles::photoTags(image, path("result.jpg"), identifying), QByteArray());
