@@ -106,14 +106,18 @@ QString kindName(JpegMarkers::Kind kind) {
         return QStringLiteral("thumbnails");
     case JpegMarkers::OtherApplication:
         return QStringLiteral("other applications' data");
+    case JpegMarkers::AppendedPicture:
+        return QStringLiteral("other pictures appended");
     }
     return {};
 }
 
 // In the order a report lists them.
-constexpr JpegMarkers::Kind reported[] = {JpegMarkers::Exif,      JpegMarkers::Xmp,
-                                          JpegMarkers::Photoshop, JpegMarkers::OtherApplication,
-                                          JpegMarkers::Thumbnail, JpegMarkers::Comment};
+constexpr JpegMarkers::Kind reported[] = {
+    JpegMarkers::Exif,           JpegMarkers::Xmp,
+    JpegMarkers::Photoshop,      JpegMarkers::OtherApplication,
+    JpegMarkers::Thumbnail,      JpegMarkers::Comment,
+    JpegMarkers::AppendedPicture};
 
 QString imagesText(int images) {
     return images == 1 ? QStringLiteral("1 image") : QStringLiteral("%1 images").arg(images);
@@ -220,10 +224,51 @@ void JpegMarkers::walk() {
         }
         if (marker == startOfScan) {
             scanStart_ = start;
+            findEnd(at + length);
             return;
         }
         classify(marker, QByteArrayView(jpeg_).sliced(at + 2, length - 2), start, at + length);
         at += length;
+    }
+}
+
+void JpegMarkers::findEnd(qsizetype at) {
+    const qsizetype size = jpeg_.size();
+    const auto byte = [this](qsizetype offset) {
+        return static_cast<unsigned char>(jpeg_.at(offset));
+    };
+    // In entropy-coded data a 0xFF byte is followed by a zero or a restart; any other marker
+    // ends it. Between the scans of a progressive image come segments with lengths.
+    while (at < size) {
+        if (byte(at) != 0xFF) {
+            ++at;
+            continue;
+        }
+        qsizetype marker = at + 1;
+        while (marker < size && byte(marker) == 0xFF)
+            ++marker;
+        if (marker >= size)
+            return;
+        const unsigned char code = byte(marker);
+        if (code == 0x00 || code == 0x01 || (code >= 0xD0 && code <= 0xD7)) {
+            at = marker + 1;
+            continue;
+        }
+        if (code == 0xD9) {
+            // Padding after the end stays as it was.
+            const qsizetype end = marker + 1;
+            if (jpeg_.indexOf("\xFF\xD8\xFF", end) >= 0) {
+                kinds_ |= AppendedPicture;
+                removed_.append({end, size});
+            }
+            return;
+        }
+        const qsizetype length =
+            marker + 3 <= size ? (byte(marker + 1) << 8 | byte(marker + 2)) : -1;
+        // A picture whose end cannot be found keeps everything after its start.
+        if (length < 2 || marker + 1 + length > size)
+            return;
+        at = marker + 1 + length;
     }
 }
 

@@ -13,9 +13,10 @@ class QPDFObjectHandle;
 // The segments a JPEG image carries before its picture, and the image without those that
 // describe where, when, by whom and with what it was taken: EXIF (with GPS positions and camera
 // serial numbers), XMP, Photoshop's and IPTC's records, other applications' segments, JFIF
-// thumbnails and comments. What the picture is made of stays byte for byte: the JFIF and Adobe
-// colour markers, the ICC profile, the tables and frame header, and everything from the first
-// start of scan on. Nothing is decoded or encoded again, so the decoded pixels cannot change.
+// thumbnails and comments, and without other pictures appended after its end. What the picture is
+// made of stays byte for byte: the JFIF and Adobe colour markers, the ICC profile, the tables and
+// frame header, and everything from the first start of scan to the end of the image. Nothing is
+// decoded or encoded again, so the decoded pixels cannot change.
 class JpegMarkers {
 public:
     // The kinds of segments that go, as flags.
@@ -29,6 +30,9 @@ public:
         Comment = 1u << 4,
         Thumbnail = 1u << 5,
         OtherApplication = 1u << 6,
+        // Another JPEG image after the end of this one, as cameras append previews and depth
+        // maps, each with metadata of its own; no reader of the image looks past its end.
+        AppendedPicture = 1u << 7,
     };
 
     // Walks the markers of jpeg up to its first start of scan.
@@ -43,7 +47,8 @@ public:
     unsigned kinds() const { return kinds_; }
     // The image without them; the image as it was when it cannot be read or has none.
     QByteArray stripped() const;
-    // Where the first start of scan begins; -1 in an image that cannot be read.
+    // Where the first start of scan begins; -1 in an image that cannot be read. From there to the
+    // end of the image the bytes stay as they were.
     qsizetype scanStart() const { return scanStart_; }
 
     // The JPEG images of one document that lost segments, counted by kind.
@@ -72,6 +77,9 @@ private:
     };
 
     void walk();
+    // Finds the end of the picture that begins at the scan header ending at at; what follows it
+    // goes when it is another image.
+    void findEnd(qsizetype at);
     void classify(unsigned char marker, QByteArrayView payload, qsizetype start, qsizetype end);
 
     QByteArray jpeg_;

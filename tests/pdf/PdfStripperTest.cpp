@@ -249,22 +249,28 @@ private slots:
         QTest::addColumn<QByteArray>("filters");
         // A protected file's images are written encrypted again.
         QTest::addColumn<QString>("password");
+        // A camera's preview after the end of the image, with metadata of its own.
+        QTest::addColumn<bool>("appended");
         QTest::newRow("image") << QByteArray("/Extra 9 0 R") << QByteArray("/Filter /DCTDecode")
-                               << QString();
+                               << QString() << false;
         QTest::newRow("with decode parameters")
             << QByteArray("/Extra 9 0 R")
-            << QByteArray("/Filter [/DCTDecode] /DecodeParms << /ColorTransform 1 >>") << QString();
+            << QByteArray("/Filter [/DCTDecode] /DecodeParms << /ColorTransform 1 >>") << QString()
+            << false;
         QTest::newRow("compressed, in a form")
             << QByteArray("/Extra 10 0 R")
-            << QByteArray("/Filter [/FlateDecode /DCTDecode] /DecodeParms [null null]")
-            << QString();
-        QTest::newRow("protected")
-            << QByteArray("/Extra 10 0 R") << QByteArray("/Filter /DCTDecode") << QString("user");
+            << QByteArray("/Filter [/FlateDecode /DCTDecode] /DecodeParms [null null]") << QString()
+            << false;
+        QTest::newRow("protected") << QByteArray("/Extra 10 0 R")
+                                   << QByteArray("/Filter /DCTDecode") << QString("user") << false;
+        QTest::newRow("picture appended")
+            << QByteArray("/Extra 9 0 R") << QByteArray("/Filter /DCTDecode") << QString() << true;
     }
     void stripsJpegImages() {
         QFETCH(QByteArray, catalog);
         QFETCH(QByteArray, filters);
         QFETCH(QString, password);
+        QFETCH(bool, appended);
         const QByteArray photo = TestFiles::photoWithMetadata(path("photo.jpg"));
         QVERIFY(!photo.isEmpty());
         const QStringList identifying{"-GPSLatitude", "-GPSLongitude", "-SerialNumber",
@@ -273,7 +279,8 @@ private slots:
         QVERIFY(TestFiles::photoTags(photo, path("check.jpg"), identifying).contains("By-line"));
         const QByteArray kept = TestFiles::photoTags(photo, path("check.jpg"), colours);
         QVERIFY(kept.contains("JFIFVersion") && kept.contains("ProfileDescription"));
-        const QByteArray data = filters.contains("/FlateDecode") ? qCompress(photo).mid(4) : photo;
+        const QByteArray image = appended ? photo + photo : photo;
+        const QByteArray data = filters.contains("/FlateDecode") ? qCompress(image).mid(4) : image;
         QString input = madeFile(
             "photo.pdf", catalog,
             {streamObject("/Type /XObject /Subtype /Image /Width 16 /Height 16 /ColorSpace "
@@ -284,7 +291,7 @@ private slots:
                           "/XObject << /Im1 9 0 R >> >>",
                           "q 16 0 0 16 0 0 cm /Im1 Do Q")});
         QVERIFY(!input.isEmpty());
-        QCOMPARE(TestFiles::jpegImages(input), QList<QByteArray>{photo});
+        QCOMPARE(TestFiles::jpegImages(input), QList<QByteArray>{image});
         std::optional<QString> opening;
         if (!password.isEmpty()) {
             input = TestPrograms::encrypted(input, path("photo-locked.pdf"),
@@ -299,7 +306,8 @@ private slots:
         QCOMPARE(
             stripped.removals.mid(4),
             QStringList({"EXIF data (with a GPS position) in 1 image", "XMP metadata in 1 image",
-                         "Photoshop and IPTC data in 1 image", "comments in 1 image"}));
+                         "Photoshop and IPTC data in 1 image", "comments in 1 image"}) +
+                (appended ? QStringList{"other pictures appended in 1 image"} : QStringList()));
         QVERIFY(TestPrograms::run("qpdf", {"--check", "--password=" + password, output}));
         QString readable = output;
         if (!password.isEmpty()) {
@@ -312,16 +320,16 @@ private slots:
 
         const QList<QByteArray> images = TestFiles::jpegImages(readable);
         QCOMPARE(images.size(), 1);
-        const QByteArray image = images.first();
-        QCOMPARE(TestFiles::photoTags(image, path("result.jpg"), identifying), QByteArray());
-        QCOMPARE(TestFiles::photoTags(image, path("result.jpg"), colours), kept);
+        const QByteArray result = images.first();
+        QCOMPARE(TestFiles::photoTags(result, path("result.jpg"), identifying), QByteArray());
+        QCOMPARE(TestFiles::photoTags(result, path("result.jpg"), colours), kept);
         for (const char* secret : {"CAM-SERIAL-4711", "Anna Example"})
-            QVERIFY2(!image.contains(secret), secret);
-        // From the start of the scan on, the picture is the very same.
-        const qsizetype scan = image.indexOf("\xFF\xDA");
+            QVERIFY2(!result.contains(secret), secret);
+        // From the start of the scan to the end of the image, the picture is the very same.
+        const qsizetype scan = result.indexOf("\xFF\xDA");
         QVERIFY(scan > 0);
-        QVERIFY(photo.endsWith(image.mid(scan)));
-        QVERIFY(image.size() < photo.size());
+        QVERIFY(photo.endsWith(result.mid(scan)));
+        QVERIFY(result.size() < photo.size());
     }
 
     // An image that cannot be walked up to its picture is left whole, and the check turns the
