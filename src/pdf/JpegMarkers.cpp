@@ -213,7 +213,7 @@ void JpegMarkers::walk() {
         // may come before the picture.
         if (marker == 0x00 || (marker >= 0xD0 && marker <= 0xD9)) {
             fault_ = QStringLiteral("it has the marker %1 before its picture")
-                         .arg(marker, 2, 16, QLatin1Char('0'))
+                         .arg(static_cast<int>(marker), 2, 16, QLatin1Char('0'))
                          .toUpper();
             return;
         }
@@ -239,11 +239,7 @@ void JpegMarkers::findEnd(qsizetype at) {
     };
     // In entropy-coded data a 0xFF byte is followed by a zero or a restart; any other marker
     // ends it. Between the scans of a progressive image come segments with lengths.
-    while (at < size) {
-        if (byte(at) != 0xFF) {
-            ++at;
-            continue;
-        }
+    while ((at = jpeg_.indexOf('\xFF', at)) >= 0) {
         qsizetype marker = at + 1;
         while (marker < size && byte(marker) == 0xFF)
             ++marker;
