@@ -137,15 +137,21 @@ QByteArray flate(const QByteArray& data, Pl_Flate::action_e action) {
     return bytesOf(out.getBufferSharedPointer());
 }
 
-// A JPEG image as a PDF file holds it: its bytes, and whether they are compressed around it.
+// A JPEG image as a PDF file holds it: its bytes, and how they can be written back.
 struct Image {
     QByteArray jpeg;
-    bool compressed = false;
+    // As they are; compressed again; or not at all, since undoing and doing again the filters
+    // before the JPEG one might not give what a reader reads now.
+    enum Writing { Plain, Compressed, LookOnly } writing = Plain;
 };
 
-// The JPEG bytes of stream when it is an image whose filters end with the JPEG one and can be
-// undone and done again without loss: none before it, or compression without parameters. Any
-// other filter before it is left alone, as are images the library cannot read.
+// Filters and their parameters as another document can hold them: direct, with no references.
+QPDFObjectHandle copied(QPDFObjectHandle object) {
+    return QPDFObjectHandle::parse(object.unparseResolved());
+}
+
+// The JPEG bytes of stream when it is an image whose last filter is the JPEG one, the filters
+// before it undone; nothing when it is not, or when they cannot be undone.
 std::optional<Image> imageOf(QPDFObjectHandle stream) {
     if (!stream.isStream())
         return std::nullopt;
@@ -155,23 +161,42 @@ std::optional<Image> imageOf(QPDFObjectHandle stream) {
     QPDFObjectHandle filter = dictionary.getKey("/Filter");
     std::vector<QPDFObjectHandle> filters =
         filter.isArray() ? filter.getArrayAsVector() : std::vector<QPDFObjectHandle>{filter};
-    if (filters.empty() || !filters.back().isNameAndEquals("/DCTDecode") || filters.size() > 2)
+    if (filters.empty() || !filters.back().isNameAndEquals("/DCTDecode"))
         return std::nullopt;
-    bool compressed = false;
-    if (filters.size() == 2) {
-        QPDFObjectHandle parameters = dictionary.getKey("/DecodeParms");
-        QPDFObjectHandle first =
-            parameters.isArray() ? parameters.getArrayItem(0) : QPDFObjectHandle::newNull();
-        const bool plain =
-            parameters.isNull() || (parameters.isArray() && first.isNull()) ||
-            (parameters.isArray() && first.isDictionary() && first.getDictAsMap().empty());
-        if (!filters.front().isNameAndEquals("/FlateDecode") || !plain)
-            return std::nullopt;
-        compressed = true;
+    filters.pop_back();
+    QPDFObjectHandle parameters = dictionary.getKey("/DecodeParms");
+    std::vector<QPDFObjectHandle> outerParameters;
+    if (parameters.isArray()) {
+        outerParameters = parameters.getArrayAsVector();
+        outerParameters.resize(filters.size(), QPDFObjectHandle::newNull());
     }
     try {
-        QByteArray data = bytesOf(stream.getRawStreamData());
-        return Image{compressed ? flate(data, Pl_Flate::a_inflate) : data, compressed};
+        const QByteArray raw = bytesOf(stream.getRawStreamData());
+        if (filters.empty())
+            return Image{raw, Image::Plain};
+        // Compression without parameters is undone and done again without loss.
+        const bool plain = !parameters.isDictionary() &&
+                           (outerParameters.empty() || outerParameters.front().isNull() ||
+                            (outerParameters.front().isDictionary() &&
+                             outerParameters.front().getDictAsMap().empty()));
+        if (filters.size() == 1 && filters.front().isNameAndEquals("/FlateDecode") && plain)
+            return Image{flate(raw, Pl_Flate::a_inflate), Image::Compressed};
+        // Other filters are undone by the library, in a document of their own, only to look.
+        QPDF scratch;
+        scratch.setSuppressWarnings(true);
+        scratch.emptyPDF();
+        QPDFObjectHandle outer = QPDFObjectHandle::newStream(&scratch, raw.toStdString());
+        QPDFObjectHandle outerFilters = QPDFObjectHandle::newArray();
+        for (const QPDFObjectHandle& name : filters)
+            outerFilters.appendItem(copied(name));
+        outer.getDict().replaceKey("/Filter", outerFilters);
+        if (!outerParameters.empty()) {
+            QPDFObjectHandle copiedParameters = QPDFObjectHandle::newArray();
+            for (const QPDFObjectHandle& item : outerParameters)
+                copiedParameters.appendItem(copied(item));
+            outer.getDict().replaceKey("/DecodeParms", copiedParameters);
+        }
+        return Image{bytesOf(outer.getStreamData(qpdf_dl_generalized)), Image::LookOnly};
     } catch (const std::exception&) {
         return std::nullopt;
     }
@@ -318,7 +343,7 @@ QByteArray JpegMarkers::stripped() const {
 
 void JpegMarkers::Tally::strip(QPDFObjectHandle stream) {
     const std::optional<Image> image = imageOf(stream);
-    if (!image)
+    if (!image || image->writing == Image::LookOnly)
         return;
     const JpegMarkers markers(image->jpeg);
     if (!markers.readable() || markers.removed_.isEmpty())
@@ -326,7 +351,8 @@ void JpegMarkers::Tally::strip(QPDFObjectHandle stream) {
     const QByteArray kept = markers.stripped();
     QPDFObjectHandle dictionary = stream.getDict();
     stream.replaceStreamData(
-        (image->compressed ? flate(kept, Pl_Flate::a_deflate) : kept).toStdString(),
+        (image->writing == Image::Compressed ? flate(kept, Pl_Flate::a_deflate) : kept)
+            .toStdString(),
         dictionary.getKey("/Filter"), dictionary.getKey("/DecodeParms"));
     for (Kind kind : reported) {
         if (markers.kinds() & kind)

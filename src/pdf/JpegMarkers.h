@@ -66,7 +66,8 @@ public:
         int withPosition_ = 0;
     };
 
-    // What the first JPEG image of pdf that still has metadata segments holds ("EXIF data");
+    // What the first JPEG image of pdf that still has metadata segments holds ("EXIF data"),
+    // also behind filters strip does not write again and in an image that cannot be read whole;
     // empty when none has any.
     static QString leftIn(QPDF& pdf);
 

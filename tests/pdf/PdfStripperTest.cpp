@@ -332,25 +332,46 @@ private slots:
         QVERIFY(result.size() < photo.size());
     }
 
-    // An image that cannot be walked up to its picture is left whole, and the check turns the
-    // result down when it still holds metadata segments.
-    void checkFindsMetadataLeftInImages() {
+    // An image that cannot be walked up to its picture is left whole, as is one behind filters
+    // that strip would not write again as they were; the check turns the result down when it
+    // still holds metadata segments.
+    void checkFindsMetadataLeftInImages_data() {
+        QTest::addColumn<QByteArray>("filters");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QString>("found");
+        const QByteArray photo = TestFiles::photoWithMetadata(path("left.jpg"));
+        QVERIFY(!photo.isEmpty());
         // A comment, then a segment longer than the image.
-        const QByteArray image =
-            QByteArray("\xFF\xD8\xFF\xFE\x00\x0FTaken by Anna", 19) + "\xFF\xE1\x7F\xFF" + "Exif";
-        const QString input =
-            madeFile("left.pdf", "/Extra 9 0 R",
-                     {streamObject("/Type /XObject /Subtype /Image /Width 1 /Height 1 /ColorSpace "
-                                   "/DeviceGray /BitsPerComponent 8 /Filter /DCTDecode",
-                                   image)});
+        QTest::newRow("cannot be read")
+            << QByteArray("/Filter /DCTDecode")
+            << QByteArray("\xFF\xD8\xFF\xFE\x00\x0FTaken by Anna", 19) + "\xFF\xE1\x7F\xFF" + "Exif"
+            << "comments";
+        QTest::newRow("behind another filter")
+            << QByteArray("/Filter [/ASCIIHexDecode /DCTDecode]") << photo.toHex() + ">"
+            << "EXIF data";
+        QTest::newRow("compressed with parameters")
+            << QByteArray(
+                   "/Filter [/FlateDecode /DCTDecode] /DecodeParms [<< /Predictor 1 >> null]")
+            << qCompress(photo).mid(4) << "EXIF data";
+    }
+    void checkFindsMetadataLeftInImages() {
+        QFETCH(QByteArray, filters);
+        QFETCH(QByteArray, data);
+        QFETCH(QString, found);
+        const QString input = madeFile(
+            "left.pdf", "/Extra 9 0 R",
+            {streamObject("/Type /XObject /Subtype /Image /Width 16 /Height 16 /ColorSpace "
+                          "/DeviceRGB /BitsPerComponent 8 " +
+                              filters,
+                          data)});
         QVERIFY(!input.isEmpty());
         const PdfSnapshot original = PdfSnapshot::read(input);
         const QString output = TestFiles::write(path("left-out.pdf"), {});
         const PdfStripper::Stripped stripped = PdfStripper::strip(input, std::nullopt, {}, output);
         QCOMPARE(stripped.removals.filter("image").size(), 0);
-        QCOMPARE(TestFiles::jpegImages(output), QList<QByteArray>{image});
+        QVERIFY(TestFiles::bytes(output).contains(data));
         QCOMPARE(StripCheck::verify(original, output, stripped),
-                 QStringLiteral("the result still holds comments in an image"));
+                 QStringLiteral("the result still holds %1 in an image").arg(found));
     }
 
     void protectedFileStaysProtected() {
