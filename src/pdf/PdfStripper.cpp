@@ -2,6 +2,7 @@
 
 #include "AttachedPdfs.h"
 #include "Failure.h"
+#include "JpegMarkers.h"
 #include "ObjectMetadata.h"
 #include "PathHelpers.h"
 #include "PdfFile.h"
@@ -229,6 +230,11 @@ void stripDocument(QPDF& pdf, const QList<InfoField>& keep, PdfStripper::Strippe
     stripped.removedCatalogEntries << objects.catalogEntries;
     stripped.attachedFiles = objects.attachedFiles;
     stripThumbnails(pdf, stripped);
+    // JPEG images lose their metadata segments; their pictures stay byte for byte.
+    JpegMarkers::Tally images;
+    for (QPDFObjectHandle object : pdf.getAllObjects())
+        images.strip(object);
+    stripped.removals << images.removals();
     renewId(pdf, stripped);
     stripAttachedPdfs(pdf, stripped, depth);
 }

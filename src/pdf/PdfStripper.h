@@ -9,11 +9,12 @@
 #include <optional>
 
 // A copy of a PDF file fit to be sent out: without its document information, its XMP metadata,
-// the metadata its objects carry (ObjectMetadata), page thumbnails, the document ID it shared with
-// the original and every earlier revision. The file is written anew by libqpdf, object by object
-// from the newest revision, so nothing that was deleted or overwritten in an incremental update
-// comes along; no toolkit takes part. What a page shows stays as it is, streams byte for byte, and
-// so does the encryption.
+// the metadata its objects carry (ObjectMetadata) and JPEG images carry in their metadata
+// segments, page thumbnails, the document ID it shared with the original and every earlier
+// revision. The file is written anew by libqpdf, object by object from the newest revision, so
+// nothing that was deleted or overwritten in an incremental update comes along; no toolkit takes
+// part. What a page shows stays as it is, streams byte for byte but for the metadata segments of
+// JPEG images (whose pictures stay byte for byte), and so does the encryption.
 class PdfStripper {
 public:
     // What stripping one file took out of it, and what it kept.

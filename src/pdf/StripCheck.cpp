@@ -1,6 +1,7 @@
 #include "StripCheck.h"
 
 #include "AttachedPdfs.h"
+#include "JpegMarkers.h"
 #include "ObjectMetadata.h"
 #include "PdfFile.h"
 #include "ResultCheck.h"
@@ -200,6 +201,7 @@ QString StripCheck::verify(const PdfSnapshot& original, const QString& resultPat
     // The removed values are searched for in the same reading of the result.
     std::optional<QString> found;
     ObjectMetadata::Left left;
+    QString inImages;
     bool sameId = false;
     QString reason = ResultCheck::keepsDocument(
         original, resultPath, password, stripped.removedCatalogEntries, result, [&](QPDF& pdf) {
@@ -207,6 +209,7 @@ QString StripCheck::verify(const PdfSnapshot& original, const QString& resultPat
             if (left.first.isEmpty())
                 left.first = leftInAttachedPdfs(pdf);
             sameId = !pdf.isEncrypted() && sharesId(pdf, stripped.formerId);
+            inImages = JpegMarkers::leftIn(pdf);
             if (left.first.isEmpty())
                 found = Search(stripped.removedTexts).in(pdf);
         });
@@ -225,6 +228,8 @@ QString StripCheck::verify(const PdfSnapshot& original, const QString& resultPat
         reason = QStringLiteral("the result has the original's document ID");
     if (!reason.isEmpty())
         return reason;
+    if (!inImages.isEmpty())
+        return QStringLiteral("the result still holds %1 in an image").arg(inImages);
     if (found)
         return QStringLiteral("the result still holds the removed text \"%1\"").arg(*found);
     return {};

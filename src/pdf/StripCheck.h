@@ -18,7 +18,8 @@ public:
     // result no part of the original's document ID; and no removed text may be found in any string
     // or decoded stream of it, in any of the encodings a PDF file or an XMP packet writes text in.
     // What the pages draw (their content streams and the forms they place) is not searched: a title
-    // printed on the first page is the document itself, which must stay as it is.
+    // printed on the first page is the document itself, which must stay as it is. No JPEG image
+    // may keep a metadata segment that strip removes.
     static QString verify(const PdfSnapshot& original, const QString& resultPath,
                           const PdfStripper::Stripped& stripped,
                           const std::optional<QString>& password = std::nullopt);

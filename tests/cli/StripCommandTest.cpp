@@ -401,6 +401,66 @@ private slots:
         QCOMPARE(seen(result), seen(file));
     }
 
+    // The photograph on a page loses what its camera and applications wrote into it (its GPS
+    // position, the camera's serial number, its author), and keeps its picture byte for byte.
+    void photographLosesItsMetadata() {
+        const QString folder = path("photo");
+        QVERIFY(QDir().mkpath(folder));
+        const QByteArray photo = TestFiles::photoWithMetadata(folder + "/photo.jpg");
+        QVERIFY(!photo.isEmpty());
+        const QString file = TestFiles::write(
+            folder + "/photo.pdf",
+            TestFiles::pdfOf(
+                {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                 "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R "
+                 "/Resources << /XObject << /Im1 5 0 R >> >> >>",
+                 "<< /Length 30 >>\nstream\nq 64 0 0 64 20 20 cm /Im1 Do Q\nendstream",
+                 "<< /Type /XObject /Subtype /Image /Width 16 /Height 16 /ColorSpace /DeviceRGB "
+                 "/BitsPerComponent 8 /Filter /DCTDecode /Length " +
+                     QByteArray::number(photo.size()) + " >>\nstream\n" + photo + "\nendstream",
+                 "<< /Title (Quarterly Secret Plan) >>"},
+                "/Info 6 0 R"));
+        QVERIFY(TestPrograms::run("qpdf", {"--check", file}));
+        QVERIFY(output("pdfimages", {"-list", file}).contains("jpeg"));
+
+        const QByteArray before = TestFiles::bytes(file);
+        const Ran dry = metascribe({"strip", "--dry-run", "--json", "--in-place", file});
+        QCOMPARE(dry.status, 0);
+        QCOMPARE(
+            QJsonDocument::fromJson(dry.out)
+                .object()
+                .value("removals")
+                .toVariant()
+                .toStringList()
+                .filter(" image"),
+            QStringList({"EXIF data (with a GPS position) in 1 image", "XMP metadata in 1 image",
+                         "Photoshop and IPTC data in 1 image", "comments in 1 image"}));
+        QCOMPARE(TestFiles::bytes(file), before);
+
+        const Ran ran = metascribe({"strip", "--json", "--in-place", file});
+        QCOMPARE(ran.status, 0);
+        const QJsonObject line = QJsonDocument::fromJson(ran.out).object();
+        QCOMPARE(line.value("outcome").toString(), QStringLiteral("changed"));
+        QVERIFY(TestPrograms::run("qpdf", {"--check", file}));
+        QVERIFY(output("pdfimages", {"-list", file}).contains("jpeg"));
+        const QList<QByteArray> images = TestFiles::jpegImages(file);
+        QCOMPARE(images.size(), 1);
+        const QByteArray image = images.first();
+        QCOMPARE(TestFiles::photoTags(image, folder + "/result.jpg",
+                                      {"-GPS:all", "-SerialNumber", "-Comment", "-XMP:all",
+                                       "-IPTC:all", "-Photoshop:all"}),
+                 QByteArray());
+        const QStringList colours{"-JFIFVersion", "-ProfileDescription"};
+        QCOMPARE(TestFiles::photoTags(image, folder + "/result.jpg", colours),
+                 TestFiles::photoTags(photo, folder + "/photo.jpg", colours));
+        const QByteArray text = expanded(file);
+        for (const char* secret : {"CAM-SERIAL-4711", "Anna Example", "Quarterly Secret Plan"})
+            QVERIFY2(!text.contains(secret), secret);
+        const qsizetype scan = image.indexOf("\xFF\xDA");
+        QVERIFY(scan > 0);
+        QVERIFY(photo.endsWith(image.mid(scan)));
+    }
+
     // A removed value that the document also holds where strip leaves it (here an attached
     // file, compressed) fails the file, which keeps every byte.
     void removedValueFoundElsewhereKeepsTheOriginal() {

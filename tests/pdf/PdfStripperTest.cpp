@@ -156,7 +156,7 @@ private slots:
     }
 
     void stripsEverythingAndEveryRevision() {
-        const QString input = madeFile("all.pdf");
+        QString input = madeFile("all.pdf");
         const PdfSnapshot original = PdfSnapshot::read(input);
         const QString output = TestFiles::write(path("all-out.pdf"), {});
         const PdfStripper::Stripped stripped = PdfStripper::strip(input, std::nullopt, {}, output);
@@ -178,7 +178,7 @@ private slots:
     }
 
     void dryRunListsWhatGoes() {
-        const QString input = madeFile("dry.pdf");
+        QString input = madeFile("dry.pdf");
         const QByteArray before = TestFiles::bytes(input);
         const QStringList removals = PdfStripper::strip(input, std::nullopt, {}).removals;
         QCOMPARE(removals,
@@ -189,7 +189,7 @@ private slots:
     }
 
     void keepsNamedFields() {
-        const QString input = madeFile("keep.pdf");
+        QString input = madeFile("keep.pdf");
         const PdfSnapshot original = PdfSnapshot::read(input);
         const QString output = TestFiles::write(path("keep-out.pdf"), {});
         const PdfStripper::Stripped stripped =
@@ -229,7 +229,7 @@ private slots:
         QFETCH(QByteArray, catalog);
         QFETCH(QList<QByteArray>, objects);
         QFETCH(QString, found);
-        const QString input = madeFile("stays.pdf", catalog, objects);
+        QString input = madeFile("stays.pdf", catalog, objects);
         QVERIFY(!input.isEmpty());
         const PdfSnapshot original = PdfSnapshot::read(input);
         const QString output = TestFiles::write(path("stays-out.pdf"), {});
@@ -442,6 +442,139 @@ private slots:
         const QString lockedFirst = idOf.match(QString::fromLatin1(lockedTrailer)).captured(1);
         QVERIFY(!lockedFirst.isEmpty());
         QCOMPARE(idOf.match(QString::fromLatin1(lockedOutTrailer)).captured(1), lockedFirst);
+    }
+
+    // JPEG images, wherever the document keeps them, lose the metadata segments a camera and
+    // the applications after it left; their pictures stay byte for byte, their colour markers
+    // with them.
+    void stripsJpegImages_data() {
+        QTest::addColumn<QByteArray>("catalog");
+        QTest::addColumn<QByteArray>("filters");
+        // A protected file's images are written encrypted again.
+        QTest::addColumn<QString>("password");
+        // A camera's preview after the end of the image, with metadata of its own.
+        QTest::addColumn<bool>("appended");
+        QTest::newRow("image") << QByteArray("/Extra 9 0 R") << QByteArray("/Filter /DCTDecode")
+                               << QString() << false;
+        QTest::newRow("with decode parameters")
+            << QByteArray("/Extra 9 0 R")
+            << QByteArray("/Filter [/DCTDecode] /DecodeParms << /ColorTransform 1 >>") << QString()
+            << false;
+        QTest::newRow("compressed, in a form")
+            << QByteArray("/Extra 10 0 R")
+            << QByteArray("/Filter [/FlateDecode /DCTDecode] /DecodeParms [null null]") << QString()
+            << false;
+        QTest::newRow("protected") << QByteArray("/Extra 10 0 R")
+                                   << QByteArray("/Filter /DCTDecode") << QString("user") << false;
+        QTest::newRow("picture appended")
+            << QByteArray("/Extra 9 0 R") << QByteArray("/Filter /DCTDecode") << QString() << true;
+    }
+    void stripsJpegImages() {
+        QFETCH(QByteArray, catalog);
+        QFETCH(QByteArray, filters);
+        QFETCH(QString, password);
+        QFETCH(bool, appended);
+        const QByteArray photo = TestFiles::photoWithMetadata(path("photo.jpg"));
+        QVERIFY(!photo.isEmpty());
+        const QStringList identifying{"-GPSLatitude", "-GPSLongitude", "-SerialNumber",
+                                      "-Comment",     "-XMP:all",      "-IPTC:all"};
+        const QStringList colours{"-JFIFVersion", "-ProfileDescription"};
+        QVERIFY(TestFiles::photoTags(photo, path("check.jpg"), identifying).contains("By-line"));
+        const QByteArray kept = TestFiles::photoTags(photo, path("check.jpg"), colours);
+        QVERIFY(kept.contains("JFIFVersion") && kept.contains("ProfileDescription"));
+        const QByteArray image = appended ? photo + photo : photo;
+        const QByteArray data = filters.contains("/FlateDecode") ? qCompress(image).mid(4) : image;
+        QString input = madeFile(
+            "photo.pdf", catalog,
+            {streamObject("/Type /XObject /Subtype /Image /Width 16 /Height 16 /ColorSpace "
+                          "/DeviceRGB /BitsPerComponent 8 " +
+                              filters,
+                          data),
+             streamObject("/Type /XObject /Subtype /Form /BBox [0 0 16 16] /Resources << "
+                          "/XObject << /Im1 9 0 R >> >>",
+                          "q 16 0 0 16 0 0 cm /Im1 Do Q")});
+        QVERIFY(!input.isEmpty());
+        QCOMPARE(TestFiles::jpegImages(input), QList<QByteArray>{image});
+        std::optional<QString> opening;
+        if (!password.isEmpty()) {
+            input = TestPrograms::encrypted(input, path("photo-locked.pdf"),
+                                            {password, "owner", "256"});
+            QVERIFY(!input.isEmpty());
+            opening = password;
+        }
+        const PdfSnapshot original = PdfSnapshot::read(input, opening);
+        const QString output = TestFiles::write(path("photo-out.pdf"), {});
+        const PdfStripper::Stripped stripped = PdfStripper::strip(input, opening, {}, output);
+        QCOMPARE(StripCheck::verify(original, output, stripped, opening), QString());
+        QCOMPARE(
+            stripped.removals.mid(4),
+            QStringList({"EXIF data (with a GPS position) in 1 image", "XMP metadata in 1 image",
+                         "Photoshop and IPTC data in 1 image", "comments in 1 image"}) +
+                (appended ? QStringList{"other pictures appended in 1 image"} : QStringList()));
+        QVERIFY(TestPrograms::run("qpdf", {"--check", "--password=" + password, output}));
+        QString readable = output;
+        if (!password.isEmpty()) {
+            QCOMPARE(PdfSnapshot::read(output, QStringLiteral("owner")).encryption(),
+                     original.encryption());
+            readable = path("photo-open.pdf");
+            QVERIFY(TestPrograms::run("qpdf",
+                                      {"--password=" + password, "--decrypt", output, readable}));
+        }
+
+        const QList<QByteArray> images = TestFiles::jpegImages(readable);
+        QCOMPARE(images.size(), 1);
+        const QByteArray result = images.first();
+        QCOMPARE(TestFiles::photoTags(result, path("result.jpg"), identifying), QByteArray());
+        QCOMPARE(TestFiles::photoTags(result, path("result.jpg"), colours), kept);
+        for (const char* secret : {"CAM-SERIAL-4711", "Anna Example"})
+            QVERIFY2(!result.contains(secret), secret);
+        // From the start of the scan to the end of the image, the picture is the very same.
+        const qsizetype scan = result.indexOf("\xFF\xDA");
+        QVERIFY(scan > 0);
+        QVERIFY(photo.endsWith(result.mid(scan)));
+        QVERIFY(result.size() < photo.size());
+    }
+
+    // An image that cannot be walked up to its picture is left whole, as is one behind filters
+    // that strip would not write again as they were; the check turns the result down when it
+    // still holds metadata segments.
+    void checkFindsMetadataLeftInImages_data() {
+        QTest::addColumn<QByteArray>("filters");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QString>("found");
+        const QByteArray photo = TestFiles::photoWithMetadata(path("left.jpg"));
+        QVERIFY(!photo.isEmpty());
+        // A comment, then a segment longer than the image.
+        QTest::newRow("cannot be read")
+            << QByteArray("/Filter /DCTDecode")
+            << QByteArray("\xFF\xD8\xFF\xFE\x00\x0FTaken by Anna", 19) + "\xFF\xE1\x7F\xFF" + "Exif"
+            << "comments";
+        QTest::newRow("behind another filter")
+            << QByteArray("/Filter [/ASCIIHexDecode /DCTDecode]") << photo.toHex() + ">"
+            << "EXIF data";
+        QTest::newRow("compressed with parameters")
+            << QByteArray(
+                   "/Filter [/FlateDecode /DCTDecode] /DecodeParms [<< /Predictor 1 >> null]")
+            << qCompress(photo).mid(4) << "EXIF data";
+    }
+    void checkFindsMetadataLeftInImages() {
+        QFETCH(QByteArray, filters);
+        QFETCH(QByteArray, data);
+        QFETCH(QString, found);
+        const QString input = madeFile(
+            "left.pdf", "/Extra 9 0 R",
+            {streamObject("/Type /XObject /Subtype /Image /Width 16 /Height 16 /ColorSpace "
+                          "/DeviceRGB /BitsPerComponent 8 " +
+                              filters,
+                          data)});
+        QVERIFY(!input.isEmpty());
+        const PdfSnapshot original = PdfSnapshot::read(input);
+        const QString output = TestFiles::write(path("left-out.pdf"), {});
+        const PdfStripper::Stripped stripped = PdfStripper::strip(input, std::nullopt, {}, output);
+        QCOMPARE(stripped.removals.filter("image").size(), 0);
+        QVERIFY(TestFiles::bytes(output).contains(data));
+        QCOMPARE(StripCheck::verify(original, output, stripped),
+                 QStringLiteral("the result still holds %1 in an image").arg(found));
     }
 
     void protectedFileStaysProtected() {

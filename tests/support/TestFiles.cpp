@@ -3,8 +3,13 @@
 #include "StartupRoutines.h"
 #include "TestPrograms.h"
 
+#include <QColorSpace>
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QStandardPaths>
 #include <QTest>
 #include <sys/stat.h>
@@ -117,6 +122,59 @@ mode_t mode(const QString& path) {
 
 bool haveProgram(const QString& name) {
     return !QStandardPaths::findExecutable(name).isEmpty();
+}
+
+QByteArray photoWithMetadata(const QString& path) {
+    QImage image(16, 16, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgb(x * 16, y * 16, 128));
+    }
+    image.setColorSpace(QColorSpace::SRgb);
+    if (!image.save(path, "JPG"))
+        return {};
+    if (!TestPrograms::run("exiftool",
+                           {"-q", "-overwrite_original", "-GPSLatitude=48.8584",
+                            "-GPSLatitudeRef=N", "-GPSLongitude=2.2945", "-GPSLongitudeRef=E",
+                            "-SerialNumber=CAM-SERIAL-4711", "-Comment=Taken by Anna Example",
+                            "-XMP-dc:Creator=Anna Example", "-IPTC:By-line=Anna Example", path}))
+        return {};
+    return bytes(path);
+}
+
+QList<QByteArray> jpegImages(const QString& pdfPath) {
+    QByteArray json;
+    if (!TestPrograms::run("qpdf",
+                           {"--json=2", "--json-key=qpdf", "--json-stream-data=inline",
+                            "--decode-level=none", pdfPath},
+                           &json))
+        return {};
+    // The second element holds the objects.
+    const QJsonObject objects =
+        QJsonDocument::fromJson(json).object().value("qpdf").toArray().at(1).toObject();
+    QList<QByteArray> images;
+    for (const QJsonValue& object : objects) {
+        const QJsonObject stream = object.toObject().value("stream").toObject();
+        const QJsonObject dictionary = stream.value("dict").toObject();
+        if (dictionary.value("/Subtype").toString() != QStringLiteral("/Image"))
+            continue;
+        QByteArray data = QByteArray::fromBase64(stream.value("data").toString().toLatin1());
+        if (dictionary.value("/Filter").toArray().size() == 2) {
+            // qUncompress wants the size it expects before the data; it grows past it.
+            const qsizetype size = data.size();
+            data = qUncompress(QByteArray(1, char(size >> 24)) + char(size >> 16) +
+                               char(size >> 8) + char(size) + data);
+        }
+        images << data;
+    }
+    return images;
+}
+
+QByteArray photoTags(const QByteArray& jpeg, const QString& path, const QStringList& tags) {
+    write(path, jpeg);
+    QByteArray report;
+    TestPrograms::run("exiftool", QStringList{"-s"} + tags + QStringList{path}, &report);
+    return report;
 }
 
 } // namespace TestFiles

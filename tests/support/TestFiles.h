@@ -28,6 +28,18 @@ QMap<QString, QString> pdfInfo(const QString& pdfPath, const QString& password =
 
 bool haveProgram(const QString& name);
 
+// A small photograph as a camera and the applications after it leave one: a JPEG image with a
+// JFIF marker and an sRGB colour profile, to which ExifTool added EXIF data with a GPS position
+// and the camera's serial number (CAM-SERIAL-4711), XMP and IPTC data naming its author (Anna
+// Example) and a comment. Written to path; empty when it cannot be made.
+QByteArray photoWithMetadata(const QString& path);
+// The JPEG bytes of every image in the PDF file at pdfPath, as qpdf reads them, with the
+// compression around them undone; empty when qpdf cannot read it.
+QList<QByteArray> jpegImages(const QString& pdfPath);
+// The tags (such as "-GPSLatitude", "-XMP:all") that ExifTool finds in jpeg, written to path, one
+// line each ("GPSLatitude: ...").
+QByteArray photoTags(const QByteArray& jpeg, const QString& path, const QStringList& tags);
+
 QByteArray bytes(const QString& path);
 // The permission bits of path, links followed; all bits set when it cannot be read, which is no
 // mode a test expects.
