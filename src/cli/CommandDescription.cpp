@@ -159,11 +159,16 @@ const char* const setText =
 
 const char* const stripText =
     "strip makes the given files, and the files of the given folders, fit to be sent out: it "
-    "removes the document information, the XMP metadata, the private data applications keep in "
-    "a file (/PieceInfo), page thumbnails and every earlier revision, by writing each file anew; "
-    "no PDF toolkit is needed. What the pages show and the password protection stay. A file "
-    "that claims PDF/A conformance keeps an XMP packet with its PDF/A identification and the "
-    "kept fields. A result replaces nothing unless it keeps every page and none of the removed "
+    "removes the document information, the XMP metadata (also that of pages, images, fonts and "
+    "attached files), the private data applications keep in a file (/PieceInfo), TeX's figure "
+    "data, the authors and dates of comments, attached files' dates, the creators of layers, "
+    "the metadata segments of JPEG images (EXIF with a GPS position, XMP, IPTC, comments; their "
+    "pictures stay byte for byte), page thumbnails and every earlier revision, strips attached "
+    "PDF files the same way and gives an unprotected file a new document ID, by writing each "
+    "file anew; no PDF toolkit is needed. What the pages show and the password protection "
+    "stay. A file that claims PDF/A conformance keeps an XMP packet with its PDF/A "
+    "identification (and an e-invoice's properties) and the kept fields. A digitally signed "
+    "file is refused. A result replaces nothing unless it keeps every page and none of the removed "
     "values is found in it, in no object and no decoded stream (values of fewer than four "
     "characters are not searched for). --out, --in-place, --ext, --password-stdin and --json "
     "work as for set; --dry-run lists what each file would lose (in JSON, as \"removals\").";
