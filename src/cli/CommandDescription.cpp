@@ -171,7 +171,8 @@ const char* const stripText =
     "file is refused. A result replaces nothing unless it keeps every page and none of the removed "
     "values is found in it, in no object and no decoded stream (values of fewer than four "
     "characters are not searched for). --out, --in-place, --ext, --password-stdin and --json "
-    "work as for set; --dry-run lists what each file would lose (in JSON, as \"removals\").";
+    "work as for set; --dry-run lists what each file would lose (in JSON, as \"removals\") and names the files the "
+    "run would turn down, with its reason.";
 
 const char* const showText =
     "show prints each file's eight fields, then the other keys of its document information "

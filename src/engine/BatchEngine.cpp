@@ -18,8 +18,10 @@
 #include "RunSteps.h"
 #include "SignedResultCheck.h"
 #include "SignedUpdate.h"
+#include "StripCheck.h"
 #include "StripResultCheck.h"
 #include "ToolkitPhase.h"
+#include "UnnamedFile.h"
 
 #include <QDateTime>
 #include <QSet>
@@ -323,7 +325,7 @@ void BatchEngine::readOriginal(FileJob& job) {
     const bool shared = job.password.has_value() && job.password == settings_.password;
     BackgroundTask::run([&] {
         *job.original = ReadAhead::readOriginal(job.input(), job.password, shared,
-                                                sharingFor(settings_), !settings_.dryRun);
+                                                sharingFor(settings_), checksResult());
     });
 }
 
@@ -363,14 +365,23 @@ Flow BatchEngine::previewStrip(FileJob& job) {
     if (!settings_.dryRun)
         return Flow::Next;
     readAhead(job.position + 1);
+    QString rejected;
     try {
         BackgroundTask::run([&] {
             job.outcome.removals =
                 PdfStripper::strip(job.input(), job.password, *settings_.strip).removals;
+            // The run's own check, on a copy that has no name, so that the dry run names the
+            // files the run would turn down and leaves nothing behind, even killed.
+            const UnnamedFile copy = UnnamedFile::create(PrivateTempFolder::ensure());
+            const PdfStripper::Stripped stripped =
+                PdfStripper::strip(job.input(), job.password, *settings_.strip, copy.path());
+            rejected = StripCheck::verify(*job.original, copy.path(), stripped, job.password);
         });
     } catch (const Failure& failure) {
         return job.fail(failure.description());
     }
+    if (!rejected.isEmpty())
+        return job.fail(rejected);
     return Flow::Done;
 }
 
@@ -471,8 +482,9 @@ void BatchEngine::readAhead(int position) {
     job->stamp = FileStamp::of(job->input());
     if (!job->stamp)
         return;
-    run_->readAhead = std::make_unique<ReadAhead>(std::move(job), settings_.password,
-                                                  sharingFor(settings_), !settings_.dryRun);
+    run_->readAhead =
+        std::make_unique<ReadAhead>(std::move(job), settings_.password, sharingFor(settings_),
+                                    !settings_.dryRun, checksResult());
 }
 
 void BatchEngine::sweepLeftovers(const QString& folder) {
@@ -482,6 +494,10 @@ void BatchEngine::sweepLeftovers(const QString& folder) {
         return;
     run_->swept.insert(folder);
     OutputFile::removeLeftovers(folder);
+}
+
+bool BatchEngine::checksResult() const {
+    return !settings_.dryRun || settings_.strip;
 }
 
 bool BatchEngine::waitForCommits() {

@@ -93,6 +93,9 @@ private:
     Flow loadOriginal(FileJob& job);
     // Within loadOriginal, once the original is read.
     Flow findNamedKeys(FileJob& job);
+    // Whether a result of each file is checked against its original: in every run that writes,
+    // and in a dry run that strips, which checks a copy as the run would.
+    bool checksResult() const;
     void readOriginal(FileJob& job);
     Flow prepareCopy(FileJob& job);
     Flow openOutput(FileJob& job);

@@ -7,16 +7,15 @@
 #include <utility>
 
 ReadAhead::ReadAhead(std::unique_ptr<FileJob> job, const std::optional<QString>& password,
-                     PdfSnapshot::Sharing sharing, bool createOutput)
+                     PdfSnapshot::Sharing sharing, bool createOutput, bool forResult)
     : job_(std::move(job)) {
     FileJob* work = job_.get();
     work->readAhead = true;
     work->password = password;
     work->original = std::make_shared<PdfSnapshot>();
-    task_ = std::make_unique<BackgroundTask>([work, sharing, createOutput] {
+    task_ = std::make_unique<BackgroundTask>([work, sharing, createOutput, forResult] {
         try {
-            *work->original =
-                readOriginal(work->input(), work->password, true, sharing, createOutput);
+            *work->original = readOriginal(work->input(), work->password, true, sharing, forResult);
         } catch (const Failure& failure) {
             work->unreadable = failure;
         }

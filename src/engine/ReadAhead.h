@@ -17,9 +17,10 @@ struct FileJob;
 class ReadAhead {
 public:
     // Starts on job, whose input and destination are known, reading it with password (the
-    // run's one password) and, unless createOutput is false, creating its output file.
+    // run's one password) and, unless createOutput is false, creating its output file;
+    // forResult as for readOriginal().
     ReadAhead(std::unique_ptr<FileJob> job, const std::optional<QString>& password,
-              PdfSnapshot::Sharing sharing, bool createOutput);
+              PdfSnapshot::Sharing sharing, bool createOutput, bool forResult);
     // Waited for: the task works on the job.
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
