@@ -368,13 +368,12 @@ Flow BatchEngine::previewStrip(FileJob& job) {
     QString rejected;
     try {
         BackgroundTask::run([&] {
-            job.outcome.removals =
-                PdfStripper::strip(job.input(), job.password, *settings_.strip).removals;
             // The run's own check, on a copy that has no name, so that the dry run names the
             // files the run would turn down and leaves nothing behind, even killed.
             const UnnamedFile copy = UnnamedFile::create(PrivateTempFolder::ensure());
             const PdfStripper::Stripped stripped =
-                PdfStripper::strip(job.input(), job.password, *settings_.strip, copy.path());
+                PdfStripper::strip(job.input(), job.password, *settings_.strip, copy.path(), true);
+            job.outcome.removals = stripped.removals;
             rejected = StripCheck::verify(*job.original, copy.path(), stripped, job.password);
         });
     } catch (const Failure& failure) {

@@ -243,19 +243,20 @@ void stripDocument(QPDF& pdf, const QList<InfoField>& keep, PdfStripper::Strippe
 
 PdfStripper::Stripped PdfStripper::strip(const QString& input,
                                          const std::optional<QString>& password,
-                                         const QList<InfoField>& keep, const QString& output) {
+                                         const QList<InfoField>& keep, const QString& output,
+                                         bool dryRun) {
     Stripped stripped;
     PdfFile::open(input, password, [&](QPDF& pdf) {
         QStringList keptTexts;
         stripDocument(pdf, keep, stripped, keptTexts, 0);
-        if (output.isEmpty()) {
+        if (output.isEmpty() || dryRun) {
             if (const int revisions = earlierRevisions(pdf, input); revisions > 0)
                 stripped.removals << (revisions == 1
                                           ? QStringLiteral("1 earlier revision")
                                           : QStringLiteral("%1 earlier revisions").arg(revisions));
-        } else {
-            write(pdf, output, stripped.conformance);
         }
+        if (!output.isEmpty())
+            write(pdf, output, stripped.conformance);
         QStringList searched;
         for (const QString& text : std::as_const(stripped.removedTexts)) {
             const bool kept = std::ranges::any_of(

@@ -42,8 +42,10 @@ public:
 
     // Strips the file at input, opened with password, into output (created by the caller) and
     // says what was removed; the fields in keep stay, in the document information and, in a file
-    // that claims PDF/A, in its XMP packet. Without an output it only finds out, for a dry run,
-    // and also counts the earlier revisions. Throws Failure.
+    // that claims PDF/A, in its XMP packet. Without an output it only finds out. For a dry run
+    // (always without an output) it also counts the earlier revisions, which only the list of
+    // removals shows. Throws Failure.
     static Stripped strip(const QString& input, const std::optional<QString>& password,
-                          const QList<InfoField>& keep, const QString& output = {});
+                          const QList<InfoField>& keep, const QString& output = {},
+                          bool dryRun = false);
 };

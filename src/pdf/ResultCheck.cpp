@@ -129,11 +129,10 @@ QString lostBookmarks(int before, int after) {
 // labels and text of each page as the reader that finds them sees them in the original. A
 // result the viewer cannot open shows none of them.
 QString viewersShowMore(const PdfSnapshot& original, const PdfSnapshot& result,
-                        const std::optional<ViewerReading>& resultView,
                         const QStringList& removed) {
     const std::optional<ViewerReading>& originalView = original.viewerReading();
     const ViewerReading none;
-    const ViewerReading& after = resultView ? *resultView : none;
+    const ViewerReading& after = result.viewerReading() ? *result.viewerReading() : none;
     const int shown = std::max(
         {original.pages(), original.pageObjects(), originalView ? originalView->pages() : 0});
     const int kept = originalView ? std::min(result.pages(), after.pages()) : result.pages();
@@ -239,7 +238,7 @@ QString ResultCheck::keepsDocument(const PdfSnapshot& original, const QString& r
     // Lost pages or content say more than the warnings reading them out of the wreck gives.
     QString reason = pagesDiffer(original, result, removed);
     if (reason.isEmpty())
-        reason = viewersShowMore(original, result, result.viewerReading(), removed);
+        reason = viewersShowMore(original, result, removed);
     if (reason.isEmpty() && result.encryption() != original.encryption())
         reason = !result.encrypted() ? QStringLiteral("the result lost its password protection")
                                      : QStringLiteral("the result is not protected the way the "

@@ -82,13 +82,14 @@ bool forbidsChanges(QPDFObjectHandle permissions) {
     return false;
 }
 
-QString cannotBeAdded() {
-    return QStringLiteral(
-        "it is digitally signed; the change cannot be added without breaking the signature");
+QString cannotBeAdded(const QString& why) {
+    return QStringLiteral("it is digitally signed; the change cannot be added without breaking the "
+                          "signature (%1)")
+        .arg(why);
 }
 
 Failure refused(const QString& why) {
-    return Failure(cannotBeAdded() + QStringLiteral(" (") + why + QLatin1Char(')'));
+    return Failure(cannotBeAdded(why));
 }
 
 // Where the file's last cross-reference section starts, and whether it is a stream; the update's
@@ -355,13 +356,13 @@ QString SignedUpdate::refusal(const PdfSnapshot& original) {
     if (!original.isSigned())
         return {};
     if (original.encrypted())
-        return cannotBeAdded() + QStringLiteral(" (it is encrypted)");
+        return cannotBeAdded(QStringLiteral("it is encrypted"));
     if (original.certifiedAgainstChanges())
-        return cannotBeAdded() + QStringLiteral(" (its certification allows no change)");
+        return cannotBeAdded(QStringLiteral("its certification allows no change"));
     // The update goes back to the file's last cross-reference section: one the reader had to
     // rebuild, or anything it had to overlook, is no ground to build on.
     if (original.hadWarnings())
-        return cannotBeAdded() + QStringLiteral(" (it is damaged)");
+        return cannotBeAdded(QStringLiteral("it is damaged"));
     return {};
 }
 
@@ -380,9 +381,9 @@ qint64 SignedUpdate::write(const QString& input, const EditPlan& plan, const QSt
     qint64 signedPart = 0;
     PdfFile::openWhole(input, [&](QPDF& pdf, const QByteArray& original) {
         if (pdf.isEncrypted())
-            throw Failure(cannotBeAdded() + QStringLiteral(" (it is encrypted)"));
+            throw refused(QStringLiteral("it is encrypted"));
         if (pdf.anyWarnings())
-            throw Failure(cannotBeAdded() + QStringLiteral(" (it is damaged)"));
+            throw refused(QStringLiteral("it is damaged"));
         const LastSection last = lastSection(original);
         int next = firstFree(pdf);
         Update update(original);
@@ -405,7 +406,7 @@ qint64 SignedUpdate::write(const QString& input, const EditPlan& plan, const QSt
             update.endWithTable(entries);
         // The objects read for the update may show damage only now.
         if (pdf.anyWarnings())
-            throw Failure(cannotBeAdded() + QStringLiteral(" (it is damaged)"));
+            throw refused(QStringLiteral("it is damaged"));
 
         QFile file(output);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
