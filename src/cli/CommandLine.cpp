@@ -5,6 +5,7 @@
 #include "SetCommand.h"
 #include "ShowCommand.h"
 #include "StripCommand.h"
+#include "TextLists.h"
 #include "UndoCommand.h"
 
 #include <QCommandLineParser>
@@ -118,8 +119,7 @@ int CommandLine::withoutDisplay() {
         words << QLatin1String(command.word);
     return Console::usageError(
         QStringLiteral("the window needs a display, and none was found; the commands ") +
-        words.mid(0, words.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" and ") +
-        words.last() + QStringLiteral(" need none"));
+        TextLists::joined(words) + QStringLiteral(" need none"));
 }
 
 QString CommandLine::helpText() {

@@ -53,6 +53,11 @@ void ConsoleHost::write(const BatchRun::Outcome& outcome) {
         Console::message(outcome.path + QStringLiteral(": not changed: ") + outcome.reason);
     else if (!outcome.note.isEmpty() && !dryRun_)
         Console::message(outcome.path + QStringLiteral(": changed, but ") + outcome.note);
+    // What a stripped file still holds is for a person to look at before it is sent.
+    if (!failed && !dryRun_) {
+        for (const QString& item : outcome.kept)
+            Console::message(outcome.path + QStringLiteral(": left in it: ") + item);
+    }
     if (json_) {
         QJsonObject line{
             {QStringLiteral("path"), outcome.path},
@@ -62,8 +67,15 @@ void ConsoleHost::write(const BatchRun::Outcome& outcome) {
                                         : dryRun_ ? QStringLiteral("planned")
                                                   : QStringLiteral("changed")},
             {QStringLiteral("reason"), failed ? QJsonValue(outcome.reason) : QJsonValue()}};
-        if (dryRun_ && !failed && strip_) {
-            line.insert(QStringLiteral("removals"), QJsonArray::fromStringList(outcome.removals));
+        if (!failed && strip_) {
+            if (dryRun_)
+                line.insert(QStringLiteral("removals"),
+                            QJsonArray::fromStringList(outcome.removals));
+            QJsonObject removed;
+            for (auto kind = outcome.removed.cbegin(); kind != outcome.removed.cend(); ++kind)
+                removed.insert(kind.key(), *kind);
+            line.insert(QStringLiteral("removed"), removed);
+            line.insert(QStringLiteral("kept"), QJsonArray::fromStringList(outcome.kept));
         } else if (dryRun_ && !failed) {
             QJsonObject fields;
             for (const BatchRun::FieldPreview& field : outcome.preview)
@@ -89,6 +101,8 @@ void ConsoleHost::write(const BatchRun::Outcome& outcome) {
             out << "  remove " << removal << '\n';
         if (strip_ && outcome.removals.isEmpty())
             out << "  nothing to remove\n";
+        for (const QString& item : outcome.kept)
+            out << "  left in it: " << item << '\n';
         for (const BatchRun::FieldPreview& field : outcome.preview)
             out << "  " << field.key << ": " << quoted(field.before) << " -> "
                 << (field.after ? quoted(field.after) : QStringLiteral("(removed)")) << '\n';

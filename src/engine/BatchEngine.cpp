@@ -365,7 +365,7 @@ Flow BatchEngine::previewStrip(FileJob& job) {
     if (!settings_.dryRun)
         return Flow::Next;
     readAhead(job.position + 1);
-    QString rejected;
+    StripCheck::Verdict verdict;
     try {
         BackgroundTask::run([&] {
             // The run's own check, on a copy that has no name, so that the dry run names the
@@ -374,13 +374,15 @@ Flow BatchEngine::previewStrip(FileJob& job) {
             const PdfStripper::Stripped stripped =
                 PdfStripper::strip(job.input(), job.password, *settings_.strip, copy.path(), true);
             job.outcome.removals = stripped.removals;
-            rejected = StripCheck::verify(*job.original, copy.path(), stripped, job.password);
+            verdict = StripCheck::verify(*job.original, copy.path(), stripped, job.password);
+            if (verdict.reason.isEmpty())
+                StripResultCheck::report(job.outcome, stripped, verdict.remains);
         });
     } catch (const Failure& failure) {
         return job.fail(failure.description());
     }
-    if (!rejected.isEmpty())
-        return job.fail(rejected);
+    if (!verdict.reason.isEmpty())
+        return job.fail(verdict.reason);
     return Flow::Done;
 }
 

@@ -2,6 +2,7 @@
 
 #include "EditPlan.h"
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <chrono>
@@ -36,5 +37,8 @@ public:
         QString note;                // what a changed file's outcome also says (links, signature)
         QString detail;              // the toolkit's or the reader's words behind the reason
         QStringList removals = {};   // what a dry run that strips would remove
+        // What a strip removed (or would), by kind, and what it leaves for a person to look at.
+        QMap<QString, int> removed = {};
+        QStringList kept = {};
     };
 };

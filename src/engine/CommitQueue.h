@@ -31,7 +31,7 @@ public:
         std::optional<OutputFile::Refused> refused;
     };
     // Throws Rejection when the job's result must not be used.
-    using Check = std::function<void(const FileJob&)>;
+    using Check = std::function<void(FileJob&)>;
 
     CommitQueue();
     // Finishes everything handed over before it returns.

@@ -4,9 +4,17 @@
 #include "Rejection.h"
 #include "StripCheck.h"
 
-void StripResultCheck::verify(const FileJob& job) {
-    const QString reason =
+void StripResultCheck::verify(FileJob& job) {
+    const StripCheck::Verdict verdict =
         StripCheck::verify(*job.original, job.output->temporaryPath(), *job.stripped, job.password);
-    if (!reason.isEmpty())
-        throw Rejection(reason);
+    if (!verdict.reason.isEmpty())
+        throw Rejection(verdict.reason);
+    report(job.outcome, *job.stripped, verdict.remains);
+}
+
+void StripResultCheck::report(BatchRun::Outcome& outcome, const PdfStripper::Stripped& stripped,
+                              const QStringList& remains) {
+    outcome.removed = stripped.counts;
+    // Removed values that remain first: those the user asked to be rid of.
+    outcome.kept = remains + stripped.kept;
 }

@@ -358,6 +358,7 @@ void JpegMarkers::Tally::strip(QPDFObjectHandle stream) {
         if (markers.kinds() & kind)
             ++images_[kind];
     }
+    ++changed_;
     if (markers.kinds() & GpsPosition)
         ++withPosition_;
 }

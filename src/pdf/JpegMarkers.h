@@ -60,9 +60,12 @@ public:
         void strip(QPDFObjectHandle stream);
         // One phrase per kind removed, such as "EXIF data (with a GPS position) in 2 images".
         QStringList removals() const;
+        // How many images lost any segment.
+        int images() const { return changed_; }
 
     private:
         QMap<Kind, int> images_;
+        int changed_ = 0;
         int withPosition_ = 0;
     };
 

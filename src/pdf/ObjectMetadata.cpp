@@ -1,10 +1,15 @@
 #include "ObjectMetadata.h"
 
+#include "TextLists.h"
+
 #include <QList>
 #include <QMap>
+#include <memory>
+#include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <set>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -45,12 +50,11 @@ const Noun& nounOf(Kind kind) {
     return nouns[static_cast<int>(kind)];
 }
 
-// "a, b and c"
-QString listed(const QStringList& items) {
-    if (items.size() < 2)
-        return items.join(QString());
-    return items.first(items.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" and ") +
-           items.last();
+int total(const QMap<Kind, int>& counts) {
+    int sum = 0;
+    for (const int count : counts)
+        sum += count;
+    return sum;
 }
 
 // "3 images, 1 page and 2 fonts", in the order of the kinds.
@@ -75,7 +79,9 @@ class Sweep {
 public:
     enum class Mode { Remove, Find };
 
-    Sweep(QPDF& pdf, Mode mode) : pdf_(pdf), mode_(mode), root_(pdf.getRoot()) {}
+    Sweep(QPDF& pdf, Mode mode)
+        : pdf_(pdf), mode_(mode), root_(pdf.getRoot()),
+          documentPacket_(root_.getKey("/Metadata").getObjGen()) {}
 
     void run(bool everyObject) {
         findFields();
@@ -93,9 +99,11 @@ public:
     ObjectMetadata::Removed removed() const {
         ObjectMetadata::Removed removed;
         if (!metadata_.isEmpty())
-            removed.removals << QStringLiteral("XMP metadata on ") + listed(counted(metadata_));
+            removed.removals << QStringLiteral("XMP metadata on ") +
+                                    TextLists::joined(counted(metadata_));
         if (!tex_.isEmpty())
-            removed.removals << QStringLiteral("TeX figure data on ") + listed(counted(tex_));
+            removed.removals << QStringLiteral("TeX figure data on ") +
+                                    TextLists::joined(counted(tex_));
         if (documentPieces_ || !pieces_.isEmpty()) {
             QStringList owners;
             if (documentPieces_)
@@ -103,17 +111,31 @@ public:
             owners << counted(pieces_);
             for (QString& owner : owners)
                 owner.prepend(QStringLiteral("of "));
-            removed.removals << QStringLiteral("private application data ") + listed(owners);
+            removed.removals << QStringLiteral("private application data ") +
+                                    TextLists::joined(owners);
         }
         if (annotations_ > 0)
             removed.removals << QStringLiteral("the authors, dates and names of ") +
-                                    listed(counted({{Kind::Annotation, annotations_}}));
+                                    TextLists::joined(counted({{Kind::Annotation, annotations_}}));
         if (attachments_ > 0)
             removed.removals << QStringLiteral("the dates and Mac data of ") +
-                                    listed(counted({{Kind::EmbeddedFile, attachments_}}));
+                                    TextLists::joined(
+                                        counted({{Kind::EmbeddedFile, attachments_}}));
         if (!layers_.isEmpty())
             removed.removals << QStringLiteral("the creating application of ") +
-                                    listed(counted(layers_));
+                                    TextLists::joined(counted(layers_));
+        const std::pair<const char*, int> counts[] = {
+            {"object-xmp", total(metadata_)},
+            {"tex-figure-data", total(tex_)},
+            {"private-application-data", (documentPieces_ ? 1 : 0) + total(pieces_)},
+            {"annotation-metadata", annotations_},
+            {"attachment-metadata", attachments_},
+            {"layer-creator", total(layers_)},
+        };
+        for (const auto& [kind, count] : counts) {
+            if (count > 0)
+                removed.counts.insert(QLatin1String(kind), count);
+        }
         removed.texts = authors_;
         removed.catalogEntries = catalogEntries_;
         removed.attachedFiles = reachedFiles_;
@@ -305,6 +327,9 @@ private:
             else
                 ++pieces_[kind];
         }
+        if (object.isStream() && dictionary.getKey("/Type").isNameAndEquals("/Metadata") &&
+            object.getObjGen() != documentPacket_)
+            emptyPacket(object, kind);
         if (kind == Kind::Annotation)
             annotate(dictionary);
         if (kind == Kind::EmbeddedFile)
@@ -319,6 +344,31 @@ private:
         if (kind == Kind::Layer && take(dictionary.getKey("/Usage"), "/CreatorInfo",
                                         QStringLiteral("the creating application of a layer")))
             ++layers_[Kind::Layer];
+    }
+
+    // An XMP packet kept where no reader looks for one, under an entry of an application's own:
+    // the entry may be read by it, so the packet stays, empty.
+    void emptyPacket(QPDFObjectHandle packet, Kind kind) {
+        static const std::string empty = "<?xpacket begin=\"\xEF\xBB\xBF\" "
+                                         "id=\"W5M0MpCehiHzreSzNTczkc9d\"?>"
+                                         "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"/>"
+                                         "<?xpacket end=\"w\"?>";
+        if (done())
+            return;
+        // One that cannot be read is emptied all the same.
+        try {
+            const std::shared_ptr<Buffer> data = packet.getStreamData(qpdf_dl_generalized);
+            if (std::string_view(reinterpret_cast<const char*>(data->getBuffer()),
+                                 data->getSize()) == empty)
+                return;
+        } catch (const std::exception&) {
+        }
+        if (mode_ == Mode::Find) {
+            found_ = QStringLiteral("XMP metadata on ") + QLatin1String(nounOf(kind).withArticle);
+            return;
+        }
+        packet.replaceStreamData(empty, QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
+        ++metadata_[kind];
     }
 
     // Every object reached from the start and not gone through before, each once; what is
@@ -348,6 +398,8 @@ private:
     QPDF& pdf_;
     Mode mode_;
     QPDFObjectHandle root_;
+    // The document's own packet, which the stripper reduces rather than empties.
+    QPDFObjGen documentPacket_;
     std::set<QPDFObjGen> fields_;
     std::set<QPDFObjGen> annotationObjects_;
     std::set<QPDFObjGen> annotated_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -17,6 +18,8 @@ public:
     struct Removed {
         // One phrase per kind removed, as PdfStripper::Stripped lists them.
         QStringList removals;
+        // How many objects lost each kind, as PdfStripper::Stripped counts them.
+        QMap<QString, int> counts;
         // The removed annotations' authors, to be searched for in the result.
         QStringList texts;
         // The catalog's keys (without slash) that are gone.

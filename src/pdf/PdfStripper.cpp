@@ -27,6 +27,19 @@ QString textOf(QPDFObjectHandle string) {
     return QString::fromStdString(string.getUTF8Value());
 }
 
+// Whose value a removed entry of the document information was, as the report names it.
+QString whoseEntry(const QString& key) {
+    static const QMap<QString, QString> named{
+        {QStringLiteral("Title"), QStringLiteral("the title")},
+        {QStringLiteral("Author"), QStringLiteral("the author's name")},
+        {QStringLiteral("Subject"), QStringLiteral("the subject")},
+        {QStringLiteral("Keywords"), QStringLiteral("the keywords")},
+        {QStringLiteral("Creator"), QStringLiteral("the creating application's name")},
+        {QStringLiteral("Producer"), QStringLiteral("the producer's name")},
+    };
+    return named.value(key, QStringLiteral("the document information's ") + key);
+}
+
 QString pagesText(int pages) {
     return pages == 1 ? QStringLiteral("1 page") : QStringLiteral("%1 pages").arg(pages);
 }
@@ -54,16 +67,18 @@ void stripInfo(QPDF& pdf, const QList<InfoField>& keep, PdfStripper::Stripped& s
             }
             removedKeys << name;
             if (value.isString())
-                stripped.removedTexts << textOf(value);
+                stripped.removedTexts << PdfStripper::RemovedText{textOf(value), whoseEntry(name)};
         }
     }
     if (stripped.keptKeys.isEmpty())
         trailer.removeKey("/Info");
     else
         trailer.replaceKey("/Info", pdf.makeIndirectObject(kept));
-    if (!removedKeys.isEmpty())
+    if (!removedKeys.isEmpty()) {
         stripped.removals << QStringLiteral("the document information: ") +
                                  removedKeys.join(QStringLiteral(", "));
+        stripped.counts.insert(QStringLiteral("document-information"), int(removedKeys.size()));
+    }
 }
 
 // The packet goes; a file that claims PDF/A keeps one with its identification and the kept
@@ -81,7 +96,9 @@ void stripXmp(QPDF& pdf, const QList<XmpPacket::Change>& keptFields,
             const std::shared_ptr<Buffer> data = metadata.getStreamData(qpdf_dl_generalized);
             const QByteArray packet(reinterpret_cast<const char*>(data->getBuffer()),
                                     static_cast<qsizetype>(data->getSize()));
-            stripped.removedTexts << XmpPacket::texts(packet);
+            for (const QString& text : XmpPacket::texts(packet))
+                stripped.removedTexts << PdfStripper::RemovedText{
+                    text, QStringLiteral("a value of the XMP metadata")};
             // Dates are written in XMP as ISO 8601.
             EditPlan plan;
             for (const XmpPacket::Change& field : keptFields)
@@ -90,6 +107,7 @@ void stripXmp(QPDF& pdf, const QList<XmpPacket::Change>& keptFields,
         } catch (const std::exception&) {
         }
     }
+    stripped.counts.insert(QStringLiteral("xmp"), 1);
     if (!kept) {
         root.removeKey("/Metadata");
         stripped.removedCatalogEntries << QStringLiteral("Metadata");
@@ -115,8 +133,10 @@ void stripThumbnails(QPDF& pdf, PdfStripper::Stripped& stripped) {
             page.removeKey("/Thumb");
         }
     }
-    if (thumbnails > 0)
+    if (thumbnails > 0) {
         stripped.removals << QStringLiteral("the thumbnails of ") + pagesText(thumbnails);
+        stripped.counts.insert(QStringLiteral("thumbnails"), thumbnails);
+    }
 }
 
 // The first part of a document ID stays the same in every copy and version of a file, so a copy
@@ -133,6 +153,7 @@ void renewId(QPDF& pdf, PdfStripper::Stripped& stripped) {
                 stripped.formerId << QByteArray::fromStdString(part.getStringValue());
         }
         stripped.removals << QStringLiteral("the document ID");
+        stripped.counts.insert(QStringLiteral("document-id"), 1);
     }
     // The writer keeps the first part it finds and makes the second from the time and the
     // file's name: a random first part leaves nothing to guess from.
@@ -144,11 +165,13 @@ void renewId(QPDF& pdf, PdfStripper::Stripped& stripped) {
 
 // Revisions before the newest end with an end-of-file marker each; a linearized file has one
 // more, after its first page's cross-reference section.
-int earlierRevisions(QPDF& pdf, const QString& input) {
-    QFile file(input);
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray bytes = file.readAll();
+int earlierRevisions(QPDF& pdf, const QString& input, QByteArray bytes) {
+    if (bytes.isEmpty()) {
+        QFile file(input);
+        if (!file.open(QIODevice::ReadOnly))
+            return 0;
+        bytes = file.readAll();
+    }
     int markers = 0;
     for (qsizetype at = bytes.indexOf("%%EOF"); at >= 0; at = bytes.indexOf("%%EOF", at + 5))
         ++markers;
@@ -210,10 +233,12 @@ void stripAttachedPdfs(QPDF& pdf, PdfStripper::Stripped& stripped, int depth) {
         AttachedPdfs::replace(stream, bytes);
         ++files;
     });
-    if (files > 0)
+    if (files > 0) {
         stripped.removals
             << (files == 1 ? QStringLiteral("the metadata of 1 attached PDF file")
                            : QStringLiteral("the metadata of %1 attached PDF files").arg(files));
+        stripped.counts.insert(QStringLiteral("attached-pdf-metadata"), files);
+    }
 }
 
 // Everything but the earlier revisions, which only writing the file anew removes.
@@ -226,7 +251,10 @@ void stripDocument(QPDF& pdf, const QList<InfoField>& keep, PdfStripper::Strippe
     stripXmp(pdf, keptFields, stripped, keptTexts);
     const ObjectMetadata::Removed objects = ObjectMetadata::strip(pdf);
     stripped.removals << objects.removals;
-    stripped.removedTexts << objects.texts;
+    stripped.counts.insert(objects.counts);
+    for (const QString& author : objects.texts)
+        stripped.removedTexts << PdfStripper::RemovedText{author,
+                                                          QStringLiteral("a comment's author")};
     stripped.removedCatalogEntries << objects.catalogEntries;
     stripped.attachedFiles = objects.attachedFiles;
     stripThumbnails(pdf, stripped);
@@ -235,6 +263,8 @@ void stripDocument(QPDF& pdf, const QList<InfoField>& keep, PdfStripper::Strippe
     for (QPDFObjectHandle object : pdf.getAllObjects())
         images.strip(object);
     stripped.removals << images.removals();
+    if (images.images() > 0)
+        stripped.counts.insert(QStringLiteral("jpeg-metadata"), images.images());
     renewId(pdf, stripped);
     stripAttachedPdfs(pdf, stripped, depth);
 }
@@ -246,23 +276,29 @@ PdfStripper::Stripped PdfStripper::strip(const QString& input,
                                          const QList<InfoField>& keep, const QString& output,
                                          bool dryRun) {
     Stripped stripped;
-    PdfFile::open(input, password, [&](QPDF& pdf) {
+    PdfFile::openWithBytes(input, password, [&](QPDF& pdf, const QByteArray& bytes) {
         QStringList keptTexts;
         stripDocument(pdf, keep, stripped, keptTexts, 0);
-        if (output.isEmpty() || dryRun) {
-            if (const int revisions = earlierRevisions(pdf, input); revisions > 0)
+        if (const int revisions = earlierRevisions(pdf, input, bytes); revisions > 0) {
+            // Only a dry run lists them: a run's list of removals is its counts.
+            if (output.isEmpty() || dryRun)
                 stripped.removals << (revisions == 1
                                           ? QStringLiteral("1 earlier revision")
                                           : QStringLiteral("%1 earlier revisions").arg(revisions));
+            stripped.counts.insert(QStringLiteral("earlier-revisions"), revisions);
         }
         if (!output.isEmpty())
             write(pdf, output, stripped.conformance);
-        QStringList searched;
-        for (const QString& text : std::as_const(stripped.removedTexts)) {
+        QList<RemovedText> searched;
+        QStringList texts;
+        for (const RemovedText& removed : std::as_const(stripped.removedTexts)) {
+            const QString& text = removed.text;
             const bool kept = std::ranges::any_of(
                 keptTexts, [&text](const QString& keptText) { return keptText.contains(text); });
-            if (text.size() >= shortestSearched && !kept && !searched.contains(text))
-                searched << text;
+            if (text.size() >= shortestSearched && !kept && !texts.contains(text)) {
+                texts << text;
+                searched << removed;
+            }
         }
         stripped.removedTexts = searched;
     });

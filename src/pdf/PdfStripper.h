@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -17,16 +18,28 @@
 // JPEG images (whose pictures stay byte for byte), and so does the encryption.
 class PdfStripper {
 public:
+    // A removed value, and whose value it was as the report names it ("the author's name").
+    struct RemovedText {
+        QString text;
+        QString whose;
+    };
+
     // What stripping one file took out of it, and what it kept.
     struct Stripped {
         // One phrase per kind of thing removed, as a dry run lists them ("the document
         // information: Title, Author, Company").
         QStringList removals;
-        // The text of every removed value that the result must not hold anywhere: the document
-        // information's strings and the XMP packet's values, without those of fewer than four
-        // characters (which turn up by chance in any binary stream: a search for them would turn
-        // down good results) and those also found in what was kept.
-        QStringList removedTexts;
+        // How many of each kind were removed, by a name scripts can rely on
+        // ("document-information": the entries, "jpeg-metadata": the images, ...).
+        QMap<QString, int> counts;
+        // Every removed value to be looked for in the result: the document information's
+        // strings, the XMP packet's values and the comments' authors, each once, without those of
+        // fewer than four characters (which turn up by chance in any binary stream) and those
+        // also found in what was kept.
+        QList<RemovedText> removedTexts;
+        // What the result keeps on purpose that may still tell who made it or where (scripts,
+        // hidden field values, layer names...), one phrase each, for a person to look at.
+        QStringList kept;
         // The document-information keys (without slash) the result keeps, with their values.
         QStringList keptKeys;
         // The catalog's keys (without slash) that are gone.

@@ -219,12 +219,12 @@ QString ResultCheck::verify(const PdfSnapshot& original, const QString& resultPa
 QString ResultCheck::keepsDocument(const PdfSnapshot& original, const QString& resultPath,
                                    const std::optional<QString>& password,
                                    const QStringList& removed, PdfSnapshot& result,
-                                   const std::function<void(QPDF&)>& alsoRead) {
+                                   const std::function<void(QPDF&)>& alsoRead, bool pageText) {
     // The viewer reads the result, where it read the original, as it read the original: with the
     // text where it counted the original's.
     PdfSnapshot::TextRule viewerText;
-    if (original.viewerReading()) {
-        const bool text = !original.viewerReading()->textOnPages().isEmpty();
+    if (original.viewerReading() || pageText) {
+        const bool text = pageText || !original.viewerReading()->textOnPages().isEmpty();
         viewerText = [text](const PdfSnapshot&, const ViewerReading&) {
             return text;
         };

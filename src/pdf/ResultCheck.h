@@ -32,11 +32,13 @@ public:
     // Where the original carries a viewer's reading, the result is read by the viewer too and
     // must keep what either reader finds in the original: its pages (every page object, where
     // it is damaged), bookmarks, page labels and, where the viewer counted it, each page's text
-    // ("repairing it would lose 3 pages that other readers show").
+    // ("repairing it would lose 3 pages that other readers show"). With pageText, the viewer
+    // gives the result's text of every page in any case.
     static QString keepsDocument(const PdfSnapshot& original, const QString& resultPath,
                                  const std::optional<QString>& password, const QStringList& removed,
                                  PdfSnapshot& result,
-                                 const std::function<void(QPDF&)>& alsoRead = {});
+                                 const std::function<void(QPDF&)>& alsoRead = {},
+                                 bool pageText = false);
 
     // Empty when the result's XMP metadata holds every change and the copyright as planned (a
     // change to an empty text: the property is gone); otherwise the reason. A result without XMP

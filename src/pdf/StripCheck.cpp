@@ -1,10 +1,12 @@
 #include "StripCheck.h"
 
 #include "AttachedPdfs.h"
+#include "ContentPlaces.h"
 #include "JpegMarkers.h"
 #include "ObjectMetadata.h"
 #include "PdfFile.h"
 #include "ResultCheck.h"
+#include "TextLists.h"
 #include "XmpPacket.h"
 
 #include <QByteArrayMatcher>
@@ -42,21 +44,27 @@ QList<QByteArray> encodingsOf(const QString& text) {
     return distinct;
 }
 
-// Looks through every object of a file for any of the removed texts.
+// Looks through every object of a file, and the text of its pages, for the removed texts, and
+// notes where each one is.
 class Search {
 public:
-    explicit Search(const QStringList& texts) {
-        for (const QString& text : texts) {
-            for (const QByteArray& form : encodingsOf(text))
-                needles_.append({text, QByteArrayMatcher(form)});
+    explicit Search(const QList<PdfStripper::RemovedText>& texts) : texts_(texts) {
+        for (qsizetype index = 0; index < texts.size(); ++index) {
+            for (const QByteArray& form : encodingsOf(texts.at(index).text))
+                needles_.append({index, QByteArrayMatcher(form)});
         }
+        places_.resize(texts.size());
+        pages_.resize(texts.size());
     }
 
-    // The first removed text the file holds; nothing when it holds none.
-    std::optional<QString> in(QPDF& pdf) {
+    bool any() const { return !needles_.isEmpty(); }
+
+    void in(QPDF& pdf) {
         if (needles_.isEmpty())
-            return std::nullopt;
-        // What the pages draw is the document, not its metadata.
+            return;
+        const ContentPlaces places(pdf);
+        placeNames_ = &places;
+        // What the pages draw is looked for in their text, as a viewer reads it.
         for (QPDFObjectHandle page : pdf.getAllPages()) {
             QPDFObjectHandle contents = page.getKey("/Contents");
             if (contents.isStream())
@@ -65,43 +73,95 @@ public:
                  contents.isArray() ? contents.getArrayAsVector() : std::vector<QPDFObjectHandle>())
                 drawn_.insert(part.getObjGen());
         }
-        walk(pdf.getTrailer(), true);
+        top(pdf.getTrailer());
         for (QPDFObjectHandle object : pdf.getAllObjects())
-            walk(object, true);
-        return found_;
+            top(object);
+        placeNames_ = nullptr;
     }
 
-private:
-    struct Needle {
-        QString text;
-        QByteArrayMatcher form;
-    };
-
-    void look(std::string_view data) {
-        for (const Needle& needle : std::as_const(needles_)) {
-            if (needle.form.indexIn(data.data(), static_cast<qsizetype>(data.size())) >= 0) {
-                found_ = needle.text;
-                return;
+    // Case and line breaks aside, as a reader searching the page would find it.
+    void inPages(const QStringList& pageTexts) {
+        for (qsizetype index = 0; index < texts_.size(); ++index) {
+            const QString text = texts_.at(index).text.simplified();
+            for (qsizetype page = 0; page < pageTexts.size(); ++page) {
+                if (pageTexts.at(page).contains(text, Qt::CaseInsensitive))
+                    pages_[index] << QString::number(page + 1);
             }
         }
     }
 
-    // Indirect objects below the top are not followed: each is looked at once, on its own.
-    void walk(QPDFObjectHandle object, bool top) {
-        if (found_ || (!top && object.isIndirect()))
-            return;
-        if (object.isString()) {
-            look(object.getStringValue());
-        } else if (object.isArray()) {
+    // One phrase for each removed value's owner found anywhere: "the title is still in the text
+    // of page 1 and in a bookmark".
+    QStringList remains() const {
+        QStringList owners;
+        QList<QStringList> where;
+        for (qsizetype index = 0; index < texts_.size(); ++index) {
+            QStringList found;
+            const QStringList& pages = pages_.at(index);
+            if (!pages.isEmpty())
+                found << (pages.size() == 1 ? QStringLiteral("the text of page ")
+                                            : QStringLiteral("the text of pages ")) +
+                             TextLists::joined(pages, 5);
+            found << places_.at(index);
+            if (found.isEmpty())
+                continue;
+            const QString& whose = texts_.at(index).whose;
+            qsizetype at = owners.indexOf(whose);
+            if (at < 0) {
+                owners << whose;
+                where.append(QStringList());
+                at = owners.size() - 1;
+            }
+            for (const QString& place : std::as_const(found)) {
+                if (!where[at].contains(place))
+                    where[at] << place;
+            }
+        }
+        QStringList phrases;
+        for (qsizetype at = 0; at < owners.size(); ++at) {
+            QStringList in;
+            for (const QString& place : where.at(at))
+                in << QStringLiteral("in ") + place;
+            phrases << owners.at(at) + QStringLiteral(" is still ") + TextLists::joined(in, 4);
+        }
+        return phrases;
+    }
+
+private:
+    struct Needle {
+        qsizetype text;
+        QByteArrayMatcher form;
+    };
+
+    void look(std::string_view data, const std::string& key) {
+        for (const Needle& needle : std::as_const(needles_)) {
+            if (needle.form.indexIn(data.data(), static_cast<qsizetype>(data.size())) < 0)
+                continue;
+            const QString place = placeNames_->of(current_, key);
+            if (!places_[needle.text].contains(place))
+                places_[needle.text] << place;
+        }
+    }
+
+    // An object the file holds on its own, or its trailer; a text in it is placed by the object
+    // and the entry it was found under.
+    void top(QPDFObjectHandle object) {
+        current_ = object;
+        if (object.isArray()) {
             for (QPDFObjectHandle item : object.aitems())
-                walk(item, false);
+                walk(item, {});
         } else if (object.isStream()) {
             QPDFObjectHandle dictionary = object.getDict();
-            walk(dictionary, false);
-            // An image's data is its pixels, in which any short text turns up by chance.
+            for (auto [key, item] : dictionary.ditems())
+                walk(item, key);
+            // An image's data is its pixels, in which any short text turns up by chance; what
+            // the pages and their forms draw is read as text; the objects an object stream
+            // holds are looked at on their own.
             QPDFObjectHandle subtype = dictionary.getKey("/Subtype");
-            if (found_ || drawn_.contains(object.getObjGen()) || subtype.isNameAndEquals("/Form") ||
-                subtype.isNameAndEquals("/Image"))
+            QPDFObjectHandle type = dictionary.getKey("/Type");
+            if (drawn_.contains(object.getObjGen()) || subtype.isNameAndEquals("/Form") ||
+                subtype.isNameAndEquals("/Image") || type.isNameAndEquals("/ObjStm") ||
+                type.isNameAndEquals("/XRef"))
                 return;
             std::shared_ptr<Buffer> data;
             try {
@@ -110,17 +170,39 @@ private:
                 // A filter the library cannot undo: the bytes as they are.
                 data = object.getRawStreamData();
             }
-            look(std::string_view(reinterpret_cast<const char*>(data->getBuffer()),
-                                  data->getSize()));
+            look(
+                std::string_view(reinterpret_cast<const char*>(data->getBuffer()), data->getSize()),
+                {});
         } else if (object.isDictionary()) {
             for (auto [key, item] : object.ditems())
-                walk(item, false);
+                walk(item, key);
+        } else if (object.isString()) {
+            look(object.getStringValue(), {});
         }
     }
 
+    // Indirect objects within are not followed: each is looked at once, on its own.
+    void walk(QPDFObjectHandle object, const std::string& key) {
+        if (object.isIndirect())
+            return;
+        if (object.isString()) {
+            look(object.getStringValue(), key);
+        } else if (object.isArray()) {
+            for (QPDFObjectHandle item : object.aitems())
+                walk(item, key);
+        } else if (object.isDictionary()) {
+            for (auto [inner, item] : object.ditems())
+                walk(item, key);
+        }
+    }
+
+    const QList<PdfStripper::RemovedText>& texts_;
     QList<Needle> needles_;
     std::set<QPDFObjGen> drawn_;
-    std::optional<QString> found_;
+    const ContentPlaces* placeNames_ = nullptr;
+    QPDFObjectHandle current_;
+    QList<QStringList> places_;
+    QList<QStringList> pages_;
 };
 
 // What an attached PDF file, which strip rewrites, still holds of what it removes: "the document
@@ -194,25 +276,27 @@ QString infoKept(const PdfSnapshot& original, const PdfSnapshot& result,
 
 } // namespace
 
-QString StripCheck::verify(const PdfSnapshot& original, const QString& resultPath,
-                           const PdfStripper::Stripped& stripped,
-                           const std::optional<QString>& password) {
+StripCheck::Verdict StripCheck::verify(const PdfSnapshot& original, const QString& resultPath,
+                                       const PdfStripper::Stripped& stripped,
+                                       const std::optional<QString>& password) {
     PdfSnapshot result;
-    // The removed values are searched for in the same reading of the result.
-    std::optional<QString> found;
+    // The removed values are looked for in the same reading of the result.
+    Search search(stripped.removedTexts);
     ObjectMetadata::Left left;
     QString inImages;
     bool sameId = false;
     QString reason = ResultCheck::keepsDocument(
-        original, resultPath, password, stripped.removedCatalogEntries, result, [&](QPDF& pdf) {
+        original, resultPath, password, stripped.removedCatalogEntries, result,
+        [&](QPDF& pdf) {
             left = ObjectMetadata::left(pdf);
             if (left.first.isEmpty())
                 left.first = leftInAttachedPdfs(pdf);
             sameId = !pdf.isEncrypted() && sharesId(pdf, stripped.formerId);
             inImages = JpegMarkers::leftIn(pdf);
             if (left.first.isEmpty())
-                found = Search(stripped.removedTexts).in(pdf);
-        });
+                search.in(pdf);
+        },
+        search.any());
     if (reason.isEmpty())
         reason = infoKept(original, result, stripped);
     if (reason.isEmpty() && !stripped.conformance &&
@@ -226,11 +310,11 @@ QString StripCheck::verify(const PdfSnapshot& original, const QString& resultPat
                      .arg(stripped.attachedFiles);
     if (reason.isEmpty() && sameId)
         reason = QStringLiteral("the result has the original's document ID");
+    if (reason.isEmpty() && !inImages.isEmpty())
+        reason = QStringLiteral("the result still holds %1 in an image").arg(inImages);
     if (!reason.isEmpty())
-        return reason;
-    if (!inImages.isEmpty())
-        return QStringLiteral("the result still holds %1 in an image").arg(inImages);
-    if (found)
-        return QStringLiteral("the result still holds the removed text \"%1\"").arg(*found);
-    return {};
+        return {reason, {}};
+    if (result.viewerReading())
+        search.inPages(result.viewerReading()->pageTexts());
+    return {{}, search.remains()};
 }

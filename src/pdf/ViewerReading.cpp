@@ -70,17 +70,11 @@ bool hasLabels(const poppler::document& document, int pages) {
     return false;
 }
 
-int textCharacters(const poppler::document& document, int index) {
+QString pageText(const poppler::document& document, int index) {
     const std::unique_ptr<poppler::page> page(document.create_page(index));
     if (!page)
-        return 0;
-    int count = 0;
-    for (const QChar character :
-         textOf(page->text(poppler::rectf(), poppler::page::raw_order_layout))) {
-        if (!character.isSpace())
-            ++count;
-    }
-    return count;
+        return {};
+    return textOf(page->text(poppler::rectf(), poppler::page::raw_order_layout)).simplified();
 }
 
 } // namespace
@@ -125,8 +119,11 @@ ViewerReading::read(const QString& path, const std::optional<QString>& password,
     reading.outlineEntries_ = countEntries(*document);
     reading.pageLabels_ = hasLabels(*document, reading.pages_);
     if (countText && countText(reading)) {
-        for (int index = 0; index < reading.pages_; ++index)
-            reading.textOnPages_ << textCharacters(*document, index);
+        for (int index = 0; index < reading.pages_; ++index) {
+            reading.pageTexts_ << pageText(*document, index);
+            const QString& text = reading.pageTexts_.last();
+            reading.textOnPages_ << int(text.size() - text.count(QLatin1Char(' ')));
+        }
     }
     return reading;
 }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 
@@ -30,10 +31,13 @@ public:
     bool pageLabels() const { return pageLabels_; }
     // For each page, the characters of its text that are not white space; empty unless counted.
     const QList<int>& textOnPages() const { return textOnPages_; }
+    // For each page, its text with white space folded to single spaces; empty unless counted.
+    const QStringList& pageTexts() const { return pageTexts_; }
 
 private:
     int pages_ = 0;
     int outlineEntries_ = 0;
     bool pageLabels_ = false;
     QList<int> textOnPages_;
+    QStringList pageTexts_;
 };
