@@ -122,6 +122,27 @@ class StripCommandTest : public QObject {
                  TestFiles::pdfInfo(original, password).value("Pages"));
     }
 
+    // Every way a PDF file may spell text: UTF-8 (and so PDFDocEncoding for ASCII), Latin-1,
+    // UTF-16 and the hex strings of either, in either case.
+    static QList<QByteArray> spellings(const QString& text) {
+        QList<QByteArray> forms{text.toUtf8(), utf16(text)};
+        if (text.toLatin1() != text.toUtf8() && QString::fromLatin1(text.toLatin1()) == text)
+            forms << text.toLatin1();
+        for (const QByteArray& form : QList<QByteArray>(forms))
+            forms << form.toHex() << form.toHex().toUpper();
+        return forms;
+    }
+
+    // Whether the file holds text anywhere: in its bytes as they are, or in any object or
+    // decoded stream.
+    static bool holds(const QString& file, const QString& text, const QString& password) {
+        const QByteArray raw = TestFiles::bytes(file);
+        const QByteArray decoded = expanded(file, password);
+        return std::ranges::any_of(spellings(text), [&](const QByteArray& form) {
+            return raw.contains(form) || decoded.contains(form);
+        });
+    }
+
     static void holdsNoSecret(const QString& result, const QString& password = {}) {
         const QByteArray text = expanded(result, password);
         QVERIFY(text.startsWith("%PDF"));
@@ -363,7 +384,8 @@ private slots:
         QVERIFY(TestPrograms::run("qpdf", {"--check", result}));
         const QByteArray after = shown(result);
         for (const QByteArray& text : gone)
-            QVERIFY2(!after.contains(text), text.constData());
+            QVERIFY2(!after.contains(text) && !holds(result, QString::fromUtf8(text), {}),
+                     text.constData());
         for (const QByteArray& text : kept)
             QVERIFY2(after.contains(text), text.constData());
         keepsPagesAndText(file, result);
@@ -491,6 +513,79 @@ private slots:
                  ran.out.constData());
         QVERIFY(TestPrograms::run("qpdf", {"--check", file}));
         QVERIFY(output("qpdf", {"--list-attachments", file}).contains("note.txt"));
+    }
+
+    // Every file of the corpus: the dry run foretells the run, and each result keeps its pages,
+    // text, annotations, fields and attachments in a valid file and holds none of the values
+    // the original's document information and XMP packet had, in any spelling, but where the
+    // run names the place it stays.
+    void corpusKeepsNoRemovedValue() {
+        const QString in = path("corpus");
+        const QString out = path("corpus-out");
+        QVERIFY(QDir().mkpath(in) && QDir().mkpath(out));
+        const QString password = "openpassword";
+        const QStringList names = QDir(TestFiles::corpusFolder()).entryList({"*.pdf"});
+        QVERIFY(names.size() >= 7);
+        for (const QString& name : names)
+            TestFiles::copyCorpusFile(name, in, name);
+        const QStringList arguments{"strip", "--json", "--password-stdin", "--out", out, in};
+        const Ran dry = metascribe(QStringList{arguments.first(), "--dry-run"} + arguments.mid(1),
+                                   password.toUtf8() + "\n");
+        const Ran ran = metascribe(arguments, password.toUtf8() + "\n");
+        QCOMPARE(ran.status, 0);
+        const QList<QByteArray> dryLines = dry.out.trimmed().split('\n');
+        const QList<QByteArray> lines = ran.out.trimmed().split('\n');
+        QCOMPARE(lines.size(), names.size());
+        QCOMPARE(dryLines.size(), names.size());
+        for (qsizetype at = 0; at < lines.size(); ++at) {
+            QJsonObject line = QJsonDocument::fromJson(lines.at(at)).object();
+            QJsonObject planned = QJsonDocument::fromJson(dryLines.at(at)).object();
+            QCOMPARE(line.value("outcome").toString(), QStringLiteral("changed"));
+            QCOMPARE(planned.value("outcome").toString(), QStringLiteral("planned"));
+            for (const char* key : {"path", "kept", "removed"})
+                QCOMPARE(planned.value(key), line.value(key));
+
+            const QString original = line.value("path").toString();
+            const QString result = line.value("destination").toString();
+            const QString opening = TestFiles::pdfInfo(original).isEmpty() ? password : QString();
+            QVERIFY2(TestPrograms::run("qpdf", {"--check", "--password=" + opening, result}),
+                     qPrintable(result));
+            keepsPagesAndText(original, result, opening);
+            for (const QStringList& shown : {QStringList{"--list-attachments"},
+                                             QStringList{"--json", "--json-key=acroform"}}) {
+                const QStringList reading = shown + QStringList{"--password=" + opening};
+                QCOMPARE(
+                    output("qpdf", reading + QStringList{result}).replace(result.toUtf8(), ""),
+                    output("qpdf", reading + QStringList{original}).replace(original.toUtf8(), ""));
+            }
+            QCOMPARE(output("pdfinfo", {"-upw", opening, "-custom", result}).contains("Title:"),
+                     false);
+            // The values an independent reader finds: the document information's texts (dates
+            // are written as dates) and the XMP packet's, but for what names the PDF/A part.
+            QStringList values;
+            const QByteArray info = output("pdfinfo", {"-upw", opening, "-custom", original});
+            for (const QByteArray& entry : info.split('\n')) {
+                const qsizetype colon = entry.indexOf(':');
+                if (colon > 0 && !entry.left(colon).endsWith("Date"))
+                    values << QString::fromUtf8(entry.mid(colon + 1).trimmed());
+            }
+            const QJsonObject xmp =
+                QJsonDocument::fromJson(
+                    output("exiftool", {"-j", "-XMP:all", "-G1", "-password", opening, original}))
+                    .array()
+                    .at(0)
+                    .toObject();
+            for (auto tag = xmp.begin(); tag != xmp.end(); ++tag) {
+                if (tag.value().isString() && !tag.key().startsWith("XMP-pdfaid") &&
+                    !tag.key().startsWith("XMP-x:") && tag.key() != "XMP-dc:Format")
+                    values << tag.value().toString();
+            }
+            const bool named = !line.value("kept").toArray().isEmpty();
+            for (const QString& value : std::as_const(values)) {
+                if (value.size() >= 4 && holds(result, value, opening))
+                    QVERIFY2(named, qPrintable(result + ": " + value));
+            }
+        }
     }
 };
 
