@@ -513,6 +513,18 @@ private slots:
                  ran.out.constData());
         QVERIFY(TestPrograms::run("qpdf", {"--check", file}));
         QVERIFY(output("qpdf", {"--list-attachments", file}).contains("note.txt"));
+
+        // A title the pages print, in other letters, is named with them.
+        const QString printed =
+            TestFiles::copyCorpusFile("pdflatex-4-pages.pdf", folder, "printed.pdf");
+        QVERIFY(TestPrograms::run("exiftool",
+                                  {"-q", "-overwrite_original",
+                                   "-PDF:Title=Information About The Selected Font", printed}));
+        const Ran stripped = metascribe({"strip", "--in-place", printed});
+        QCOMPARE(stripped.status, 0);
+        QVERIFY2(stripped.err.contains("printed.pdf: left in it: the title is still in the text of "
+                                       "pages 1, 2, 3 and 4\n"),
+                 stripped.err.constData());
     }
 
     // Every file of the corpus: the dry run foretells the run, and each result keeps its pages,
