@@ -122,7 +122,10 @@ public:
             QStringList in;
             for (const QString& place : where.at(at))
                 in << QStringLiteral("in ") + place;
-            phrases << owners.at(at) + QStringLiteral(" is still ") + TextLists::joined(in, 4);
+            const bool many = owners.at(at) == QStringLiteral("the keywords");
+            phrases << owners.at(at) +
+                           (many ? QStringLiteral(" are still ") : QStringLiteral(" is still ")) +
+                           TextLists::joined(in, 4);
         }
         return phrases;
     }
