@@ -168,11 +168,15 @@ const char* const stripText =
     "file anew; no PDF toolkit is needed. What the pages show and the password protection "
     "stay. A file that claims PDF/A conformance keeps an XMP packet with its PDF/A "
     "identification (and an e-invoice's properties) and the kept fields. A digitally signed "
-    "file is refused. A result replaces nothing unless it keeps every page and none of the removed "
-    "values is found in it, in no object and no decoded stream (values of fewer than four "
-    "characters are not searched for). --out, --in-place, --ext, --password-stdin and --json "
-    "work as for set; --dry-run lists what each file would lose (in JSON, as \"removals\") and names the files the "
-    "run would turn down, with its reason.";
+    "file is refused. A result replaces nothing unless it keeps every page and none of that "
+    "metadata is left in it. A removed value that the document itself still holds (in a page's "
+    "text, a comment, a field, a bookmark, an attached file) stays, and is named on standard "
+    "error (\"left in it: the author's name is still in the text of page 3\"), as are JavaScript, "
+    "hidden form fields' values, a base address of links, layer names and ICC profiles' "
+    "descriptions; with --json, as \"kept\", beside \"removed\", what went by kind with counts. "
+    "--out, --in-place, --ext, --password-stdin and --json work as for set; --dry-run lists what "
+    "each file would lose (in JSON, as \"removals\") and what it would keep, and names the files "
+    "the run would turn down, with its reason.";
 
 const char* const showText =
     "show prints each file's eight fields, then the other keys of its document information "
