@@ -11,7 +11,6 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <set>
-#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -27,8 +26,8 @@ constexpr int deepest = 256;
 constexpr int longestChain = 1000;
 // Colour spaces built on others (an indexed space on a separation's alternate) nest no deeper.
 constexpr int deepestColourSpace = 4;
-// How much of a colour profile is decoded: real ones are smaller, and a stream that inflates
-// to more is read no further; its description, near the start, is still found.
+// How much of a colour profile is kept: real ones are smaller, and of a stream that inflates to
+// more only this much is held; its description, near the start, is still found.
 constexpr qsizetype largestProfile = 4 * 1024 * 1024;
 
 // Annotation flags under which a viewer draws nothing.
@@ -191,9 +190,6 @@ QString profileDescription(QByteArrayView profile) {
     // The header (128 bytes) and the number of tags.
     if (profile.size() < 132)
         return {};
-    // The size the header claims bounds what is read, when the data holds that much.
-    if (const quint32 claimed = bigEndian(profile, 0); claimed >= 132 && claimed < profile.size())
-        profile.truncate(claimed);
     const quint64 tags = bigEndian(profile, 128);
     for (quint64 tag = 0; tag < tags && 132 + 12 * (tag + 1) <= quint64(profile.size()); ++tag) {
         const qsizetype at = qsizetype(132 + 12 * tag);
@@ -209,29 +205,22 @@ QString profileDescription(QByteArrayView profile) {
 }
 
 // A profile stream's data with the general filters undone, no more than largestProfile of it;
-// empty when it cannot be decoded. Warnings about it stay out of the document's.
+// empty when it cannot be decoded. The rest is decoded and dropped rather than cut off, since
+// the inflater warns on the document about a stream left unfinished; warnings about the data
+// itself are kept out of the document's.
 QByteArray decodedProfile(QPDFObjectHandle stream) {
     bool decodable = false;
     stream.pipeStreamData(nullptr, &decodable, 0, qpdf_dl_generalized, true);
     if (!decodable)
         return {};
     QByteArray data;
-    bool enough = false;
-    Pl_Function collect("colour profile", nullptr, [&](const unsigned char* bytes, size_t size) {
-        const auto room = size_t(largestProfile - data.size());
-        data.append(reinterpret_cast<const char*>(bytes), qsizetype(std::min(size, room)));
-        if (size > room) {
-            enough = true;
-            throw std::length_error("colour profile read far enough");
-        }
-    });
-    bool whole = false;
-    try {
-        whole = stream.pipeStreamData(&collect, nullptr, 0, qpdf_dl_generalized, true);
-    } catch (const std::exception&) {
-        whole = false;
-    }
-    return whole || enough ? data : QByteArray();
+    Pl_Function collect(
+        "colour profile", nullptr, [&data](const unsigned char* bytes, size_t size) {
+            const auto room = size_t(largestProfile - data.size());
+            data.append(reinterpret_cast<const char*>(bytes), qsizetype(std::min(size, room)));
+        });
+    return stream.pipeStreamData(&collect, nullptr, 0, qpdf_dl_generalized, true) ? data
+                                                                                  : QByteArray();
 }
 
 // Goes through the parts of a document that may hold what a stripped file keeps.

@@ -68,8 +68,6 @@ private slots:
             Objects{"<< /Kids [5 0 R 4 0 R] >>",
                     "<< /Names [(a) " + js + " (b) " + js + " (c) " + uri + "] >>"},
             QStringList{"document-level JavaScript (2 scripts)"});
-        row("document actions", "/AA << /WP " + uri + " /DS " + js + " >>", "", {},
-            QStringList{"JavaScript in the document's actions"});
         row("page actions", "", "/AA << /O " + js + " >>", {},
             QStringList{"JavaScript in the actions of 1 page"});
         // A field with scripts in itself and its widget counts once; a widget outside the tree
@@ -100,8 +98,14 @@ private slots:
         row("field on no page", "/AcroForm << /Fields [4 0 R] >>", "",
             Objects{field("/T (note) /V (x)" + box)},
             QStringList{"the value of 1 hidden form field: \"note\""});
-        row("base address", "/URI << /Base (https://intranet.example.com/) >>", "", {},
-            QStringList{"a base address for links: \"https://intranet.example.com/\""});
+        row("in their order",
+            "/OCProperties << /OCGs [4 0 R] >> /URI << /Base (https://intranet.example.com/) >> "
+            "/AA << /WP " +
+                uri + " /DS " + js + " >>",
+            "", Objects{"<< /Type /OCG /Name (Draft) >>"},
+            QStringList{"JavaScript in the document's actions",
+                        "a base address for links: \"https://intranet.example.com/\"",
+                        "the name of 1 layer: \"Draft\""});
         Objects layers;
         QByteArray layerList;
         for (const char* name : {"Draft", "Internal", "Notes", "Legal", "Print", "Web", "Old"}) {
@@ -128,15 +132,19 @@ private slots:
             QStringList{"the descriptions of 2 ICC profiles: \"Proof for ACME press\", "
                         "\"sRGB IEC61966-2.1\""});
         // Cut short, a tag past the end, a text past its tag; a count past the tag is read only
-        // as far as the tag goes.
+        // as far as the tag goes, and a profile that inflates to more than any real one as far
+        // as its description.
         row("hostile profiles", "",
             "/Resources << /ColorSpace << /A [/ICCBased 4 0 R] /B [/ICCBased 5 0 R] "
-            "/C [/ICCBased 6 0 R] /D [/ICCBased 7 0 R] >> >>",
+            "/C [/ICCBased 6 0 R] /D [/ICCBased 7 0 R] /E [/ICCBased 8 0 R] >> >>",
             Objects{streamObject("", profile(asciiTag("Lost", 4)).left(140)),
                     streamObject("", profile(asciiTag("Lost", 4), 0xFFFFFFF0)),
                     streamObject("", profile(mlucTag("Lost", 0xFFFFFFF0))),
-                    streamObject("", profile(asciiTag("Cut", 0xFFFFFFFF)))},
-            QStringList{"the description of 1 ICC profile: \"Cut\""});
+                    streamObject("", profile(asciiTag("Cut", 0xFFFFFFFF)) + "Overrun"),
+                    streamObject(
+                        "/Filter /FlateDecode",
+                        qCompress(profile(asciiTag("Large", 5)) + QByteArray(5 << 20, 0)).mid(4))},
+            QStringList{"the descriptions of 2 ICC profiles: \"Cut\", \"Large\""});
     }
 
     void phrases() {
