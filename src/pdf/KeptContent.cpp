@@ -55,11 +55,14 @@ bool firstVisit(std::set<QPDFObjGen>& seen, QPDFObjectHandle object) {
     return !object.isIndirect() || seen.insert(object.getObjGen()).second;
 }
 
-// A text on one line, as a phrase can show it.
+// A text on one line, as a phrase can show it; without the marks that change the direction of
+// what follows, so that a name cannot turn the rest of the phrase around.
 QString plain(const QString& text) {
     QString line = text;
     for (QChar& c : line) {
-        if (c.category() == QChar::Other_Control)
+        const char16_t code = c.unicode();
+        if (c.category() == QChar::Other_Control || (code >= 0x202A && code <= 0x202E) ||
+            (code >= 0x2066 && code <= 0x2069))
             c = u' ';
     }
     return line.simplified();
