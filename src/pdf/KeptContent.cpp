@@ -1,5 +1,7 @@
 #include "KeptContent.h"
 
+#include "PageTree.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -232,7 +234,8 @@ public:
     explicit Finder(QPDF& pdf) : pdf_(pdf) {}
 
     QStringList phrases() {
-        part([this] { root_ = pdf_.getRoot(); });
+        // From the trailer, as the library's own look-up would mend a catalog without its type.
+        part([this] { root_ = entry(pdf_.getTrailer(), "/Root"); });
         part([this] { findPages(); });
         part([this] { opensWithScript_ = runsJavaScript(entry(root_, "/OpenAction")); });
         part([this] { findDocumentScripts(); });
@@ -281,11 +284,23 @@ private:
         }
     }
 
-    // The pages as the library lists them, and the annotations they list, which are the only
-    // ones a viewer draws.
+    // The pages as the tree holds them, each once, and the annotations they list, which are the
+    // only ones a viewer draws. The tree is walked rather than listed by the library, which
+    // would repair a damaged one: nothing here changes the document.
     void findPages() {
-        pages_ = pdf_.getAllPages();
+        QPDFObjectHandle tree = entry(root_, "/Pages");
+        if (!tree.isDictionary())
+            return;
         std::set<QPDFObjGen> seen;
+        PageTree::walk(
+            tree, PageTree::Manner::Counting, [&](QPDFObjectHandle kid, PageTree::Kid kind) {
+                if (kind == PageTree::Kid::Node)
+                    return PageTree::Step::Enter;
+                if (kind == PageTree::Kid::Other && kid.isDictionary() && firstVisit(seen, kid))
+                    pages_.push_back(kid);
+                return PageTree::Step::Pass;
+            });
+        seen.clear();
         for (QPDFObjectHandle page : pages_) {
             for (QPDFObjectHandle annotation : itemsOf(entry(page, "/Annots"))) {
                 if (annotation.isDictionary() && firstVisit(seen, annotation))
