@@ -3,6 +3,7 @@
 #include "AttachedPdfs.h"
 #include "Failure.h"
 #include "JpegMarkers.h"
+#include "KeptContent.h"
 #include "ObjectMetadata.h"
 #include "PathHelpers.h"
 #include "PdfFile.h"
@@ -279,6 +280,7 @@ PdfStripper::Stripped PdfStripper::strip(const QString& input,
     PdfFile::openWithBytes(input, password, [&](QPDF& pdf, const QByteArray& bytes) {
         QStringList keptTexts;
         stripDocument(pdf, keep, stripped, keptTexts, 0);
+        stripped.kept = KeptContent::in(pdf);
         if (const int revisions = earlierRevisions(pdf, input, bytes); revisions > 0) {
             // Only a dry run lists them: a run's list of removals is its counts.
             if (output.isEmpty() || dryRun)

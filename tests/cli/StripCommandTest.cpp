@@ -181,7 +181,10 @@ private slots:
         const Ran ran =
             metascribe({"strip", "--out", out, "--password-stdin", "--json", in}, "user\n");
         QCOMPARE(ran.status, 0);
-        QVERIFY2(ran.err.isEmpty(), ran.err.constData());
+        // The PDF/A file's output intent names its colour profile; nothing else is said.
+        QCOMPARE(ran.err, "metascribe: " + pdfa.toUtf8() +
+                              ": left in it: the description of 1 ICC profile: \"Adobe RGB "
+                              "(1998)\"\n");
         for (auto original = originals.cbegin(); original != originals.cend(); ++original)
             QCOMPARE(TestFiles::bytes(original.key()), *original);
         const QList<QByteArray> lines = ran.out.trimmed().split('\n');
@@ -525,6 +528,41 @@ private slots:
         QVERIFY2(stripped.err.contains("printed.pdf: left in it: the title is still in the text of "
                                        "pages 1, 2, 3 and 4\n"),
                  stripped.err.constData());
+    }
+
+    // What strip keeps on purpose that may still tell who made the file is named, and stays.
+    void namesWhatItKeeps() {
+        const QString file = TestFiles::write(
+            path("kept.pdf"),
+            TestFiles::pdfOf(
+                {"<< /Type /Catalog /Pages 2 0 R /OpenAction << /S /JavaScript /JS (app.alert"
+                 "\\(1\\)) >> /URI << /Base (https://intranet.example.com/) >> /AcroForm << "
+                 "/Fields [6 0 R] >> /OCProperties << /OCGs [7 0 R] /D << /Order [7 0 R] >> >> >>",
+                 "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                 "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R "
+                 "/Resources << /Font << /F1 5 0 R >> >> /Annots [6 0 R] >>",
+                 TestFiles::streamObject("", "BT /F1 12 Tf 20 100 Td (Visible words) Tj ET"),
+                 "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+                 "<< /Type /Annot /Subtype /Widget /FT /Tx /T (clerk) /V (Anna Example) /F 2 "
+                 "/Rect [10 10 90 30] /P 3 0 R >>",
+                 "<< /Type /OCG /Name (Internal notes) >>"},
+                "/Info << /Author (Someone Else) >>"));
+        const Ran ran = metascribe({"strip", "--json", "--in-place", file});
+        QCOMPARE(ran.status, 0);
+        const QStringList kept{"JavaScript that runs when the document opens",
+                               "the value of 1 hidden form field: \"clerk\"",
+                               "a base address for links: \"https://intranet.example.com/\"",
+                               "the name of 1 layer: \"Internal notes\""};
+        QCOMPARE(QJsonDocument::fromJson(ran.out).object().value("kept").toVariant().toStringList(),
+                 kept);
+        for (const QString& item : kept)
+            QVERIFY2(ran.err.contains("kept.pdf: left in it: " + item.toUtf8() + "\n"),
+                     ran.err.constData());
+        const QByteArray after = expanded(file);
+        for (const char* content :
+             {"app.alert", "intranet.example.com", "Anna Example", "Internal notes"})
+            QVERIFY2(after.contains(content), content);
+        QVERIFY(!after.contains("Someone Else"));
     }
 
     // Every file of the corpus: the dry run foretells the run, and each result keeps its pages,
