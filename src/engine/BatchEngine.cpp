@@ -12,6 +12,7 @@
 #include "OriginalKeeper.h"
 #include "PathHelpers.h"
 #include "PdfSnapshot.h"
+#include "PhaseClock.h"
 #include "PrivateTempFolder.h"
 #include "ReadAhead.h"
 #include "ResultFinisher.h"
@@ -111,6 +112,7 @@ QList<BatchRun::Outcome> BatchEngine::run(int count, const QString& toolkitPath)
     commits_->waitForAll();
     collectCommits();
     keeper_->finish();
+    PhaseClock::report();
     // Here rather than in the run state's destructor, which must not turn the event loop.
     run_->infoFile.remove();
     run_.reset();

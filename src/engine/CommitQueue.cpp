@@ -2,6 +2,7 @@
 
 #include "FileJob.h"
 #include "PathHelpers.h"
+#include "PhaseClock.h"
 #include "Rejection.h"
 
 #include <QEventLoop>
@@ -103,6 +104,7 @@ CommitQueue::Finished CommitQueue::carryOut(Entry entry) {
     try {
         if (entry.check)
             entry.check(job);
+        const PhaseClock::Scope clock(PhaseClock::Commit);
         job.outcome.note = joined(job.resultNote, job.output->commit());
     } catch (const OutputFile::Refused& refused) {
         done.refused = refused;

@@ -6,6 +6,7 @@
 #include "FileIdentity.h"
 #include "OriginalKeeper.h"
 #include "PathHelpers.h"
+#include "PhaseClock.h"
 #include "TaggedFile.h"
 
 #include <QFile>
@@ -228,8 +229,11 @@ QString OutputFile::commit() {
     } catch (const Failure& failure) {
         refuse(failure.description());
     }
-    if (::fsync(result) != 0)
-        fail(errno);
+    {
+        const PhaseClock::Scope clock(PhaseClock::Flush);
+        if (::fsync(result) != 0)
+            fail(errno);
+    }
 
     if (original.get() >= 0) {
         // A read lease is refused while any process has the file open for writing; held, it is

@@ -3,6 +3,7 @@
 #include "BackgroundTask.h"
 #include "Failure.h"
 #include "FileJob.h"
+#include "PhaseClock.h"
 
 #include <utility>
 
@@ -49,6 +50,7 @@ PdfSnapshot ReadAhead::readOriginal(const QString& input, std::optional<QString>
     // that gets no result (a dry run) needs only our reader's view.
     const PdfSnapshot::TextRule viewer =
         forResult ? PdfSnapshot::TextRule(&PdfSnapshot::textWhereDamaged) : nullptr;
+    const PhaseClock::Scope clock(PhaseClock::ReadOriginal);
     try {
         return PdfSnapshot::read(input, password, sharing, {}, viewer);
     } catch (const Failure& failure) {

@@ -5,6 +5,7 @@
 #include "InfoEditor.h"
 #include "PdfCopier.h"
 #include "PdfSnapshot.h"
+#include "PhaseClock.h"
 #include "Rejection.h"
 #include "ResultCheck.h"
 
@@ -100,12 +101,16 @@ ResultFinisher::ResultFinisher(const FileJob& job)
 void ResultFinisher::operator()() const {
     // What the toolkit wrote; the result file gets the protected bytes, when the two differ.
     const QString plainPath = job_.unprotectedResult ? job_.unprotectedResult->path() : resultPath_;
-    storeDatesPlain(plainPath);
-    if (InfoEditor::needed(job_.plan))
-        finishInfo(plainPath, job_.plan);
-    finishXmp(plainPath);
-    if (job_.original->encrypted())
-        protectLikeOriginal(job_.input(), job_.password, plainPath, resultPath_);
+    {
+        const PhaseClock::Scope clock(PhaseClock::Finish);
+        storeDatesPlain(plainPath);
+        if (InfoEditor::needed(job_.plan))
+            finishInfo(plainPath, job_.plan);
+        finishXmp(plainPath);
+        if (job_.original->encrypted())
+            protectLikeOriginal(job_.input(), job_.password, plainPath, resultPath_);
+    }
+    const PhaseClock::Scope clock(PhaseClock::Check);
     check();
 }
 

@@ -1,6 +1,7 @@
 #include "SignedResultCheck.h"
 
 #include "FileJob.h"
+#include "PhaseClock.h"
 #include "Rejection.h"
 #include "ResultFinisher.h"
 
@@ -31,6 +32,7 @@ bool beginsWith(const QString& result, const QString& original, qint64 size) {
 } // namespace
 
 void SignedResultCheck::verify(const FileJob& job) {
+    const PhaseClock::Scope clock(PhaseClock::Check);
     if (!beginsWith(job.output->temporaryPath(), job.input(), *job.signedPart))
         throw Rejection(QStringLiteral("the result does not begin with the signed original as it "
                                        "was read"));

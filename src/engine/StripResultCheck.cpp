@@ -1,10 +1,12 @@
 #include "StripResultCheck.h"
 
 #include "FileJob.h"
+#include "PhaseClock.h"
 #include "Rejection.h"
 #include "StripCheck.h"
 
 void StripResultCheck::verify(FileJob& job) {
+    const PhaseClock::Scope clock(PhaseClock::Check);
     const StripCheck::Verdict verdict =
         StripCheck::verify(*job.original, job.output->temporaryPath(), *job.stripped, job.password);
     if (!verdict.reason.isEmpty())

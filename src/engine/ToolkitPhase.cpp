@@ -5,6 +5,7 @@
 #include "EarlyWriteback.h"
 #include "FileJob.h"
 #include "PdfSnapshot.h"
+#include "PhaseClock.h"
 #include "PrivateTempFolder.h"
 #include "RunSteps.h"
 #include "ToolFailure.h"
@@ -136,6 +137,7 @@ ToolResult ToolkitPhase::once(FileJob& job, const QString& resultPath) {
         std::optional<EarlyWriteback> writeback;
         if (size > EarlyWriteback::threshold && !job.unprotectedResult)
             writeback.emplace(resultPath);
+        const PhaseClock::Scope clock(PhaseClock::Toolkit);
         result = ToolRunner::run(invocation, BatchRun::timeLimit(size));
     });
     job.preparedBytes.reset();
