@@ -114,6 +114,10 @@ void batches(const QString& work, const QString& onePage, const QStringList& cor
                  "at most 1"};
 }
 
+double windowSeconds(const QString& folder) {
+    return runBatch(folder).seconds;
+}
+
 void againstExifTool(const QString& work, const QString& label, const QString& source, int files,
                      const QString& exifArguments, const std::optional<QString>& password,
                      ResultTable& table) {

@@ -16,6 +16,9 @@ void batches(const QString& work, const QString& onePage, const QStringList& cor
 
 // Ours against ExifTool writing the same fields the same way: into the XMP metadata as well,
 // or into files protected by a password.
+// The window's run over the files of folder, as batches() times it.
+double windowSeconds(const QString& folder);
+
 void againstExifTool(const QString& work, const QString& label, const QString& source, int files,
                      const QString& exifArguments, const std::optional<QString>& password,
                      ResultTable& table);

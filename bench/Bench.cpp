@@ -2,7 +2,8 @@
 // the same run, and prints each as a ratio (a Markdown table).
 //
 //     scripts/bench.sh [--files N] [--tree N] [--large-mb N] [--no-loop]
-//                      [--only batch,cli,csv,strip,trash,xmp,encrypted,preview,walk,memory,large]
+//                      [--only batch,cli,csv,strip,trash,xmp,encrypted,preview,walk,memory,large,
+//                              turns]
 
 #include "BatchBenchmarks.h"
 #include "BenchOptions.h"
@@ -13,6 +14,7 @@
 #include "TestFiles.h"
 #include "Toolkit.h"
 #include "ToolkitHost.h"
+#include "TurnBenchmarks.h"
 #include "WindowBenchmarks.h"
 
 #include <QApplication>
@@ -83,6 +85,11 @@ void runChosen(const BenchOptions& options, const QString& work, ResultTable& ta
     }
     if (options.only.contains("memory"))
         WindowBenchmarks::memory(table);
+    if (options.only.contains("turns")) {
+        std::fprintf(stderr, "turns of the window, the command line and ExifTool, %d files...\n",
+                     files);
+        TurnBenchmarks::run(work, onePage, files, 3, table);
+    }
     if (options.only.contains("large")) {
         std::fprintf(stderr, "one file of %d MB...\n", options.largeMegabytes);
         LargeFileBenchmark::run(work, onePage, options.largeMegabytes, table);

@@ -16,8 +16,11 @@ public:
     };
 
     ResultTable& operator<<(const Row& row);
+    // A table of its own (Markdown), printed after the rows.
+    void note(const QString& markdown);
     void print() const;
 
 private:
     QList<Row> rows_;
+    QList<QString> notes_;
 };
