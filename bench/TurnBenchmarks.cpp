@@ -94,8 +94,7 @@ void phaseTable(const QString& work, const QString& onePage, int files, ResultTa
     line("the check, both readers (the commit queue's thread)",
          perFile(phases.value("check").wall, files),
          perFile(phases.value("check").processor, files));
-    line("committing, but flushing", perFile(commit.wall - flush.wall, files),
-         perFile(commit.processor - flush.processor, files));
+    line("committing, but flushing", perFile(commit.wall, files), perFile(commit.processor, files));
     line("flushing the result", perFile(flush.wall, files), perFile(flush.processor, files));
     line("the program, all its threads", "", perFile(program, files));
     line("the whole run", perFile(wall, files), perFile(processor, files));

@@ -6,6 +6,7 @@
 #include "Rejection.h"
 
 #include <QEventLoop>
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -41,7 +42,7 @@ void CommitQueue::add(std::unique_ptr<FileJob> job, Check check) {
 bool CommitQueue::pending(const QString& path) const {
     const QString place = PathHelpers::PlaceOf(path);
     std::lock_guard lock(mutex_);
-    if (current_ == place)
+    if (std::find(current_.begin(), current_.end(), place) != current_.end())
         return true;
     for (const Entry& entry : entries_)
         if (entry.place == place)
@@ -75,18 +76,27 @@ void CommitQueue::work() {
         wake_.wait(lock, [this] { return stopping_ || !entries_.empty(); });
         if (entries_.empty())
             return;
-        // Worked on outside the queue, so nothing refers into it while the lock is let go;
-        // pending() still sees its place.
-        Entry entry = std::move(entries_.front());
-        entries_.pop_front();
-        current_ = entry.place;
+        // Everything handed over by now is one group, whose results go to the disk together
+        // (see carryOut). Worked on outside the queue, so nothing refers into it while the lock
+        // is let go; pending() still sees their places.
+        // A second result for the same file waits for the next group: it replaces what the
+        // first one put there.
+        std::vector<Entry> group;
+        while (!entries_.empty() && group.size() < largestGroup &&
+               std::find(current_.begin(), current_.end(), entries_.front().place) ==
+                   current_.end()) {
+            group.push_back(std::move(entries_.front()));
+            entries_.pop_front();
+            current_.push_back(group.back().place);
+        }
         lock.unlock();
         // A result that was not put in place is removed in the call, off the window's thread
         // too.
-        Finished done = carryOut(std::move(entry));
+        std::vector<Finished> done = carryOut(std::move(group));
         lock.lock();
-        current_.reset();
-        finished_.push_back(std::move(done));
+        current_.clear();
+        for (Finished& one : done)
+            finished_.push_back(std::move(one));
         if (idle()) {
             idle_.notify_all();
             lock.unlock();
@@ -96,16 +106,13 @@ void CommitQueue::work() {
     }
 }
 
-CommitQueue::Finished CommitQueue::carryOut(Entry entry) {
-    Finished done{std::move(entry.job), std::nullopt};
+bool CommitQueue::attempt(Finished& done, const std::function<void(FileJob&)>& step) {
     FileJob& job = *done.job;
     // Nothing unchecked may replace a file, whatever went wrong in the check.
     const QString unchecked = QStringLiteral("the result could not be checked: ");
     try {
-        if (entry.check)
-            entry.check(job);
-        const PhaseClock::Scope clock(PhaseClock::Commit);
-        job.outcome.note = joined(job.resultNote, job.output->commit());
+        step(job);
+        return true;
     } catch (const OutputFile::Refused& refused) {
         done.refused = refused;
         job.outcome.reason = refused.reason();
@@ -116,6 +123,39 @@ CommitQueue::Finished CommitQueue::carryOut(Entry entry) {
     } catch (...) {
         job.outcome.reason = unchecked + QStringLiteral("an unknown error occurred");
     }
-    job.release();
+    return false;
+}
+
+// Each result is checked and given the details of the file it replaces; then all of them are
+// written to the disk at once and waited for one by one, so a slow disk is waited on about once
+// for the group rather than once for each file; then each is renamed, every one flushed before.
+std::vector<CommitQueue::Finished> CommitQueue::carryOut(std::vector<Entry> group) {
+    std::vector<Finished> done;
+    std::vector<bool> going;
+    for (Entry& entry : group) {
+        done.push_back({std::move(entry.job), std::nullopt});
+        going.push_back(attempt(done.back(), [&entry](FileJob& job) {
+            if (entry.check)
+                entry.check(job);
+            const PhaseClock::Scope clock(PhaseClock::Commit);
+            job.output->prepareCommit();
+        }));
+    }
+    for (std::size_t at = 0; at < done.size(); ++at) {
+        if (going[at])
+            done[at].job->output->startFlush();
+    }
+    for (std::size_t at = 0; at < done.size(); ++at) {
+        if (going[at])
+            going[at] = attempt(done[at], [](FileJob& job) { job.output->flush(); });
+    }
+    for (std::size_t at = 0; at < done.size(); ++at) {
+        if (going[at])
+            attempt(done[at], [](FileJob& job) {
+                const PhaseClock::Scope clock(PhaseClock::Commit);
+                job.outcome.note = joined(job.resultNote, job.output->finishCommit());
+            });
+        done[at].job->release();
+    }
     return done;
 }

@@ -17,8 +17,9 @@ struct FileJob;
 
 // Checks results and puts them in place (mode, flush to disk, rename) on a thread of its own, in
 // the order they were handed over, while the batch goes on with the next file: reading a result
-// back and flushing it cost time, and the toolkit can change the next file meanwhile. Whatever is
-// handed over is finished, also when the program closes.
+// back and flushing it cost time, and the toolkit can change the next file meanwhile. What has
+// piled up while a slow disk was waited on is flushed as one group. Whatever is handed over is
+// finished, also when the program closes.
 class CommitQueue : public QObject {
     Q_OBJECT
 
@@ -59,19 +60,24 @@ private:
         QString place;
         Check check;
     };
+    // The most results worked on as one group.
+    static constexpr std::size_t largestGroup = 32;
+
     void work();
-    // Checks the job's result and puts it in place; whatever the check throws is the file's
+    // Checks the group's results and puts them in place; whatever a check throws is its file's
     // failure, so nothing escapes onto the worker thread.
-    static Finished carryOut(Entry entry);
+    static std::vector<Finished> carryOut(std::vector<Entry> group);
+    // Runs one step of a job's commit; what it throws is the file's failure (false).
+    static bool attempt(Finished& done, const std::function<void(FileJob&)>& step);
     // Nothing queued and nothing being worked on; called with the mutex held.
-    bool idle() const { return entries_.empty() && !current_; }
+    bool idle() const { return entries_.empty() && current_.empty(); }
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable idle_;
     std::deque<Entry> entries_;
-    // The place of the entry the worker has taken out of the queue, while it works on it.
-    std::optional<QString> current_;
+    // The places of the entries the worker has taken out of the queue, while it works on them.
+    std::vector<QString> current_;
     bool stopping_ = false;
     std::vector<Finished> finished_;
     std::thread worker_;

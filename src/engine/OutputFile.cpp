@@ -193,24 +193,35 @@ QString OutputFile::whyNotWritable() const {
     return readOnly;
 }
 
-QString OutputFile::commit() {
-    const QByteArray target = native(target_);
-    const QByteArray temporary = native(temporary_);
-    const QString beingWritten = QStringLiteral("it was being written by another program");
-    const QString changed = QStringLiteral("it was changed by another program during the run");
+// The file to be replaced, held open from the first step of the commit to the last, and how it
+// was when it was opened.
+struct OutputFile::Replaced {
+    FileDescriptor original;
+    struct stat before {};
+};
 
+QString OutputFile::commit() {
+    prepareCommit();
+    flush();
+    return finishCommit();
+}
+
+void OutputFile::prepareCommit() {
+    const QByteArray target = native(target_);
     // The file to be replaced, held open until it is: which file it is, whose, and whether
     // another program has it open for writing. A link here was put there since the run looked.
     // Closed however the commit ends; closing also lets go of a lease taken on it.
-    const FileDescriptor original(
-        ::open(target.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    replaced_ = std::make_unique<Replaced>();
+    replaced_->original =
+        FileDescriptor(::open(target.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    const FileDescriptor& original = replaced_->original;
+    struct stat& before = replaced_->before;
     if (original.get() < 0 && errno == ELOOP)
         refuse(linkReason(target_));
     if (original.get() < 0 && errno != ENOENT)
         fail(errno);
     if (original.get() < 0 && expected_)
         refuse(QStringLiteral("it was removed by another program during the run"));
-    struct stat before {};
     if (original.get() >= 0 && ::fstat(original.get(), &before) != 0)
         fail(errno);
     if (original.get() >= 0 && !S_ISREG(before.st_mode))
@@ -218,7 +229,6 @@ QString OutputFile::commit() {
 
     // The result is worked on through the descriptor that holds it locked.
     const int result = held_.descriptor();
-    KeptOriginal kept;
     try {
         if (original.get() >= 0)
             FileDetails::copy(original.get(), before, result);
@@ -229,12 +239,35 @@ QString OutputFile::commit() {
     } catch (const Failure& failure) {
         refuse(failure.description());
     }
-    {
-        const PhaseClock::Scope clock(PhaseClock::Flush);
-        if (::fsync(result) != 0)
-            fail(errno);
-    }
+}
 
+void OutputFile::startFlush() {
+    // Only a hint to the system: flush() waits for what it started, or does it all.
+    ::sync_file_range(held_.descriptor(), 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
+void OutputFile::flush() {
+    const PhaseClock::Scope clock(PhaseClock::Flush);
+    if (::fsync(held_.descriptor()) != 0)
+        fail(errno);
+}
+
+QString OutputFile::finishCommit() {
+    const QByteArray target = native(target_);
+    const QByteArray temporary = native(temporary_);
+    const QString beingWritten = QStringLiteral("it was being written by another program");
+    const QString changed = QStringLiteral("it was changed by another program during the run");
+    // Never renamed unprepared and unflushed.
+    if (!replaced_) {
+        prepareCommit();
+        flush();
+    }
+    // Closed when this step ends, however it ends.
+    const std::unique_ptr<Replaced> replaced = std::move(replaced_);
+    const FileDescriptor& original = replaced->original;
+    const struct stat& before = replaced->before;
+    const int result = held_.descriptor();
+    KeptOriginal kept;
     if (original.get() >= 0) {
         // A read lease is refused while any process has the file open for writing; held, it is
         // broken by a program that opens the file for writing meanwhile, which is looked at

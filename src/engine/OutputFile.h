@@ -84,6 +84,15 @@ public:
     // writes or has changed that file. Gives a note for the file's outcome when the replaced
     // file has other names, which keep the old content. Throws Refused.
     QString commit();
+    // commit() in its three steps, so that a group of results can be flushed together, each
+    // still before its own rename: gives the result the details of the file it replaces (which
+    // stays open until the last step), flushes it, and renames it after the checks. Each throws
+    // Refused; after a throw the commit is over.
+    void prepareCommit();
+    // Starts writing the result to the disk, without waiting; flush() waits for it.
+    void startFlush();
+    void flush();
+    QString finishCommit();
     // Removes the temporary file, if it is still there.
     void discard();
 
@@ -94,5 +103,7 @@ private:
     TaggedFile held_;
     std::optional<FileStamp> expected_;
     std::shared_ptr<OriginalKeeper> keeper_;
+    struct Replaced;
+    std::unique_ptr<Replaced> replaced_;
     bool committed_ = false;
 };

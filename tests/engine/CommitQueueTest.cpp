@@ -86,7 +86,8 @@ private slots:
     }
 
     // A check that turns the result down gives the file's reason; one that fails in itself says
-    // that the result could not be checked. Neither lets the result replace its destination.
+    // that the result could not be checked. Neither lets the result replace its destination,
+    // and the results handed over with it, flushed in the same group, still replace theirs.
     void turnedDownOrNotChecked_data() {
         QTest::addColumn<bool>("rejected");
         QTest::addColumn<QString>("reason");
@@ -99,6 +100,16 @@ private slots:
         QFETCH(QString, reason);
         const QString destination = TestFiles::write(dir_.filePath("checked.pdf"), "original");
         CommitQueue queue;
+        // The first check waits until the others are queued, which are then one group.
+        std::atomic<bool> queued{false};
+        queue.add(result(TestFiles::write(dir_.filePath("first.pdf"), "original"), "changed"),
+                  [&queued](const FileJob&) {
+                      while (!queued)
+                          std::this_thread::yield();
+                  });
+        const QString before = TestFiles::write(dir_.filePath("before.pdf"), "original");
+        const QString after = TestFiles::write(dir_.filePath("after.pdf"), "original");
+        queue.add(result(before, "changed"));
         auto job = result(destination, "changed");
         const QString temporary = job->output->temporaryPath();
         queue.add(std::move(job), [rejected](const FileJob&) {
@@ -106,13 +117,17 @@ private slots:
                 throw Rejection(QStringLiteral("a page was lost"));
             throw Failure(QStringLiteral("the reader stopped"));
         });
+        queue.add(result(after, "changed"));
+        queued = true;
         queue.waitForAll();
         const auto finished = queue.takeFinished();
-        QCOMPARE(finished.size(), std::size_t(1));
-        QCOMPARE(finished[0].job->outcome.reason, reason);
-        QVERIFY(!finished[0].refused);
+        QCOMPARE(finished.size(), std::size_t(4));
+        QCOMPARE(finished[2].job->outcome.reason, reason);
+        QVERIFY(!finished[2].refused);
         QCOMPARE(TestFiles::bytes(destination), QByteArray("original"));
         QVERIFY(!QFile::exists(temporary));
+        for (const QString& neighbour : {before, after})
+            QCOMPARE(TestFiles::bytes(neighbour), QByteArray("changed"));
     }
 
     // Whatever was handed over is in place once the queue is gone, as when the program closes
