@@ -58,14 +58,12 @@ void addXmp(const QString& resultPath, const XmpPacket::Rights& rights) {
 void updateXmp(const QString& resultPath, const QList<XmpPacket::Change>& changes,
                const XmpPacket::Rights& rights) {
     finishing([&] {
-        const std::optional<QByteArray> packet = XmpPacket::readFromPdf(resultPath, std::nullopt);
-        if (!packet)
-            return;
-        const QByteArray updated =
-            XmpPacket::update(*packet, changes, QDateTime::currentDateTime(), rights);
-        if (updated != *packet)
-            overwrite(resultPath, XmpPacket::withPacket(resultPath, std::nullopt, updated),
-                      QStringLiteral("its XMP metadata could not be updated: "));
+        const QByteArray bytes =
+            XmpPacket::withUpdatedPacket(resultPath, [&](const QByteArray& packet) {
+                return XmpPacket::update(packet, changes, QDateTime::currentDateTime(), rights);
+            });
+        if (!bytes.isEmpty())
+            overwrite(resultPath, bytes, QStringLiteral("its XMP metadata could not be updated: "));
     });
 }
 
@@ -137,13 +135,16 @@ void ResultFinisher::finishXmp(const QString& plainPath) const {
 }
 
 void ResultFinisher::check() const {
-    rejectFor(ResultCheck::verify(*job_.original, resultPath_, job_.plan, job_.titleFromName,
-                                  job_.password));
     const bool changesRights = rights_.copyright || rights_.url;
-    if (xmpChanges_.isEmpty() && !changesRights)
+    const bool checksXmp = !xmpChanges_.isEmpty() || changesRights;
+    // The packet is read in the same pass as the rest of the result.
+    std::optional<QByteArray> packet;
+    rejectFor(ResultCheck::verify(*job_.original, resultPath_, job_.plan, job_.titleFromName,
+                                  job_.password, checksXmp ? &packet : nullptr));
+    if (!checksXmp)
         return;
     const bool addsXmp = !hasXmp_ && rights_.addsAnything();
-    rejectFor(ResultCheck::verifyXmp(
-        resultPath_, addsXmp ? XmpPacket::changesFor(job_.plan, job_.titleFromName) : xmpChanges_,
-        job_.password, rights_));
+    rejectFor(ResultCheck::verifyPacket(
+        packet, addsXmp ? XmpPacket::changesFor(job_.plan, job_.titleFromName) : xmpChanges_,
+        rights_));
 }

@@ -208,9 +208,15 @@ QString infoDiffers(const PdfSnapshot& original, const PdfSnapshot& result, cons
 
 QString ResultCheck::verify(const PdfSnapshot& original, const QString& resultPath,
                             const EditPlan& plan, const QString& titleFromName,
-                            const std::optional<QString>& password) {
+                            const std::optional<QString>& password,
+                            std::optional<QByteArray>* packet) {
     PdfSnapshot result;
-    QString reason = keepsDocument(original, resultPath, password, {}, result);
+    std::function<void(QPDF&)> readPacket;
+    if (packet)
+        readPacket = [packet](QPDF& pdf) {
+            *packet = XmpPacket::of(pdf);
+        };
+    QString reason = keepsDocument(original, resultPath, password, {}, result, readPacket);
     if (reason.isEmpty())
         reason = infoDiffers(original, result, plan, titleFromName);
     return reason;
@@ -251,20 +257,25 @@ QString ResultCheck::keepsDocument(const PdfSnapshot& original, const QString& r
 QString ResultCheck::verifyXmp(const QString& resultPath, const QList<XmpPacket::Change>& changes,
                                const std::optional<QString>& password,
                                const XmpPacket::Rights& rights) {
-    QMap<QString, QString> values;
-    QStringList subjects;
+    std::optional<QByteArray> packet;
     try {
-        const std::optional<QByteArray> packet = XmpPacket::readFromPdf(resultPath, password);
-        if (!packet) {
-            if (rights.addsAnything())
-                return QStringLiteral("the result has no XMP metadata for its copyright");
-            return {};
-        }
-        values = XmpPacket::read(*packet);
-        subjects = XmpPacket::subjects(*packet);
+        packet = XmpPacket::readFromPdf(resultPath, password);
     } catch (const Failure& failure) {
         return QStringLiteral("the result") + failure.description().mid(2);
     }
+    return verifyPacket(packet, changes, rights);
+}
+
+QString ResultCheck::verifyPacket(const std::optional<QByteArray>& packet,
+                                  const QList<XmpPacket::Change>& changes,
+                                  const XmpPacket::Rights& rights) {
+    if (!packet) {
+        if (rights.addsAnything())
+            return QStringLiteral("the result has no XMP metadata for its copyright");
+        return {};
+    }
+    const QMap<QString, QString> values = XmpPacket::read(*packet);
+    const QStringList subjects = XmpPacket::subjects(*packet);
     QList<std::pair<QString, QString>> expected;
     for (const XmpPacket::Change& change : changes)
         expected.append({EditPlan::toolkitKey(change.field), change.text});

@@ -21,9 +21,12 @@ public:
     // every other entry of the original's document
     // information unchanged.
     // The password is tried only when the result cannot be opened without it.
+    // With packet, also gives the result's XMP packet (nothing when it has none), read in the
+    // same pass, for verifyPacket().
     static QString verify(const PdfSnapshot& original, const QString& resultPath,
                           const EditPlan& plan, const QString& titleFromName,
-                          const std::optional<QString>& password = std::nullopt);
+                          const std::optional<QString>& password = std::nullopt,
+                          std::optional<QByteArray>* packet = nullptr);
 
     // The part of verify() that looks at the document rather than its metadata: empty when the
     // result at resultPath opens without warnings the original did not have, keeps every page
@@ -46,4 +49,8 @@ public:
     static QString verifyXmp(const QString& resultPath, const QList<XmpPacket::Change>& changes,
                              const std::optional<QString>& password = std::nullopt,
                              const XmpPacket::Rights& rights = {});
+    // verifyXmp() on a packet already read (nothing: the result has none).
+    static QString verifyPacket(const std::optional<QByteArray>& packet,
+                                const QList<XmpPacket::Change>& changes,
+                                const XmpPacket::Rights& rights = {});
 };

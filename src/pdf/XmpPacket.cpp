@@ -453,23 +453,33 @@ std::optional<QByteArray> XmpPacket::conformanceOnly(const QByteArray& packet,
     return serialized(kept.get());
 }
 
+namespace {
+
+QByteArray decodedPacket(QPDFObjectHandle metadata) {
+    std::shared_ptr<Buffer> data;
+    try {
+        data = metadata.getStreamData(qpdf_dl_generalized);
+    } catch (const QPDFExc& error) {
+        throw Failure(QStringLiteral("its XMP metadata cannot be read: ") +
+                      QString::fromStdString(error.getMessageDetail()));
+    }
+    return QByteArray(reinterpret_cast<const char*>(data->getBuffer()),
+                      static_cast<qsizetype>(data->getSize()));
+}
+
+} // namespace
+
+std::optional<QByteArray> XmpPacket::of(QPDF& pdf) {
+    QPDFObjectHandle metadata = pdf.getRoot().getKey("/Metadata");
+    if (!metadata.isStream())
+        return std::nullopt;
+    return decodedPacket(metadata);
+}
+
 std::optional<QByteArray> XmpPacket::readFromPdf(const QString& path,
                                                  const std::optional<QString>& password) {
     std::optional<QByteArray> packet;
-    PdfFile::open(path, password, [&packet](QPDF& pdf) {
-        QPDFObjectHandle metadata = pdf.getRoot().getKey("/Metadata");
-        if (!metadata.isStream())
-            return;
-        std::shared_ptr<Buffer> data;
-        try {
-            data = metadata.getStreamData(qpdf_dl_generalized);
-        } catch (const QPDFExc& error) {
-            throw Failure(QStringLiteral("its XMP metadata cannot be read: ") +
-                          QString::fromStdString(error.getMessageDetail()));
-        }
-        packet = QByteArray(reinterpret_cast<const char*>(data->getBuffer()),
-                            static_cast<qsizetype>(data->getSize()));
-    });
+    PdfFile::open(path, password, [&packet](QPDF& pdf) { packet = of(pdf); });
     return packet;
 }
 
@@ -485,6 +495,26 @@ QByteArray XmpPacket::withPacket(const QString& input, const std::optional<QStri
         metadata.replaceStreamData(packet.toStdString(), QPDFObjectHandle::newNull(),
                                    QPDFObjectHandle::newNull());
         // Every other stream is copied as it is; compressing would also filter the packet.
+        bytes = PdfFile::writeStreamsAsTheyAre(pdf);
+    });
+    return bytes;
+}
+
+QByteArray
+XmpPacket::withUpdatedPacket(const QString& input,
+                             const std::function<QByteArray(const QByteArray&)>& update) {
+    QByteArray bytes;
+    PdfFile::open(input, std::nullopt, [&](QPDF& pdf) {
+        QPDFObjectHandle metadata = pdf.getRoot().getKey("/Metadata");
+        if (!metadata.isStream())
+            return;
+        const QByteArray packet = decodedPacket(metadata);
+        const QByteArray updated = update(packet);
+        if (updated == packet)
+            return;
+        // Unfiltered, as withPacket() writes it.
+        metadata.replaceStreamData(updated.toStdString(), QPDFObjectHandle::newNull(),
+                                   QPDFObjectHandle::newNull());
         bytes = PdfFile::writeStreamsAsTheyAre(pdf);
     });
     return bytes;

@@ -8,8 +8,10 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
+class QPDF;
 class QPDFObjectHandle;
 
 // The XMP metadata a PDF file may carry beside its document information (the catalog's
@@ -81,6 +83,8 @@ public:
     static std::optional<QByteArray> conformanceOnly(const QByteArray& packet,
                                                      const QList<Change>& fields);
 
+    // The decoded packet of the document's catalog; nothing when it has none. Throws Failure.
+    static std::optional<QByteArray> of(QPDF& pdf);
     // The decoded packet of the file's catalog; nothing when the file has none.
     static std::optional<QByteArray> readFromPdf(const QString& path,
                                                  const std::optional<QString>& password);
@@ -88,6 +92,10 @@ public:
     // it was, the encryption too. A file without metadata is not given any: that is a Failure.
     static QByteArray withPacket(const QString& input, const std::optional<QString>& password,
                                  const QByteArray& packet);
+    // The file input (not encrypted) with its packet replaced by what update makes of it, read
+    // and written in one pass; empty when it has no packet or update leaves it as it was.
+    static QByteArray withUpdatedPacket(const QString& input,
+                                        const std::function<QByteArray(const QByteArray&)>& update);
     // The file input (not encrypted) given a packet of its own, the one case where the program
     // adds XMP: it holds rights and, in step with them, the document information's eight fields
     // as the file has them. A file that has metadata already is a Failure.
