@@ -149,11 +149,20 @@ std::vector<CommitQueue::Finished> CommitQueue::carryOut(std::vector<Entry> grou
         if (going[at])
             going[at] = attempt(done[at], [](FileJob& job) { job.output->flush(); });
     }
+    // The originals' names in the Trash reach the disk together too, before any is replaced.
+    for (std::size_t at = 0; at < done.size(); ++at) {
+        if (going[at])
+            going[at] = attempt(done[at], [](FileJob& job) { job.output->keepOriginal(false); });
+    }
+    for (std::size_t at = 0; at < done.size(); ++at) {
+        if (going[at])
+            going[at] = attempt(done[at], [](FileJob& job) { job.output->flushKept(); });
+    }
     for (std::size_t at = 0; at < done.size(); ++at) {
         if (going[at])
             attempt(done[at], [](FileJob& job) {
                 const PhaseClock::Scope clock(PhaseClock::Commit);
-                job.outcome.note = joined(job.resultNote, job.output->finishCommit());
+                job.outcome.note = joined(job.resultNote, job.output->replace());
             });
         done[at].job->release();
     }

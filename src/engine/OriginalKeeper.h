@@ -6,6 +6,7 @@
 #include <QString>
 #include <map>
 #include <mutex>
+#include <set>
 #include <sys/stat.h>
 
 // Keeps in the Trash every file a run replaces, and tells the run's journal, before the rename
@@ -23,8 +24,13 @@ public:
 
     // Keeps the file open as original (what stat() told of it as info, named target) in the
     // Trash and journals it with the digest of what replacement holds. Throws Failure, with
-    // nothing kept.
-    Kept keep(const QString& target, int original, const struct stat& info, int replacement);
+    // nothing kept. Without flushNow, the Trash's name for it is on the disk only once
+    // flushKept() has returned.
+    Kept keep(const QString& target, int original, const struct stat& info, int replacement,
+              bool flushNow = true);
+    // Flushes the Trash's names that keep() gave without flushing, for a group of files at once.
+    // Throws Failure.
+    void flushKept();
     // Takes the Trash's name back; the journal's line stays, and reads as a file whose original
     // is still in place.
     static void withdraw(const Kept& kept) { TrashCan::withdraw(kept.item, kept.original); }
@@ -41,4 +47,6 @@ private:
     RunJournal journal_;
     // Found once per device for the run: finding a mount's Trash walks up its folders.
     std::map<dev_t, TrashCan> trashes_;
+    // The Trashes that hold names not yet flushed.
+    std::set<dev_t> unflushed_;
 };

@@ -78,9 +78,9 @@ struct KeptOriginal {
             OriginalKeeper::withdraw(*kept);
     }
     void keep(OriginalKeeper& keeper, const QString& target, int original, const struct stat& info,
-              int result) {
+              int result, bool flushNow) {
         try {
-            kept = keeper.keep(target, original, info, result);
+            kept = keeper.keep(target, original, info, result, flushNow);
         } catch (const Failure& failure) {
             refuse(QStringLiteral("its original could not be kept in the Trash: ") +
                    failure.description());
@@ -198,12 +198,16 @@ QString OutputFile::whyNotWritable() const {
 struct OutputFile::Replaced {
     FileDescriptor original;
     struct stat before {};
+    // Taken back when the replacement does not happen.
+    KeptOriginal kept;
+    bool leased = false;
 };
 
 QString OutputFile::commit() {
     prepareCommit();
     flush();
-    return finishCommit();
+    keepOriginal(true);
+    return replace();
 }
 
 void OutputFile::prepareCommit() {
@@ -252,54 +256,68 @@ void OutputFile::flush() {
         fail(errno);
 }
 
-QString OutputFile::finishCommit() {
-    const QByteArray target = native(target_);
-    const QByteArray temporary = native(temporary_);
-    const QString beingWritten = QStringLiteral("it was being written by another program");
-    const QString changed = QStringLiteral("it was changed by another program during the run");
+void OutputFile::keepOriginal(bool flushNow) {
     // Never renamed unprepared and unflushed.
     if (!replaced_) {
         prepareCommit();
         flush();
     }
-    // Closed when this step ends, however it ends.
+    const FileDescriptor& original = replaced_->original;
+    if (original.get() < 0)
+        return;
+    const QString beingWritten = QStringLiteral("it was being written by another program");
+    const QString changed = QStringLiteral("it was changed by another program during the run");
+    // A read lease is refused while any process has the file open for writing; held, it is
+    // broken by a program that opens the file for writing meanwhile, which is looked at right
+    // before the rename. Where there are no leases (another user's file without the privilege,
+    // some file systems), the file is at least still what was read.
+    takeLeaseBreaksQuietly();
+    replaced_->leased = ::fcntl(original.get(), F_SETLEASE, F_RDLCK) == 0;
+    if (!replaced_->leased && errno == EAGAIN)
+        refuse(beingWritten);
+    struct stat now {};
+    if (::fstat(original.get(), &now) != 0)
+        fail(errno);
+    const FileStamp stamp = FileStamp::of(now);
+    const bool stillNamed =
+        FileIdentity::of(target_, FileIdentity::Links::NotFollowed) == FileIdentity::of(now);
+    if (!stillNamed || stamp != FileStamp::of(replaced_->before) ||
+        (expected_ && stamp != *expected_))
+        refuse(changed);
+    // After the comparison: the Trash's name for it changes the file's details.
+    if (keeper_)
+        replaced_->kept.keep(*keeper_, target_, original.get(), now, held_.descriptor(), flushNow);
+}
+
+void OutputFile::flushKept() {
+    if (!keeper_)
+        return;
+    try {
+        keeper_->flushKept();
+    } catch (const Failure& failure) {
+        refuse(QStringLiteral("its original could not be kept in the Trash: ") +
+               failure.description());
+    }
+}
+
+QString OutputFile::replace() {
+    if (!replaced_)
+        keepOriginal(true);
+    // Closed when this step ends, however it ends; what was kept in the Trash is taken back
+    // unless the rename happened.
     const std::unique_ptr<Replaced> replaced = std::move(replaced_);
     const FileDescriptor& original = replaced->original;
-    const struct stat& before = replaced->before;
-    const int result = held_.descriptor();
-    KeptOriginal kept;
-    if (original.get() >= 0) {
-        // A read lease is refused while any process has the file open for writing; held, it is
-        // broken by a program that opens the file for writing meanwhile, which is looked at
-        // right before the rename. Where there are no leases (another user's file without the
-        // privilege, some file systems), the file is at least still what was read.
-        takeLeaseBreaksQuietly();
-        const bool leased = ::fcntl(original.get(), F_SETLEASE, F_RDLCK) == 0;
-        if (!leased && errno == EAGAIN)
-            refuse(beingWritten);
-        struct stat now {};
-        if (::fstat(original.get(), &now) != 0)
-            fail(errno);
-        const FileStamp stamp = FileStamp::of(now);
-        const bool stillNamed =
-            FileIdentity::of(target_, FileIdentity::Links::NotFollowed) == FileIdentity::of(now);
-        if (!stillNamed || stamp != FileStamp::of(before) || (expected_ && stamp != *expected_))
-            refuse(changed);
-        // After the comparison: the Trash's name for it changes the file's details.
-        if (keeper_)
-            kept.keep(*keeper_, target_, original.get(), now, result);
-        // Broken since it was taken: a program opened the file for writing meanwhile.
-        if (leased && ::fcntl(original.get(), F_GETLEASE) != F_RDLCK)
-            refuse(beingWritten);
-    }
-    if (::rename(temporary.constData(), target.constData()) != 0)
+    // Broken since it was taken: a program opened the file for writing meanwhile.
+    if (original.get() >= 0 && replaced->leased && ::fcntl(original.get(), F_GETLEASE) != F_RDLCK)
+        refuse(QStringLiteral("it was being written by another program"));
+    if (::rename(native(temporary_).constData(), native(target_).constData()) != 0)
         fail(errno);
-    kept.kept.reset();
+    replaced->kept.kept.reset();
     committed_ = true;
     // In place, the held file is the user's file now: a descriptor of ours open for writing on
     // it would read as another program writing it, and no sweep looks at this name.
     held_ = TaggedFile();
-    return original.get() >= 0 ? otherNamesNote(before.st_nlink) : QString();
+    return original.get() >= 0 ? otherNamesNote(replaced->before.st_nlink) : QString();
 }
 
 void OutputFile::discard() {

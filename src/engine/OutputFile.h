@@ -84,15 +84,20 @@ public:
     // writes or has changed that file. Gives a note for the file's outcome when the replaced
     // file has other names, which keep the old content. Throws Refused.
     QString commit();
-    // commit() in its three steps, so that a group of results can be flushed together, each
-    // still before its own rename: gives the result the details of the file it replaces (which
-    // stays open until the last step), flushes it, and renames it after the checks. Each throws
-    // Refused; after a throw the commit is over.
+    // commit() in its steps, so that a group of results is flushed together, each still before
+    // its own rename: gives the result the details of the file it replaces (which stays open
+    // until the last step), flushes it, makes sure the file to be replaced is still the one that
+    // was read and keeps it in the Trash, and renames the result over it. Each throws Refused;
+    // after a throw the commit is over.
     void prepareCommit();
     // Starts writing the result to the disk, without waiting; flush() waits for it.
     void startFlush();
     void flush();
-    QString finishCommit();
+    // Without flushNow, the original's name in the Trash must be flushed by flushKept() before
+    // replace().
+    void keepOriginal(bool flushNow);
+    void flushKept();
+    QString replace();
     // Removes the temporary file, if it is still there.
     void discard();
 

@@ -146,7 +146,11 @@ QString TrashCan::pathEntry(const QString& path) const {
     return QString::fromLatin1(QUrl::toPercentEncoding(entry, "/"));
 }
 
-TrashCan::Item TrashCan::keep(const QString& path, int descriptor) const {
+void TrashCan::flushKept() const {
+    flushFolder(folder_ + QStringLiteral("/files"));
+}
+
+TrashCan::Item TrashCan::keep(const QString& path, int descriptor, bool flushNow) const {
     const QString baseName = QFileInfo(path).fileName();
     const QByteArray description =
         QByteArrayLiteral("[Trash Info]\nPath=") + pathEntry(path).toLatin1() +
@@ -193,7 +197,8 @@ TrashCan::Item TrashCan::keep(const QString& path, int descriptor) const {
         // flush() makes sure of both once the run is over, instead of costing two more waits for
         // the disk per file.
         try {
-            flushFolder(folder_ + QStringLiteral("/files"));
+            if (flushNow)
+                flushKept();
         } catch (const Failure&) {
             ::unlink(native(item.file).constData());
             ::unlink(info.constData());

@@ -29,9 +29,12 @@ public:
 
     // Keeps the file open as descriptor (named path) under a name of its own: the name's
     // description is claimed first (so no other program takes it) and written, then the file
-    // gets its second name, which is flushed to disk before this returns. Nothing is left behind
-    // when a step fails. Throws Failure.
-    Item keep(const QString& path, int descriptor) const;
+    // gets its second name, which is flushed to disk before this returns (without flushNow, by
+    // flushKept(), before anything may rely on it). Nothing is left behind when a step fails.
+    // Throws Failure.
+    Item keep(const QString& path, int descriptor, bool flushNow = true) const;
+    // Flushes to disk the second names keep() gave without flushing. Throws Failure.
+    void flushKept() const;
     // Flushes to disk everything kept so far, descriptions included. Quiet.
     void flush() const;
     // Takes back what keep() did: the second name (only while it is still the file described by

@@ -1,11 +1,13 @@
 #include "CommitQueue.h"
 
 #include "FileJob.h"
+#include "OriginalKeeper.h"
 #include "Rejection.h"
 #include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -29,6 +31,9 @@ private:
     }
 
 private slots:
+    // The Trash and the run's journal in a home of the test's own.
+    void initTestCase() { TestFiles::isolateHome(dir_.filePath("home")); }
+
     // Two results for one destination land in the order they were handed over, and each
     // comes back with its own job.
     void inOrderAndTagged() {
@@ -109,15 +114,21 @@ private slots:
                   });
         const QString before = TestFiles::write(dir_.filePath("before.pdf"), "original");
         const QString after = TestFiles::write(dir_.filePath("after.pdf"), "original");
-        queue.add(result(before, "changed"));
-        auto job = result(destination, "changed");
+        // The originals replaced go to the Trash, whose names are flushed for the group.
+        const auto keeper = std::make_shared<OriginalKeeper>(RunJournal(RunJournal::Kind::Set));
+        const auto kept = [&keeper](std::unique_ptr<FileJob> job) {
+            job->output->keepOriginalWith(keeper);
+            return job;
+        };
+        queue.add(kept(result(before, "changed")));
+        auto job = kept(result(destination, "changed"));
         const QString temporary = job->output->temporaryPath();
         queue.add(std::move(job), [rejected](const FileJob&) {
             if (rejected)
                 throw Rejection(QStringLiteral("a page was lost"));
             throw Failure(QStringLiteral("the reader stopped"));
         });
-        queue.add(result(after, "changed"));
+        queue.add(kept(result(after, "changed")));
         queued = true;
         queue.waitForAll();
         const auto finished = queue.takeFinished();
@@ -126,8 +137,14 @@ private slots:
         QVERIFY(!finished[2].refused);
         QCOMPARE(TestFiles::bytes(destination), QByteArray("original"));
         QVERIFY(!QFile::exists(temporary));
-        for (const QString& neighbour : {before, after})
+        const QString trash = TrashCan::forPath(destination).folder() + "/files/";
+        for (const QString& neighbour : {before, after}) {
             QCOMPARE(TestFiles::bytes(neighbour), QByteArray("changed"));
+            QCOMPARE(TestFiles::bytes(trash + QFileInfo(neighbour).fileName()),
+                     QByteArray("original"));
+        }
+        QVERIFY(!QFile::exists(trash + "checked.pdf"));
+        keeper->finish();
     }
 
     // Whatever was handed over is in place once the queue is gone, as when the program closes
