@@ -152,11 +152,17 @@ std::vector<CommitQueue::Finished> CommitQueue::carryOut(std::vector<Entry> grou
     // The originals' names in the Trash reach the disk together too, before any is replaced.
     for (std::size_t at = 0; at < done.size(); ++at) {
         if (going[at])
-            going[at] = attempt(done[at], [](FileJob& job) { job.output->keepOriginal(false); });
+            going[at] = attempt(done[at], [](FileJob& job) {
+                const PhaseClock::Scope clock(PhaseClock::Commit);
+                job.output->keepOriginal(false);
+            });
     }
     for (std::size_t at = 0; at < done.size(); ++at) {
         if (going[at])
-            going[at] = attempt(done[at], [](FileJob& job) { job.output->flushKept(); });
+            going[at] = attempt(done[at], [](FileJob& job) {
+                const PhaseClock::Scope clock(PhaseClock::Flush);
+                job.output->flushKept();
+            });
     }
     for (std::size_t at = 0; at < done.size(); ++at) {
         if (going[at])
