@@ -10,7 +10,7 @@ struct BenchOptions {
     int largeMegabytes = 1024;
     // The benchmarks to run, by name.
     QStringList only{"batch",     "cli",     "csv",  "strip",  "trash", "xmp",
-                     "encrypted", "preview", "walk", "memory", "large"};
+                     "encrypted", "preview", "walk", "memory", "large", "files20k"};
     // Whether batches are also measured against one pdftk per file.
     bool loop = true;
     // Set when this run only measures its own memory with that many rows in the list; the options
