@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 #include <condition_variable>
+#include <cstddef>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -39,7 +40,15 @@ public:
     CommitQueue(const CommitQueue&) = delete;
     CommitQueue& operator=(const CommitQueue&) = delete;
 
-    // Queues the job's output, to be put in place once check (when given) passes.
+    // How many results may wait for the worker at once: enough that it never runs dry while the
+    // next files are changed, few enough that what they hold (a snapshot of each original, an
+    // open result file each) stays small, and far from the system's limit on open files,
+    // however many files a run changes.
+    static constexpr std::size_t waitingLimit = 16;
+
+    // Queues the job's output, to be put in place once check (when given) passes. While
+    // waitingLimit results wait, first waits with the event loop turning until the worker takes
+    // one.
     void add(std::unique_ptr<FileJob> job, Check check = {});
     // Whether a queued result is still to replace the file at path (its links followed).
     bool pending(const QString& path) const;
@@ -51,6 +60,8 @@ public:
 signals:
     // Emitted on the worker thread when nothing is left to do.
     void drained();
+    // Emitted on the worker thread when it has taken a result out of the queue.
+    void taken();
 
 private:
     struct Entry {
@@ -59,6 +70,8 @@ private:
         QString place;
         Check check;
     };
+    // Returns once fewer than waitingLimit results wait.
+    void waitForRoom();
     void work();
     // Checks the job's result and puts it in place; whatever the check throws is the file's
     // failure, so nothing escapes onto the worker thread.
@@ -69,6 +82,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable idle_;
+    std::condition_variable room_;
     std::deque<Entry> entries_;
     // The place of the entry the worker has taken out of the queue, while it works on it.
     std::optional<QString> current_;
