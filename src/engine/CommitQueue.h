@@ -44,7 +44,7 @@ public:
     // next files are changed, few enough that what they hold (a snapshot of each original, an
     // open result file each) stays small, and far from the system's limit on open files,
     // however many files a run changes.
-    static constexpr std::size_t waitingLimit = 16;
+    static constexpr std::size_t waitingLimit = 64;
 
     // Queues the job's output, to be put in place once check (when given) passes. While
     // waitingLimit results wait, first waits with the event loop turning until the worker takes

@@ -93,12 +93,12 @@ private slots:
         std::atomic<int> started{0};
         int added = 0;
         int mostWaiting = 0;
-        const int count = 6 * int(CommitQueue::waitingLimit);
+        const int count = 4 * int(CommitQueue::waitingLimit);
         for (int i = 0; i < count; ++i) {
             queue.add(result(dir_.filePath(QStringLiteral("slow%1.pdf").arg(i)), "slow", i),
                       [&](const FileJob&) {
                           ++started;
-                          std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                          std::this_thread::sleep_for(std::chrono::milliseconds(1));
                       });
             mostWaiting = std::max(mostWaiting, ++added - started);
         }
