@@ -3,7 +3,7 @@
 //
 //     scripts/bench.sh [--files N] [--tree N] [--large-mb N] [--no-loop]
 //                      [--only batch,cli,csv,strip,trash,xmp,encrypted,preview,walk,memory,large,
-//                              turns]
+//                              turns,files20k]
 
 #include "BatchBenchmarks.h"
 #include "BenchOptions.h"
@@ -93,6 +93,10 @@ void runChosen(const BenchOptions& options, const QString& work, ResultTable& ta
     if (options.only.contains("large")) {
         std::fprintf(stderr, "one file of %d MB...\n", options.largeMegabytes);
         LargeFileBenchmark::run(work, onePage, options.largeMegabytes, table);
+    }
+    if (options.only.contains("files20k")) {
+        std::fprintf(stderr, "command line, 1000 and 20000 files...\n");
+        CommandLineBenchmarks::manyFiles(work, onePage, table);
     }
 }
 

@@ -7,7 +7,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QMap>
+#include <QProcess>
+#include <algorithm>
+#include <cstdio>
 
 namespace CommandLineBenchmarks {
 
@@ -95,6 +100,39 @@ void largeTable(const QString& work, ResultTable& table) {
                  checked / 2, "at most 1"};
 }
 
+// What one run of the program took, and the peaks of its resident memory.
+struct SampledRun {
+    double seconds = 0;
+    // The program's own, and that of all its descendants (the toolkit host) summed.
+    double programMegabytes = 0;
+    double hostMegabytes = 0;
+};
+
+// metascribe set --in-place over folder as a whole process, its memory looked at every 75 ms:
+// often enough to see a heap that grows with the files, seldom enough that reading a few status
+// files costs the run nothing it would notice.
+SampledRun sampledSet(const QString& folder) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    QMap<qint64, double> peaks;
+    QElapsedTimer clock;
+    clock.start();
+    process.start(QCoreApplication::applicationDirPath() + "/metascribe",
+                  {"set", "--in-place", "--title", "Benchmark Title", folder});
+    process.waitForStarted(-1);
+    const qint64 pid = process.processId();
+    while (!process.waitForFinished(75))
+        Measuring::peakMegabytes(pid, peaks);
+    SampledRun run;
+    run.seconds = clock.nsecsElapsed() / 1e9;
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        std::fprintf(stderr, "metascribe failed on %s\n", qPrintable(folder));
+    for (auto peak = peaks.cbegin(); peak != peaks.cend(); ++peak)
+        (peak.key() == pid ? run.programMegabytes : run.hostMegabytes) += peak.value();
+    return run;
+}
+
 } // namespace
 
 // One small run before makes Java's class archive, as any earlier run would have.
@@ -144,6 +182,39 @@ void trash(const QString& work, const QString& source, int files, ResultTable& t
                  secondsText(kept), secondsText(plain), kept / plain, "at most 1.3"};
     table << Row{QStringLiteral("undo of those %1 files vs the run it takes back").arg(files),
                  secondsText(median(undo)), secondsText(kept), median(undo) / kept, "at most 1"};
+}
+
+// Both runs start alike: their copies made and on the disk, Java's class archive made by a small
+// run before.
+void manyFiles(const QString& work, const QString& source, ResultTable& table) {
+    constexpr int few = 1000;
+    constexpr int many = 20000;
+    shell(program() + " set --title 'Benchmark Title' --in-place " +
+          quoted(freshFolder(work, "many-first", {source}, 1)));
+    const QString fewFolder = freshFolder(work, "few", {source}, few);
+    shell("sync");
+    const SampledRun fewRun = sampledSet(fewFolder);
+    QDir(fewFolder).removeRecursively();
+    const QString manyFolder = freshFolder(work, "many", {source}, many);
+    shell("sync");
+    const SampledRun manyRun = sampledSet(manyFolder);
+    QDir(manyFolder).removeRecursively();
+    std::fprintf(stderr, "peak memory at %d files: program %.1f MB, toolkit host %.1f MB\n", few,
+                 fewRun.programMegabytes, fewRun.hostMegabytes);
+    std::fprintf(stderr, "peak memory at %d files: program %.1f MB, toolkit host %.1f MB\n", many,
+                 manyRun.programMegabytes, manyRun.hostMegabytes);
+    const double memory = manyRun.programMegabytes + manyRun.hostMegabytes;
+    table << Row{
+        QStringLiteral("%1 one-page files: peak memory, program and toolkit host").arg(many),
+        QStringLiteral("%1 MB").arg(memory, 0, 'f', 1), "250 MB", memory / 250, "under 250 MB"};
+    const double perManyFiles = manyRun.seconds / many;
+    const double perFewFiles = fewRun.seconds / few;
+    const auto milliseconds = [](double value) {
+        return QStringLiteral("%1 ms").arg(value * 1000, 0, 'f', 2);
+    };
+    table << Row{QStringLiteral("time per file at %1 vs at %2").arg(many).arg(few),
+                 milliseconds(perManyFiles), milliseconds(perFewFiles), perManyFiles / perFewFiles,
+                 "at most 1"};
 }
 
 } // namespace CommandLineBenchmarks

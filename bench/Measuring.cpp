@@ -81,12 +81,20 @@ double peakMegabytes(qint64 pid, QMap<qint64, double>& peaks) {
                 return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
         return -1.0;
     };
+    // The process and all its descendants: a child is listed under the thread that started it,
+    // which need not be the main one, and a child may start processes of its own.
     QList<qint64> processes{pid};
-    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
-    if (children.open(QIODevice::ReadOnly))
-        for (const QByteArray& child : children.readAll().split(' '))
-            if (!child.trimmed().isEmpty())
-                processes << child.trimmed().toLongLong();
+    for (qsizetype next = 0; next < processes.size(); ++next) {
+        const QDir tasks(QStringLiteral("/proc/%1/task").arg(processes[next]));
+        for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QFile children(tasks.filePath(task) + QStringLiteral("/children"));
+            if (!children.open(QIODevice::ReadOnly))
+                continue;
+            for (const QByteArray& child : children.readAll().split(' '))
+                if (!child.trimmed().isEmpty() && !processes.contains(child.trimmed().toLongLong()))
+                    processes << child.trimmed().toLongLong();
+        }
+    }
     for (qint64 process : processes) {
         const double seen = highWater(process);
         if (seen >= 0)

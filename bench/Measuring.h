@@ -29,7 +29,8 @@ double median(QList<double> values);
 QString secondsText(double value);
 // The resident memory of this process, in MB.
 double residentMegabytes();
-// The highest resident memory, in MB, of a process and of its children as they were last seen.
+// The highest resident memory, in MB, of a process and of all its descendants as they were last
+// seen, summed; peaks keeps each one's, by process id.
 double peakMegabytes(qint64 pid, QMap<qint64, double>& peaks);
 
 } // namespace Measuring

@@ -89,7 +89,7 @@ BatchEngine::~BatchEngine() {
 QList<BatchRun::Outcome> BatchEngine::run(int count, const QString& toolkitPath) {
     count_ = count;
     jobs_.clear();
-    reported_ = 0;
+    outcomes_.clear();
     QStringList inputs;
     for (int position = 1; position <= count; ++position)
         ErrorTrap::shielded("run plan", [&] { inputs << source_.pathAt(position); });
@@ -116,7 +116,7 @@ QList<BatchRun::Outcome> BatchEngine::run(int count, const QString& toolkitPath)
     // Here rather than in the run state's destructor, which must not turn the event loop.
     run_->infoFile.remove();
     run_.reset();
-    QList<BatchRun::Outcome> outcomes;
+    QList<BatchRun::Outcome> outcomes = std::exchange(outcomes_, {});
     for (const auto& [position, job] : jobs_)
         outcomes << job->outcome;
     jobs_.clear();
@@ -520,8 +520,11 @@ void BatchEngine::collectCommits() {
 }
 
 void BatchEngine::reportFinished() {
-    for (auto next = jobs_.upper_bound(reported_); next != jobs_.end() && next->second; ++next) {
-        host_.finished(next->second->outcome);
-        reported_ = next->first;
+    // A file the host has heard of keeps only its outcome, so that what a run holds for each
+    // file it has finished stays small however many files it changes.
+    while (!jobs_.empty() && jobs_.begin()->second) {
+        const std::unique_ptr<FileJob> job = std::move(jobs_.extract(jobs_.begin()).mapped());
+        host_.finished(job->outcome);
+        outcomes_ << std::move(job->outcome);
     }
 }

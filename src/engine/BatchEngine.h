@@ -132,9 +132,9 @@ private:
     std::shared_ptr<OriginalKeeper> keeper_;
     std::unique_ptr<CommitQueue> commits_;
     std::unique_ptr<RunState> run_;
-    // The run's files by their position, in list order; a file's slot is empty while its job
-    // is on the commit queue.
+    // The run's files whose outcomes the host has not heard of yet, by their position, in list
+    // order; a file's slot is empty while its job is on the commit queue.
     std::map<int, std::unique_ptr<FileJob>> jobs_;
-    // The position of the last file whose outcome the host heard of.
-    int reported_ = 0;
+    // The outcomes the host has heard of, in list order.
+    QList<BatchRun::Outcome> outcomes_;
 };

@@ -32,6 +32,7 @@ CommitQueue::~CommitQueue() {
 
 void CommitQueue::add(std::unique_ptr<FileJob> job, Check check) {
     const QString place = PathHelpers::PlaceOf(job->output->target());
+    waitForRoom();
     {
         std::lock_guard lock(mutex_);
         entries_.push_back({std::move(job), place, std::move(check)});
@@ -65,6 +66,21 @@ void CommitQueue::waitForAll() {
     idle_.wait(lock, [this] { return idle(); });
 }
 
+void CommitQueue::waitForRoom() {
+    QEventLoop loop;
+    connect(this, &CommitQueue::taken, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    {
+        std::lock_guard lock(mutex_);
+        if (entries_.size() < waitingLimit)
+            return;
+    }
+    // taken is posted to this thread, so it is seen even if the worker takes one right here.
+    loop.exec();
+    // The loop also ends when the program is closing; the worker makes room all the same.
+    std::unique_lock lock(mutex_);
+    room_.wait(lock, [this] { return entries_.size() < waitingLimit; });
+}
+
 std::vector<CommitQueue::Finished> CommitQueue::takeFinished() {
     std::lock_guard lock(mutex_);
     return std::exchange(finished_, {});
@@ -90,6 +106,8 @@ void CommitQueue::work() {
             current_.push_back(group.back().place);
         }
         lock.unlock();
+        room_.notify_all();
+        emit taken();
         // A result that was not put in place is removed in the call, off the window's thread
         // too.
         std::vector<Finished> done = carryOut(std::move(group));

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 #include <condition_variable>
+#include <cstddef>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -40,7 +41,17 @@ public:
     CommitQueue(const CommitQueue&) = delete;
     CommitQueue& operator=(const CommitQueue&) = delete;
 
-    // Queues the job's output, to be put in place once check (when given) passes.
+    // How many results may wait for the worker at once: enough that it never runs dry while the
+    // next files are changed, few enough that what they hold (a snapshot of each original, an
+    // open result file each) stays small, and far from the system's limit on open files,
+    // however many files a run changes.
+    static constexpr std::size_t waitingLimit = 64;
+    // The most results the worker takes at once, as one group: they are flushed together.
+    static constexpr std::size_t largestGroup = 32;
+
+    // Queues the job's output, to be put in place once check (when given) passes. While
+    // waitingLimit results wait, first waits with the event loop turning until the worker takes
+    // one.
     void add(std::unique_ptr<FileJob> job, Check check = {});
     // Whether a queued result is still to replace the file at path (its links followed).
     bool pending(const QString& path) const;
@@ -52,6 +63,8 @@ public:
 signals:
     // Emitted on the worker thread when nothing is left to do.
     void drained();
+    // Emitted on the worker thread when it has taken a result out of the queue.
+    void taken();
 
 private:
     struct Entry {
@@ -60,9 +73,8 @@ private:
         QString place;
         Check check;
     };
-    // The most results worked on as one group.
-    static constexpr std::size_t largestGroup = 32;
-
+    // Returns once fewer than waitingLimit results wait.
+    void waitForRoom();
     void work();
     // Checks the group's results and puts them in place; whatever a check throws is its file's
     // failure, so nothing escapes onto the worker thread.
@@ -75,6 +87,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable idle_;
+    std::condition_variable room_;
     std::deque<Entry> entries_;
     // The places of the entries the worker has taken out of the queue, while it works on them.
     std::vector<QString> current_;

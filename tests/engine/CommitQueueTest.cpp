@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -88,6 +89,31 @@ private slots:
         queue.waitForAll();
         QVERIFY(released);
         QVERIFY(QFile::exists(destination));
+    }
+
+    // Results handed over faster than they are put in place wait a few at a time: each holds
+    // an open result file, and a run of thousands of files must not run out of descriptors.
+    void fewWaitAtOnce() {
+        CommitQueue queue;
+        std::atomic<int> started{0};
+        int added = 0;
+        int mostWaiting = 0;
+        const int count = 4 * int(CommitQueue::waitingLimit);
+        for (int i = 0; i < count; ++i) {
+            queue.add(result(dir_.filePath(QStringLiteral("slow%1.pdf").arg(i)), "slow", i),
+                      [&](const FileJob&) {
+                          ++started;
+                          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                      });
+            mostWaiting = std::max(mostWaiting, ++added - started);
+        }
+        queue.waitForAll();
+        // Those waiting and the group being worked on.
+        QVERIFY(mostWaiting <= int(CommitQueue::waitingLimit + CommitQueue::largestGroup) + 1);
+        const auto finished = queue.takeFinished();
+        QCOMPARE(finished.size(), std::size_t(count));
+        for (int i = 0; i < count; ++i)
+            QCOMPARE(finished[i].job->position, i);
     }
 
     // A check that turns the result down gives the file's reason; one that fails in itself says
