@@ -267,7 +267,9 @@ Flow BatchEngine::choosePassword(FileJob& job) {
 Flow BatchEngine::loadOriginal(FileJob& job) {
     const QString& input = job.input();
     // A file still on its way to its place is neither read nor replaced before it is there.
-    if ((commits_->pending(input) || commits_->pending(job.destination())) && !waitForCommits())
+    const bool inPlace = job.destination() == input;
+    if ((commits_->pending(input) || (!inPlace && commits_->pending(job.destination()))) &&
+        !waitForCommits())
         return Flow::Stop;
     try {
         // Read ahead, and still the file it was then.

@@ -22,14 +22,15 @@ QStringList DestinationPlan::keysOf(const QString& path) {
 
 QString DestinationPlan::claim(const QString& input, const QString& destination,
                                bool besideOriginal) {
-    // The program's own files (its sample files among them) are never changed: installed, they
-    // belong to the system, and a results folder there would mix user files into them.
-    if (PathHelpers::PlaceOf(destination).startsWith(programFolder_))
-        return QStringLiteral("would write into this program's own folder ") +
-               PathHelpers::FolderOf(destination);
     const QStringList inputKeys = keysOf(input);
     // In place, the destination is the input: its names are known already.
     const QStringList keys = destination == input ? inputKeys : keysOf(destination);
+    // The program's own files (its sample files among them) are never changed: installed, they
+    // belong to the system, and a results folder there would mix user files into them. The
+    // first key is the destination's place.
+    if (keys.constFirst().mid(2).startsWith(programFolder_))
+        return QStringLiteral("would write into this program's own folder ") +
+               PathHelpers::FolderOf(destination);
     bool itself = false;
     bool listed = false;
     for (const QString& key : keys) {
