@@ -1,15 +1,13 @@
 #include "ContentPlaces.h"
 
+#include "TextLists.h"
+
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <set>
 #include <vector>
 
 namespace {
-
-QString quoted(const QString& text) {
-    return QLatin1Char('"') + text + QLatin1Char('"');
-}
 
 QString textOf(QPDFObjectHandle string) {
     return string.isString() ? QString::fromStdString(string.getUTF8Value()) : QString();
@@ -119,8 +117,8 @@ void ContentPlaces::markFields(QPDFObjectHandle fields) {
     }
 }
 
-// Every node of a name tree, and what its leaves name: an attached file's specification and
-// data, a script's action and text.
+// Every node of a name tree, and what its leaves name: an attached file's entry and data, a
+// script's action and text.
 void ContentPlaces::markTree(QPDFObjectHandle node, Role role) {
     std::vector<QPDFObjectHandle> waiting{node};
     std::set<QPDFObjGen> seen;
@@ -193,10 +191,10 @@ QString ContentPlaces::of(QPDFObjectHandle object, const std::string& key) const
         return QStringLiteral("a link on page ") + place.detail;
     case Role::Field:
         if (isValueKey(key))
-            return QStringLiteral("the value of the form field ") + quoted(place.detail);
+            return QStringLiteral("the value of the form field ") + TextLists::quoted(place.detail);
         if (isNameKey(key))
             return QStringLiteral("the name of a form field");
-        return QStringLiteral("the form field ") + quoted(place.detail);
+        return QStringLiteral("the form field ") + TextLists::quoted(place.detail);
     case Role::Bookmark:
         return QStringLiteral("a bookmark");
     case Role::AttachedFile:

@@ -1,6 +1,7 @@
 #include "KeptContent.h"
 
 #include "PageTree.h"
+#include "TextLists.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -20,8 +21,6 @@ namespace {
 
 // A phrase shows this many names of a list; the rest are counted.
 constexpr qsizetype namesShown = 5;
-// A name longer than this is cut, so that a phrase stays readable whatever a file holds.
-constexpr qsizetype longestName = 80;
 // Deeper than any real tree of fields or name-tree nodes, or chain of pages' parents.
 constexpr int deepest = 256;
 // More actions than any real chain of them has; a hostile one is not followed further.
@@ -57,35 +56,11 @@ bool firstVisit(std::set<QPDFObjGen>& seen, QPDFObjectHandle object) {
     return !object.isIndirect() || seen.insert(object.getObjGen()).second;
 }
 
-// A text on one line, as a phrase can show it; without the marks that change the direction of
-// what follows, so that a name cannot turn the rest of the phrase around.
-QString plain(const QString& text) {
-    QString line = text;
-    for (QChar& c : line) {
-        const char16_t code = c.unicode();
-        if (c.category() == QChar::Other_Control || (code >= 0x202A && code <= 0x202E) ||
-            (code >= 0x2066 && code <= 0x2069))
-            c = u' ';
-    }
-    return line.simplified();
-}
-
-QString quoted(const QString& text) {
-    QString shown = plain(text);
-    if (shown.size() > longestName) {
-        shown.truncate(longestName - 1);
-        if (shown.back().isHighSurrogate())
-            shown.chop(1);
-        shown += u'\u2026';
-    }
-    return u'"' + shown + u'"';
-}
-
 // "\"a\", \"b\", \"c\", \"d\", \"e\" and 2 more"
 QString listed(const QStringList& names) {
     QStringList shown;
     for (const QString& name : names.first(std::min(names.size(), namesShown)))
-        shown << quoted(name);
+        shown << TextLists::quoted(name);
     QString text = shown.join(QStringLiteral(", "));
     if (names.size() > namesShown)
         text += QStringLiteral(" and %1 more").arg(names.size() - namesShown);
@@ -242,7 +217,7 @@ public:
         part([this] { documentActions_ = anyRunsJavaScript(entry(root_, "/AA")); });
         part([this] { findFields(); });
         part([this] { findAnnotations(); });
-        part([this] { base_ = plain(textOf(entry(entry(root_, "/URI"), "/Base"))); });
+        part([this] { base_ = TextLists::plain(textOf(entry(entry(root_, "/URI"), "/Base"))); });
         part([this] { findLayers(); });
         part([this] { findProfiles(); });
 
@@ -266,7 +241,7 @@ public:
             phrases << namesPhrase(hiddenValues_, "the value of 1 hidden form field: ",
                                    "the values of %1 hidden form fields: ");
         if (!base_.isEmpty())
-            phrases << QStringLiteral("a base address for links: ") + quoted(base_);
+            phrases << QStringLiteral("a base address for links: ") + TextLists::quoted(base_);
         if (!layers_.isEmpty())
             phrases << namesPhrase(layers_, "the name of 1 layer: ", "the names of %1 layers: ");
         if (!profiles_.isEmpty())
@@ -442,7 +417,8 @@ private:
         for (QPDFObjectHandle layer : itemsOf(entry(entry(root_, "/OCProperties"), "/OCGs"))) {
             if (!layer.isDictionary() || !firstVisit(seen, layer))
                 continue;
-            if (const QString name = plain(textOf(layer.getKey("/Name"))); !name.isEmpty())
+            if (const QString name = TextLists::plain(textOf(layer.getKey("/Name")));
+                !name.isEmpty())
                 layers_ << name;
         }
     }
@@ -517,7 +493,7 @@ private:
         if (!stream.isStream() || !firstVisit(profilesSeen_, stream))
             return;
         QString description;
-        part([&] { description = plain(profileDescription(decodedProfile(stream))); });
+        part([&] { description = TextLists::plain(profileDescription(decodedProfile(stream))); });
         if (!description.isEmpty() && !profiles_.contains(description))
             profiles_ << description;
     }

@@ -164,18 +164,35 @@ void renewId(QPDF& pdf, PdfStripper::Stripped& stripped) {
     trailer.replaceKey("/ID", QPDFObjectHandle::newArray({part, part}));
 }
 
-// Revisions before the newest end with an end-of-file marker each; a linearized file has one
-// more, after its first page's cross-reference section.
-int earlierRevisions(QPDF& pdf, const QString& input, QByteArray bytes) {
-    if (bytes.isEmpty()) {
-        QFile file(input);
-        if (!file.open(QIODevice::ReadOnly))
-            return 0;
-        bytes = file.readAll();
-    }
+// How often "%%EOF" stands in bytes.
+int markersIn(QByteArrayView bytes) {
     int markers = 0;
     for (qsizetype at = bytes.indexOf("%%EOF"); at >= 0; at = bytes.indexOf("%%EOF", at + 5))
         ++markers;
+    return markers;
+}
+
+// Revisions before the newest end with an end-of-file marker each; a linearized file has one
+// more, after its first page's cross-reference section. A file too large to have been read
+// whole is read in pieces, never all at once.
+int earlierRevisions(QPDF& pdf, const QString& input, const QByteArray& bytes) {
+    int markers = 0;
+    if (!bytes.isEmpty()) {
+        markers = markersIn(bytes);
+    } else {
+        QFile file(input);
+        if (!file.open(QIODevice::ReadOnly))
+            return 0;
+        // A marker cut by a piece's end is found with the piece's last bytes before the next.
+        QByteArray piece;
+        while (!file.atEnd()) {
+            const QByteArray tail = piece.right(4);
+            piece = tail + file.read(1024 * 1024);
+            markers += markersIn(piece);
+            if (piece.size() == tail.size())
+                break;
+        }
+    }
     return std::max(0, markers - 1 - (pdf.isLinearized() ? 1 : 0));
 }
 

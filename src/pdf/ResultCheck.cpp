@@ -150,9 +150,10 @@ QString viewersShowMore(const PdfSnapshot& original, const PdfSnapshot& result,
         return wouldLose(QStringLiteral("its page labels"));
     if (!originalView)
         return {};
-    const QList<int>& before = originalView->textOnPages();
+    const QList<int> before = originalView->textOnPages();
+    const QList<int> textKept = after.textOnPages();
     for (qsizetype page = 0; page < before.size(); ++page) {
-        if (after.textOnPages().value(page) < before.at(page))
+        if (textKept.value(page) < before.at(page))
             return wouldLose(QStringLiteral("text on page %1").arg(page + 1));
     }
     return {};
@@ -230,7 +231,7 @@ QString ResultCheck::keepsDocument(const PdfSnapshot& original, const QString& r
     // text where it counted the original's.
     PdfSnapshot::TextRule viewerText;
     if (original.viewerReading() || pageText) {
-        const bool text = pageText || !original.viewerReading()->textOnPages().isEmpty();
+        const bool text = pageText || !original.viewerReading()->pageTexts().isEmpty();
         viewerText = [text](const PdfSnapshot&, const ViewerReading&) {
             return text;
         };

@@ -79,6 +79,14 @@ QString pageText(const poppler::document& document, int index) {
 
 } // namespace
 
+QList<int> ViewerReading::textOnPages() const {
+    // The texts' white space is folded to single spaces already.
+    QList<int> counts;
+    for (const QString& text : pageTexts_)
+        counts << int(text.size() - text.count(QLatin1Char(' ')));
+    return counts;
+}
+
 std::optional<ViewerReading>
 ViewerReading::read(const QString& path, const std::optional<QString>& password,
                     const std::function<bool(const ViewerReading&)>& countText,
@@ -119,11 +127,8 @@ ViewerReading::read(const QString& path, const std::optional<QString>& password,
     reading.outlineEntries_ = countEntries(*document);
     reading.pageLabels_ = hasLabels(*document, reading.pages_);
     if (countText && countText(reading)) {
-        for (int index = 0; index < reading.pages_; ++index) {
+        for (int index = 0; index < reading.pages_; ++index)
             reading.pageTexts_ << pageText(*document, index);
-            const QString& text = reading.pageTexts_.last();
-            reading.textOnPages_ << int(text.size() - text.count(QLatin1Char(' ')));
-        }
     }
     return reading;
 }

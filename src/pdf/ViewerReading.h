@@ -30,7 +30,7 @@ public:
     // Whether the pages have labels of their own rather than their numbers.
     bool pageLabels() const { return pageLabels_; }
     // For each page, the characters of its text that are not white space; empty unless counted.
-    const QList<int>& textOnPages() const { return textOnPages_; }
+    QList<int> textOnPages() const;
     // For each page, its text with white space folded to single spaces; empty unless counted.
     const QStringList& pageTexts() const { return pageTexts_; }
 
@@ -38,6 +38,5 @@ private:
     int pages_ = 0;
     int outlineEntries_ = 0;
     bool pageLabels_ = false;
-    QList<int> textOnPages_;
     QStringList pageTexts_;
 };

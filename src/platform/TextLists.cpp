@@ -7,6 +7,28 @@ QString TextLists::joined(const QStringList& items) {
            items.last();
 }
 
+QString TextLists::plain(const QString& text) {
+    QString line = text;
+    for (QChar& c : line) {
+        const char16_t code = c.unicode();
+        if (c.category() == QChar::Other_Control || (code >= 0x202A && code <= 0x202E) ||
+            (code >= 0x2066 && code <= 0x2069))
+            c = u' ';
+    }
+    return line.simplified();
+}
+
+QString TextLists::quoted(const QString& text, qsizetype longest) {
+    QString shown = plain(text);
+    if (shown.size() > longest) {
+        shown.truncate(longest - 1);
+        if (shown.back().isHighSurrogate())
+            shown.chop(1);
+        shown += u'\u2026';
+    }
+    return u'"' + shown + u'"';
+}
+
 QString TextLists::joined(const QStringList& items, qsizetype most) {
     if (items.size() <= most)
         return joined(items);
