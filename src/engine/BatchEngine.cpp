@@ -62,17 +62,22 @@ QList<BatchRun::FieldPreview> previewOf(const PdfSnapshot& original, const EditP
 struct BatchEngine::RunState {
     RunState(const QStringList& inputs, RunSteps& steps, const QString& toolkit,
              const bool& stopping)
-        : destinations(inputs), toolkit(steps, toolkit, infoFile, stopping) {}
+        : destinations(inputs), toolkit(steps, toolkit, stopping) {}
     // The read-ahead works on its job: it goes first.
     ~RunState() { readAhead.reset(); }
 
     DestinationPlan destinations;
     QSet<QString> swept; // folders cleared of earlier runs' leftovers
-    // The run's info-update file, which no other run or program copy can write into while the
-    // toolkit reads it; rewritten for every file.
-    ExchangeFile infoFile;
+    // The run's info-update files, which no other run or program copy can write into while the
+    // toolkit reads them; rewritten for every file, taking turns, as the toolkit may still be
+    // at work on the file before.
+    ExchangeFile infoFiles[2];
     ToolkitPhase toolkit;
     std::unique_ptr<ReadAhead> readAhead;
+    // The file the toolkit is at work on while the next one is got ready, and the phase it
+    // goes on with.
+    std::unique_ptr<FileJob> parked;
+    std::size_t parkedPhase = 0;
 };
 
 BatchEngine::BatchEngine(BatchSource& source, Host& host) : BatchEngine(source, host, Settings()) {}
@@ -103,18 +108,22 @@ QList<BatchRun::Outcome> BatchEngine::run(int count, const QString& toolkitPath)
         // With password prompts a result that could not be put in place is reported before
         // anything of the next file, its steps and its prompt; without them the results are
         // put in place while the next files are changed.
-        if (choices.promptForPassword)
+        if (choices.promptForPassword) {
+            finishParked();
             commits_->waitForAll();
+        }
         collectCommits();
         if (stopping_ || !changeFile(position, count, choices))
             break;
     }
+    finishParked();
     commits_->waitForAll();
     collectCommits();
     keeper_->finish();
     PhaseClock::report();
     // Here rather than in the run state's destructor, which must not turn the event loop.
-    run_->infoFile.remove();
+    for (ExchangeFile& infoFile : run_->infoFiles)
+        infoFile.remove();
     run_.reset();
     QList<BatchRun::Outcome> outcomes = std::exchange(outcomes_, {});
     for (const auto& [position, job] : jobs_)
@@ -129,10 +138,14 @@ bool BatchEngine::changeFile(int position, int count, const RunChoices& choices)
     if (!job)
         return true;
     job->choices = choices;
+    atHand_ = position;
     host_.progress(position, count, job->input());
     if (stopping_)
         return false;
+    return runPhases(std::move(job), 0);
+}
 
+bool BatchEngine::runPhases(std::unique_ptr<FileJob> job, std::size_t first) {
     using Phase = Flow (BatchEngine::*)(FileJob&);
     static constexpr Phase phases[] = {
         &BatchEngine::findDestination, &BatchEngine::readPlan,     &BatchEngine::writeInfoFile,
@@ -144,18 +157,36 @@ bool BatchEngine::changeFile(int position, int count, const RunChoices& choices)
         &BatchEngine::previewStrip,      &BatchEngine::openOutput,     &BatchEngine::stripOriginal,
         &BatchEngine::makeInputWritable,
     };
-    for (const Phase phase :
-         settings_.strip ? std::span<const Phase>(stripPhases) : std::span<const Phase>(phases)) {
-        const Flow flow = (this->*phase)(*job);
-        if (flow == Flow::Stop)
+    const std::span<const Phase> order =
+        settings_.strip ? std::span<const Phase>(stripPhases) : std::span<const Phase>(phases);
+    for (std::size_t phase = first; phase < order.size(); ++phase) {
+        const Flow flow = (this->*order[phase])(*job);
+        if (flow == Flow::Stop) {
+            // A parked file's slot goes with it.
+            if (const auto slot = jobs_.find(job->position); slot != jobs_.end() && !slot->second)
+                jobs_.erase(slot);
             return false;
+        }
         if (flow == Flow::Done) {
             settle(std::move(job));
             return true;
         }
+        if (flow == Flow::Later) {
+            // The file before, parked the same way, goes on now; this one waits in its place.
+            jobs_[job->position] = nullptr;
+            std::unique_ptr<FileJob> earlier = std::exchange(run_->parked, std::move(job));
+            const std::size_t earlierPhase = std::exchange(run_->parkedPhase, phase);
+            return !earlier || runPhases(std::move(earlier), earlierPhase);
+        }
     }
     queueResult(std::move(job));
     return true;
+}
+
+bool BatchEngine::finishParked() {
+    if (!run_->parked)
+        return true;
+    return runPhases(std::move(run_->parked), run_->parkedPhase);
 }
 
 std::unique_ptr<FileJob> BatchEngine::jobFor(int position) {
@@ -228,7 +259,10 @@ Flow BatchEngine::readPlan(FileJob& job) {
 Flow BatchEngine::writeInfoFile(FileJob& job) {
     if (settings_.dryRun)
         return Flow::Next;
-    ExchangeFile& infoFile = run_->infoFile;
+    // Not the one the toolkit may still be reading for the parked file.
+    ExchangeFile& infoFile =
+        run_->infoFiles[run_->parked && run_->parked->infoFile == &run_->infoFiles[0] ? 1 : 0];
+    job.infoFile = &infoFile;
     QString infoFailure = QStringLiteral("could not write the info-update file");
     steps_->step(RunStep::WriteInfoFile, [&] {
         try {
@@ -268,6 +302,13 @@ Flow BatchEngine::loadOriginal(FileJob& job) {
     const QString& input = job.input();
     // A file still on its way to its place is neither read nor replaced before it is there.
     const bool inPlace = job.destination() == input;
+    // Nor is one that the parked file reads or writes.
+    const auto touches = [&job](const FileJob& other) {
+        return QSet<QString>{other.input(), other.destination()}.intersects(
+            QSet<QString>{job.input(), job.destination()});
+    };
+    if (run_->parked && touches(*run_->parked) && !finishParked())
+        return Flow::Stop;
     if ((commits_->pending(input) || (!inPlace && commits_->pending(job.destination()))) &&
         !waitForCommits())
         return Flow::Stop;
@@ -341,10 +382,19 @@ Flow BatchEngine::prepareCopy(FileJob& job) {
 }
 
 Flow BatchEngine::runToolkit(FileJob& job) {
+    // Back for the toolkit's answer. A stop is for the file at hand, whose turn has been
+    // reported, and those after it: a file before it is finished as it would have been had the
+    // toolkit not worked on it while the file at hand was got ready.
+    if (job.toolkitRun)
+        return run_->toolkit.run(job, job.position != atHand_);
     // The next file is read while the toolkit changes this one.
     readAhead(job.position + 1);
     if (job.original->isSigned())
         return appendToSigned(job);
+    // And got ready up to its own toolkit run, while the toolkit is at work on this one; not
+    // with password prompts, where each file's question waits for the results before it.
+    if (!job.choices.promptForPassword && run_->toolkit.start(job))
+        return Flow::Later;
     return run_->toolkit.run(job);
 }
 
@@ -506,6 +556,8 @@ bool BatchEngine::checksResult() const {
 }
 
 bool BatchEngine::waitForCommits() {
+    if (!finishParked())
+        return false;
     commits_->waitForAll();
     collectCommits();
     return !stopping_;

@@ -82,6 +82,11 @@ private:
 
     // One file of the run, phase by phase; false when the run must stop.
     bool changeFile(int position, int count, const RunChoices& choices);
+    // The job's phases from the one numbered first; false when the run must stop.
+    bool runPhases(std::unique_ptr<FileJob> job, std::size_t first);
+    // Takes the parked file on from where it waits for the toolkit; false when the run must
+    // stop.
+    bool finishParked();
     // The file's record: the one read ahead for it, or a new one. Nothing when the row went
     // while the run was waiting.
     std::unique_ptr<FileJob> jobFor(int position);
@@ -127,6 +132,8 @@ private:
     bool stopping_ = false;
     // How many files the run changes.
     int count_ = 0;
+    // The file whose turn was reported last.
+    int atHand_ = 0;
     std::unique_ptr<RunSteps> steps_;
     // Keeps the files this run replaces in the Trash, with the run's journal.
     std::shared_ptr<OriginalKeeper> keeper_;

@@ -9,6 +9,7 @@
 #include "PdfCopier.h"
 #include "PdfStripper.h"
 #include "RunChoices.h"
+#include "ToolRunner.h"
 #include "UnnamedFile.h"
 
 #include <QByteArray>
@@ -18,9 +19,10 @@
 
 class PdfSnapshot;
 
-// Where a phase of one file leaves it: on to the next phase, done with its outcome final, or
-// the run ends here.
-enum class Flow { Next, Done, Stop };
+// Where a phase of one file leaves it: on to the next phase, done with its outcome final, the
+// run ends here, or the same phase again once the next file has got as far (the toolkit is at
+// work on it meanwhile).
+enum class Flow { Next, Done, Stop, Later };
 
 // Everything the run knows of one file, from its place in the list to its outcome: the read-ahead
 // fills it, the phases carry it on, the commit queue finishes it. Nothing of a file is kept
@@ -47,8 +49,9 @@ struct FileJob {
     // A name without a dot keeps its whole name as title, after the report.
     QString titleFromName;
     EditPlan plan;
-    // What the info-update file says for this file.
+    // What the info-update file says for this file, and the run's info-update file that says it.
     QByteArray info;
+    const ExchangeFile* infoFile = nullptr;
     // The password the file takes.
     std::optional<QString> password;
     // Whether the original below (or why it could not be read) and the output were made while
@@ -75,6 +78,8 @@ struct FileJob {
     std::optional<UnnamedFile> unnamedCopy;
     std::optional<UnnamedFile> unprotectedResult;
     std::unique_ptr<OutputFile> output;
+    // The toolkit's run on the file, sent to it and still to be collected.
+    std::optional<ToolRunner::Started> toolkitRun;
     // What stripping took out of it, in a run that strips.
     std::optional<PdfStripper::Stripped> stripped;
     // How many bytes of the result are the original's, when the change to a signed file was

@@ -16,9 +16,8 @@
 #include <QFileInfo>
 #include <utility>
 
-ToolkitPhase::ToolkitPhase(RunSteps& steps, QString toolkit, const ExchangeFile& infoFile,
-                           const bool& stopping)
-    : steps_(steps), toolkit_(std::move(toolkit)), infoFile_(infoFile), stopping_(stopping) {}
+ToolkitPhase::ToolkitPhase(RunSteps& steps, QString toolkit, const bool& stopping)
+    : steps_(steps), toolkit_(std::move(toolkit)), stopping_(stopping) {}
 
 // The toolkit gets a prepared copy of the file when its document information is also part of the
 // document (the toolkit would destroy that part), when it is encrypted (the toolkit cannot read
@@ -68,7 +67,26 @@ void ToolkitPhase::makeCopy(FileJob& job) {
     BackgroundTask::run([&] { PdfCopier::writeCopy(input, job.password, job.copy, copyPath); });
 }
 
-Flow ToolkitPhase::run(FileJob& job) {
+bool ToolkitPhase::start(FileJob& job) {
+    // Only a file the toolkit reads as it is, into the result that is flushed, and small enough
+    // that nobody waits long for it once the run is stopped.
+    const qint64 size = QFileInfo(job.input()).size();
+    if (job.copy.needed() || job.repairFailed || size > EarlyWriteback::threshold / 4)
+        return false;
+    const ToolInvocation invocation = ToolkitCommand::update(
+        toolkit_, job.input(), job.password, job.infoFile->path(), job.output->temporaryPath());
+    ToolRunner::Started started = ToolRunner::start(invocation, BatchRun::timeLimit(size));
+    if (!started.ticket)
+        return false;
+    job.toolkitRun = std::move(started);
+    return true;
+}
+
+Flow ToolkitPhase::run(FileJob& job, bool finishWhenStopped) {
+    const auto stopped = [&](const ToolResult& result) {
+        return result.outcome == ToolResult::Outcome::Interrupted ||
+               (stopping_ && !finishWhenStopped);
+    };
     // The result of a protected file gets a name only once it is protected again.
     if (job.copy.decrypt) {
         try {
@@ -80,7 +98,7 @@ Flow ToolkitPhase::run(FileJob& job) {
     const QString resultPath =
         job.unprotectedResult ? job.unprotectedResult->path() : job.output->temporaryPath();
     ToolResult result = once(job, resultPath);
-    if (result.outcome == ToolResult::Outcome::Interrupted || stopping_)
+    if (stopped(result))
         return Flow::Stop;
     std::optional<ToolFailure> failure =
         ToolFailure::of(result, job.input(), OutputFile::looksComplete(resultPath));
@@ -102,12 +120,12 @@ Flow ToolkitPhase::run(FileJob& job) {
     } catch (const Failure&) {
         return job.fail(reason, detail);
     }
-    if (stopping_)
+    if (stopping_ && !finishWhenStopped)
         return Flow::Stop;
     // What the first run left is no part of the second's result.
     QFile::resize(resultPath, 0);
     result = once(job, resultPath);
-    if (result.outcome == ToolResult::Outcome::Interrupted || stopping_)
+    if (stopped(result))
         return Flow::Stop;
     failure = ToolFailure::of(result, job.input(), OutputFile::looksComplete(resultPath));
     if (!failure)
@@ -121,16 +139,24 @@ Flow ToolkitPhase::run(FileJob& job) {
 ToolResult ToolkitPhase::once(FileJob& job, const QString& resultPath) {
     const QString& input = job.input();
     ToolResult result;
+    if (job.toolkitRun) {
+        steps_.step(RunStep::RunToolkit, [&] {
+            const PhaseClock::Scope clock(PhaseClock::Toolkit);
+            result = ToolRunner::finish(*job.toolkitRun);
+        });
+        job.toolkitRun.reset();
+        return result;
+    }
     steps_.step(RunStep::RunToolkit, [&] {
         const QString copyPath =
             job.unnamedCopy ? job.unnamedCopy->path() : job.preparedCopy.path();
         const ToolInvocation invocation =
             job.preparedBytes
-                ? ToolkitCommand::updateFromBytes(toolkit_, *job.preparedBytes, infoFile_.path(),
-                                                  resultPath)
+                ? ToolkitCommand::updateFromBytes(toolkit_, *job.preparedBytes,
+                                                  job.infoFile->path(), resultPath)
                 : ToolkitCommand::update(toolkit_, copyPath.isEmpty() ? input : copyPath,
                                          job.copy.decrypt ? std::nullopt : job.password,
-                                         infoFile_.path(), resultPath);
+                                         job.infoFile->path(), resultPath);
         const qint64 size = QFileInfo(input).size();
         // A large result goes to the disk while it is written, not all at its flush; not one
         // that is still to be protected again, which is not the file that is flushed.

@@ -4,7 +4,6 @@
 
 #include <QString>
 
-class ExchangeFile;
 class RunSteps;
 struct FileJob;
 enum class Flow;
@@ -14,15 +13,18 @@ enum class Flow;
 // first run failed on a file our reader could read.
 class ToolkitPhase {
 public:
-    // toolkit and infoFile are the program and the run's info-update file; stopping turns true
-    // when the run is to end.
-    ToolkitPhase(RunSteps& steps, QString toolkit, const ExchangeFile& infoFile,
-                 const bool& stopping);
+    // toolkit is the program; stopping turns true when the run is to end.
+    ToolkitPhase(RunSteps& steps, QString toolkit, const bool& stopping);
 
     // Makes the copy the toolkit reads, when the file needs one.
     Flow prepare(FileJob& job);
-    // Runs the toolkit on the file into its output.
-    Flow run(FileJob& job);
+    // Sends the file to the toolkit's resident host without waiting, when the file is one the
+    // toolkit reads as it is and the host takes it: the host then works on it while the program
+    // gets the next file ready, and run() takes the answer. False when run() is to do it all.
+    bool start(FileJob& job);
+    // Runs the toolkit on the file into its output, or takes the answer to what start() sent.
+    // Stopping the run ends it here, unless the file is one that is to be finished anyway.
+    Flow run(FileJob& job, bool finishWhenStopped = false);
 
 private:
     // Makes the job's copy; throws Failure.
@@ -32,6 +34,5 @@ private:
 
     RunSteps& steps_;
     QString toolkit_;
-    const ExchangeFile& infoFile_;
     const bool& stopping_;
 };

@@ -39,6 +39,20 @@ Start startFor(const ToolInvocation& invocation) {
 
 } // namespace
 
+ToolRunner::Started ToolRunner::start(const ToolInvocation& invocation,
+                                      std::chrono::milliseconds timeLimit) {
+    return {invocation, timeLimit, ToolkitHost::instance().submit(invocation, timeLimit)};
+}
+
+ToolResult ToolRunner::finish(const Started& started) {
+    if (started.ticket) {
+        if (std::optional<ToolResult> hosted = ToolkitHost::instance().collect(*started.ticket))
+            return *hosted;
+    }
+    // Not taken, or lost when the host ended on an earlier request before it got to this one.
+    return run(started.invocation, started.timeLimit);
+}
+
 ToolResult ToolRunner::run(const ToolInvocation& invocation, std::chrono::milliseconds timeLimit) {
     if (std::optional<ToolResult> hosted = ToolkitHost::instance().run(invocation, timeLimit))
         return *hosted;

@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QtEndian>
+#include <algorithm>
 
 using namespace std::chrono_literals;
 
@@ -173,7 +174,16 @@ void ToolkitHost::prepare() {
     }
 }
 
-void ToolkitHost::discardProcess() {
+void ToolkitHost::discardProcess(bool interrupted) {
+    // The requests the host had not answered: none of them runs any more.
+    for (Request& request : requests_) {
+        if (request.result)
+            continue;
+        if (interrupted)
+            request.result.emplace().outcome = ToolResult::Outcome::Interrupted;
+        else
+            request.lost = true;
+    }
     if (!process_)
         return;
     ToolProcess::killGroup(*process_);
@@ -187,11 +197,21 @@ void ToolkitHost::shutDown() {
         // Closing its input ends the host between requests; a request still running is cut off.
         process_->closeWriteChannel();
         process_->waitForFinished(1000);
+        // What it answered before it ended stands; what it did not is run again if collected.
+        takeAnswers();
     }
     discardProcess();
 }
 
 std::optional<ToolResult> ToolkitHost::run(const ToolInvocation& invocation,
+                                           std::chrono::milliseconds timeLimit) {
+    const std::optional<quint64> ticket = submit(invocation, timeLimit);
+    if (!ticket)
+        return std::nullopt;
+    return collect(*ticket);
+}
+
+std::optional<quint64> ToolkitHost::submit(const ToolInvocation& invocation,
                                            std::chrono::milliseconds timeLimit) {
     const QString toolkit = Toolkit::path();
     if (!enabled_ || busy_ || toolkit.isEmpty() || invocation.program != toolkit ||
@@ -207,46 +227,73 @@ std::optional<ToolResult> ToolkitHost::run(const ToolInvocation& invocation,
         unusableFor_ = toolkit;
         return std::nullopt;
     }
-
-    busy_ = true;
     process_->write(
         encodeRequest(invocation.arguments, invocation.standardInput.value_or(QByteArray())));
-    std::optional<Answer> answer;
-    const ToolProcess::Wait wait = ToolProcess::waitFor(*process_, timeLimit, [&] {
-        if (!answer) {
-            received_ += process_->readAllStandardOutput();
-            answer = takeAnswer(received_);
-            // The answers to the warm-up requests come first.
-            while (answer && warmUps_ > 0) {
-                --warmUps_;
-                answer = takeAnswer(received_);
-            }
-        }
-        return answer.has_value();
-    });
-    busy_ = false;
+    requests_.push_back({nextTicket_, timeLimit, std::nullopt, false});
+    return nextTicket_++;
+}
 
-    ToolResult result;
-    switch (wait) {
-    case ToolProcess::Wait::Done:
+void ToolkitHost::takeAnswers() {
+    received_ += process_->readAllStandardOutput();
+    auto waiting = std::ranges::find_if(
+        requests_, [](const Request& request) { return !request.result && !request.lost; });
+    while (std::optional<Answer> answer = takeAnswer(received_)) {
+        // The answers to the warm-up requests come first.
+        if (warmUps_ > 0) {
+            --warmUps_;
+            continue;
+        }
+        if (waiting == requests_.end())
+            break;
+        ToolResult& result = waiting->result.emplace();
         result.outcome = ToolResult::Outcome::Finished;
         result.exitCode = answer->exitCode;
-        result.standardError = answer->standardError;
-        result.standardOutput = answer->standardOutput;
-        break;
-    case ToolProcess::Wait::TimedOut:
-        // The request may go on writing its output; only ending the host stops it.
-        discardProcess();
-        result.outcome = ToolResult::Outcome::TimedOut;
-        break;
-    case ToolProcess::Wait::Ended:
-        discardProcess();
-        result.outcome = ToolResult::Outcome::Crashed;
-        break;
-    case ToolProcess::Wait::Interrupted:
-        discardProcess();
-        result.outcome = ToolResult::Outcome::Interrupted;
-        break;
+        result.standardError = std::move(answer->standardError);
+        result.standardOutput = std::move(answer->standardOutput);
+        ++waiting;
     }
+}
+
+std::optional<ToolResult> ToolkitHost::collect(quint64 ticket) {
+    const auto find = [this, ticket] {
+        return std::ranges::find(requests_, ticket, &Request::ticket);
+    };
+    if (find() == requests_.end())
+        return std::nullopt;
+    // The host answers in the order it was asked: the requests before this one are waited for
+    // first, each within its own time limit from when the wait for it begins.
+    while (!find()->result && !find()->lost) {
+        if (!process_) {
+            discardProcess();
+            break;
+        }
+        Request& head = *std::ranges::find_if(
+            requests_, [](const Request& request) { return !request.result && !request.lost; });
+        busy_ = true;
+        const ToolProcess::Wait wait = ToolProcess::waitFor(*process_, head.timeLimit, [&] {
+            takeAnswers();
+            return head.result.has_value();
+        });
+        busy_ = false;
+        if (wait == ToolProcess::Wait::Done)
+            continue;
+        ToolResult& result = head.result.emplace();
+        switch (wait) {
+        case ToolProcess::Wait::TimedOut:
+            // The request may go on writing its output; only ending the host stops it.
+            result.outcome = ToolResult::Outcome::TimedOut;
+            break;
+        case ToolProcess::Wait::Ended:
+            result.outcome = ToolResult::Outcome::Crashed;
+            break;
+        default:
+            result.outcome = ToolResult::Outcome::Interrupted;
+            break;
+        }
+        discardProcess(wait == ToolProcess::Wait::Interrupted);
+    }
+    const auto found = find();
+    std::optional<ToolResult> result = found->lost ? std::nullopt : std::move(found->result);
+    requests_.erase(found);
     return result;
 }

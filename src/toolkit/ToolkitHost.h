@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QStringList>
 #include <chrono>
+#include <deque>
 #include <optional>
 
 class QProcess;
@@ -25,6 +26,16 @@ public:
     // Nothing when the host cannot take this invocation.
     std::optional<ToolResult> run(const ToolInvocation& invocation,
                                   std::chrono::milliseconds timeLimit);
+
+    // Sends a request without waiting for its answer, so that the host can start on it as soon
+    // as it has answered the requests before it; nothing when the host cannot take it. The
+    // answer is then taken with collect(), which every request sent must get, in any order.
+    std::optional<quint64> submit(const ToolInvocation& invocation,
+                                  std::chrono::milliseconds timeLimit);
+    // Waits for the answer to a request sent with submit(), at most its time limit once the host
+    // has got to it. Nothing when the request was lost before the host ran it (the host ended
+    // on an earlier request): it is then to be run again.
+    std::optional<ToolResult> collect(quint64 ticket);
 
     // Starts the host ahead of the first request, without waiting for it, so that the first
     // file of a batch does not pay for starting Java.
@@ -54,11 +65,26 @@ private:
     // Starts the host's process; awaitReady() then waits until it has loaded the toolkit.
     bool launch(const QString& toolkit);
     bool awaitReady();
-    void discardProcess();
+    // Ends the process; the requests it had not answered are lost, or, when the program is
+    // closing, interrupted.
+    void discardProcess(bool interrupted = false);
+    // Gives the answers received so far to their requests, in the order they were sent.
+    void takeAnswers();
 
     QProcess* process_ = nullptr;
     QString toolkit_;
     QByteArray received_;
+    // The requests sent and not yet collected, in the order sent.
+    struct Request {
+        quint64 ticket = 0;
+        std::chrono::milliseconds timeLimit{0};
+        std::optional<ToolResult> result;
+        bool lost = false;
+    };
+    std::deque<Request> requests_;
+    quint64 nextTicket_ = 1;
+    // Waiting for an answer: the event loop turns, and whoever asks for the host meanwhile
+    // gets a process of its own.
     bool busy_ = false;
     bool ready_ = false;
     // Warm-up requests whose answers are still to be skipped.

@@ -235,6 +235,19 @@ private slots:
         QVERIFY(::kill(static_cast<pid_t>(before), 0) != 0);
         QVERIFY(ToolRunner::run(update(good), 60s).succeeded());
         QVERIFY(ToolkitHost::instance().processId() != before);
+
+        // A request sent behind a hanging one, and collected first, waits for it and is then
+        // run by a new host rather than lost with the old one.
+        QFile::remove(good + "2");
+        const ToolRunner::Started hanging = ToolRunner::start(update(fifo), 1s);
+        const ToolRunner::Started behind = ToolRunner::start(update(good), 60s);
+        QVERIFY(hanging.ticket && behind.ticket);
+        const qint64 first = ToolkitHost::instance().processId();
+        const ToolResult after = ToolRunner::finish(behind);
+        QVERIFY2(after.succeeded(), after.standardError.constData());
+        QCOMPARE(TestFiles::pdfInfo(good + "2").value("Title"), QStringLiteral("Hosted Café"));
+        QVERIFY(ToolkitHost::instance().processId() != first);
+        QCOMPARE(ToolRunner::finish(hanging).outcome, ToolResult::Outcome::TimedOut);
     }
 
     // A host that dies is reported for that file and replaced for the next.
