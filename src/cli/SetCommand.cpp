@@ -13,6 +13,7 @@
 #include "PdfDate.h"
 #include "TerminationSignals.h"
 #include "Toolkit.h"
+#include "ToolkitHost.h"
 #include "ValueTable.h"
 
 #include <QCommandLineParser>
@@ -217,6 +218,10 @@ int SetCommand::runBatch(const QCommandLineParser& parser, const QStringList& pa
     settings.dryRun = dryRun;
     settings.makeInputsWritable = false;
     settings.strip = strip;
+    // Java starts while the files are found and the first is read; warming it up with samples
+    // would only delay the first file here.
+    if (!dryRun && !strip)
+        ToolkitHost::instance().prepare(ToolkitHost::WarmUp::None);
     if (parser.isSet(QStringLiteral("password-stdin"))) {
         const std::optional<QString> password = Console::readPassword();
         if (!password)

@@ -147,7 +147,7 @@ bool ToolkitHost::awaitReady() {
     return true;
 }
 
-void ToolkitHost::prepare() {
+void ToolkitHost::prepare(WarmUp warmUp) {
     const QString toolkit = Toolkit::path();
     if (!enabled_ || busy_ || process_ || toolkit.isEmpty() || unusableFor_ == toolkit)
         return;
@@ -159,6 +159,8 @@ void ToolkitHost::prepare() {
     // A host that has just started runs the toolkit's code slowly until Java has compiled it,
     // about the first few hundred files. Changing a sample file a few dozen times while the
     // user fills in the page does much of that beforehand; the results go nowhere.
+    if (warmUp == WarmUp::None)
+        return;
     const QDir samples(PathHelpers::ProgramFolder() + QStringLiteral("/Samples"));
     const QStringList names = samples.entryList({QStringLiteral("*.pdf")}, QDir::Files);
     if (names.isEmpty())

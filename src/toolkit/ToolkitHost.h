@@ -38,8 +38,11 @@ public:
     std::optional<ToolResult> collect(quint64 ticket);
 
     // Starts the host ahead of the first request, without waiting for it, so that the first
-    // file of a batch does not pay for starting Java.
-    void prepare();
+    // file of a batch does not pay for starting Java. With samples, it also changes the sample
+    // files a few dozen times, into nowhere, so that Java has compiled much of the toolkit's code
+    // by the time the batch starts: for the window, whose user fills in a page meanwhile.
+    enum class WarmUp { None, WithSamples };
+    void prepare(WarmUp warmUp = WarmUp::WithSamples);
 
     // Ends the host; the next request starts a new one.
     void shutDown();
