@@ -1380,10 +1380,10 @@ private slots:
         const QString title = "He said \"hi\"; a, b\nsecond line 😀 שלום עולם <&>";
         const QString dept = "=1+2; \"q\", 'x' &amp; \u05e2\u05d1\u05e8\u05d9\u05ea";
         const QString rights = "© 2024 \"Ünïcode\";\n<&> שלום";
-        const QStringList values{"--title",    title,          "--subject",   "<remove>",
-                                 "--keywords", "0012",         "--author",    "-1,5",
-                                 "--info",     "Dept=" + dept, "--copyright", rights,
-                                 "--in-place", plain,          withXmp};
+        const QStringList values{
+            "--title",  title,   "--subject",       "<remove>",     "--keywords",  "0012",
+            "--author", "-1,5",  "--info",          "Dept=" + dept, "--copyright", rights,
+            "--lang",   "pt-BR", "--display-title", "--in-place",   plain,         withXmp};
         Ran ran = metascribe(QStringList{"set"} + values);
         QVERIFY2(ran.status == 0, ran.err.constData());
 
@@ -1400,8 +1400,8 @@ private slots:
         const QString tablePath = TestFiles::write(dir.path() + "/values.csv", table);
 
         ran = metascribe({"set", "--title", "other", "--subject", "other", "--keywords", "other",
-                          "--author", "other", "--remove", "Dept", "--copyright", "", "--in-place",
-                          plain, withXmp});
+                          "--author", "other", "--remove", "Dept", "--copyright", "", "--remove",
+                          "lang", "--in-place", plain, withXmp});
         QVERIFY2(ran.status == 0, ran.err.constData());
         ran = metascribe({"set", "--csv", tablePath, "--in-place"});
         QVERIFY2(ran.status == 0, ran.err.constData());
@@ -1414,6 +1414,9 @@ private slots:
             QCOMPARE(tags["PDF:Subject"].toString(), QString("<remove>"));
             QCOMPARE(tags["XMP-dc:Rights"].toString(), rights);
             QCOMPARE(tags["XMP-dc:Title"].toString(), title);
+            QCOMPARE(tags["PDF:Language"].toString(), QString("pt-BR"));
+            // The file without XMP was given a packet for its copyright, with the language in it.
+            QCOMPARE(tags["XMP-dc:Language"].toString(), QString("pt-BR"));
             const QMap<QString, QString> info = TestFiles::pdfInfo(file);
             QCOMPARE(info.value("Keywords"), QString("0012"));
             QCOMPARE(info.value("Author"), QString("-1,5"));
@@ -1657,6 +1660,9 @@ private slots:
             << pdfa << "linked" << setTitle << 0
             << added + "; it has another name (a hard link), which keeps the old content" << title
             << QByteArray("Signed Title\nSigned Title\n");
+        QTest::newRow("set, language and title shown")
+            << pdfa << "streams" << QStringList{"set", "--lang", "de", "--display-title"} << 0
+            << added << QStringList{"-PDF:Language", "-XMP-dc:Language"} << QByteArray("de\nde\n");
         QTest::newRow("strip") << pdfa << "table" << QStringList{"strip"} << 1 << strip
                                << QStringList() << QByteArray();
         QTest::newRow("set, encrypted")
@@ -1733,6 +1739,9 @@ private slots:
                      report.contains("Not total document signed"),
                  report.constData());
         QVERIFY(TestPrograms::run("qpdf", {"--check", file}));
+        if (arguments.contains("--display-title"))
+            QVERIFY(qpdfOutput({"--json=2", "--json-key=qpdf", file})
+                        .contains("\"/DisplayDocTitle\": true"));
         QByteArray exif;
         QVERIFY(TestPrograms::run("exiftool", QStringList{"-s3"} << tags << file, &exif));
         QCOMPARE(exif, values);
