@@ -217,33 +217,34 @@ const char* const checkText =
 
 // The kinds check finds, each with an example of its detail, for --help and the manual page.
 const std::array<std::pair<const char*, const char*>, 10> checkKinds{{
-    {"no-title", "There is no title, or only spaces: \"the document has no title\"."},
+    {"no-title", "There is no title, or only spaces. Example: the document has no title"},
     {"junk-title",
      "The title was made by a program: an office program's name and \" - \" before it, a file "
      "extension at its end (.doc, .docx, .odt, .indd, .qxd, .pptx, .xlsx, .tex, .dvi, .ps, .pdf, "
      "...) or a placeholder (Untitled-3, Document1, Presentation1, PowerPoint Presentation, "
-     "Slide 1, Title, ...), in any case: \"\"Microsoft Word - draft3.docx\"\"."},
+     "Slide 1, Title, ...), in any case. Example: \"Microsoft Word - draft3.docx\""},
     {"xmp-differs",
      "A field's value in the document information and in the XMP metadata differ, so viewers "
-     "disagree: \"Title: \"Annual report\" in the document information, \"Draft\" in the XMP "
-     "metadata\"."},
-    {"bad-date", "A date does not read as a date: \"CreationDate: \"yesterday\"\"."},
-    {"future-date", "A date is after now: \"ModDate: \"D:20991231120000Z\"\"."},
+     "disagree. Example: Title: \"Annual report\" in the document information, \"Draft\" in the "
+     "XMP metadata"},
+    {"bad-date", "A date does not read as a date. Example: CreationDate: \"yesterday\""},
+    {"future-date", "A date is after now. Example: ModDate: \"D:20991231120000Z\""},
     {"modified-before-created",
-     "The modification date is before the creation date: \"ModDate \"D:20190101\" is before "
-     "CreationDate \"D:20200101\"\"."},
+     "The modification date is before the creation date. Example: ModDate \"D:20190101\" is "
+     "before CreationDate \"D:20200101\""},
     {"no-language",
-     "The document has no language (/Lang), so screen readers guess: \"the document catalog "
-     "has no /Lang\" (set --lang sets it)."},
+     "The document has no language (/Lang), so screen readers guess; set --lang sets it. "
+     "Example: the document catalog has no /Lang"},
     {"title-not-shown",
-     "Viewers show the file's name in the title bar instead of the title: \"the viewer "
-     "preferences do not set DisplayDocTitle\" (set --display-title sets it)."},
+     "Viewers show the file's name in the title bar instead of the title; set --display-title "
+     "sets it. Example: the viewer preferences do not set DisplayDocTitle"},
     {"old-values-kept",
      "An earlier revision (an incremental update) still holds another value of a field, "
-     "readable to anyone who looks: \"Author: \"J. Smith\" in an earlier revision, now "
-     "\"Legal\"\" (strip removes earlier revisions)."},
-    {"unreadable", "The file cannot be read; the detail is the reason, as set gives it: \"it is "
-                   "password-protected and the password was not given or is wrong\"."},
+     "readable to anyone who looks; strip removes earlier revisions. Example: Author: "
+     "\"J. Smith\" in an earlier revision, now \"Legal\""},
+    {"unreadable",
+     "The file cannot be read; the detail is the reason, as set gives it. Example: it is "
+     "password-protected and the password was not given or is wrong"},
 }};
 
 const char* const undoText =
