@@ -166,7 +166,9 @@ const char* const summary = "changes the document information of many PDF files 
 const char* const description =
     "Metascribe sets the title, subject, author, keywords, creator, producer, creation date and "
     "modification date of many PDF files in one run, and any other key of their document "
-    "information and their copyright notice. Every result is read back by a reader "
+    "information, their copyright notice, their language and whether viewers show their title. "
+    "It also checks files before they are published, changing nothing. Every result is read back "
+    "by a reader "
     "independent of the PDF toolkit that made it and compared with its original before it "
     "replaces anything, in one rename; a file that fails keeps its original and is reported "
     "with the reason. XMP metadata is kept in step and password protection is kept.";

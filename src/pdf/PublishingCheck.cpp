@@ -150,17 +150,21 @@ void checkXmp(const Values& info, const Values& xmp, Findings& findings) {
 }
 
 // The date a place holds under key: nothing when it holds none; an invalid date when it holds
-// one that does not read as a date.
-std::optional<QDateTime> heldDate(const Values& values, const QString& key) {
-    if (blank(values.value(key)))
+// one that does not read as a date. XMP may name only a year, or a year and a month.
+std::optional<QDateTime> heldDate(const Values& values, const QString& key, bool inXmp) {
+    QString text = values.value(key).trimmed();
+    if (text.isEmpty())
         return std::nullopt;
-    return dateOf(values[key]).value_or(QDateTime());
+    static const QRegularExpression yearOrMonth(QStringLiteral("^\\d{4}(-\\d{2})?$"));
+    if (inXmp && yearOrMonth.match(text).hasMatch())
+        text += text.size() == 4 ? QStringLiteral("-01-01") : QStringLiteral("-01");
+    return dateOf(text).value_or(QDateTime());
 }
 
 void checkDates(const Values& info, const Values& xmp, const QDateTime& now, Findings& findings) {
     for (const auto& [values, inXmp] : {std::pair{&info, false}, std::pair{&xmp, true}}) {
         for (const QString& key : {creationKey, modKey}) {
-            const std::optional<QDateTime> date = heldDate(*values, key);
+            const std::optional<QDateTime> date = heldDate(*values, key, inXmp);
             if (!date)
                 continue;
             const QString detail =
@@ -173,8 +177,8 @@ void checkDates(const Values& info, const Values& xmp, const QDateTime& now, Fin
     }
     // The dates a reader shows: the document information's, else the XMP metadata's.
     const auto shown = [&](const QString& key) -> std::pair<std::optional<QDateTime>, QString> {
-        for (const Values* values : {&info, &xmp}) {
-            const std::optional<QDateTime> date = heldDate(*values, key);
+        for (const auto& [values, inXmp] : {std::pair{&info, false}, std::pair{&xmp, true}}) {
+            const std::optional<QDateTime> date = heldDate(*values, key, inXmp);
             if (date && date->isValid())
                 return {date, values->value(key)};
         }

@@ -1573,7 +1573,7 @@ private slots:
         QCOMPARE(process.exitCode(), 2);
         const QByteArray err = process.readAllStandardError();
         QVERIFY2(err.startsWith("metascribe: the window needs a display"), err.constData());
-        QVERIFY2(err.contains("set, strip, show and undo"), err.constData());
+        QVERIFY2(err.contains("set, strip, show, check and undo"), err.constData());
         QVERIFY2(err.contains("Try 'metascribe --help'"), err.constData());
         QVERIFY(process.readAllStandardOutput().isEmpty());
         QCOMPARE(TestFiles::bytes(file), before);
@@ -1606,6 +1606,7 @@ private slots:
         QTest::newRow("set --dry-run --json")
             << QStringList{"set", "--dry-run", "--json", "--title", "New", "--in-place"};
         QTest::newRow("--help") << QStringList{"--help"};
+        QTest::newRow("check") << QStringList{"check"};
     }
     void outputThatCannotBeWritten() {
         QFETCH(QStringList, arguments);
