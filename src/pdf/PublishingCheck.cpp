@@ -249,14 +249,15 @@ void checkRevisions(QPDF& pdf, const QString& path, QByteArrayView bytes, const 
 }
 
 // The file's bytes, for its earlier revisions: those the reader took in one piece, else the file
-// mapped for reading, so that a large file is not copied into memory.
+// mapped for reading, so that a large file is not copied into memory. It is opened as the reader
+// opens it, so that a FIFO put in its place meanwhile cannot hold the check. Throws Failure.
 class Content {
 public:
     Content(const QString& path, const QByteArray& read) : bytes_(read) {
         if (!read.isEmpty())
             return;
-        file_.setFileName(path);
-        if (!file_.open(QIODevice::ReadOnly))
+        if (!file_.open(PdfFile::openRegular(path), QIODevice::ReadOnly,
+                        QFileDevice::AutoCloseHandle))
             return;
         if (const uchar* mapped = file_.map(0, file_.size()))
             view_ = QByteArrayView(mapped, file_.size());
