@@ -115,7 +115,8 @@ const std::array<Option, 2> showOptionTable{{
      "Prints one JSON object per file: \"path\", \"fields\" with the eight fields (null when "
      "missing) and every other key of the document information, \"xmp\" with the XMP values "
      "that differ, \"copyright\" and \"copyrightUrl\" from the XMP metadata (null when "
-     "missing), or \"error\"."},
+     "missing), \"lang\" and \"displayDocTitle\" (true, false or null) from the catalog, or "
+     "\"error\"."},
     {"csv", nullptr,
      "Writes one table (comma-separated values, as spreadsheets open them: UTF-8 with a "
      "byte-order mark, \";\" between cells) of the given files and the PDF files of the given "
@@ -207,8 +208,9 @@ const char* const stripText =
 const char* const showText =
     "show prints each file's eight fields, then the other keys of its document information "
     "(values that are not text, such as names and numbers, as PDF writes them), the XMP "
-    "metadata's values where they differ from them, and its copyright notice and address where "
-    "it has them.";
+    "metadata's values where they differ from them, the document's language (Lang) and whether "
+    "viewers show its title (DisplayDocTitle), and its copyright notice and address where it has "
+    "them.";
 
 const char* const checkText =
     "check reads the given files and the PDF files of the given folders, as set walks them, with "
