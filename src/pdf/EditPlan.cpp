@@ -282,7 +282,7 @@ bool EditPlan::sameValue(InfoField field, const QString& one, const QString& oth
 
 bool EditPlan::isLanguageTag(const QString& tag) {
     // The well-formed tags of BCP 47: a language (with up to three extended subtags), a script,
-    // a region, variants, extensions and a private part; or a private tag alone. Whether each
+    // a region, variants, extensions and private subtags; or a private tag alone. Whether each
     // subtag is registered is the registry's to say, which changes over the years.
     static const QRegularExpression wellFormed(
         QStringLiteral("^(?:[a-z]{2,3}(?:-[a-z]{3}){0,3}"
