@@ -2,7 +2,8 @@
 // the same run, and prints each as a ratio (a Markdown table).
 //
 //     scripts/bench.sh [--files N] [--tree N] [--large-mb N] [--no-loop]
-//                      [--only batch,cli,csv,strip,trash,xmp,encrypted,preview,walk,memory,large,
+//                      [--only
+//                      batch,cli,check,csv,strip,trash,xmp,encrypted,preview,walk,memory,large,
 //                              turns,files20k]
 
 #include "BatchBenchmarks.h"
@@ -46,6 +47,10 @@ void runChosen(const BenchOptions& options, const QString& work, ResultTable& ta
     if (options.only.contains("cli")) {
         std::fprintf(stderr, "command line, %d files...\n", files);
         CommandLineBenchmarks::set(work, onePage, files, table);
+    }
+    if (options.only.contains("check")) {
+        std::fprintf(stderr, "check, %d files...\n", files);
+        CommandLineBenchmarks::check(work, corpus, files, table);
     }
     if (options.only.contains("csv")) {
         std::fprintf(stderr, "tables, %d files...\n", files);

@@ -162,6 +162,22 @@ void strip(const QString& work, const QString& source, int files, ResultTable& t
         secondsText(ours), secondsText(exif), ours / exif, "at most 0.5"};
 }
 
+// Both over the same files, which stay as they are, in turns, medians of three rounds; their
+// output goes nowhere. check says by its status whether it found anything, which is no failure.
+void check(const QString& work, const QStringList& sources, int files, ResultTable& table) {
+    const QString folder = quoted(freshFolder(work, "check", sources, files));
+    shell("sync");
+    QList<double> ours;
+    QList<double> exif;
+    for (int round = 0; round < 3; ++round) {
+        ours << shell(program() + " check " + folder + " >/dev/null 2>&1 || true");
+        exif << shell("exiftool -q -q -j " + folder + " >/dev/null");
+    }
+    table << Row{QStringLiteral("%1 files: metascribe check vs ExifTool -j").arg(files),
+                 secondsText(median(ours)), secondsText(median(exif)), median(ours) / median(exif),
+                 "at most 0.5"};
+}
+
 // Keeping every replaced original in the Trash (hard link, its description and the run's journal,
 // each flushed to disk) against the same run without, and undo against the run it takes back:
 // whole processes, in turns, medians of three rounds.

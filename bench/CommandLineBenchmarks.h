@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class ResultTable;
 
@@ -17,6 +18,8 @@ void csv(const QString& work, const QString& source, int files, ResultTable& tab
 void strip(const QString& work, const QString& source, int files, ResultTable& table);
 // set --trash against set without, and undo against the run it takes back.
 void trash(const QString& work, const QString& source, int files, ResultTable& table);
+// metascribe check against ExifTool reading the same files (-j): both only read.
+void check(const QString& work, const QStringList& sources, int files, ResultTable& table);
 // metascribe set over 20,000 files: the peak memory of the program and its toolkit host
 // together, and the time per file against a run over 1,000.
 void manyFiles(const QString& work, const QString& source, ResultTable& table);

@@ -24,7 +24,7 @@ const std::array<Option, 8> fieldOptionTable{{
     {"mod-date", "DATE", "Sets the modification date to DATE.", InfoField::ModDate},
 }};
 
-const std::array<Option, 6> setOptionTable{{
+const std::array<Option, 8> setOptionTable{{
     {"title-from-filename", nullptr,
      "Sets the title to the file's name without its folder and extension."},
     {"info", "KEY=VALUE",
@@ -35,7 +35,8 @@ const std::array<Option, 6> setOptionTable{{
     {"remove", "FIELD",
      "Removes a field (by its option's name, such as title or creation-date, or its key) or any "
      "key, in any case (company removes Company), from the document information, and the "
-     "field's XMP counterpart; may be given more than once. A slash before a key (/company) "
+     "field's XMP counterpart; lang removes the document's language; may be given more than "
+     "once. A slash before a key (/company) "
      "names only the key spelled exactly so; a file with two keys that differ only in case is "
      "not changed unless one is spelled as given. A key that is not there is no error."},
     {"copyright", "TEXT",
@@ -45,13 +46,22 @@ const std::array<Option, 6> setOptionTable{{
     {"copyright-url", "URL",
      "Sets the address of the rights statement in the XMP metadata (xmpRights:WebStatement); an "
      "empty URL removes it. A file without XMP metadata is given some, as for --copyright."},
+    {"lang", "TAG",
+     "Sets the document's language, which screen readers read it in, to the BCP 47 tag TAG "
+     "(de, en-GB, pt-BR, ...): the catalog's /Lang, and dc:language in the XMP metadata where "
+     "the file has some. --remove lang removes both."},
+    {"display-title", nullptr,
+     "Has viewers show the title in their title bar rather than the file's name "
+     "(DisplayDocTitle in the viewer preferences, which are created where there are none; the "
+     "other preferences stay)."},
     {"csv", "TABLE",
      "Takes the files and their values from the table TABLE, as show --csv writes it (\",\" or "
      "\";\" between cells, UTF-8): the column \"path\" names each file (absolute, or relative to "
      "the table's folder), the others are keys (Title, ..., ModDate or their options' names, "
      "and any other, in any case as for --remove; a slash before a key, as in /path, names the "
-     "key spelled exactly so), \"copyright\" and "
-     "\"copyright-url\". An empty cell, or a missing column, leaves the field alone; a cell "
+     "key spelled exactly so), \"copyright\", "
+     "\"copyright-url\", \"lang\" (as --lang) and \"display-title\" (true as --display-title). "
+     "An empty cell, or a missing column, leaves the field alone; a cell "
      "holding exactly <remove> removes it (<<remove>> stands for the text <remove>). The other "
      "options' changes apply to every file, and a cell overrides them for its file. No "
      "FILE-OR-FOLDER is given. A table with a row whose file does not exist or is listed "
@@ -105,16 +115,30 @@ const std::array<Option, 2> showOptionTable{{
      "Prints one JSON object per file: \"path\", \"fields\" with the eight fields (null when "
      "missing) and every other key of the document information, \"xmp\" with the XMP values "
      "that differ, \"copyright\" and \"copyrightUrl\" from the XMP metadata (null when "
-     "missing), or \"error\"."},
+     "missing), \"lang\" and \"displayDocTitle\" (true, false or null) from the catalog, or "
+     "\"error\"."},
     {"csv", nullptr,
      "Writes one table (comma-separated values, as spreadsheets open them: UTF-8 with a "
      "byte-order mark, \";\" between cells) of the given files and the PDF files of the given "
      "folders: a header row, then one row per file with \"path\", the eight fields by their "
      "keys (Title, Subject, Author, Keywords, Creator, Producer, CreationDate, ModDate), "
-     "\"copyright\", \"copyright-url\" and a column for every other key any file has; a key "
+     "\"copyright\", \"copyright-url\", \"lang\", \"display-title\" (true, false or empty) and a "
+     "column for every other key any file has; a key "
      "set --csv would read as another (path, a field's name in another case such as title, "
      "keys that differ only in case) is written with a slash before it (/title). A value "
      "that is exactly <remove> is written as <<remove>>. set --csv reads the table back."},
+}};
+
+const std::array<Option, 3> checkOptionTable{{
+    {"json", nullptr,
+     "Prints one JSON object per file: \"path\" and \"findings\", a list of objects with "
+     "\"kind\" and \"detail\" (empty for a file without findings)."},
+    {"csv", nullptr,
+     "Writes one table, as show --csv writes its table, with the columns \"path\", \"kind\" "
+     "and \"detail\" and a row per finding."},
+    {"ignore", "KIND",
+     "Leaves out the findings of the kind KIND (one of the kinds below); may be given more than "
+     "once."},
 }};
 
 const std::array<Option, 2> undoOptionTable{{
@@ -126,13 +150,14 @@ const std::array<Option, 2> undoOptionTable{{
 
 // Each form of the command, for --help and the manual page alike: *bold* for what is typed as it
 // stands, _italic_ for what stands for a value of the user's.
-const std::array<const char*, 8> synopsisLines{{
+const std::array<const char*, 9> synopsisLines{{
     "*metascribe* [_FILE-OR-FOLDER_...]",
     "*metascribe set* [_OPTION_...] (*--out* _DIR_ | *--in-place*) _FILE-OR-FOLDER_...",
     "*metascribe set* [_OPTION_...] (*--out* _DIR_ | *--in-place*) *--csv* _TABLE_",
     "*metascribe strip* [_OPTION_...] (*--out* _DIR_ | *--in-place*) _FILE-OR-FOLDER_...",
     "*metascribe show* [*--json*] _FILE_...",
     "*metascribe show --csv* _FILE-OR-FOLDER_...",
+    "*metascribe check* [*--json* | *--csv*] [*--ignore* _KIND_]... _FILE-OR-FOLDER_...",
     "*metascribe undo* [*--dry-run*] [*--json*]",
     "*metascribe* *--help* | *--version*",
 }};
@@ -142,7 +167,9 @@ const char* const summary = "changes the document information of many PDF files 
 const char* const description =
     "Metascribe sets the title, subject, author, keywords, creator, producer, creation date and "
     "modification date of many PDF files in one run, and any other key of their document "
-    "information and their copyright notice. Every result is read back by a reader "
+    "information, their copyright notice, their language and whether viewers show their title. "
+    "It also checks files before they are published, changing nothing. Every result is read back "
+    "by a reader "
     "independent of the PDF toolkit that made it and compared with its original before it "
     "replaces anything, in one rename; a file that fails keeps its original and is reported "
     "with the reason. XMP metadata is kept in step and password protection is kept.";
@@ -181,8 +208,48 @@ const char* const stripText =
 const char* const showText =
     "show prints each file's eight fields, then the other keys of its document information "
     "(values that are not text, such as names and numbers, as PDF writes them), the XMP "
-    "metadata's values where they differ from them, and its copyright notice and address where "
-    "it has them.";
+    "metadata's values where they differ from them, the document's language (Lang) and whether "
+    "viewers show its title (DisplayDocTitle), and its copyright notice and address where it has "
+    "them.";
+
+const char* const checkText =
+    "check reads the given files and the PDF files of the given folders, as set walks them, with "
+    "its own reader and without changing or creating any file, and lists what each holds that "
+    "its readers trip over once it is published: one line per finding on standard output "
+    "(PATH: KIND: DETAIL), and on standard error how many files were checked, how many had "
+    "findings and how many of each kind.";
+
+// The kinds check finds, each with an example of its detail, for --help and the manual page.
+const std::array<std::pair<const char*, const char*>, 10> checkKinds{{
+    {"no-title", "There is no title, or only spaces. Example: the document has no title"},
+    {"junk-title",
+     "The title was made by a program: an office program's name and \" - \" before it, a file "
+     "extension at its end (.doc, .docx, .odt, .indd, .qxd, .pptx, .xlsx, .tex, .dvi, .ps, .pdf, "
+     "...) or a placeholder (Untitled-3, Document1, Presentation1, PowerPoint Presentation, "
+     "Slide 1, Title, ...), in any case. Example: \"Microsoft Word - draft3.docx\""},
+    {"xmp-differs",
+     "A field's value in the document information and in the XMP metadata differ, so viewers "
+     "disagree. Example: Title: \"Annual report\" in the document information, \"Draft\" in the "
+     "XMP metadata"},
+    {"bad-date", "A date does not read as a date. Example: CreationDate: \"yesterday\""},
+    {"future-date", "A date is after now. Example: ModDate: \"D:20991231120000Z\""},
+    {"modified-before-created",
+     "The modification date is before the creation date. Example: ModDate \"D:20190101\" is "
+     "before CreationDate \"D:20200101\""},
+    {"no-language",
+     "The document has no language (/Lang), so screen readers guess; set --lang sets it. "
+     "Example: the document catalog has no /Lang"},
+    {"title-not-shown",
+     "Viewers show the file's name in the title bar instead of the title; set --display-title "
+     "sets it. Example: the viewer preferences do not set DisplayDocTitle"},
+    {"old-values-kept",
+     "An earlier revision (an incremental update) still holds another value of a field, "
+     "readable to anyone who looks; strip removes earlier revisions. Example: Author: "
+     "\"J. Smith\" in an earlier revision, now \"Legal\""},
+    {"unreadable",
+     "The file cannot be read; the detail is the reason, as set gives it. Example: it is "
+     "password-protected and the password was not given or is wrong"},
+}};
 
 const char* const undoText =
     "undo takes back the last run of set --trash (or the window's run with \"Keep replaced "
@@ -198,9 +265,11 @@ QString dateText(const QLocale& locale = QLocale::system()) {
 }
 
 const std::array<std::pair<const char*, const char*>, 3> exitTexts{{
-    {"0", "Every file was changed (with --dry-run: would be changed; show: was read)."},
-    {"1",
-     "At least one file was not (or none was found), or standard output could not be written."},
+    {"0",
+     "Every file was changed (with --dry-run: would be changed; show: was read; check: nothing "
+     "was found)."},
+    {"1", "At least one file was not (or none was found; check: something was found), or standard "
+          "output could not be written."},
     {"2", "The command line was wrong; nothing was changed."},
 }};
 
@@ -297,6 +366,10 @@ std::span<const Option> CommandDescription::showOptions() {
     return showOptionTable;
 }
 
+std::span<const Option> CommandDescription::checkOptions() {
+    return checkOptionTable;
+}
+
 std::span<const Option> CommandDescription::undoOptions() {
     return undoOptionTable;
 }
@@ -330,6 +403,13 @@ QString CommandDescription::helpText() {
     text += QStringLiteral("\nOptions of show:\n");
     for (const Option& option : showOptionTable)
         text += helpOption(optionSpelling(option), QLatin1String(option.help));
+    text += QLatin1Char('\n') + wrapped(QLatin1String(checkText), 0);
+    text += QStringLiteral("\nOptions of check:\n");
+    for (const Option& option : checkOptionTable)
+        text += helpOption(optionSpelling(option), QLatin1String(option.help));
+    text += QStringLiteral("\nKinds of findings:\n");
+    for (const auto& [kind, meaning] : checkKinds)
+        text += helpOption(QLatin1String(kind), QLatin1String(meaning));
     text += QLatin1Char('\n') + wrapped(QLatin1String(undoText), 0);
     text += QStringLiteral("\nOptions of undo:\n");
     for (const Option& option : undoOptionTable)
@@ -348,12 +428,12 @@ QString CommandDescription::manualPage() {
                                   "metascribe \\- ") +
                    roff(QLatin1String(summary)) + QStringLiteral("\n.SH SYNOPSIS\n") +
                    roffSynopsis() + QStringLiteral(".SH DESCRIPTION\n");
-    page += roff(QLatin1String(description)) + QStringLiteral("\n.PP\n") +
-            roff(QLatin1String(windowText)) + QStringLiteral("\n.PP\n") +
-            roff(QLatin1String(setText)) + QStringLiteral("\n.PP\n") +
-            roff(QLatin1String(stripText)) + QStringLiteral("\n.PP\n") +
-            roff(QLatin1String(showText)) + QStringLiteral("\n.PP\n") +
-            roff(QLatin1String(undoText)) + QLatin1Char('\n');
+    page +=
+        roff(QLatin1String(description)) + QStringLiteral("\n.PP\n") +
+        roff(QLatin1String(windowText)) + QStringLiteral("\n.PP\n") + roff(QLatin1String(setText)) +
+        QStringLiteral("\n.PP\n") + roff(QLatin1String(stripText)) + QStringLiteral("\n.PP\n") +
+        roff(QLatin1String(showText)) + QStringLiteral("\n.PP\n") + roff(QLatin1String(checkText)) +
+        QStringLiteral("\n.PP\n") + roff(QLatin1String(undoText)) + QLatin1Char('\n');
     page += QStringLiteral(".SH FIELDS OF SET\n");
     for (const Option& option : fieldOptionTable)
         page += roffOption(option);
@@ -373,6 +453,13 @@ QString CommandDescription::manualPage() {
     page += QStringLiteral(".SH OPTIONS OF SHOW\n");
     for (const Option& option : showOptionTable)
         page += roffOption(option);
+    page += QStringLiteral(".SH OPTIONS OF CHECK\n");
+    for (const Option& option : checkOptionTable)
+        page += roffOption(option);
+    page += QStringLiteral(".SH KINDS OF FINDINGS\n");
+    for (const auto& [kind, meaning] : checkKinds)
+        page += QStringLiteral(".TP\n\\fB") + roff(QLatin1String(kind)) + QStringLiteral("\\fR\n") +
+                roff(QLatin1String(meaning)) + QLatin1Char('\n');
     page += QStringLiteral(".SH OPTIONS OF UNDO\n");
     for (const Option& option : undoOptionTable)
         page += roffOption(option);
@@ -391,6 +478,7 @@ QString CommandDescription::manualPage() {
                            "metascribe show \\-\\-json report.pdf\n"
                            "metascribe show \\-\\-csv contracts/ > values.csv\n"
                            "metascribe set \\-\\-in\\-place \\-\\-csv values.csv\n"
+                           "metascribe check \\-\\-ignore old\\-values\\-kept outgoing/\n"
                            ".EE\n");
     return page;
 }

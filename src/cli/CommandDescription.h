@@ -29,6 +29,7 @@ public:
     // The options strip has beside the run's.
     static std::span<const Option> stripOptions();
     static std::span<const Option> showOptions();
+    static std::span<const Option> checkOptions();
     static std::span<const Option> undoOptions();
     // The options of the groups, one after the other, as a command takes them.
     static QList<Option> joined(std::initializer_list<std::span<const Option>> groups);

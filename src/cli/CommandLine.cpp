@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "CheckCommand.h"
 #include "CommandDescription.h"
 #include "Console.h"
 #include "SetCommand.h"
@@ -27,10 +28,11 @@ struct Command {
     QString (*advice)(const QString& option) = nullptr;
 };
 
-const std::array<Command, 4> commands{{
+const std::array<Command, 5> commands{{
     {"set", &SetCommand::options, &SetCommand::run},
     {"strip", &StripCommand::options, &StripCommand::run, &StripCommand::adviceFor},
     {"show", &ShowCommand::options, &ShowCommand::run},
+    {"check", &CheckCommand::options, &CheckCommand::run},
     {"undo", &UndoCommand::options, &UndoCommand::run},
 }};
 

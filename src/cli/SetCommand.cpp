@@ -67,7 +67,23 @@ std::variant<EditPlan, QString> planOf(const QCommandLineParser& parser) {
         if (const QString problem = set(option, key, text); !problem.isEmpty())
             return problem;
     }
+    if (parser.isSet(QStringLiteral("lang"))) {
+        const QString tag = parser.value(QStringLiteral("lang"));
+        if (!EditPlan::isLanguageTag(tag))
+            return QStringLiteral("--lang: \"") + tag +
+                   QStringLiteral("\" is not a language tag; write it like de, en-GB or pt-BR");
+        plan.setLanguage(tag);
+    }
+    if (parser.isSet(QStringLiteral("display-title")))
+        plan.showTitleInTitleBar();
     for (const QString& given : parser.values(QStringLiteral("remove"))) {
+        // The document's language is no key of the document information ("/lang" is one).
+        if (given.compare(QStringLiteral("lang"), Qt::CaseInsensitive) == 0) {
+            if (plan.language())
+                return QStringLiteral("--remove: the language is changed by another option too");
+            plan.setLanguage(QString());
+            continue;
+        }
         // A field by its key or its option's name, any other key as a file spells it, in any
         // case; "/key" only the key spelled exactly so.
         const EditPlan::KeyName name = EditPlan::keyNamed(given);

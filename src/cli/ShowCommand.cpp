@@ -6,7 +6,6 @@
 #include "Failure.h"
 #include "FolderWalker.h"
 #include "InputFiles.h"
-#include "PdfDate.h"
 #include "PdfSnapshot.h"
 #include "ValueTable.h"
 #include "XmpPacket.h"
@@ -16,17 +15,6 @@
 #include <QJsonObject>
 
 namespace {
-
-// Whether two values of one field say the same: dates by the moment they name.
-bool sameValue(InfoField field, const QString& info, const QString& xmp) {
-    if (info == xmp)
-        return true;
-    if (!EditPlan::isDate(field))
-        return false;
-    const std::optional<QDateTime> a = PdfDate::parse(info);
-    const std::optional<QDateTime> b = PdfDate::parse(xmp);
-    return a && b && *a == *b;
-}
 
 // The start of a line of text: the label in a column of its own, as wide as a long one needs.
 QString labelled(const QString& label) {
@@ -81,7 +69,8 @@ int ShowCommand::print(bool json, const QStringList& paths, const QStringList& u
                 fields.insert(key, Console::orNull(value));
                 text += (key + QLatin1Char(':')).leftJustified(20) + value.value_or(QString()) +
                         QLatin1Char('\n');
-                if (xmp.contains(key) && !sameValue(field, value.value_or(QString()), xmp[key])) {
+                if (xmp.contains(key) &&
+                    !EditPlan::sameValue(field, value.value_or(QString()), xmp[key])) {
                     differing.insert(key, xmp[key]);
                     xmpText += (key + QStringLiteral(" (XMP):")).leftJustified(20) + xmp[key] +
                                QLatin1Char('\n');
@@ -98,6 +87,17 @@ int ShowCommand::print(bool json, const QStringList& paths, const QStringList& u
             line.insert(QStringLiteral("fields"), fields);
             line.insert(QStringLiteral("xmp"), differing);
             text += xmpText;
+            // The catalog's settings, which set --lang and --display-title make.
+            const std::optional<bool> shown = snapshot.displaysTitle();
+            line.insert(QStringLiteral("lang"), Console::orNull(snapshot.language()));
+            line.insert(QStringLiteral("displayDocTitle"),
+                        shown ? QJsonValue(*shown) : QJsonValue());
+            text += labelled(QStringLiteral("Lang")) + snapshot.language().value_or(QString()) +
+                    QLatin1Char('\n');
+            text +=
+                labelled(QStringLiteral("DisplayDocTitle")) +
+                (shown ? (*shown ? QStringLiteral("true") : QStringLiteral("false")) : QString()) +
+                QLatin1Char('\n');
             const std::pair<QString, QString> rights[] = {
                 {XmpPacket::copyrightKey(), QStringLiteral("copyright")},
                 {XmpPacket::copyrightUrlKey(), QStringLiteral("copyrightUrl")}};

@@ -53,6 +53,18 @@ QList<BatchRun::FieldPreview> previewOf(const PdfSnapshot& original, const EditP
     }
     for (auto edit = edits.cbegin(); edit != edits.cend(); ++edit)
         preview.append({edit.key(), original.infoValue(edit.key()), edit.value()});
+    // Then the catalog's settings, by their keys there.
+    if (const std::optional<QString>& language = plan.language())
+        preview.append({QStringLiteral("Lang"), original.language(),
+                        language->isEmpty() ? std::nullopt : language});
+    if (plan.displaysTitle()) {
+        const std::optional<bool> shown = original.displaysTitle();
+        preview.append({QStringLiteral("DisplayDocTitle"),
+                        shown ? std::optional<QString>(*shown ? QStringLiteral("true")
+                                                              : QStringLiteral("false"))
+                              : std::nullopt,
+                        QStringLiteral("true")});
+    }
     return preview;
 }
 

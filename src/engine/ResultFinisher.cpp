@@ -126,7 +126,7 @@ void ResultFinisher::storeDatesPlain(const QString& plainPath) const {
 }
 
 void ResultFinisher::finishXmp(const QString& plainPath) const {
-    const bool changesRights = rights_.copyright || rights_.url;
+    const bool changesRights = rights_.changesAnything();
     // A file without XMP gets it only for a copyright, in step with the document information.
     if (hasXmp_ && (!xmpChanges_.isEmpty() || changesRights))
         updateXmp(plainPath, xmpChanges_, rights_);
@@ -135,7 +135,7 @@ void ResultFinisher::finishXmp(const QString& plainPath) const {
 }
 
 void ResultFinisher::check() const {
-    const bool changesRights = rights_.copyright || rights_.url;
+    const bool changesRights = rights_.changesAnything();
     const bool checksXmp = !xmpChanges_.isEmpty() || changesRights;
     // The packet is read in the same pass as the rest of the result.
     std::optional<QByteArray> packet;

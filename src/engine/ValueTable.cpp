@@ -21,6 +21,12 @@ namespace {
 const QString pathColumn = QStringLiteral("path");
 const QString copyrightColumn = QStringLiteral("copyright");
 const QString copyrightUrlColumn = QStringLiteral("copyright-url");
+const QString languageColumn = QStringLiteral("lang");
+const QString displayTitleColumn = QStringLiteral("display-title");
+
+QString truthText(const std::optional<bool>& value) {
+    return value ? (*value ? QStringLiteral("true") : QStringLiteral("false")) : QString();
+}
 
 // The removal marker with any number of pairs of angle brackets around "remove": one pair is the
 // marker, each further pair stands for a real value with one pair fewer.
@@ -41,6 +47,7 @@ bool isMarkerLike(const QString& text) {
 // of the table by anyCase.
 QString columnOfKey(const QString& key, const QHash<QString, int>& inAnyCase) {
     const bool ours = key == pathColumn || key == copyrightColumn || key == copyrightUrlColumn ||
+                      EditPlan::anyCase(key) == languageColumn || key == displayTitleColumn ||
                       key.startsWith(QLatin1Char('/'));
     const bool notAlone =
         EditPlan::keyNamed(key).exact || inAnyCase.value(EditPlan::anyCase(key)) > 1;
@@ -52,6 +59,8 @@ struct FileValues {
     QMap<QString, PdfSnapshot::InfoValue> info;
     QString copyright;
     QString copyrightUrl;
+    std::optional<QString> language;
+    std::optional<bool> displaysTitle;
 };
 
 FileValues valuesOf(const QString& file) {
@@ -61,7 +70,7 @@ FileValues valuesOf(const QString& file) {
     if (const std::optional<QByteArray> packet = XmpPacket::readFromPdf(file, std::nullopt))
         xmp = XmpPacket::read(*packet);
     return {snapshot.info(), xmp.value(XmpPacket::copyrightKey()),
-            xmp.value(XmpPacket::copyrightUrlKey())};
+            xmp.value(XmpPacket::copyrightUrlKey()), snapshot.language(), snapshot.displaysTitle()};
 }
 
 // The keys other than the eight, in the order the files first have them.
@@ -88,7 +97,9 @@ QStringList rowOf(const QString& file, const FileValues& values, const QStringLi
         const auto entry = values.info.constFind(EditPlan::toolkitKey(field));
         cells << ValueTable::cellOf(entry == values.info.cend() ? QString() : entry->text);
     }
-    cells << ValueTable::cellOf(values.copyright) << ValueTable::cellOf(values.copyrightUrl);
+    cells << ValueTable::cellOf(values.copyright) << ValueTable::cellOf(values.copyrightUrl)
+          << ValueTable::cellOf(values.language.value_or(QString()))
+          << truthText(values.displaysTitle);
     for (const QString& key : others) {
         const auto entry = values.info.constFind(key);
         cells << (entry == values.info.cend() ? QString()
@@ -99,7 +110,7 @@ QStringList rowOf(const QString& file, const FileValues& values, const QStringLi
 
 // What one column of a table read back stands for.
 struct Column {
-    enum class Kind { Path, Copyright, CopyrightUrl, Key } kind;
+    enum class Kind { Path, Copyright, CopyrightUrl, Language, DisplayTitle, Key } kind;
     EditPlan::KeyName key;
 };
 
@@ -110,6 +121,10 @@ Column columnOf(const QString& name, int number) {
         return {Column::Kind::Copyright, {}};
     if (name == copyrightUrlColumn)
         return {Column::Kind::CopyrightUrl, {}};
+    if (EditPlan::anyCase(name) == languageColumn)
+        return {Column::Kind::Language, {}};
+    if (name == displayTitleColumn)
+        return {Column::Kind::DisplayTitle, {}};
     // A field by its key or its option's name, any other key as a file spells it, in any case;
     // "/key" the key spelled exactly so.
     const EditPlan::KeyName key = EditPlan::keyNamed(name);
@@ -221,7 +236,7 @@ void ValueTable::write(QIODevice& device, const QStringList& files,
     QStringList header{pathColumn};
     for (InfoField field : EditPlan::fields)
         header << EditPlan::toolkitKey(field);
-    header << copyrightColumn << copyrightUrlColumn;
+    header << copyrightColumn << copyrightUrlColumn << languageColumn << displayTitleColumn;
     QHash<QString, int> inAnyCase;
     for (const QString& key : others)
         ++inAnyCase[EditPlan::anyCase(key)];
@@ -270,7 +285,7 @@ QList<ValueTable::Row> ValueTable::read(const QString& tablePath) {
         // written back as the same bytes. Only then is the file read, once.
         std::optional<PdfSnapshot> original;
         bool read = false;
-        const auto holds = [&](const EditPlan::KeyName& key, const QString& value) {
+        const auto readOriginal = [&] {
             if (!read) {
                 read = true;
                 try {
@@ -279,7 +294,10 @@ QList<ValueTable::Row> ValueTable::read(const QString& tablePath) {
                 } catch (const Failure&) {
                 }
             }
-            if (!original)
+            return original.has_value();
+        };
+        const auto holds = [&](const EditPlan::KeyName& key, const QString& value) {
+            if (!readOriginal())
                 return false;
             // A key named in any case only where the name is no other key's too.
             const QStringList held = EditPlan::keysFor(key, original->info().keys());
@@ -298,6 +316,24 @@ QList<ValueTable::Row> ValueTable::read(const QString& tablePath) {
                 row.plan.setCopyright(value->value_or(QString()));
             } else if (column.kind == Column::Kind::CopyrightUrl) {
                 row.plan.setCopyrightUrl(value->value_or(QString()));
+            } else if (column.kind == Column::Kind::Language) {
+                // A tag as the file holds it is left alone, even one that is not well formed.
+                if (*value && !EditPlan::isLanguageTag(**value)) {
+                    if (!readOriginal() || original->language() != **value)
+                        throw Failure(cell + QStringLiteral("\"") + **value +
+                                      QStringLiteral("\" is not a language tag"));
+                    continue;
+                }
+                row.plan.setLanguage(value->value_or(QString()));
+            } else if (column.kind == Column::Kind::DisplayTitle) {
+                if (*value == QStringLiteral("true")) {
+                    row.plan.showTitleInTitleBar();
+                } else if (*value != QStringLiteral("false") ||
+                           (readOriginal() && original->displaysTitle() == true)) {
+                    // Shown titles are asked for, never taken back.
+                    throw Failure(cell + QStringLiteral("it takes only true, or false where the "
+                                                        "file does not show the title"));
+                }
             } else if (!*value) {
                 // A key any file may hold reaches the header; removing takes fewer of them.
                 if (const QString problem = EditPlan::keyProblem(column.key.key, std::nullopt);

@@ -14,7 +14,8 @@ class QIODevice;
 // The document information of many files as one table a spreadsheet opens (show --csv, the
 // window's export), and per-file plans read back from such a table (set --csv). Columns: "path",
 // the eight fields by their keys as PDF spells them, "copyright" and "copyright-url" from the XMP
-// metadata, then every other key. A column names a key as --remove does: a field by its key or
+// metadata, "lang" and "display-title" (true, false or empty) from the catalog, then every other
+// key. A column names a key as --remove does: a field by its key or
 // option name, any other key as a file spells it, in any case. A key whose name is one of the
 // columns of our own, or would be read as a field's or as another key's (differing only in case),
 // is written with a slash before it ("/path", "/title"), as PDF writes names; a slash before any

@@ -2,6 +2,7 @@
 
 #include "PdfDate.h"
 
+#include <QRegularExpression>
 #include <QSet>
 
 namespace {
@@ -263,7 +264,36 @@ EditPlan EditPlan::mergedWith(const EditPlan& later) const {
         merged.copyright_ = later.copyright_;
     if (later.copyrightUrl_)
         merged.copyrightUrl_ = later.copyrightUrl_;
+    if (later.language_)
+        merged.language_ = later.language_;
+    merged.displayTitle_ = displayTitle_ || later.displayTitle_;
     return merged;
+}
+
+bool EditPlan::sameValue(InfoField field, const QString& one, const QString& other) {
+    if (one == other)
+        return true;
+    if (!isDate(field))
+        return false;
+    const std::optional<QDateTime> a = PdfDate::parse(one);
+    const std::optional<QDateTime> b = PdfDate::parse(other);
+    return a && b && *a == *b;
+}
+
+bool EditPlan::isLanguageTag(const QString& tag) {
+    // The well-formed tags of BCP 47: a language (with up to three extended subtags), a script,
+    // a region, variants, extensions and private subtags; or a private tag alone. Whether each
+    // subtag is registered is the registry's to say, which changes over the years.
+    static const QRegularExpression wellFormed(
+        QStringLiteral("^(?:[a-z]{2,3}(?:-[a-z]{3}){0,3}"
+                       "(?:-[a-z]{4})?"
+                       "(?:-(?:[a-z]{2}|[0-9]{3}))?"
+                       "(?:-(?:[a-z0-9]{5,8}|[0-9][a-z0-9]{3}))*"
+                       "(?:-[0-9a-wy-z](?:-[a-z0-9]{2,8})+)*"
+                       "(?:-x(?:-[a-z0-9]{1,8})+)?"
+                       "|x(?:-[a-z0-9]{1,8})+)$"),
+        QRegularExpression::CaseInsensitiveOption);
+    return wellFormed.match(tag).hasMatch();
 }
 
 std::optional<InfoField> EditPlan::firstBadDate() const {

@@ -41,6 +41,10 @@ public:
         return field == InfoField::CreationDate || field == InfoField::ModDate;
     }
 
+    // Whether two values of the field say the same, as the document information and the XMP
+    // metadata hold them: dates by the moment they name.
+    static bool sameValue(InfoField field, const QString& one, const QString& other);
+
     // The field's name as the second page shows it ("Creation Date").
     static QString caption(InfoField field);
     // Why a date field's text cannot be written, with the forms that can.
@@ -127,6 +131,18 @@ public:
     const std::optional<QString>& copyright() const { return copyright_; }
     const std::optional<QString>& copyrightUrl() const { return copyrightUrl_; }
 
+    // The document's language, a BCP 47 tag, for the catalog's /Lang and XMP dc:language; an
+    // empty text removes both, nothing leaves them alone.
+    void setLanguage(const QString& tag) { language_ = tag; }
+    const std::optional<QString>& language() const { return language_; }
+    // Whether a language tag is well formed as BCP 47 writes tags ("de", "en-GB", "pt-BR",
+    // "zh-Hant-TW", "x-klingon"), letter case aside.
+    static bool isLanguageTag(const QString& tag);
+    // Whether viewers are to show the title in their title bar rather than the file's name
+    // (DisplayDocTitle in the viewer preferences).
+    void showTitleInTitleBar() { displayTitle_ = true; }
+    bool displaysTitle() const { return displayTitle_; }
+
     // This plan with later's choices on top: whatever later changes (a field, a key, the
     // copyright) it changes as later says, the rest as this plan says. A plan read for one file
     // goes on top of the plan for all of them.
@@ -141,4 +157,6 @@ private:
     QMap<QString, std::optional<QString>> keysInAnyCase_;
     std::optional<QString> copyright_;
     std::optional<QString> copyrightUrl_;
+    std::optional<QString> language_;
+    bool displayTitle_ = false;
 };

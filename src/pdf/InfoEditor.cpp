@@ -1,5 +1,6 @@
 #include "InfoEditor.h"
 
+#include "CatalogSettings.h"
 #include "PdfFile.h"
 
 #include <qpdf/QPDF.hh>
@@ -18,34 +19,34 @@ std::string nameOf(const QString& key) {
 } // namespace
 
 bool InfoEditor::needed(const EditPlan& plan) {
-    return !plan.removedKeys().isEmpty() || trappedOf(plan);
+    return !plan.removedKeys().isEmpty() || trappedOf(plan) || CatalogSettings::needed(plan);
 }
 
 QByteArray InfoEditor::applied(const QString& input, const EditPlan& plan) {
     QByteArray bytes;
     PdfFile::open(input, std::nullopt, [&](QPDF& pdf) {
+        bool changed = !CatalogSettings::apply(pdf.getRoot(), plan).empty();
         QPDFObjectHandle info = pdf.getTrailer().getKey("/Info");
         if (info.isStream())
             info = info.getDict();
         const std::optional<QString> trapped = trappedOf(plan);
-        bool changed = false;
-        if (!info.isDictionary()) {
+        if (!info.isDictionary() && trapped) {
             // Nothing to remove from; a Trapped to set needs a dictionary of its own.
-            if (!trapped)
-                return;
             info = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
             pdf.getTrailer().replaceKey("/Info", info);
             changed = true;
         }
-        for (const QString& key : plan.removedKeys()) {
-            if (info.hasKey(nameOf(key))) {
-                info.removeKey(nameOf(key));
+        if (info.isDictionary()) {
+            for (const QString& key : plan.removedKeys()) {
+                if (info.hasKey(nameOf(key))) {
+                    info.removeKey(nameOf(key));
+                    changed = true;
+                }
+            }
+            if (trapped && !info.getKey("/Trapped").isNameAndEquals(nameOf(*trapped))) {
+                info.replaceKey("/Trapped", QPDFObjectHandle::newName(nameOf(*trapped)));
                 changed = true;
             }
-        }
-        if (trapped && !info.getKey("/Trapped").isNameAndEquals(nameOf(*trapped))) {
-            info.replaceKey("/Trapped", QPDFObjectHandle::newName(nameOf(*trapped)));
-            changed = true;
         }
         if (!changed)
             return;

@@ -248,6 +248,14 @@ PdfSnapshot PdfSnapshot::read(const QString& path, const std::optional<QString>&
                 snapshot.catalogEntries_ << fromName(key);
         }
         snapshot.catalogEntries_.sort();
+        if (QPDFObjectHandle language = catalog.getKey("/Lang"); language.isString())
+            snapshot.language_ = textOf(language);
+        QPDFObjectHandle preferences = catalog.getKey("/ViewerPreferences");
+        if (QPDFObjectHandle shown = preferences.isDictionary()
+                                         ? preferences.getKey("/DisplayDocTitle")
+                                         : QPDFObjectHandle();
+            shown.isBool())
+            snapshot.displaysTitle_ = shown.getBoolValue();
         const SignedUpdate::Signing signing = SignedUpdate::signing(catalog);
         snapshot.signed_ = signing.isSigned;
         snapshot.certifiedAgainstChanges_ = signing.forbidsChanges;

@@ -89,6 +89,11 @@ public:
 
     // The catalog's keys (without slash) whose values exist, sorted.
     const QStringList& catalogEntries() const { return catalogEntries_; }
+    // The document's language, the catalog's /Lang; nothing when it has none that is text.
+    const std::optional<QString>& language() const { return language_; }
+    // DisplayDocTitle of the viewer preferences: nothing when it is not there (or not true or
+    // false).
+    const std::optional<bool>& displaysTitle() const { return displaysTitle_; }
 
     // Keys without the slash, such as "Title"; entries whose value is null are left out.
     const QMap<QString, InfoValue>& info() const { return info_; }
@@ -136,6 +141,8 @@ private:
     bool pageLabels_ = false;
     std::optional<ViewerReading> viewerReading_;
     QStringList catalogEntries_;
+    std::optional<QString> language_;
+    std::optional<bool> displaysTitle_;
     QMap<QString, InfoValue> info_;
     QStringList unicodeInfo_;
     QStringList documentKeys_;

@@ -7,9 +7,9 @@
 #include "ObjectMetadata.h"
 #include "PathHelpers.h"
 #include "PdfFile.h"
+#include "Revisions.h"
 #include "XmpPacket.h"
 
-#include <QFile>
 #include <QRandomGenerator>
 #include <algorithm>
 #include <memory>
@@ -164,38 +164,6 @@ void renewId(QPDF& pdf, PdfStripper::Stripped& stripped) {
     trailer.replaceKey("/ID", QPDFObjectHandle::newArray({part, part}));
 }
 
-// How often "%%EOF" stands in bytes.
-int markersIn(QByteArrayView bytes) {
-    int markers = 0;
-    for (qsizetype at = bytes.indexOf("%%EOF"); at >= 0; at = bytes.indexOf("%%EOF", at + 5))
-        ++markers;
-    return markers;
-}
-
-// Revisions before the newest end with an end-of-file marker each; a linearized file has one
-// more, after its first page's cross-reference section. A file too large to have been read
-// whole is read in pieces, never all at once.
-int earlierRevisions(QPDF& pdf, const QString& input, const QByteArray& bytes) {
-    int markers = 0;
-    if (!bytes.isEmpty()) {
-        markers = markersIn(bytes);
-    } else {
-        QFile file(input);
-        if (!file.open(QIODevice::ReadOnly))
-            return 0;
-        // A marker cut by a piece's end is found with the piece's last bytes before the next.
-        QByteArray piece;
-        while (!file.atEnd()) {
-            const QByteArray tail = piece.right(4);
-            piece = tail + file.read(1024 * 1024);
-            markers += markersIn(piece);
-            if (piece.size() == tail.size())
-                break;
-        }
-    }
-    return std::max(0, markers - 1 - (pdf.isLinearized() ? 1 : 0));
-}
-
 // Streams are copied as they are, so what a page shows stays byte for byte; the packet of a
 // PDF/A file must not be compressed anyway. Only what is reached from the trailer of the newest
 // revision is written, and the encryption is kept as it was.
@@ -298,7 +266,7 @@ PdfStripper::Stripped PdfStripper::strip(const QString& input,
         QStringList keptTexts;
         stripDocument(pdf, keep, stripped, keptTexts, 0);
         stripped.kept = KeptContent::in(pdf);
-        if (const int revisions = earlierRevisions(pdf, input, bytes); revisions > 0) {
+        if (const int revisions = Revisions::earlierCount(pdf, input, bytes); revisions > 0) {
             // Only a dry run lists them: a run's list of removals is its counts.
             if (output.isEmpty() || dryRun)
                 stripped.removals << (revisions == 1

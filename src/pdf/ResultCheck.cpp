@@ -205,6 +205,28 @@ QString infoDiffers(const PdfSnapshot& original, const PdfSnapshot& result, cons
     return {};
 }
 
+QString shownLanguage(const std::optional<QString>& language) {
+    return language ? QLatin1Char('"') + *language + QLatin1Char('"') : QStringLiteral("none");
+}
+
+// The catalog's settings: as the plan sets them, else as the original has them.
+QString catalogDiffers(const PdfSnapshot& original, const PdfSnapshot& result,
+                       const EditPlan& plan) {
+    std::optional<QString> language = original.language();
+    if (plan.language())
+        language = plan.language()->isEmpty() ? std::nullopt : plan.language();
+    if (result.language() != language)
+        return QStringLiteral("the result's language (/Lang) is %1 instead of %2")
+            .arg(shownLanguage(result.language()), shownLanguage(language));
+    const std::optional<bool> shown = plan.displaysTitle() ? true : original.displaysTitle();
+    if (result.displaysTitle() != shown)
+        return shown == true
+                   ? QStringLiteral("the result's viewer preferences do not show the title")
+                   : QStringLiteral("the result's viewer preferences changed whether the title "
+                                    "is shown");
+    return {};
+}
+
 } // namespace
 
 QString ResultCheck::verify(const PdfSnapshot& original, const QString& resultPath,
@@ -217,9 +239,15 @@ QString ResultCheck::verify(const PdfSnapshot& original, const QString& resultPa
         readPacket = [packet](QPDF& pdf) {
             *packet = XmpPacket::of(pdf);
         };
-    QString reason = keepsDocument(original, resultPath, password, {}, result, readPacket);
+    // A language the plan removes takes the catalog's entry with it.
+    const QStringList removed = plan.language() && plan.language()->isEmpty()
+                                    ? QStringList{QStringLiteral("Lang")}
+                                    : QStringList();
+    QString reason = keepsDocument(original, resultPath, password, removed, result, readPacket);
     if (reason.isEmpty())
         reason = infoDiffers(original, result, plan, titleFromName);
+    if (reason.isEmpty())
+        reason = catalogDiffers(original, result, plan);
     return reason;
 }
 
@@ -287,6 +315,8 @@ QString ResultCheck::verifyPacket(const std::optional<QByteArray>& packet,
     }
     if (rights.url)
         expected.append({XmpPacket::copyrightUrlKey(), *rights.url});
+    if (rights.language)
+        expected.append({XmpPacket::languageKey(), *rights.language});
     for (const auto& [key, text] : expected) {
         const auto found = values.constFind(key);
         if (text.isEmpty() && found != values.constEnd())

@@ -19,7 +19,8 @@ public:
     // for every changed field or key (an emptied field may also be missing; Trapped as a name; a
     // date set in PDF's own encoding, not as Unicode text), none of the keys the plan removes, and
     // every other entry of the original's document
-    // information unchanged.
+    // information unchanged, and the catalog's language and DisplayDocTitle as the plan sets
+    // them, or as the original has them.
     // The password is tried only when the result cannot be opened without it.
     // With packet, also gives the result's XMP packet (nothing when it has none), read in the
     // same pass, for verifyPacket().

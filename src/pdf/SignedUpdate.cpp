@@ -1,5 +1,6 @@
 #include "SignedUpdate.h"
 
+#include "CatalogSettings.h"
 #include "Failure.h"
 #include "PdfFile.h"
 #include "PdfSnapshot.h"
@@ -299,19 +300,19 @@ std::string reference(int number, int generation) {
 
 // Adds the XMP metadata the plan changes as the toolkit's results get them: the catalog's packet
 // as a new version of its object, unfiltered as PDF/A wants it; or, for a copyright in a file
-// without one, a new packet and a new version of the catalog that names it. next is the first
-// free object number, and goes on past what is used.
-void addXmp(QPDF& pdf, Update& update, const EditPlan& plan, const QString& titleFromName,
+// without one, a new packet and a new version of the catalog that names it (true then). next is
+// the first free object number, and goes on past what is used.
+bool addXmp(QPDF& pdf, Update& update, const EditPlan& plan, const QString& titleFromName,
             QPDFObjectHandle info, const QDateTime& now, int& next) {
     QPDFObjectHandle catalog = pdf.getRoot();
     QPDFObjectHandle metadata = catalog.getKey("/Metadata");
     const XmpPacket::Rights rights = XmpPacket::rightsFor(plan);
     const QList<XmpPacket::Change> changes = XmpPacket::changesFor(plan, titleFromName);
-    if (metadata.isStream() && (!changes.isEmpty() || rights.copyright || rights.url)) {
+    if (metadata.isStream() && (!changes.isEmpty() || rights.changesAnything())) {
         const QByteArray packet = streamData(metadata);
         const QByteArray updated = XmpPacket::update(packet, changes, now, rights);
         if (updated == packet)
-            return;
+            return false;
         QPDFObjectHandle dictionary = metadata.getDict().shallowCopy();
         for (const char* filtering : {"/Filter", "/DecodeParms", "/DL"})
             dictionary.removeKey(filtering);
@@ -330,7 +331,9 @@ void addXmp(QPDF& pdf, Update& update, const EditPlan& plan, const QString& titl
         text.insert(2, " /Metadata " + reference(packetNumber, 0));
         const QPDFObjGen object = catalog.getObjGen();
         update.add(object.getObj(), object.getGen(), text);
+        return true;
     }
+    return false;
 }
 
 // The first object number the file does not use.
@@ -391,7 +394,15 @@ qint64 SignedUpdate::write(const QString& input, const EditPlan& plan, const QSt
         QPDFObjectHandle info = changedInfo(pdf, plan, titleFromName);
         const int infoNumber = next++;
         update.add(infoNumber, 0, serialised(info));
-        addXmp(pdf, update, plan, titleFromName, info, now, next);
+        // The catalog's settings are made in memory first, so that a catalog written anew for
+        // new XMP metadata carries them too.
+        const std::vector<QPDFObjectHandle> settings = CatalogSettings::apply(pdf.getRoot(), plan);
+        const bool catalogWritten = addXmp(pdf, update, plan, titleFromName, info, now, next);
+        for (QPDFObjectHandle object : settings) {
+            const QPDFObjGen id = object.getObjGen();
+            if (!(catalogWritten && id == pdf.getRoot().getObjGen()))
+                update.add(id.getObj(), id.getGen(), serialised(object.shallowCopy()));
+        }
 
         QPDFObjectHandle trailer = pdf.getTrailer();
         const int streamNumber = last.stream ? next++ : 0;

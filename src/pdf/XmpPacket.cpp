@@ -59,6 +59,7 @@ const Property& propertyOf(InfoField field) {
 const Property copyrightProperty{InfoField::Title, NS_DC, "rights", Shape::LanguageAlternative};
 const Property markedProperty{InfoField::Title, NS_XAP_RIGHTS, "Marked", Shape::Simple};
 const Property urlProperty{InfoField::Title, NS_XAP_RIGHTS, "WebStatement", Shape::Simple};
+const Property languageProperty{InfoField::Title, NS_DC, "language", Shape::List};
 // The keywords one by one (dc:subject, a bag), which viewers and ExifTool show beside the
 // keywords' text: changed keywords replace them too, or the old ones would still be shown.
 const Property subjectsProperty{InfoField::Keywords, NS_DC, "subject", Shape::List};
@@ -377,6 +378,11 @@ QByteArray XmpPacket::update(const QByteArray& packet, const QList<Change>& chan
     }
     if (rights.url)
         change(urlProperty, *rights.url);
+    if (rights.language)
+        changed = replaceBag(meta.get(), languageProperty,
+                             rights.language->isEmpty() ? QStringList()
+                                                        : QStringList{*rights.language}) ||
+                  changed;
     if (!changed)
         return packet;
     if (!xmp_set_property(meta.get(), NS_XAP, "MetadataDate", timeText(now).toUtf8().constData(),
@@ -413,7 +419,8 @@ QMap<QString, QString> XmpPacket::read(const QByteArray& packet) {
     }
     const std::pair<QString, const Property*> rights[] = {{copyrightKey(), &copyrightProperty},
                                                           {markedKey(), &markedProperty},
-                                                          {copyrightUrlKey(), &urlProperty}};
+                                                          {copyrightUrlKey(), &urlProperty},
+                                                          {languageKey(), &languageProperty}};
     for (const auto& [key, property] : rights) {
         if (const std::optional<QString> value = valueOf(meta.get(), *property))
             values.insert(key, *value);

@@ -34,6 +34,12 @@ public:
     struct Rights {
         std::optional<QString> copyright;
         std::optional<QString> url;
+        // The document's language (dc:language, a bag of one tag), kept in step with the
+        // catalog's /Lang; it alone gives a file without XMP no packet.
+        std::optional<QString> language;
+
+        // Whether there is anything to change at all.
+        bool changesAnything() const { return copyright || url || language; }
 
         // Whether a file without XMP needs a packet for these.
         bool addsAnything() const {
@@ -44,6 +50,8 @@ public:
     static QString copyrightKey() { return QStringLiteral("Copyright"); }
     static QString markedKey() { return QStringLiteral("CopyrightMarked"); }
     static QString copyrightUrlKey() { return QStringLiteral("CopyrightURL"); }
+    // The key read() gives the document's languages under, joined with "; ".
+    static QString languageKey() { return QStringLiteral("Language"); }
 
     // The packet with the changes made and now as the time its metadata changed; everything else
     // it holds is kept. A language alternative or list the document information maps to ends
@@ -56,12 +64,13 @@ public:
     // them) in ISO 8601 and the title from the file's name where the plan asks for it.
     static QList<Change> changesFor(const EditPlan& plan, const QString& titleFromName);
     static Rights rightsFor(const EditPlan& plan) {
-        return {plan.copyright(), plan.copyrightUrl()};
+        return {plan.copyright(), plan.copyrightUrl(), plan.language()};
     }
 
     // What the packet holds for the document-information keys ("Title", "Author", ...), as
     // stored: a language alternative's default entry (else its first), a list's entries joined
-    // with "; ". Also the copyright notice, its mark and its address, under the keys above.
+    // with "; ". Also the copyright notice, its mark and its address and the document's
+    // languages, under the keys above.
     // Keys the packet has nothing for are absent.
     static QMap<QString, QString> read(const QByteArray& packet);
 

@@ -394,6 +394,43 @@ QByteArray damagedForViewers(const QString& kind) {
     }
     return {};
 }
+
+// A one-page file made for check, as a careful publisher leaves it: a title, a language, the
+// title shown in the title bar, and dates in order; with catalogExtra in place of the language
+// and the viewer preferences, info in place of its document information and, with xmpTitle, an
+// XMP packet holding that title.
+QByteArray publishedFile(const QByteArray& catalogExtra, const QByteArray& info,
+                         const QByteArray& xmpTitle) {
+    QList<QByteArray> objects{
+        "<< /Type /Catalog /Pages 2 0 R " +
+            (xmpTitle.isEmpty() ? QByteArray() : QByteArray("/Metadata 5 0 R ")) + catalogExtra +
+            " >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>", info};
+    if (!xmpTitle.isEmpty())
+        objects << TestFiles::streamObject(
+            "/Type /Metadata /Subtype /XML",
+            "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
+            "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description "
+            "rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:title><rdf:Alt>"
+            "<rdf:li xml:lang=\"x-default\">" +
+                xmpTitle +
+                "</rdf:li></rdf:Alt></dc:title></rdf:Description></rdf:RDF></x:xmpmeta>");
+    return TestFiles::pdfOf(objects, "/Info 4 0 R");
+}
+
+// pdf with an incremental update appended that gives object 4 (the document information) the
+// new body info, as an editor that saves quickly does.
+QByteArray withUpdatedInfo(const QByteArray& pdf, const QByteArray& info) {
+    const QByteArray previous = pdf.mid(pdf.lastIndexOf("startxref") + 9).trimmed().split('\n')[0];
+    const qsizetype object = pdf.size();
+    QByteArray update = "4 0 obj\n" + info + "\nendobj\n";
+    const qsizetype table = object + update.size();
+    update += "xref\n4 1\n" + QByteArray::number(object).rightJustified(10, '0') +
+              " 00000 n \ntrailer\n<< /Size 5 /Root 1 0 R /Info 4 0 R /Prev " + previous +
+              " >>\nstartxref\n" + QByteArray::number(table) + "\n%%EOF\n";
+    return pdf + update;
+}
 } // namespace
 
 // The command line end to end: the real program, the real toolkit, copies of real files, and
@@ -452,6 +489,13 @@ private slots:
         QTest::newRow("copyright to strip")
             << QStringList{"strip", "--copyright", "x", "--in-place"};
         QTest::newRow("show as JSON and table") << QStringList{"show", "--json", "--csv"};
+        QTest::newRow("language not a tag")
+            << QStringList{"set", "--lang", "english", "--in-place"};
+        QTest::newRow("language set and removed")
+            << QStringList{"set", "--lang", "de", "--remove", "lang", "--in-place"};
+        QTest::newRow("check as JSON and table") << QStringList{"check", "--json", "--csv"};
+        QTest::newRow("check: unknown kind") << QStringList{"check", "--ignore", "no-titel"};
+        QTest::newRow("field option to check") << QStringList{"check", "--title", "x"};
     }
     void usageErrorsTouchNothing() {
         QFETCH(QStringList, arguments);
@@ -1336,10 +1380,10 @@ private slots:
         const QString title = "He said \"hi\"; a, b\nsecond line 😀 שלום עולם <&>";
         const QString dept = "=1+2; \"q\", 'x' &amp; \u05e2\u05d1\u05e8\u05d9\u05ea";
         const QString rights = "© 2024 \"Ünïcode\";\n<&> שלום";
-        const QStringList values{"--title",    title,          "--subject",   "<remove>",
-                                 "--keywords", "0012",         "--author",    "-1,5",
-                                 "--info",     "Dept=" + dept, "--copyright", rights,
-                                 "--in-place", plain,          withXmp};
+        const QStringList values{
+            "--title",  title,   "--subject",       "<remove>",     "--keywords",  "0012",
+            "--author", "-1,5",  "--info",          "Dept=" + dept, "--copyright", rights,
+            "--lang",   "pt-BR", "--display-title", "--in-place",   plain,         withXmp};
         Ran ran = metascribe(QStringList{"set"} + values);
         QVERIFY2(ran.status == 0, ran.err.constData());
 
@@ -1356,8 +1400,8 @@ private slots:
         const QString tablePath = TestFiles::write(dir.path() + "/values.csv", table);
 
         ran = metascribe({"set", "--title", "other", "--subject", "other", "--keywords", "other",
-                          "--author", "other", "--remove", "Dept", "--copyright", "", "--in-place",
-                          plain, withXmp});
+                          "--author", "other", "--remove", "Dept", "--copyright", "", "--remove",
+                          "lang", "--in-place", plain, withXmp});
         QVERIFY2(ran.status == 0, ran.err.constData());
         ran = metascribe({"set", "--csv", tablePath, "--in-place"});
         QVERIFY2(ran.status == 0, ran.err.constData());
@@ -1370,6 +1414,9 @@ private slots:
             QCOMPARE(tags["PDF:Subject"].toString(), QString("<remove>"));
             QCOMPARE(tags["XMP-dc:Rights"].toString(), rights);
             QCOMPARE(tags["XMP-dc:Title"].toString(), title);
+            QCOMPARE(tags["PDF:Language"].toString(), QString("pt-BR"));
+            // The file without XMP was given a packet for its copyright, with the language in it.
+            QCOMPARE(tags["XMP-dc:Language"].toString(), QString("pt-BR"));
             const QMap<QString, QString> info = TestFiles::pdfInfo(file);
             QCOMPARE(info.value("Keywords"), QString("0012"));
             QCOMPARE(info.value("Author"), QString("-1,5"));
@@ -1526,7 +1573,7 @@ private slots:
         QCOMPARE(process.exitCode(), 2);
         const QByteArray err = process.readAllStandardError();
         QVERIFY2(err.startsWith("metascribe: the window needs a display"), err.constData());
-        QVERIFY2(err.contains("set, strip, show and undo"), err.constData());
+        QVERIFY2(err.contains("set, strip, show, check and undo"), err.constData());
         QVERIFY2(err.contains("Try 'metascribe --help'"), err.constData());
         QVERIFY(process.readAllStandardOutput().isEmpty());
         QCOMPARE(TestFiles::bytes(file), before);
@@ -1559,6 +1606,7 @@ private slots:
         QTest::newRow("set --dry-run --json")
             << QStringList{"set", "--dry-run", "--json", "--title", "New", "--in-place"};
         QTest::newRow("--help") << QStringList{"--help"};
+        QTest::newRow("check") << QStringList{"check"};
     }
     void outputThatCannotBeWritten() {
         QFETCH(QStringList, arguments);
@@ -1613,6 +1661,9 @@ private slots:
             << pdfa << "linked" << setTitle << 0
             << added + "; it has another name (a hard link), which keeps the old content" << title
             << QByteArray("Signed Title\nSigned Title\n");
+        QTest::newRow("set, language and title shown")
+            << pdfa << "streams" << QStringList{"set", "--lang", "de", "--display-title"} << 0
+            << added << QStringList{"-PDF:Language", "-XMP-dc:Language"} << QByteArray("de\nde\n");
         QTest::newRow("strip") << pdfa << "table" << QStringList{"strip"} << 1 << strip
                                << QStringList() << QByteArray();
         QTest::newRow("set, encrypted")
@@ -1689,9 +1740,254 @@ private slots:
                      report.contains("Not total document signed"),
                  report.constData());
         QVERIFY(TestPrograms::run("qpdf", {"--check", file}));
+        if (arguments.contains("--display-title"))
+            QVERIFY(qpdfOutput({"--json=2", "--json-key=qpdf", file})
+                        .contains("\"/DisplayDocTitle\": true"));
         QByteArray exif;
         QVERIFY(TestPrograms::run("exiftool", QStringList{"-s3"} << tags << file, &exif));
         QCOMPARE(exif, values);
+    }
+
+    // Each kind of finding on a file made to have it and nothing else, a clean file with none;
+    // check changes no byte and creates no file.
+    void checkFindsEachKind_data() {
+        QTest::addColumn<QByteArray>("catalogExtra");
+        QTest::addColumn<QByteArray>("info");
+        QTest::addColumn<QByteArray>("xmpTitle");
+        // "revision": the clean file with an update after it; "corpus NAME": that corpus file.
+        QTest::addColumn<QString>("special");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("detail");
+        const QByteArray settled = "/Lang (en-GB) /ViewerPreferences << /HideToolbar true "
+                                   "/DisplayDocTitle true >>";
+        const QByteArray dates = "/CreationDate (D:20200101000000Z) /ModDate (D:20210101120000Z)";
+        const QByteArray info = "<< /Title (Annual report) " + dates + " >>";
+        const auto titled = [&](const QByteArray& title) {
+            return "<< /Title (" + title + ") " + dates + " >>";
+        };
+        QTest::newRow("clean") << settled << info << QByteArray("Annual report") << ""
+                               << ""
+                               << "";
+        QTest::newRow("no title") << settled << "<< " + dates + " >>" << QByteArray() << ""
+                                  << "no-title"
+                                  << "the document has no title";
+        QTest::newRow("title of spaces") << settled << titled("   ") << QByteArray() << ""
+                                         << "no-title"
+                                         << "the title is only spaces";
+        QTest::newRow("title only in XMP")
+            << settled << "<< " + dates + " >>" << QByteArray("Annual report") << ""
+            << ""
+            << "";
+        QTest::newRow("office program's name")
+            << settled << titled("Microsoft Word - draft3.docx") << QByteArray() << ""
+            << "junk-title"
+            << "\"Microsoft Word - draft3.docx\"";
+        QTest::newRow("file extension") << settled << titled("cover.INDD") << QByteArray() << ""
+                                        << "junk-title"
+                                        << "\"cover.INDD\"";
+        QTest::newRow("placeholder") << settled << titled("untitled-3") << QByteArray() << ""
+                                     << "junk-title"
+                                     << "\"untitled-3\"";
+        QTest::newRow("placeholder in XMP")
+            << settled << "<< " + dates + " >>" << QByteArray("Presentation1") << ""
+            << "junk-title"
+            << "\"Presentation1\"";
+        QTest::newRow("XMP differs")
+            << settled << info << QByteArray("Draft") << ""
+            << "xmp-differs"
+            << "Title: \"Annual report\" in the document information, \"Draft\" in the XMP "
+               "metadata";
+        QTest::newRow("bad date") << settled
+                                  << QByteArray(
+                                         "<< /Title (Annual report) /CreationDate (yesterday) >>")
+                                  << QByteArray() << ""
+                                  << "bad-date"
+                                  << "CreationDate: \"yesterday\"";
+        QTest::newRow("future date")
+            << settled << QByteArray("<< /Title (Annual report) /ModDate (D:20991231120000Z) >>")
+            << QByteArray() << ""
+            << "future-date"
+            << "ModDate: \"D:20991231120000Z\"";
+        QTest::newRow("modified before created")
+            << settled
+            << QByteArray("<< /Title (Annual report) /CreationDate (D:20200101000000Z) /ModDate "
+                          "(D:20190101000000Z) >>")
+            << QByteArray() << ""
+            << "modified-before-created"
+            << "ModDate \"D:20190101000000Z\" is before CreationDate \"D:20200101000000Z\"";
+        QTest::newRow("no language") << QByteArray("/ViewerPreferences << /DisplayDocTitle true >>")
+                                     << info << QByteArray() << ""
+                                     << "no-language"
+                                     << "the document catalog has no /Lang";
+        QTest::newRow("no viewer preferences")
+            << QByteArray("/Lang (de)") << info << QByteArray() << ""
+            << "title-not-shown"
+            << "the viewer preferences do not set DisplayDocTitle";
+        QTest::newRow("title not shown")
+            << QByteArray("/Lang (de) /ViewerPreferences << /DisplayDocTitle false >>") << info
+            << QByteArray() << ""
+            << "title-not-shown"
+            << "the viewer preferences set DisplayDocTitle to false";
+        QTest::newRow("old value kept") << settled << info << QByteArray() << "revision"
+                                        << "old-values-kept"
+                                        << "Author: \"J. Smith\" in an earlier revision, now none";
+        QTest::newRow("password-protected")
+            << QByteArray() << QByteArray() << QByteArray()
+            << "corpus libreoffice-writer-password.pdf"
+            << "unreadable"
+            << "it is password-protected and the password was not given or is wrong";
+        QTest::newRow("not a PDF file") << QByteArray() << QByteArray() << QByteArray() << "text"
+                                        << "unreadable"
+                                        << "it is not a PDF file";
+    }
+
+    void checkFindsEachKind() {
+        QFETCH(QByteArray, catalogExtra);
+        QFETCH(QByteArray, info);
+        QFETCH(QByteArray, xmpTitle);
+        QFETCH(QString, special);
+        QFETCH(QString, kind);
+        QFETCH(QString, detail);
+        QTemporaryDir dir;
+        QString file = dir.path() + "/made.pdf";
+        if (special.startsWith("corpus "))
+            file = TestFiles::copyCorpusFile(special.mid(7), dir.path());
+        else if (special == "text")
+            TestFiles::write(file, "A letter, not a PDF file.\n");
+        else if (special == "revision")
+            TestFiles::write(file, withUpdatedInfo(publishedFile(catalogExtra,
+                                                                 "<< /Author (J. Smith) /Title "
+                                                                 "(Annual report) >>",
+                                                                 xmpTitle),
+                                                   info));
+        else
+            TestFiles::write(file, publishedFile(catalogExtra, info, xmpTitle));
+        QVERIFY(special.startsWith("corpus") || special == "text" || opensWithoutPassword(file));
+        // Read-only, and taken as read-only by the system too.
+        QVERIFY(QFile::setPermissions(file, QFile::ReadOwner));
+        const QByteArray before = TestFiles::bytes(file);
+        const QStringList entries = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden);
+
+        const Ran ran = metascribe({"check", file});
+        QCOMPARE(ran.status, kind.isEmpty() ? 0 : 1);
+        const QStringList lines = QString::fromUtf8(ran.out).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines,
+                 kind.isEmpty() ? QStringList() : QStringList{file + ": " + kind + ": " + detail});
+        const QByteArray summary =
+            kind.isEmpty() ? "1 file checked, 0 with findings\n"
+                           : "1 file checked, 1 with findings: 1 " + kind.toUtf8() + "\n";
+        QVERIFY2(ran.err.endsWith(summary), ran.err.constData());
+        QCOMPARE(TestFiles::bytes(file), before);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden), entries);
+    }
+
+    // A folder walked as set walks it, the three forms of output, kinds left out, and what the
+    // corpus's own files lack.
+    void checkOutputForms() {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath("sub"));
+        const QString habibi = TestFiles::copyCorpusFile("habibi.pdf", dir.path() + "/sub");
+        const QString clean = TestFiles::write(
+            dir.path() + "/clean.pdf",
+            publishedFile("/Lang (de) /ViewerPreferences << /DisplayDocTitle true >>",
+                          "<< /Title (Report) >>", {}));
+        TestFiles::write(dir.path() + "/notes.txt", "not checked");
+        const QString gone = dir.path() + "/gone.pdf";
+
+        Ran ran = metascribe({"check", dir.path(), gone});
+        QCOMPARE(ran.status, 1);
+        QCOMPARE(QString::fromUtf8(ran.out),
+                 habibi + ": no-language: the document catalog has no /Lang\n" + habibi +
+                     ": title-not-shown: the viewer preferences do not set DisplayDocTitle\n" +
+                     gone + ": unreadable: no such file\n");
+        QVERIFY2(ran.err.endsWith("3 files checked, 2 with findings: 1 no-language, 1 "
+                                  "title-not-shown, 1 unreadable\n"),
+                 ran.err.constData());
+
+        ran = metascribe({"check", "--json", "--ignore", "no-language", "--ignore",
+                          "title-not-shown", dir.path()});
+        QCOMPARE(ran.status, 0);
+        const QList<QJsonObject> files = jsonLines(ran.out);
+        QCOMPARE(files.size(), 2);
+        for (const QJsonObject& each : files)
+            QCOMPARE(each["findings"].toArray().size(), 0);
+        QCOMPARE(files[0]["path"].toString() + files[1]["path"].toString(), clean + habibi);
+
+        ran = metascribe({"check", "--csv", habibi});
+        QCOMPARE(ran.status, 1);
+        QCOMPARE(ran.out, "\xEF\xBB\xBFpath;kind;detail\r\n" + habibi.toUtf8() +
+                              ";no-language;the document catalog has no /Lang\r\n" +
+                              habibi.toUtf8() +
+                              ";title-not-shown;the viewer preferences do not set "
+                              "DisplayDocTitle\r\n");
+
+        // The corpus as it is: what each of its files lacks.
+        ran = metascribe({"check", "--ignore", "no-language", "--ignore", "title-not-shown",
+                          TestFiles::corpusFolder()});
+        QCOMPARE(ran.status, 1);
+        QStringList kinds;
+        for (const QString& line : QString::fromUtf8(ran.out).split('\n', Qt::SkipEmptyParts))
+            kinds << QFileInfo(line.section(": ", 0, 0)).fileName() + " " +
+                         line.section(": ", 1, 1);
+        QCOMPARE(kinds, (QStringList{"002-trivial-libre-office-writer.pdf no-title",
+                                     "crazyones-pdfa.pdf no-title",
+                                     "libreoffice-writer-password.pdf unreadable",
+                                     "minimal-document.pdf no-title",
+                                     "output_with_metadata_pymupdf.pdf bad-date",
+                                     "pdflatex-4-pages.pdf no-title"}));
+    }
+
+    // What set --lang and --display-title write, as other readers see it; a file so changed
+    // gives check nothing to say of its title, language or XMP metadata; --remove lang takes
+    // both back.
+    void languageAndShownTitle_data() {
+        QTest::addColumn<QString>("corpus");
+        QTest::addColumn<bool>("hasXmp");
+        QTest::newRow("without XMP") << "habibi.pdf" << false;
+        QTest::newRow("PDF/A with XMP") << "crazyones-pdfa.pdf" << true;
+        QTest::newRow("with XMP") << "output_with_metadata_pymupdf.pdf" << true;
+        QTest::newRow("cross-reference stream") << "pdflatex-4-pages.pdf" << false;
+    }
+
+    void languageAndShownTitle() {
+        QFETCH(QString, corpus);
+        QFETCH(bool, hasXmp);
+        QTemporaryDir dir;
+        const QString file = TestFiles::copyCorpusFile(corpus, dir.path());
+        Ran ran = metascribe({"set", "--dry-run", "--title", "T", "--lang", "de", "--display-title",
+                              "--in-place", file});
+        QCOMPARE(ran.status, 0);
+        QVERIFY2(ran.out.contains("  Lang: (none) -> \"de\"\n  DisplayDocTitle: (none) -> "
+                                  "\"true\"\n"),
+                 ran.out.constData());
+        ran = metascribe(
+            {"set", "--title", "T", "--lang", "de", "--display-title", "--in-place", file});
+        QCOMPARE(ran.status, 0);
+        const QByteArray catalog = qpdfOutput({"--show-object=trailer", file});
+        const QByteArray root = qpdfOutput(
+            {"--show-object=" +
+                 QString::fromLatin1(catalog.mid(catalog.indexOf("/Root ") + 6).split(' ')[0]),
+             file});
+        QVERIFY2(root.contains("/Lang (de)"), root.constData());
+        QVERIFY2(root.contains("/DisplayDocTitle true"), root.constData());
+        QByteArray exif;
+        QVERIFY(TestPrograms::run("exiftool", {"-s3", "-XMP-dc:Language", "-XMP-dc:Title", file},
+                                  &exif));
+        QCOMPARE(exif, hasXmp ? QByteArray("de\nT\n") : QByteArray());
+
+        ran = metascribe({"check", file});
+        for (const char* kind : {"no-title", "no-language", "title-not-shown", "xmp-differs"})
+            QVERIFY2(!ran.out.contains(QByteArray(": ") + kind + ": "), ran.out.constData());
+        ran = metascribe({"show", "--json", file});
+        QCOMPARE(jsonLines(ran.out).value(0)["lang"].toString(), "de");
+        QCOMPARE(jsonLines(ran.out).value(0)["displayDocTitle"].toBool(), true);
+
+        ran = metascribe({"set", "--remove", "lang", "--in-place", file});
+        QCOMPARE(ran.status, 0);
+        ran = metascribe({"check", file});
+        QVERIFY2(ran.out.contains(": no-language: "), ran.out.constData());
+        QVERIFY(TestPrograms::run("exiftool", {"-s3", "-XMP-dc:Language", file}, &exif));
+        QCOMPARE(exif, QByteArray());
     }
 
     void dryRunAndShow() {

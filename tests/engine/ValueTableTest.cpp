@@ -50,6 +50,12 @@ private slots:
             << QStringList{"path;ModDate", "a.pdf;soon"} << "row 2, column \"ModDate\"";
         QTest::newRow("Trapped not a truth value")
             << QStringList{"path;Trapped", "a.pdf;yes"} << "row 2, column \"Trapped\"";
+        QTest::newRow("language not a tag")
+            << QStringList{"path;lang", "a.pdf;English"}
+            << "row 2, column \"lang\": \"English\" is not a language tag";
+        QTest::newRow("shown title taken back")
+            << QStringList{"path;display-title", "a.pdf;<remove>"}
+            << "row 2, column \"display-title\": it takes only true";
         QTest::newRow("key that is not ASCII set")
             << QStringList{"path;Schlüssel", "a.pdf;x"} << "row 2, column \"Schlüssel\"";
         QTest::newRow("a field named again in another case")
@@ -82,9 +88,10 @@ private slots:
         TestFiles::write(dir.path() + "/sub/a.pdf", "");
         TestFiles::write(dir.path() + "/b.pdf", "");
         const QString path = table(dir.path() + "/sub",
-                                   {"path,Title,Author,copyright,copyright-url,/path,Dept,Keywords",
-                                    "a.pdf,<remove>,<<remove>>,<remove>,,x,<remove>,",
-                                    dir.path() + "/b.pdf,,,,u,,,k"});
+                                   {"path,Title,Author,copyright,copyright-url,/path,Dept,Keywords,"
+                                    "LANG,display-title",
+                                    "a.pdf,<remove>,<<remove>>,<remove>,,x,<remove>,,de-CH,true",
+                                    dir.path() + "/b.pdf,,,,u,,,k,<remove>,"});
         QDir::setCurrent(QDir::tempPath());
         const QList<ValueTable::Row> rows = ValueTable::read(path);
         QCOMPARE(rows.size(), 2);
@@ -95,10 +102,13 @@ private slots:
         first.setCopyright("");
         first.setKey("path", "x");
         first.removeKey(EditPlan::keyNamed("Dept"));
+        first.setLanguage("de-CH");
+        first.showTitleInTitleBar();
         QCOMPARE(rows[0].plan, first);
         EditPlan second;
         second.setCopyrightUrl("u");
         second.setKey("Keywords", "k");
+        second.setLanguage("");
         QCOMPARE(rows[1].path, dir.path() + "/b.pdf");
         QCOMPARE(rows[1].plan, second);
     }

@@ -21,6 +21,7 @@ private slots:
         base.removeKey("Old");
         base.setCopyright("© All");
         base.setCopyrightUrl("https://example.com/all");
+        base.setLanguage("de");
 
         QTest::newRow("an empty later plan changes nothing") << base << EditPlan() << base;
         QTest::newRow("onto an empty plan, the later one") << EditPlan() << base << base;
@@ -32,6 +33,8 @@ private slots:
         row.setKey("Case", "17");
         row.setKey("Old", "back");
         row.setCopyright("");
+        row.setLanguage("");
+        row.showTitleInTitleBar();
         // Everything the later plan changes, and the address it leaves alone.
         EditPlan merged = row;
         merged.setCopyrightUrl("https://example.com/all");
@@ -42,6 +45,8 @@ private slots:
         removes.titleFromFileName();
         EditPlan removed = base;
         removed.removeKey("Dept");
+        removes.setLanguage("fr-CA");
+        removed.setLanguage("fr-CA");
         removed.titleFromFileName();
         QTest::newRow("a removal and the title from the name win too")
             << base << removes << removed;
@@ -57,6 +62,7 @@ private slots:
         overridden.removeKey("Old");
         overridden.setCopyright("© All");
         overridden.setCopyrightUrl("https://example.com/all");
+        overridden.setLanguage("de");
         QTest::newRow("a key named in any case wins over the same spelled exactly")
             << base << cell << overridden;
     }
@@ -65,6 +71,24 @@ private slots:
         QFETCH(EditPlan, later);
         QFETCH(EditPlan, expected);
         QCOMPARE(first.mergedWith(later), expected);
+    }
+
+    // Tags as BCP 47 forms them, the language first; anything else is refused.
+    void languageTags_data() {
+        QTest::addColumn<QString>("tag");
+        QTest::addColumn<bool>("taken");
+        for (const char* tag :
+             {"de", "en-GB", "pt-BR", "zh-Hant-TW", "sr-Latn-RS", "es-419", "de-CH-1901", "EN-us",
+              "x-klingon", "en-US-x-twain", "yue", "zh-yue-HK", "en-a-bbb-ccc"})
+            QTest::newRow(tag) << QString(tag) << true;
+        for (const char* tag : {"", "english", "German", "de_DE", "e", "de-", "-de", "en--GB",
+                                "123", "de-DE-DE", "en GB", "de-Latn-Cyrl", "ä"})
+            QTest::newRow(tag[0] ? tag : "empty") << QString(tag) << false;
+    }
+    void languageTags() {
+        QFETCH(QString, tag);
+        QFETCH(bool, taken);
+        QCOMPARE(EditPlan::isLanguageTag(tag), taken);
     }
 
     void keyProblem_data() {

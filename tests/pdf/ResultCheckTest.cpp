@@ -232,6 +232,10 @@ private slots:
             << "department" << none << "the result's Dept is \"Other\" instead of \"Legal\"";
         QTest::newRow("Trapped not set")
             << "trapped" << none << "the result's Trapped is /False instead of /True";
+        QTest::newRow("language missing")
+            << "language" << none << "the result's language (/Lang) is none instead of \"de\"";
+        QTest::newRow("title not shown")
+            << "shown title" << none << "the result's viewer preferences do not show the title";
         QTest::newRow("copyright missing")
             << "copyright" << none << "the result has no XMP metadata for its copyright";
         QTest::newRow("date as the toolkit writes it")
@@ -268,6 +272,10 @@ private slots:
             edit.setKey("Trapped", "True");
         else if (spoil == "copyright")
             edit.setCopyright("© Someone");
+        else if (spoil == "language")
+            edit.setLanguage("de");
+        else if (spoil == "shown title")
+            edit.showTitleInTitleBar();
         else if (spoil == "date")
             edit.changeTo(InfoField::CreationDate, "D:20240501000000Z");
         // The toolkit's result for another plan, or for this one where the toolkit alone falls
