@@ -2,6 +2,7 @@
 
 #include "CommandDescription.h"
 #include "Console.h"
+#include "RenameCommand.h"
 #include "SetCommand.h"
 #include "ShowCommand.h"
 #include "StripCommand.h"
@@ -27,11 +28,12 @@ struct Command {
     QString (*advice)(const QString& option) = nullptr;
 };
 
-const std::array<Command, 4> commands{{
+const std::array<Command, 5> commands{{
     {"set", &SetCommand::options, &SetCommand::run},
     {"strip", &StripCommand::options, &StripCommand::run, &StripCommand::adviceFor},
     {"show", &ShowCommand::options, &ShowCommand::run},
     {"undo", &UndoCommand::options, &UndoCommand::run},
+    {"rename", &RenameCommand::options, &RenameCommand::run},
 }};
 
 const Command* commandOf(const QStringList& arguments) {

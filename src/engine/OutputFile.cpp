@@ -113,6 +113,13 @@ OutputFile::Link OutputFile::linkFor(const QString& input, const QString& destin
     return same ? Link::Follow : Link::Refuse;
 }
 
+std::optional<OutputFile::Times> OutputFile::timesOf(const QString& path) {
+    struct stat info {};
+    if (::stat(native(path).constData(), &info) != 0)
+        return std::nullopt;
+    return Times{info.st_atim, info.st_mtim};
+}
+
 QString OutputFile::resolveLink(const QString& destination) {
     const QFileInfo info(destination);
     if (!info.isSymLink())
@@ -238,6 +245,12 @@ void OutputFile::prepareCommit() {
             FileDetails::copy(original.get(), before, result);
         else if (::fchmod(result, 0666 & ~startUmask) != 0)
             fail(errno);
+        // Last of the details: nothing writes into the result after this.
+        if (times_) {
+            const struct timespec times[2] = {times_->accessed, times_->modified};
+            if (::futimens(result, times) != 0)
+                fail(errno);
+        }
     } catch (const Refused&) {
         throw;
     } catch (const Failure& failure) {

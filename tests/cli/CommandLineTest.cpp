@@ -876,6 +876,42 @@ private slots:
         QVERIFY(ran.err.contains(": changed, but it has another name"));
     }
 
+    // A result keeps its original's times to the nanosecond, in place and beside it, changed or
+    // stripped, also in a run that keeps the originals in the Trash; without the option it has
+    // its own.
+    void keepFileTime_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("set in place, trash")
+            << QStringList{"set", "--title", "T", "--keep-file-time", "--trash"} << true;
+        QTest::newRow("set to a folder")
+            << QStringList{"set", "--title", "T", "--keep-file-time", "--out"} << true;
+        QTest::newRow("strip in place") << QStringList{"strip", "--keep-file-time"} << true;
+        QTest::newRow("set in place, times not kept") << QStringList{"set", "--title", "T"} << false;
+    }
+    void keepFileTime() {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, kept);
+        QTemporaryDir dir;
+        QTemporaryDir results;
+        const QString file = TestFiles::copyCorpusFile("habibi.pdf", dir.path());
+        const struct timespec times[2] = {{1000000000, 123}, {1100000000, 456}};
+        QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(file).constData(), times, 0) == 0);
+        if (arguments.last() == "--out")
+            arguments << results.path();
+        else
+            arguments << "--in-place";
+        const Ran ran = metascribe(arguments << file);
+        QVERIFY2(ran.status == 0, ran.err.constData());
+        const QString result =
+            arguments.contains("--out") ? results.path() + "/habibi.pdf" : file;
+        QVERIFY(TestFiles::bytes(result) != TestFiles::bytes(TestFiles::corpusFolder() + "/habibi.pdf"));
+        struct stat info {};
+        QVERIFY(::stat(QFile::encodeName(result).constData(), &info) == 0);
+        QCOMPARE(info.st_mtim.tv_sec == 1100000000 && info.st_mtim.tv_nsec == 456, kept);
+        QCOMPARE(info.st_atim.tv_sec == 1000000000 && info.st_atim.tv_nsec == 123, kept);
+    }
+
     // Run by root in place, another user's file keeps its owner, group, access list and
     // extended attributes, so that user and the colleague the list names can still read it.
     void ownerAccessListAndAttributesKept() {
