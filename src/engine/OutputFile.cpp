@@ -246,16 +246,20 @@ void OutputFile::prepareCommit() {
         else if (::fchmod(result, 0666 & ~startUmask) != 0)
             fail(errno);
         // Last of the details: nothing writes into the result after this.
-        if (times_) {
-            const struct timespec times[2] = {times_->accessed, times_->modified};
-            if (::futimens(result, times) != 0)
-                fail(errno);
-        }
+        giveTimes();
     } catch (const Refused&) {
         throw;
     } catch (const Failure& failure) {
         refuse(failure.description());
     }
+}
+
+void OutputFile::giveTimes() {
+    if (!times_)
+        return;
+    const struct timespec times[2] = {times_->accessed, times_->modified};
+    if (::futimens(held_.descriptor(), times) != 0)
+        fail(errno);
 }
 
 void OutputFile::startFlush() {
@@ -323,6 +327,8 @@ QString OutputFile::replace() {
     // Broken since it was taken: a program opened the file for writing meanwhile.
     if (original.get() >= 0 && replaced->leased && ::fcntl(original.get(), F_GETLEASE) != F_RDLCK)
         refuse(QStringLiteral("it was being written by another program"));
+    // Again: reading the result for the journal's digest may have moved its access time.
+    giveTimes();
     if (::rename(native(temporary_).constData(), native(target_).constData()) != 0)
         fail(errno);
     replaced->kept.kept.reset();

@@ -114,6 +114,9 @@ public:
     void discard();
 
 private:
+    // Gives the result the times it keeps, if any. Throws Refused.
+    void giveTimes();
+
     QString target_;
     QString temporary_;
     // Held while the result is in the making, so that no other run takes it for a leftover.
