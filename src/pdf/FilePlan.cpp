@@ -1,6 +1,7 @@
 #include "FilePlan.h"
 
 #include "Failure.h"
+#include "PdfDate.h"
 #include "XmpPacket.h"
 
 #include <QDir>
@@ -35,6 +36,19 @@ bool FilePlan::needsCopyright(const EditPlan& plan) {
     return (plan.onlyEmpty() && (plan.copyright() || plan.copyrightUrl() || plan.sourceFolder())) ||
            std::ranges::any_of(plan.templates(),
                                [](const auto& entry) { return entry.second.usesCopyright(); });
+}
+
+EditPlan FilePlan::ofFields(const FileValues& values) {
+    EditPlan plan;
+    for (InfoField field : EditPlan::fields) {
+        const QString text = values.info.value(EditPlan::toolkitKey(field));
+        if (text.isEmpty())
+            continue;
+        const std::optional<QDateTime> when =
+            EditPlan::isDate(field) ? PdfDate::parse(text) : std::nullopt;
+        plan.changeTo(field, when ? PdfDate::toIso(*when) : text);
+    }
+    return plan;
 }
 
 std::variant<EditPlan, QString> FilePlan::copiedFrom(const FileValues& source,

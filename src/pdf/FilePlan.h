@@ -31,6 +31,10 @@ public:
     // "copyright-url" the notice and its address). Why a value cannot be written otherwise.
     static std::variant<EditPlan, QString> copiedFrom(const FileValues& source,
                                                       const std::optional<QStringList>& fields);
+    // The plan that changes each of the eight fields values has a text for to that text (a date
+    // as a person types it), and leaves the others alone: the second page's fields set from a
+    // file.
+    static EditPlan ofFields(const FileValues& values);
     // The names fields may hold: a key, or copyright or copyright-url. Why name is none.
     static QString fieldNameProblem(const QString& name);
     // Why the file's copyright must be read for plan: its templates or filling only what is
