@@ -2,7 +2,8 @@
 // the same run, and prints each as a ratio (a Markdown table).
 //
 //     scripts/bench.sh [--files N] [--tree N] [--large-mb N] [--no-loop]
-//                      [--only batch,cli,csv,strip,trash,xmp,encrypted,preview,walk,memory,large,
+//                      [--only
+//                      batch,cli,csv,strip,trash,values,xmp,encrypted,preview,walk,memory,large,
 //                              turns,files20k]
 
 #include "BatchBenchmarks.h"
@@ -58,6 +59,10 @@ void runChosen(const BenchOptions& options, const QString& work, ResultTable& ta
     if (options.only.contains("trash")) {
         std::fprintf(stderr, "keeping originals in the Trash, %d files...\n", files);
         CommandLineBenchmarks::trash(work, onePage, files, table);
+    }
+    if (options.only.contains("values")) {
+        std::fprintf(stderr, "templates and renaming, %d files...\n", files);
+        CommandLineBenchmarks::values(work, onePage, files, table);
     }
     if (options.only.contains("xmp")) {
         std::fprintf(stderr, "files with XMP metadata...\n");

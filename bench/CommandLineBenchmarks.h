@@ -17,6 +17,9 @@ void csv(const QString& work, const QString& source, int files, ResultTable& tab
 void strip(const QString& work, const QString& source, int files, ResultTable& table);
 // set --trash against set without, and undo against the run it takes back.
 void trash(const QString& work, const QString& source, int files, ResultTable& table);
+// set --template against the same run with a literal value; rename from two fields against
+// ExifTool renaming from the same fields.
+void values(const QString& work, const QString& source, int files, ResultTable& table);
 // metascribe set over 20,000 files: the peak memory of the program and its toolkit host
 // together, and the time per file against a run over 1,000.
 void manyFiles(const QString& work, const QString& source, ResultTable& table);
