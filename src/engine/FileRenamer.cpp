@@ -61,8 +61,14 @@ QString FileRenamer::fitted(QString stem, const QString& suffix) {
 
 QString FileRenamer::nameFrom(const FieldTemplate& to, const FieldTemplate::FileFacts& facts,
                               QString& reason) {
+    // A field that holds only blanks is one the file does not have, for a name: it would make
+    // names such as " - .pdf".
+    FieldTemplate::FileFacts given = facts;
+    given.info.removeIf([](const auto& entry) { return entry.value().trimmed().isEmpty(); });
+    if (given.copyright && given.copyright->trimmed().isEmpty())
+        given.copyright.reset();
     QStringList missing;
-    QString name = to.fill(facts, false, &missing);
+    QString name = to.fill(given, false, &missing);
     if (!missing.isEmpty()) {
         reason = QStringLiteral("it has no ") + missing.join(QStringLiteral(" and no ")) +
                  QStringLiteral(" for the new name");

@@ -1046,8 +1046,8 @@ private slots:
 
     // Files renamed from their fields, given one by one: a slash in a value, a name taken on
     // the disk and one taken by an earlier file of the run, a missing field, a name too long, a
-    // file that has its name already. Nothing is replaced, no content changes, and undo gives
-    // every name back.
+    // file that has its name already, a field of blanks. Nothing is replaced, no content changes,
+    // and undo gives every name back.
     void renameFromFields() {
         QTemporaryDir dir;
         const QString folder = dir.path() + "/";
@@ -1063,7 +1063,8 @@ private slots:
             made("two.pdf", {"--author", "Smith", "--title", "Annual/Report"}),
             made("three.pdf", {}),
             made("four.pdf", {"--author", QString(300, QChar(0xe9)), "--title", "T"}),
-            made("Lee - Memo.pdf", {"--author", " Lee", "--title", "Memo. "})};
+            made("Lee - Memo.pdf", {"--author", " Lee", "--title", "Memo. "}),
+            made("five.pdf", {"--author", " ", "--title", "T"})};
         QMap<QString, QByteArray> contents;
         for (const QString& file : files)
             contents.insert(file, TestFiles::bytes(file));
@@ -1084,10 +1085,12 @@ private slots:
             outcomes << lines[at]["outcome"].toString();
             QCOMPARE(lines[at]["destination"], planned[at]["destination"]);
         }
-        QCOMPARE(outcomes, (QStringList{"changed", "changed", "failed", "changed", "unchanged"}));
+        QCOMPARE(outcomes,
+                 (QStringList{"changed", "changed", "failed", "changed", "unchanged", "failed"}));
         QCOMPARE(lines[0]["destination"].toString(), folder + "Smith - Annual_Report (2).pdf");
         QCOMPARE(lines[1]["destination"].toString(), folder + "Smith - Annual_Report (3).pdf");
         QCOMPARE(lines[2]["reason"].toString(), "it has no Author for the new name");
+        QCOMPARE(lines[5]["reason"].toString(), "it has no Author for the new name");
         const QString longName = QFileInfo(lines[3]["destination"].toString()).fileName();
         QVERIFY(longName.endsWith(" - T.pdf") || longName.endsWith(QChar(0xe9) + QString(".pdf")));
         QVERIFY(longName.toUtf8().size() <= 255 && longName.toUtf8().size() > 250);
