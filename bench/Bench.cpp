@@ -3,7 +3,7 @@
 //
 //     scripts/bench.sh [--files N] [--tree N] [--large-mb N] [--no-loop]
 //                      [--only
-//                      batch,cli,check,csv,strip,trash,xmp,encrypted,preview,walk,memory,large,
+//                      batch,cli,check,csv,strip,trash,values,xmp,encrypted,preview,walk,memory,large,
 //                              turns,files20k]
 
 #include "BatchBenchmarks.h"
@@ -63,6 +63,10 @@ void runChosen(const BenchOptions& options, const QString& work, ResultTable& ta
     if (options.only.contains("trash")) {
         std::fprintf(stderr, "keeping originals in the Trash, %d files...\n", files);
         CommandLineBenchmarks::trash(work, onePage, files, table);
+    }
+    if (options.only.contains("values")) {
+        std::fprintf(stderr, "templates and renaming, %d files...\n", files);
+        CommandLineBenchmarks::values(work, onePage, files, table);
     }
     if (options.only.contains("xmp")) {
         std::fprintf(stderr, "files with XMP metadata...\n");

@@ -9,8 +9,8 @@ struct BenchOptions {
     int treeFiles = 100000;
     int largeMegabytes = 1024;
     // The benchmarks to run, by name.
-    QStringList only{"batch",   "cli",  "csv",    "strip", "trash", "xmp",     "encrypted",
-                     "preview", "walk", "memory", "large", "turns", "files20k"};
+    QStringList only{"batch",     "cli",     "csv",  "strip",  "trash", "values", "xmp",
+                     "encrypted", "preview", "walk", "memory", "large", "turns",  "files20k"};
     // Whether batches are also measured against one pdftk per file.
     bool loop = true;
     // Set when this run only measures its own memory with that many rows in the list; the options

@@ -20,6 +20,9 @@ void strip(const QString& work, const QString& source, int files, ResultTable& t
 void trash(const QString& work, const QString& source, int files, ResultTable& table);
 // metascribe check against ExifTool reading the same files (-j): both only read.
 void check(const QString& work, const QStringList& sources, int files, ResultTable& table);
+// set --template against the same run with a literal value; rename from two fields against
+// ExifTool renaming from the same fields.
+void values(const QString& work, const QString& source, int files, ResultTable& table);
 // metascribe set over 20,000 files: the peak memory of the program and its toolkit host
 // together, and the time per file against a run over 1,000.
 void manyFiles(const QString& work, const QString& source, ResultTable& table);

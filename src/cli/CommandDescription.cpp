@@ -24,7 +24,7 @@ const std::array<Option, 8> fieldOptionTable{{
     {"mod-date", "DATE", "Sets the modification date to DATE.", InfoField::ModDate},
 }};
 
-const std::array<Option, 8> setOptionTable{{
+const std::array<Option, 14> setOptionTable{{
     {"title-from-filename", nullptr,
      "Sets the title to the file's name without its folder and extension."},
     {"info", "KEY=VALUE",
@@ -54,6 +54,35 @@ const std::array<Option, 8> setOptionTable{{
      "Has viewers show the title in their title bar rather than the file's name "
      "(DisplayDocTitle in the viewer preferences, which are created where there are none; the "
      "other preferences stay)."},
+    {"template", "FIELD=TEMPLATE",
+     "Sets FIELD (named as for --remove) to TEMPLATE worked out for each file: {name} is the "
+     "file's name without folder and extension, {folder} the name of its folder, {Title}, "
+     "{Author} or any key in braces the file's current value of that key (empty when it has "
+     "none), {copyright} its copyright notice, {file-date} its modification time (a date in a "
+     "date field, YYYY-MM-DD in a text field); {{ and }} stand for a brace. May be given more "
+     "than once. Example: --template \"subject={folder}: {Title}\". Braces in the value of "
+     "--title and the other options stay as they are."},
+    {"name-pattern", "PATTERN",
+     "Takes values out of each file's name (without extension), which must match PATTERN "
+     "whole, each placeholder taking the shortest text (at least one character) that lets the "
+     "rest match: --name-pattern \"{Author} - {Title}\" gives Smith - Annual Report.pdf the "
+     "author Smith and the title Annual Report. A file whose name does not match is not "
+     "changed, and listed."},
+    {"only-empty", nullptr,
+     "Applies every change of the run only to the fields each file has empty or not at all; "
+     "a field with a value keeps it: --only-empty --template title={name}."},
+    {"from", "SOURCE",
+     "Sets on every file the eight fields, the other keys and the copyright notice and its "
+     "address that the file SOURCE has (read only, with the password of --password-stdin "
+     "where it needs one). Options that set a field explicitly win: --from original.pdf "
+     "--in-place converted.pdf."},
+    {"fields", "LIST",
+     "Copies with --from or --from-folder only the fields of LIST, names separated by commas "
+     "as for --remove, copyright and copyright-url for the notice and its address: --fields "
+     "title,author,copyright."},
+    {"from-folder", "DIR",
+     "As --from, each file's source being the file of the same name in DIR; a file without "
+     "one is not changed, and listed: --from-folder originals/ --in-place converted/."},
     {"csv", "TABLE",
      "Takes the files and their values from the table TABLE, as show --csv writes it (\",\" or "
      "\";\" between cells, UTF-8): the column \"path\" names each file (absolute, or relative to "
@@ -68,7 +97,7 @@ const std::array<Option, 8> setOptionTable{{
      "twice, a column that names no key, or a value its key cannot take changes nothing."},
 }};
 
-const std::array<Option, 7> runOptionTable{{
+const std::array<Option, 8> runOptionTable{{
     {"out", "DIR",
      "Writes each result into the folder DIR, as the file's name with the extension .pdf; the "
      "originals stay as they are."},
@@ -82,6 +111,10 @@ const std::array<Option, 7> runOptionTable{{
      "the whole tree (default: pdf). Files given by name are taken whatever their name. An "
      "entry that is not a regular file (a FIFO, a device, a link to nothing) or whose name is "
      "not valid UTF-8 is reported as not changed, with the reason."},
+    {"keep-file-time", nullptr,
+     "Gives each result its original's modification and access times rather than the moment "
+     "it was written, so that archives and file managers sort it as before: metascribe set "
+     "--author Smith --keep-file-time --in-place old/"},
     {"password-stdin", nullptr,
      "Reads one password from standard input and opens every protected file with it; a file "
      "protected only against changes opens without it. A result keeps its original's "
@@ -148,9 +181,20 @@ const std::array<Option, 2> undoOptionTable{{
      "(\"changed\", \"failed\" or, with --dry-run, \"planned\") and \"reason\"."},
 }};
 
+const std::array<Option, 3> renameOptionTable{{
+    {"to", "TEMPLATE",
+     "The new name, without .pdf, with the placeholders of set --template: --to \"{Author} - "
+     "{Title}\" renames a file by Smith titled Annual Report to Smith - Annual Report.pdf."},
+    {"dry-run", nullptr, "Prints each file's new name; renames nothing."},
+    {"json", nullptr,
+     "Prints one JSON object per file on standard output: \"path\", \"destination\" (the new "
+     "name), \"outcome\" (\"changed\", \"unchanged\" for a file that has its name already, "
+     "\"failed\" or, with --dry-run, \"planned\") and \"reason\"."},
+}};
+
 // Each form of the command, for --help and the manual page alike: *bold* for what is typed as it
 // stands, _italic_ for what stands for a value of the user's.
-const std::array<const char*, 9> synopsisLines{{
+const std::array<const char*, 10> synopsisLines{{
     "*metascribe* [_FILE-OR-FOLDER_...]",
     "*metascribe set* [_OPTION_...] (*--out* _DIR_ | *--in-place*) _FILE-OR-FOLDER_...",
     "*metascribe set* [_OPTION_...] (*--out* _DIR_ | *--in-place*) *--csv* _TABLE_",
@@ -158,6 +202,7 @@ const std::array<const char*, 9> synopsisLines{{
     "*metascribe show* [*--json*] _FILE_...",
     "*metascribe show --csv* _FILE-OR-FOLDER_...",
     "*metascribe check* [*--json* | *--csv*] [*--ignore* _KIND_]... _FILE-OR-FOLDER_...",
+    "*metascribe rename* *--to* _TEMPLATE_ [*--dry-run*] [*--json*] _FILE-OR-FOLDER_...",
     "*metascribe undo* [*--dry-run*] [*--json*]",
     "*metascribe* *--help* | *--version*",
 }};
@@ -251,9 +296,22 @@ const std::array<std::pair<const char*, const char*>, 10> checkKinds{{
      "password-protected and the password was not given or is wrong"},
 }};
 
+const char* const renameText =
+    "rename renames each of the given files, and the PDF files of the given folders, in its own "
+    "folder, to the text its fields give the template of --to, with .pdf. In that text a slash, "
+    "NUL and control characters become _, spaces and dots at either end go, and it is cut to "
+    "255 bytes at a character's end. A file that lacks a field the template needs (or has only "
+    "blanks in it), or whose "
+    "name would be empty, keeps its name and is named on standard error with the reason; so "
+    "is one that cannot be read. A file that has its name already stays as it is. A name that "
+    "exists already, or that an earlier file of the run gets, is numbered: NAME (2).pdf, NAME "
+    "(3).pdf, ...; no file is ever replaced. Only names change, and undo takes the run back.";
+
 const char* const undoText =
     "undo takes back the last run of set --trash (or the window's run with \"Keep replaced "
-    "originals in the Trash\"), or the last undo: each file that still holds that run's result "
+    "originals in the Trash\"), of rename, or the last undo. A renamed file gets its old name "
+    "back unless another file has it now. Of a run of set: each file that still holds that run's "
+    "result "
     "gets its original back from the Trash in one rename, and the result goes to the Trash in "
     "turn, so that the undo can be undone. A file changed since, or whose original is no longer "
     "in the Trash, is left as it is and reported. Runs are journaled under "
@@ -374,6 +432,10 @@ std::span<const Option> CommandDescription::undoOptions() {
     return undoOptionTable;
 }
 
+std::span<const Option> CommandDescription::renameOptions() {
+    return renameOptionTable;
+}
+
 QList<Option> CommandDescription::joined(std::initializer_list<std::span<const Option>> groups) {
     QList<Option> options;
     for (const std::span<const Option> group : groups)
@@ -410,6 +472,10 @@ QString CommandDescription::helpText() {
     text += QStringLiteral("\nKinds of findings:\n");
     for (const auto& [kind, meaning] : checkKinds)
         text += helpOption(QLatin1String(kind), QLatin1String(meaning));
+    text += QLatin1Char('\n') + wrapped(QLatin1String(renameText), 0);
+    text += QStringLiteral("\nOptions of rename:\n");
+    for (const Option& option : renameOptionTable)
+        text += helpOption(optionSpelling(option), QLatin1String(option.help));
     text += QLatin1Char('\n') + wrapped(QLatin1String(undoText), 0);
     text += QStringLiteral("\nOptions of undo:\n");
     for (const Option& option : undoOptionTable)
@@ -428,12 +494,14 @@ QString CommandDescription::manualPage() {
                                   "metascribe \\- ") +
                    roff(QLatin1String(summary)) + QStringLiteral("\n.SH SYNOPSIS\n") +
                    roffSynopsis() + QStringLiteral(".SH DESCRIPTION\n");
-    page +=
-        roff(QLatin1String(description)) + QStringLiteral("\n.PP\n") +
-        roff(QLatin1String(windowText)) + QStringLiteral("\n.PP\n") + roff(QLatin1String(setText)) +
-        QStringLiteral("\n.PP\n") + roff(QLatin1String(stripText)) + QStringLiteral("\n.PP\n") +
-        roff(QLatin1String(showText)) + QStringLiteral("\n.PP\n") + roff(QLatin1String(checkText)) +
-        QStringLiteral("\n.PP\n") + roff(QLatin1String(undoText)) + QLatin1Char('\n');
+    page += roff(QLatin1String(description)) + QStringLiteral("\n.PP\n") +
+            roff(QLatin1String(windowText)) + QStringLiteral("\n.PP\n") +
+            roff(QLatin1String(setText)) + QStringLiteral("\n.PP\n") +
+            roff(QLatin1String(stripText)) + QStringLiteral("\n.PP\n") +
+            roff(QLatin1String(showText)) + QStringLiteral("\n.PP\n") +
+            roff(QLatin1String(checkText)) + QStringLiteral("\n.PP\n") +
+            roff(QLatin1String(renameText)) + QStringLiteral("\n.PP\n") +
+            roff(QLatin1String(undoText)) + QLatin1Char('\n');
     page += QStringLiteral(".SH FIELDS OF SET\n");
     for (const Option& option : fieldOptionTable)
         page += roffOption(option);
@@ -460,6 +528,9 @@ QString CommandDescription::manualPage() {
     for (const auto& [kind, meaning] : checkKinds)
         page += QStringLiteral(".TP\n\\fB") + roff(QLatin1String(kind)) + QStringLiteral("\\fR\n") +
                 roff(QLatin1String(meaning)) + QLatin1Char('\n');
+    page += QStringLiteral(".SH OPTIONS OF RENAME\n");
+    for (const Option& option : renameOptionTable)
+        page += roffOption(option);
     page += QStringLiteral(".SH OPTIONS OF UNDO\n");
     for (const Option& option : undoOptionTable)
         page += roffOption(option);
@@ -479,6 +550,12 @@ QString CommandDescription::manualPage() {
                            "metascribe show \\-\\-csv contracts/ > values.csv\n"
                            "metascribe set \\-\\-in\\-place \\-\\-csv values.csv\n"
                            "metascribe check \\-\\-ignore old\\-values\\-kept outgoing/\n"
+                           "metascribe set \\-\\-template \"subject={folder}\" "
+                           "\\-\\-only\\-empty \\-\\-in\\-place scans/\n"
+                           "metascribe set \\-\\-from\\-folder originals/ \\-\\-in\\-place "
+                           "converted/\n"
+                           "metascribe rename \\-\\-to \"{Author} \\- {Title}\" \\-\\-dry\\-run "
+                           "reports/\n"
                            ".EE\n");
     return page;
 }

@@ -31,6 +31,7 @@ public:
     static std::span<const Option> showOptions();
     static std::span<const Option> checkOptions();
     static std::span<const Option> undoOptions();
+    static std::span<const Option> renameOptions();
     // The options of the groups, one after the other, as a command takes them.
     static QList<Option> joined(std::initializer_list<std::span<const Option>> groups);
 

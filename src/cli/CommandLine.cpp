@@ -3,6 +3,7 @@
 #include "CheckCommand.h"
 #include "CommandDescription.h"
 #include "Console.h"
+#include "RenameCommand.h"
 #include "SetCommand.h"
 #include "ShowCommand.h"
 #include "StripCommand.h"
@@ -28,12 +29,13 @@ struct Command {
     QString (*advice)(const QString& option) = nullptr;
 };
 
-const std::array<Command, 5> commands{{
+const std::array<Command, 6> commands{{
     {"set", &SetCommand::options, &SetCommand::run},
     {"strip", &StripCommand::options, &StripCommand::run, &StripCommand::adviceFor},
     {"show", &ShowCommand::options, &ShowCommand::run},
     {"check", &CheckCommand::options, &CheckCommand::run},
     {"undo", &UndoCommand::options, &UndoCommand::run},
+    {"rename", &RenameCommand::options, &RenameCommand::run},
 }};
 
 const Command* commandOf(const QStringList& arguments) {

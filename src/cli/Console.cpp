@@ -31,16 +31,15 @@ std::optional<QString> outputFailure() {
     // pass on and tries them again here, which gives the system's reason.
     bool written = stream.status() == QTextStream::Ok;
     QString reason;
-    if (auto* file = qobject_cast<QFileDevice*>(stream.device())) {
-        if (!file->flush()) {
-            written = false;
-            reason = file->errorString();
-        } else if (!written && file->error() != QFileDevice::NoError) {
-            // A write too large to be held went straight to the system, which refused it then:
-            // its reason is the file's last error.
-            reason = file->errorString();
-        }
+    auto* file = qobject_cast<QFileDevice*>(stream.device());
+    if (file && !file->flush()) {
+        written = false;
+        reason = file->errorString();
     }
+    // Output longer than the stream's buffer failed on an earlier write, whose bytes are gone:
+    // the file still tells why.
+    if (!written && reason.isEmpty() && file && file->error() != QFileDevice::NoError)
+        reason = file->errorString();
     errno = 0;
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         written = false;

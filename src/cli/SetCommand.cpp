@@ -7,6 +7,9 @@
 #include "ConsoleHost.h"
 #include "EditPlan.h"
 #include "Failure.h"
+#include "FieldTemplate.h"
+#include "FilePlan.h"
+#include "FileValues.h"
 #include "FixedList.h"
 #include "FolderWalker.h"
 #include "InputFiles.h"
@@ -26,6 +29,21 @@
 #include <variant>
 
 namespace {
+
+// The one password of --password-stdin, read from standard input once, whoever asks first;
+// nothing for none. Throws Failure when standard input gives no line.
+std::optional<QString> password(const QCommandLineParser& parser) {
+    static std::optional<std::optional<QString>> read;
+    if (!parser.isSet(QStringLiteral("password-stdin")))
+        return std::nullopt;
+    if (!read) {
+        const std::optional<QString> line = Console::readPassword();
+        if (!line)
+            throw Failure(QStringLiteral("--password-stdin: standard input gave no line"));
+        read = line->isEmpty() ? std::optional<QString>() : line;
+    }
+    return *read;
+}
 
 // The plan the field options, --info, --remove and the copyright options make; or why they
 // make none, as a usage error's text. A key may be named once only, by whichever option.
@@ -111,7 +129,113 @@ std::variant<EditPlan, QString> planOf(const QCommandLineParser& parser) {
         plan.setCopyright(parser.value(QStringLiteral("copyright")));
     if (parser.isSet(QStringLiteral("copyright-url")))
         plan.setCopyrightUrl(parser.value(QStringLiteral("copyright-url")));
+    // Whether a key named as --remove names it is changed by an option already.
+    const auto claim = [&named](const EditPlan::KeyName& name) {
+        const bool taken = named.contains(name.key) ||
+                           (!name.exact && std::ranges::any_of(named, [&](const QString& other) {
+                               return EditPlan::anyCase(other) == EditPlan::anyCase(name.key);
+                           }));
+        named.insert(name.key);
+        return !taken;
+    };
+    for (const QString& given : parser.values(QStringLiteral("template"))) {
+        const QString option = QStringLiteral("--template: ");
+        const qsizetype equals = given.indexOf(QLatin1Char('='));
+        if (equals < 0)
+            return option + QStringLiteral("\"") + given +
+                   QStringLiteral("\" is not FIELD=TEMPLATE");
+        const EditPlan::KeyName name = EditPlan::keyNamed(given.left(equals));
+        // The key alone: the text each file gets is checked for that file.
+        if (const QString problem = EditPlan::keyProblem(
+                name.key, name.key == EditPlan::trappedKey() ? QStringLiteral("True") : QString());
+            !problem.isEmpty())
+            return option + problem;
+        if (!claim(name))
+            return option + name.key + QStringLiteral(" is changed by another option too");
+        const std::variant<FieldTemplate, QString> parsed =
+            FieldTemplate::parse(given.mid(equals + 1));
+        if (const QString* problem = std::get_if<QString>(&parsed))
+            return option + *problem;
+        plan.setTemplate(name, std::get<FieldTemplate>(parsed));
+    }
+    if (parser.isSet(QStringLiteral("name-pattern"))) {
+        const QString option = QStringLiteral("--name-pattern: ");
+        const std::variant<FieldTemplate, QString> parsed =
+            FieldTemplate::parse(parser.value(QStringLiteral("name-pattern")));
+        if (const QString* problem = std::get_if<QString>(&parsed))
+            return option + *problem;
+        const FieldTemplate& pattern = std::get<FieldTemplate>(parsed);
+        if (!pattern.hasPlaceholders())
+            return option + QStringLiteral("the pattern takes nothing: give a key in braces, "
+                                           "such as {Title}");
+        for (const QString& placeholder : pattern.placeholders()) {
+            if (FieldTemplate::isFileKey(placeholder))
+                return option + QLatin1Char('{') + placeholder +
+                       QStringLiteral("} cannot be taken out of a name; give a key, such as "
+                                      "{Title}");
+            const EditPlan::KeyName name = placeholder == FieldTemplate::copyrightKey()
+                                               ? EditPlan::KeyName{placeholder, true}
+                                               : EditPlan::keyNamed(placeholder);
+            if (const QString problem = EditPlan::keyProblem(name.key, QString());
+                !problem.isEmpty() && name.key != EditPlan::trappedKey())
+                return option + problem;
+            if (!claim(name))
+                return option + name.key + QStringLiteral(" is changed by another option too");
+        }
+        if (pattern.usesCopyright() && plan.copyright())
+            return option + QStringLiteral("the copyright is changed by another option too");
+        plan.takeFromName(pattern);
+    }
+    if (parser.isSet(QStringLiteral("only-empty")))
+        plan.fillOnlyEmpty();
+    std::optional<QStringList> fields;
+    if (parser.isSet(QStringLiteral("fields"))) {
+        if (!parser.isSet(QStringLiteral("from")) && !parser.isSet(QStringLiteral("from-folder")))
+            return QStringLiteral("--fields: it names what --from or --from-folder copies; give "
+                                  "one of them");
+        fields.emplace();
+        for (const QString& name :
+             parser.value(QStringLiteral("fields")).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            if (const QString problem = FilePlan::fieldNameProblem(name.trimmed());
+                !problem.isEmpty())
+                return QStringLiteral("--fields: ") + problem;
+            *fields << name.trimmed();
+        }
+        if (fields->isEmpty())
+            return QStringLiteral("--fields: no field named");
+    }
+    if (parser.isSet(QStringLiteral("from-folder"))) {
+        const QString option = QStringLiteral("--from-folder: ");
+        if (parser.isSet(QStringLiteral("from")))
+            return option + QStringLiteral("give --from or --from-folder, not both");
+        const QString folder = parser.value(QStringLiteral("from-folder"));
+        if (!QFileInfo(folder).isDir())
+            return option + QStringLiteral("no such folder: ") + folder;
+        plan.copyFromFolder(QDir::cleanPath(QFileInfo(folder).absoluteFilePath()), fields);
+    }
+    if (parser.isSet(QStringLiteral("from"))) {
+        // Read once, before any file is touched; what the other options set wins.
+        const QString option = QStringLiteral("--from: ");
+        const QString source = parser.value(QStringLiteral("from"));
+        std::variant<EditPlan, QString> copied;
+        try {
+            if (!QFileInfo(source).isFile())
+                throw Failure(QStringLiteral("no such file"));
+            copied = FilePlan::copiedFrom(FileValues::read(source, password(parser)), fields);
+        } catch (const Failure& failure) {
+            return option + source + QStringLiteral(": ") + failure.description();
+        }
+        if (const QString* problem = std::get_if<QString>(&copied))
+            return option + source + QStringLiteral(": ") + *problem;
+        plan = std::get<EditPlan>(copied).mergedWith(plan);
+    }
     return plan;
+}
+
+// Whether the plan changes anything: the options that work out values for each file count.
+bool changesNothing(const EditPlan& plan) {
+    return plan.withoutFileParts() == EditPlan() && plan.templates().isEmpty() &&
+           !plan.namePattern() && !plan.sourceFolder();
 }
 
 // Changes the files of source, each reported by host; true when every file was reached and
@@ -151,7 +275,7 @@ int SetCommand::run(const QCommandLineParser& parser, const QStringList& paths,
     const EditPlan plan = std::get<EditPlan>(planned);
     if (parser.isSet(QStringLiteral("csv")))
         return runTable(parser, paths, undecodable, plan);
-    if (plan == EditPlan())
+    if (changesNothing(plan))
         return Console::usageError(
             QStringLiteral("nothing to change: give at least one field, such as "
                            "--title TEXT"));
@@ -176,7 +300,7 @@ int SetCommand::runTable(const QCommandLineParser& parser, const QStringList& pa
     }
     if (rows.isEmpty())
         return Console::usageError(option + table + QStringLiteral(": the table lists no files"));
-    if (plan == EditPlan() && std::ranges::all_of(rows, [](const ValueTable::Row& row) {
+    if (changesNothing(plan) && std::ranges::all_of(rows, [](const ValueTable::Row& row) {
             return row.plan == EditPlan();
         }))
         return Console::usageError(option + table +
@@ -238,13 +362,13 @@ int SetCommand::runBatch(const QCommandLineParser& parser, const QStringList& pa
     // would only delay the first file here.
     if (!dryRun && !strip)
         ToolkitHost::instance().prepare(ToolkitHost::WarmUp::None);
+    settings.keepFileTime = parser.isSet(QStringLiteral("keep-file-time"));
     if (parser.isSet(QStringLiteral("password-stdin"))) {
-        const std::optional<QString> password = Console::readPassword();
-        if (!password)
-            return Console::usageError(
-                QStringLiteral("--password-stdin: standard input gave no line"));
-        if (!password->isEmpty())
-            settings.password = password;
+        try {
+            settings.password = password(parser);
+        } catch (const Failure& failure) {
+            return Console::usageError(failure.description());
+        }
     }
 
     const QList<FolderWalker::Found> entries =

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonObject>
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <optional>
@@ -25,9 +26,42 @@ namespace {
 
 using PathHelpers::native;
 
+// Gives a renamed file its name back, journaled first as a rename of its own, so that the undo
+// can be undone; gives why not, or an empty text when it has it (or, in a dry run, would).
+QString renameBack(const RunJournal::Entry& entry, bool dryRun, OriginalKeeper& keeper) {
+    const std::optional<FileIdentity> now =
+        FileIdentity::of(entry.path, FileIdentity::Links::NotFollowed);
+    if (now != entry.original) {
+        // The rename never came (a run killed after its journal's line), or was taken back.
+        if (FileIdentity::of(entry.renamedFrom, FileIdentity::Links::NotFollowed) == entry.original)
+            return {};
+        return now ? QStringLiteral("another file has its name now")
+                   : QStringLiteral("it is no longer there");
+    }
+    if (FileIdentity::of(entry.renamedFrom, FileIdentity::Links::NotFollowed))
+        return QStringLiteral("another file has its old name now");
+    if (dryRun)
+        return {};
+    RunJournal::Entry back = entry;
+    std::swap(back.path, back.renamedFrom);
+    try {
+        keeper.recordRename(back);
+    } catch (const Failure& failure) {
+        return failure.description();
+    }
+    if (const int error = PathHelpers::RenameWithoutReplacing(entry.path, entry.renamedFrom);
+        error != 0)
+        return error == EEXIST
+                   ? QStringLiteral("another file has its old name now")
+                   : QStringLiteral("it could not be renamed: ") + Failure::systemReason(error);
+    return {};
+}
+
 // Puts back one file's original; gives why not, or an empty text when it is back (or, in a dry
 // run, would be).
 QString putBack(const RunJournal::Entry& entry, bool dryRun, OriginalKeeper& keeper) {
+    if (entry.isRename())
+        return renameBack(entry, dryRun, keeper);
     const FileDescriptor current(
         ::open(native(entry.path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat now {};
@@ -91,7 +125,8 @@ void report(const RunJournal::Entry& entry, const QString& reason, bool dryRun, 
                                                            : QStringLiteral("changed")},
              {QStringLiteral("reason"), reason.isEmpty() ? QJsonValue() : QJsonValue(reason)}});
     else if (dryRun && reason.isEmpty())
-        Console::out() << path << " <- " << entry.kept.file << Qt::endl;
+        Console::out() << (entry.isRename() ? entry.renamedFrom : path) << " <- "
+                       << (entry.isRename() ? path : entry.kept.file) << Qt::endl;
 }
 
 } // namespace
@@ -172,7 +207,12 @@ int UndoCommand::takeBack(bool dryRun, bool json) {
     OriginalKeeper keeper(std::move(*journal));
 
     int failed = 0;
-    for (const RunJournal::Entry& entry : std::as_const(target.entries)) {
+    // Last first: a name a later rename took may have been an earlier one's.
+    QList<RunJournal::Entry> entries = target.entries;
+    if (target.kind == RunJournal::Kind::Rename ||
+        std::ranges::any_of(entries, &RunJournal::Entry::isRename))
+        std::ranges::reverse(entries);
+    for (const RunJournal::Entry& entry : std::as_const(entries)) {
         const QString reason = putBack(entry, dryRun, keeper);
         failed += reason.isEmpty() ? 0 : 1;
         report(entry, reason, dryRun, json);

@@ -8,6 +8,7 @@
 #include "ExchangeFile.h"
 #include "Failure.h"
 #include "FileJob.h"
+#include "FilePlan.h"
 #include "InfoUpdateFile.h"
 #include "OriginalKeeper.h"
 #include "PathHelpers.h"
@@ -357,16 +358,37 @@ Flow BatchEngine::loadOriginal(FileJob& job) {
     return Flow::Next;
 }
 
-// Keys the plan names in any case (--remove company, a table's column "company") are the keys
-// this file spells so. The info-update file was written before the original was read, and is
-// written again where that changes what it says.
+// What the plan works out from the file itself (templates, a pattern for its name, a file to
+// copy from, filling only what is empty) and the keys it names in any case (--remove company, a
+// table's column "company") become literal values and the keys this file spells so, once the
+// original is read; from here on they are checked like typed ones. The info-update file was
+// written before the original was read, and is written again where that changes what it says.
 Flow BatchEngine::findNamedKeys(FileJob& job) {
-    if (!job.plan.hasKeysInAnyCase())
+    if (!job.plan.hasKeysInAnyCase() && !job.plan.dependsOnFile())
         return Flow::Next;
-    std::variant<EditPlan, QString> found = job.plan.forKeys(job.original->info().keys());
+    std::variant<EditPlan, QString> found;
+    if (job.plan.dependsOnFile()) {
+        FilePlan::File file{job.input(), {}, {}, job.password};
+        for (auto entry = job.original->info().cbegin(); entry != job.original->info().cend();
+             ++entry)
+            file.info.insert(entry.key(), !entry->isString && entry->text.startsWith(u'/')
+                                              ? entry->text.mid(1)
+                                              : entry->text);
+        if (job.stamp)
+            file.modified = QDateTime::fromMSecsSinceEpoch(job.stamp->modified / 1000000);
+        // It may read the file's XMP metadata and another file.
+        BackgroundTask::run([&] { found = FilePlan::forFile(job.plan, file); });
+    } else {
+        found = job.plan.forKeys(job.original->info().keys());
+    }
     if (const QString* problem = std::get_if<QString>(&found))
         return job.fail(*problem);
     job.plan = std::get<EditPlan>(std::move(found));
+    if (const std::optional<InfoField> badDate = job.plan.firstBadDate())
+        return job.fail(EditPlan::notADateMessage(*badDate, job.plan.choice(*badDate).text));
+    if (const QString badKey = job.plan.firstKeyProblem(); !badKey.isEmpty())
+        return job.fail(badKey);
+    job.plan = job.plan.withPdfDates();
     QByteArray info = InfoUpdateFile::content(job.plan, job.titleFromName);
     if (info == job.info)
         return Flow::Next;
@@ -378,6 +400,8 @@ Flow BatchEngine::findNamedKeys(FileJob& job) {
 void BatchEngine::readOriginal(FileJob& job) {
     // Taken before it is read: a change while it is read is a change since.
     job.stamp = FileStamp::of(job.input());
+    if (settings_.keepFileTime)
+        job.times = OutputFile::timesOf(job.input());
     job.original = std::make_shared<PdfSnapshot>();
     const bool shared = job.password.has_value() && job.password == settings_.password;
     BackgroundTask::run([&] {
@@ -517,6 +541,15 @@ void BatchEngine::queueResult(std::unique_ptr<FileJob> job) {
         job->output->expect(*job->stamp);
     if (job->choices.keepOriginalsInTrash)
         job->output->keepOriginalWith(keeper_);
+    if (settings_.keepFileTime) {
+        // A file whose times could not be read is not given the moment it was changed instead.
+        if (!job->times) {
+            job->fail(QStringLiteral("its modification time could not be read"));
+            settle(std::move(job));
+            return;
+        }
+        job->output->keepTimes(*job->times);
+    }
     const bool stripped = job->stripped.has_value();
     const bool appended = job->signedPart.has_value();
     // Its slot stays empty until the queue gives the job back.
@@ -549,6 +582,8 @@ void BatchEngine::readAhead(int position) {
     job->stamp = FileStamp::of(job->input());
     if (!job->stamp)
         return;
+    if (settings_.keepFileTime)
+        job->times = OutputFile::timesOf(job->input());
     run_->readAhead =
         std::make_unique<ReadAhead>(std::move(job), settings_.password, sharingFor(settings_),
                                     !settings_.dryRun, checksResult());

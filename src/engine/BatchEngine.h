@@ -58,6 +58,9 @@ public:
         // toolkit takes part, the source's plan is not asked, and the fields listed stay. The
         // stripped copy is made and checked on the commit queue's thread.
         std::optional<QList<InfoField>> strip;
+        // Each result keeps its input's modification and access times (archives and file
+        // managers sort by them).
+        bool keepFileTime = false;
     };
 
     BatchEngine(BatchSource& source, Host& host);

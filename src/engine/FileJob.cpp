@@ -19,6 +19,7 @@ void FileJob::forgetReadAhead(std::optional<QString> password) {
     original.reset();
     unreadable.reset();
     stamp.reset();
+    times.reset();
     this->password = std::move(password);
 }
 

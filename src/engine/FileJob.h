@@ -64,6 +64,9 @@ struct FileJob {
     // The input as it was when it was read; changed in place, it must still be that file when
     // its result replaces it.
     std::optional<FileStamp> stamp;
+    // The input's times, taken with its stamp, before reading it could change its access time;
+    // only in a run whose results keep them.
+    std::optional<OutputFile::Times> times;
     // Whether the destination is the input itself.
     OutputFile::Link link = OutputFile::Link::Refuse;
     PdfCopier::Copy copy;

@@ -15,7 +15,7 @@ OriginalKeeper::Kept OriginalKeeper::keep(const QString& target, int original,
     if (!flushNow)
         unflushed_.insert(info.st_dev);
     try {
-        journal_.append({target, kept.item, FileIdentity::of(info), digest});
+        journal_.append({target, kept.item, FileIdentity::of(info), digest, {}});
     } catch (const Failure&) {
         withdraw(kept);
         throw;

@@ -35,6 +35,15 @@ public:
     // is still in place.
     static void withdraw(const Kept& kept) { TrashCan::withdraw(kept.item, kept.original); }
 
+    // Journals a rename (an undo of one) before it happens: the line is on the disk when this
+    // returns, or, without syncNow, once syncJournal() has returned. Throws Failure.
+    void recordRename(const RunJournal::Entry& entry, bool syncNow = true) {
+        journal_.append(entry);
+        if (syncNow)
+            journal_.sync();
+    }
+    void syncJournal() { journal_.sync(); }
+
     // Flushes to disk what the Trashes and the journal hold, and lets go of the journal, so that
     // undo may take the run back; at the end of a run.
     void finish();

@@ -113,6 +113,13 @@ OutputFile::Link OutputFile::linkFor(const QString& input, const QString& destin
     return same ? Link::Follow : Link::Refuse;
 }
 
+std::optional<OutputFile::Times> OutputFile::timesOf(const QString& path) {
+    struct stat info {};
+    if (::stat(native(path).constData(), &info) != 0)
+        return std::nullopt;
+    return Times{info.st_atim, info.st_mtim};
+}
+
 QString OutputFile::resolveLink(const QString& destination) {
     const QFileInfo info(destination);
     if (!info.isSymLink())
@@ -238,11 +245,21 @@ void OutputFile::prepareCommit() {
             FileDetails::copy(original.get(), before, result);
         else if (::fchmod(result, 0666 & ~startUmask) != 0)
             fail(errno);
+        // Last of the details: nothing writes into the result after this.
+        giveTimes();
     } catch (const Refused&) {
         throw;
     } catch (const Failure& failure) {
         refuse(failure.description());
     }
+}
+
+void OutputFile::giveTimes() {
+    if (!times_)
+        return;
+    const struct timespec times[2] = {times_->accessed, times_->modified};
+    if (::futimens(held_.descriptor(), times) != 0)
+        fail(errno);
 }
 
 void OutputFile::startFlush() {
@@ -310,6 +327,8 @@ QString OutputFile::replace() {
     // Broken since it was taken: a program opened the file for writing meanwhile.
     if (original.get() >= 0 && replaced->leased && ::fcntl(original.get(), F_GETLEASE) != F_RDLCK)
         refuse(QStringLiteral("it was being written by another program"));
+    // Again: reading the result for the journal's digest may have moved its access time.
+    giveTimes();
     if (::rename(native(temporary_).constData(), native(target_).constData()) != 0)
         fail(errno);
     replaced->kept.kept.reset();

@@ -5,6 +5,7 @@
 #include "TaggedFile.h"
 
 #include <QString>
+#include <ctime>
 #include <memory>
 #include <optional>
 
@@ -60,6 +61,14 @@ public:
     // Removes what killed runs left in folder; never a file that a live run holds locked.
     static int removeLeftovers(const QString& folder);
 
+    // A file's access and modification times, which a result can be given in place of its own.
+    struct Times {
+        struct timespec accessed {};
+        struct timespec modified {};
+    };
+    // Nothing when the file cannot be examined. Links are followed.
+    static std::optional<Times> timesOf(const QString& path);
+
     QString temporaryPath() const { return temporary_; }
     // The file that will be replaced: the destination, or what it links to.
     QString target() const { return target_; }
@@ -78,6 +87,9 @@ public:
     // The file the result replaces is kept in the Trash by keeper right before the rename; a
     // file that cannot be kept is not replaced.
     void keepOriginalWith(std::shared_ptr<OriginalKeeper> keeper) { keeper_ = std::move(keeper); }
+    // The result carries times instead of the moment it was written: given to it with its other
+    // details, before it is flushed and renamed, so that a result in place always has them.
+    void keepTimes(const Times& times) { times_ = times; }
 
     // Gives the result the owner, group, mode, access list and extended attributes of the file
     // it replaces, flushes it to disk and renames it over the target, unless another program
@@ -102,12 +114,16 @@ public:
     void discard();
 
 private:
+    // Gives the result the times it keeps, if any. Throws Refused.
+    void giveTimes();
+
     QString target_;
     QString temporary_;
     // Held while the result is in the making, so that no other run takes it for a leftover.
     TaggedFile held_;
     std::optional<FileStamp> expected_;
     std::shared_ptr<OriginalKeeper> keeper_;
+    std::optional<Times> times_;
     struct Replaced;
     std::unique_ptr<Replaced> replaced_;
     bool committed_ = false;

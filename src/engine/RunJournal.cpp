@@ -31,7 +31,15 @@ using PathHelpers::native;
 }
 
 QString kindName(RunJournal::Kind kind) {
-    return kind == RunJournal::Kind::Set ? QStringLiteral("set") : QStringLiteral("undo");
+    switch (kind) {
+    case RunJournal::Kind::Set:
+        return QStringLiteral("set");
+    case RunJournal::Kind::Rename:
+        return QStringLiteral("rename");
+    case RunJournal::Kind::Undo:
+        break;
+    }
+    return QStringLiteral("undo");
 }
 
 QByteArray jsonLine(const QJsonObject& object) {
@@ -188,10 +196,24 @@ void RunJournal::close() {
     descriptor_.close();
 }
 
+void RunJournal::sync() {
+    std::lock_guard lock(mutex_);
+    if (descriptor_.isOpen() && ::fdatasync(descriptor_.get()) != 0)
+        cannotWrite(errno);
+}
+
 void RunJournal::append(const Entry& entry) {
     std::lock_guard lock(mutex_);
     if (!descriptor_.isOpen())
         open();
+    if (entry.isRename()) {
+        writeLine(jsonLine({{QStringLiteral("path"), entry.path},
+                            {QStringLiteral("from"), entry.renamedFrom},
+                            {QStringLiteral("device"), QString::number(entry.original.device)},
+                            {QStringLiteral("inode"), QString::number(entry.original.inode)}}),
+                  false);
+        return;
+    }
     writeLine(jsonLine({{QStringLiteral("path"), entry.path},
                         {QStringLiteral("file"), entry.kept.file},
                         {QStringLiteral("info"), entry.kept.info},
@@ -223,10 +245,15 @@ RunJournal::Contents RunJournal::read(const QString& file, int descriptor) {
         const QJsonObject line = document.object();
         if (number == 0) {
             const QString kind = line.value(QStringLiteral("kind")).toString();
+            const std::optional<Kind> known =
+                kind == kindName(Kind::Set)      ? std::optional(Kind::Set)
+                : kind == kindName(Kind::Undo)   ? std::optional(Kind::Undo)
+                : kind == kindName(Kind::Rename) ? std::optional(Kind::Rename)
+                                                 : std::nullopt;
             if (line.value(QStringLiteral("journal")).toString() != QLatin1String("metascribe") ||
-                (kind != QLatin1String("set") && kind != QLatin1String("undo")))
+                !known)
                 throw bad(number, "is not a journal's heading");
-            contents.kind = kind == QLatin1String("set") ? Kind::Set : Kind::Undo;
+            contents.kind = *known;
             contents.undoes = line.value(QStringLiteral("undoes")).toString();
             // A journal names the one it takes back beside it, never a file elsewhere.
             if (contents.undoes.contains(QLatin1Char('/')) ||
@@ -249,6 +276,18 @@ RunJournal::Contents RunJournal::read(const QString& file, int descriptor) {
         entry.original.inode =
             line.value(QStringLiteral("inode")).toString().toULongLong(&inodeRead);
         entry.digest = line.value(QStringLiteral("sha256")).toString().toLatin1();
+        entry.renamedFrom = line.value(QStringLiteral("from")).toString();
+        if (entry.isRename()) {
+            if (entry.path.isEmpty() || !deviceRead || !inodeRead)
+                throw bad(number, "does not describe a renamed file");
+            // A name the file got again when its first one was taken meanwhile stands for it.
+            contents.entries.removeIf([&entry](const Entry& earlier) {
+                return earlier.isRename() && earlier.original == entry.original &&
+                       earlier.renamedFrom == entry.renamedFrom;
+            });
+            contents.entries << entry;
+            continue;
+        }
         if (entry.path.isEmpty() || entry.kept.file.isEmpty() || entry.kept.info.isEmpty() ||
             !deviceRead || !inodeRead || entry.digest.size() != 64)
             throw bad(number, "does not describe a replaced file");

@@ -23,9 +23,10 @@
 // run still going on, which undo leaves alone.
 class RunJournal {
 public:
-    enum class Kind { Set, Undo };
+    enum class Kind { Set, Undo, Rename };
 
-    // One replaced file: where it is, where its original went, and what replaced it.
+    // One replaced file: where it is, where its original went, and what replaced it. Or one
+    // renamed file: where it is, the name it had (renamedFrom), and which file it is (original).
     struct Entry {
         QString path;
         TrashCan::Item kept;
@@ -33,6 +34,9 @@ public:
         FileIdentity original;
         // SHA-256 of what was put at path, in hexadecimal.
         QByteArray digest;
+        QString renamedFrom;
+
+        bool isRename() const { return !renamedFrom.isEmpty(); }
     };
 
     // A journal as read back.
@@ -59,6 +63,8 @@ public:
 
     // Appends the line. Throws Failure.
     void append(const Entry& entry);
+    // Flushes the lines appended so far to the disk: a rename may follow them. Throws Failure.
+    void sync();
     // Flushes what was written to disk and lets go of the journal: the run is over. Quiet.
     void close();
     // The file, once something was written.

@@ -244,8 +244,58 @@ QStringList EditPlan::removedKeys() const {
     return keys;
 }
 
+void EditPlan::setTemplate(const KeyName& name, const FieldTemplate& text) {
+    templates_.append({name, text});
+}
+
+void EditPlan::copyFromFolder(const QString& folder, const std::optional<QStringList>& fields) {
+    sourceFolder_ = folder;
+    sourceFields_ = fields;
+}
+
+bool EditPlan::dependsOnFile() const {
+    return !templates_.isEmpty() || namePattern_ || sourceFolder_ || onlyEmpty_;
+}
+
+EditPlan EditPlan::withoutFileParts() const {
+    EditPlan plan = *this;
+    plan.templates_.clear();
+    plan.namePattern_.reset();
+    plan.sourceFolder_.reset();
+    plan.sourceFields_.reset();
+    plan.onlyEmpty_ = false;
+    return plan;
+}
+
+EditPlan EditPlan::whereEmpty(const QMap<QString, QString>& info,
+                              const std::optional<QString>& copyright,
+                              const std::optional<QString>& copyrightUrl) const {
+    EditPlan plan = *this;
+    for (InfoField field : fields) {
+        if (!info.value(toolkitKey(field)).isEmpty())
+            plan.keep(field);
+    }
+    for (auto key = otherKeys_.cbegin(); key != otherKeys_.cend(); ++key) {
+        if (!info.value(key.key()).isEmpty())
+            plan.otherKeys_.remove(key.key());
+    }
+    if (!copyright.value_or(QString()).isEmpty())
+        plan.copyright_.reset();
+    if (!copyrightUrl.value_or(QString()).isEmpty())
+        plan.copyrightUrl_.reset();
+    return plan;
+}
+
 EditPlan EditPlan::mergedWith(const EditPlan& later) const {
     EditPlan merged = *this;
+    merged.templates_.append(later.templates_);
+    if (later.namePattern_)
+        merged.namePattern_ = later.namePattern_;
+    if (later.sourceFolder_) {
+        merged.sourceFolder_ = later.sourceFolder_;
+        merged.sourceFields_ = later.sourceFields_;
+    }
+    merged.onlyEmpty_ = onlyEmpty_ || later.onlyEmpty_;
     for (InfoField field : fields) {
         if (later.choice(field).mode != FieldMode::Keep)
             merged.choices_[indexOf(field)] = later.choice(field);

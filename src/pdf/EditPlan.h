@@ -1,10 +1,14 @@
 #pragma once
 
+#include "FieldTemplate.h"
+
+#include <QList>
 #include <QMap>
 #include <QString>
 #include <QStringList>
 #include <array>
 #include <optional>
+#include <utility>
 #include <variant>
 
 // The eight document-information keys, in the fixed order of the second page and of the
@@ -142,6 +146,27 @@ public:
     // (DisplayDocTitle in the viewer preferences).
     void showTitleInTitleBar() { displayTitle_ = true; }
     bool displaysTitle() const { return displayTitle_; }
+    // What is worked out for each file once it is read (FilePlan::forFile): a key's text from a
+    // template, values taken out of the file's name by a pattern, the values of the file of the
+    // same name in a folder (those named in fields, when given), and whether the plan's changes
+    // apply only to the fields the file has empty or not at all.
+    void setTemplate(const KeyName& name, const FieldTemplate& text);
+    void takeFromName(const FieldTemplate& pattern) { namePattern_ = pattern; }
+    void copyFromFolder(const QString& folder, const std::optional<QStringList>& fields);
+    void fillOnlyEmpty() { onlyEmpty_ = true; }
+    const QList<std::pair<KeyName, FieldTemplate>>& templates() const { return templates_; }
+    const std::optional<FieldTemplate>& namePattern() const { return namePattern_; }
+    const std::optional<QString>& sourceFolder() const { return sourceFolder_; }
+    const std::optional<QStringList>& sourceFields() const { return sourceFields_; }
+    bool onlyEmpty() const { return onlyEmpty_; }
+    // Whether any of them is in the plan, and the plan without them.
+    bool dependsOnFile() const;
+    EditPlan withoutFileParts() const;
+    // The plan without the changes to fields the file has a value for: info holds its document
+    // information's texts, copyright and copyrightUrl its notice and address (nothing when it
+    // has none).
+    EditPlan whereEmpty(const QMap<QString, QString>& info, const std::optional<QString>& copyright,
+                        const std::optional<QString>& copyrightUrl) const;
 
     // This plan with later's choices on top: whatever later changes (a field, a key, the
     // copyright) it changes as later says, the rest as this plan says. A plan read for one file
@@ -159,4 +184,9 @@ private:
     std::optional<QString> copyrightUrl_;
     std::optional<QString> language_;
     bool displayTitle_ = false;
+    QList<std::pair<KeyName, FieldTemplate>> templates_;
+    std::optional<FieldTemplate> namePattern_;
+    std::optional<QString> sourceFolder_;
+    std::optional<QStringList> sourceFields_;
+    bool onlyEmpty_ = false;
 };

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,6 +37,26 @@ QString StripExtension(const QString& name) {
     if (dot < 0)
         throw Failure(QStringLiteral("Invalid procedure call or argument"));
     return name.left(dot);
+}
+
+int RenameWithoutReplacing(const QString& from, const QString& to) {
+    const QByteArray source = native(from);
+    const QByteArray target = native(to);
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) ==
+        0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // A link fails where the name exists, as the rename would; the first name goes only once
+    // the second is there.
+    if (::link(source.constData(), target.constData()) != 0)
+        return errno;
+    if (::unlink(source.constData()) != 0) {
+        const int error = errno;
+        ::unlink(target.constData());
+        return error;
+    }
+    return 0;
 }
 
 QString FolderOf(const QString& path) {

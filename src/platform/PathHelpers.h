@@ -45,6 +45,11 @@ void DiscardFile(const QString& path);
 // is never changed. Throws Failure, with the system's reason, when it cannot be deleted.
 void ForceDeleteFile(const QString& path);
 
+// Renames from to to unless to exists, which is never replaced, not even by a rename racing with
+// another program; where the file system cannot rename so, from gets the second name to and then
+// loses its first. Gives 0, or the system's error number (EEXIST: to exists).
+int RenameWithoutReplacing(const QString& from, const QString& to);
+
 // The attributes of the path itself (a link is not followed for Alias; the other bits describe
 // what the link points to); nothing when the path cannot be examined.
 std::optional<int> FileAttributes(const QString& path);

@@ -26,6 +26,9 @@
 
 namespace {
 
+// Values of a file's fields by key.
+using Values = QMap<QString, QString>;
+
 struct Ran {
     int status = -1;
     QByteArray out;
@@ -496,6 +499,32 @@ private slots:
         QTest::newRow("check as JSON and table") << QStringList{"check", "--json", "--csv"};
         QTest::newRow("check: unknown kind") << QStringList{"check", "--ignore", "no-titel"};
         QTest::newRow("field option to check") << QStringList{"check", "--title", "x"};
+        QTest::newRow("unknown placeholder")
+            << QStringList{"set", "--template", "title={two words}", "--in-place"};
+        QTest::newRow("unclosed brace")
+            << QStringList{"set", "--template", "title={name", "--in-place"};
+        QTest::newRow("lone closing brace")
+            << QStringList{"set", "--template", "title=name}", "--in-place"};
+        QTest::newRow("template and title")
+            << QStringList{"set", "--template", "title={name}", "--title", "x", "--in-place"};
+        QTest::newRow("pattern taking the name")
+            << QStringList{"set", "--name-pattern", "{name} - {Title}", "--in-place"};
+        QTest::newRow("pattern and author")
+            << QStringList{"set", "--name-pattern", "{Author}", "--author", "x", "--in-place"};
+        QTest::newRow("fields without a source")
+            << QStringList{"set", "--fields", "title", "--in-place"};
+        QTest::newRow("missing source")
+            << QStringList{"set", "--from", "/nonexistent.pdf", "--in-place"};
+        QTest::newRow("source not a PDF")
+            << QStringList{"set", "--from", "/etc/passwd", "--in-place"};
+        QTest::newRow("missing source folder")
+            << QStringList{"set", "--from-folder", "/nonexistent", "--in-place"};
+        QTest::newRow("only empty, nothing to change")
+            << QStringList{"set", "--only-empty", "--in-place"};
+        QTest::newRow("rename without a template") << QStringList{"rename"};
+        QTest::newRow("rename, unknown placeholder") << QStringList{"rename", "--to", "{a b}"};
+        QTest::newRow("rename into a folder") << QStringList{"rename", "--to", "x/{Title}"};
+        QTest::newRow("rename, set's option") << QStringList{"rename", "--title", "x"};
     }
     void usageErrorsTouchNothing() {
         QFETCH(QStringList, arguments);
@@ -509,7 +538,8 @@ private slots:
         QVERIFY(ran.err.contains("Try 'metascribe --help'"));
         QCOMPARE(TestFiles::bytes(file), before);
         // The message names the option at fault: the last of them, where they disagree.
-        for (const char* option : {"--remove", "--info"}) {
+        for (const char* option : {"--remove", "--info", "--template", "--name-pattern", "--fields",
+                                   "--from-folder", "--from", "--to"}) {
             if (arguments.contains(option)) {
                 QVERIFY2(ran.err.contains(QByteArray(option) + ": "), ran.err.constData());
                 break;
@@ -918,6 +948,237 @@ private slots:
         ran = metascribe({"set", "--title", "U", "--in-place", other});
         QCOMPARE(ran.status, 0);
         QVERIFY(ran.err.contains(": changed, but it has another name"));
+    }
+
+    // A result keeps its original's times to the nanosecond, in place and beside it, changed or
+    // stripped, also in a run that keeps the originals in the Trash; without the option it has
+    // its own.
+    void keepFileTime_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("set in place, trash")
+            << QStringList{"set", "--title", "T", "--keep-file-time", "--trash"} << true;
+        QTest::newRow("set to a folder")
+            << QStringList{"set", "--title", "T", "--keep-file-time", "--out"} << true;
+        QTest::newRow("strip in place") << QStringList{"strip", "--keep-file-time"} << true;
+        QTest::newRow("set in place, times not kept")
+            << QStringList{"set", "--title", "T"} << false;
+    }
+    void keepFileTime() {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, kept);
+        QTemporaryDir dir;
+        QTemporaryDir results;
+        // A name of its own in the Trash, which the test of undo looks for with the file's name.
+        const QString file = TestFiles::copyCorpusFile("habibi.pdf", dir.path(), "times.pdf");
+        const struct timespec times[2] = {{1000000000, 123}, {1100000000, 456}};
+        QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(file).constData(), times, 0) == 0);
+        if (arguments.last() == "--out")
+            arguments << results.path();
+        else
+            arguments << "--in-place";
+        const Ran ran = metascribe(arguments << file);
+        QVERIFY2(ran.status == 0, ran.err.constData());
+        const QString result = arguments.contains("--out") ? results.path() + "/times.pdf" : file;
+        // Looked at before anything reads the result, which may move its access time.
+        struct stat info {};
+        QVERIFY(::stat(QFile::encodeName(result).constData(), &info) == 0);
+        QCOMPARE(info.st_mtim.tv_sec == 1100000000 && info.st_mtim.tv_nsec == 456, kept);
+        QCOMPARE(info.st_atim.tv_sec == 1000000000 && info.st_atim.tv_nsec == 123, kept);
+        QVERIFY(TestFiles::bytes(result) !=
+                TestFiles::bytes(TestFiles::corpusFolder() + "/habibi.pdf"));
+    }
+
+    // Values worked out for each file from its name, folder, fields and time, or copied from
+    // another file, read back by another reader; a file they cannot be worked out for is listed
+    // with the reason and keeps every byte. The file is "Smith - Annual Report.pdf" (habibi.pdf,
+    // titled habibi) in the folder Reports, modified on 9 September 2001; %source% is
+    // minimal-document.pdf (creator TeX), %folder% a folder with a copy of it under the file's
+    // name.
+    void valuesFromTheFile_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<Values>("expected");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("name, folder, a key, braces; a literal title stays")
+            << QStringList{"--template", "subject={folder}: {Title}",
+                           "--template", "keywords={name} {{1}}",
+                           "--title",    "{name}"}
+            << Values{{"Subject", "Reports: habibi"},
+                      {"Keywords", "Smith - Annual Report {1}"},
+                      {"Title", "{name}"}}
+            << "";
+        QTest::newRow("file date in a text and a date field")
+            << QStringList{"--template", "subject={file-date}", "--template",
+                           "creation-date={file-date}"}
+            << Values{{"Subject", "2001-09-09"}, {"CreationDate", "2001-09-09T"}} << "";
+        QTest::newRow("name pattern")
+            << QStringList{"--name-pattern", "{Author} - {Title}"}
+            << Values{{"Author", "Smith"}, {"Title", "Annual Report"}} << "";
+        QTest::newRow("name pattern that does not match")
+            << QStringList{"--name-pattern", "{Author} / {Title}"} << Values{}
+            << "its name does not match the pattern";
+        QTest::newRow("only empty fields")
+            << QStringList{"--only-empty", "--title", "New", "--author", "Ann"}
+            << Values{{"Title", "habibi"}, {"Author", "Ann"}} << "";
+        QTest::newRow("from a file, a field set explicitly wins")
+            << QStringList{"--from", "%source%", "--producer", "Mine"}
+            << Values{{"Creator", "TeX"}, {"Producer", "Mine"}, {"Title", "habibi"}} << "";
+        QTest::newRow("from a file, some fields")
+            << QStringList{"--from", "%source%", "--fields", "creator"}
+            << Values{{"Creator", "TeX"}, {"Producer", "WeasyPrint 54.1"}} << "";
+        QTest::newRow("from a folder")
+            << QStringList{"--from-folder", "%folder%"}
+            << Values{{"Creator", "TeX"}, {"Producer", "pdfTeX-1.40.23"}} << "";
+        QTest::newRow("from a folder without the file")
+            << QStringList{"--from-folder", "%empty%"} << Values{}
+            << "no file of that name in %empty%";
+        QTest::newRow("dry run") << QStringList{"--template", "subject={folder}", "--dry-run"}
+                                 << Values{{"Subject", "Reports"}} << "";
+        QTest::newRow("to a folder, originals in the Trash")
+            << QStringList{"--template", "author={Title}", "--trash", "--out", "%empty%"}
+            << Values{{"Author", "habibi"}} << "";
+    }
+    void valuesFromTheFile() {
+        QFETCH(QStringList, arguments);
+        QFETCH(Values, expected);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath("Reports") && QDir(dir.path()).mkpath("sources") &&
+                QDir(dir.path()).mkpath("empty"));
+        const QString file = TestFiles::copyCorpusFile("habibi.pdf", dir.path() + "/Reports",
+                                                       "Smith - Annual Report.pdf");
+        TestFiles::copyCorpusFile("minimal-document.pdf", dir.path() + "/sources",
+                                  "Smith - Annual Report.pdf");
+        const struct timespec times[2] = {{1000036800, 0}, {1000036800, 0}};
+        QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(file).constData(), times, 0) == 0);
+        const QByteArray before = TestFiles::bytes(file);
+        for (QString& argument : arguments) {
+            argument.replace("%source%", TestFiles::corpusFolder() + "/minimal-document.pdf");
+            argument.replace("%folder%", dir.path() + "/sources");
+            argument.replace("%empty%", dir.path() + "/empty");
+        }
+        reason.replace("%empty%", dir.path() + "/empty");
+        if (!arguments.contains("--out"))
+            arguments << "--in-place";
+        const Ran ran = metascribe(QStringList{"set", "--json"} << arguments << file);
+        const QJsonObject line = jsonLines(ran.out).value(0);
+        if (!reason.isEmpty()) {
+            QCOMPARE(ran.status, 1);
+            QCOMPARE(line["reason"].toString(), reason);
+            QCOMPARE(TestFiles::bytes(file), before);
+            return;
+        }
+        QVERIFY2(ran.status == 0, ran.err.constData());
+        if (arguments.contains("--dry-run")) {
+            for (auto value = expected.cbegin(); value != expected.cend(); ++value)
+                QCOMPARE(line["fields"][value.key()]["new"].toString(), value.value());
+            QCOMPARE(TestFiles::bytes(file), before);
+            return;
+        }
+        const QString result = line["destination"].toString();
+        QByteArray out;
+        QVERIFY(TestPrograms::run("pdfinfo", {"-isodates", "-enc", "UTF-8", result}, &out));
+        for (auto value = expected.cbegin(); value != expected.cend(); ++value) {
+            const QRegularExpression field("^" + value.key() + ": *(.*)$",
+                                           QRegularExpression::MultilineOption);
+            const QString read = field.match(QString::fromUtf8(out)).captured(1);
+            QVERIFY2(value.key() == "CreationDate" ? read.startsWith(value.value())
+                                                   : read == value.value(),
+                     qPrintable(value.key() + ": " + read));
+        }
+    }
+
+    // Files renamed from their fields, given one by one: a slash in a value, a name taken on
+    // the disk and one taken by an earlier file of the run, a missing field, a name too long, a
+    // file that has its name already, a field of blanks. Nothing is replaced, no content changes,
+    // and undo gives every name back.
+    void renameFromFields() {
+        QTemporaryDir dir;
+        const QString folder = dir.path() + "/";
+        const auto made = [&](const QString& name, const QStringList& fields) {
+            const QString file = TestFiles::copyCorpusFile("habibi.pdf", dir.path(), name);
+            if (!fields.isEmpty())
+                metascribe(QStringList{"set", "--in-place"} << fields << file);
+            return file;
+        };
+        const QString taken = TestFiles::write(folder + "Smith - Annual_Report.pdf", "keep me");
+        const QStringList files{
+            made("one.pdf", {"--author", "Smith", "--title", "Annual/Report"}),
+            made("two.pdf", {"--author", "Smith", "--title", "Annual/Report"}),
+            made("three.pdf", {}),
+            made("four.pdf", {"--author", QString(300, QChar(0xe9)), "--title", "T"}),
+            made("Lee - Memo.pdf", {"--author", " Lee", "--title", "Memo. "}),
+            made("five.pdf", {"--author", " ", "--title", "T"})};
+        QMap<QString, QByteArray> contents;
+        for (const QString& file : files)
+            contents.insert(file, TestFiles::bytes(file));
+
+        const QStringList rename{"rename", "--to", "{Author} - {Title}", "--json"};
+        Ran ran = metascribe(QStringList(rename) << "--dry-run" << files);
+        QCOMPARE(ran.status, 1);
+        for (const QString& file : files)
+            QVERIFY(QFileInfo::exists(file));
+        const QList<QJsonObject> planned = jsonLines(ran.out);
+
+        ran = metascribe(QStringList(rename) << files);
+        QCOMPARE(ran.status, 1);
+        const QList<QJsonObject> lines = jsonLines(ran.out);
+        QCOMPARE(lines.size(), files.size());
+        QStringList outcomes;
+        for (int at = 0; at < lines.size(); ++at) {
+            outcomes << lines[at]["outcome"].toString();
+            QCOMPARE(lines[at]["destination"], planned[at]["destination"]);
+        }
+        QCOMPARE(outcomes,
+                 (QStringList{"changed", "changed", "failed", "changed", "unchanged", "failed"}));
+        QCOMPARE(lines[0]["destination"].toString(), folder + "Smith - Annual_Report (2).pdf");
+        QCOMPARE(lines[1]["destination"].toString(), folder + "Smith - Annual_Report (3).pdf");
+        QCOMPARE(lines[2]["reason"].toString(), "it has no Author for the new name");
+        QCOMPARE(lines[5]["reason"].toString(), "it has no Author for the new name");
+        const QString longName = QFileInfo(lines[3]["destination"].toString()).fileName();
+        QVERIFY(longName.endsWith(" - T.pdf") || longName.endsWith(QChar(0xe9) + QString(".pdf")));
+        QVERIFY(longName.toUtf8().size() <= 255 && longName.toUtf8().size() > 250);
+        QCOMPARE(TestFiles::bytes(taken), QByteArray("keep me"));
+        for (int at = 0; at < files.size(); ++at) {
+            const QString now = lines[at]["destination"].toString();
+            QCOMPARE(TestFiles::bytes(now.isEmpty() ? files[at] : now), contents[files[at]]);
+        }
+
+        ran = metascribe({"undo"});
+        QVERIFY2(ran.status == 0, ran.err.constData());
+        for (const QString& file : files)
+            QCOMPARE(TestFiles::bytes(file), contents[file]);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), files.size() + 1);
+    }
+
+    // A rename run killed after its journal's lines were written and before all its renames
+    // came, the last line cut short: undo gives back the names that changed and passes over
+    // the files that never left theirs.
+    void killedRenameRunIsUndone() {
+        QTemporaryDir dir;
+        QStringList files;
+        for (const char* name : {"a.pdf", "b.pdf"})
+            files << TestFiles::copyCorpusFile("habibi.pdf", dir.path(), name);
+        Ran ran = metascribe(QStringList{"rename", "--to", "{Title} {name}", "--json"} << files);
+        QVERIFY2(ran.status == 0, ran.err.constData());
+        const QList<QJsonObject> lines = jsonLines(ran.out);
+        QCOMPARE(lines.size(), 2);
+        const QString renamed = lines[0]["destination"].toString();
+        QCOMPARE(renamed, dir.path() + "/habibi a.pdf");
+        // The second rename never came, and a third line was being written.
+        QVERIFY(::rename(QFile::encodeName(lines[1]["destination"].toString()).constData(),
+                         QFile::encodeName(files[1]).constData()) == 0);
+        const QDir journals(home_.path() + "/state/metascribe");
+        const QString journal = journals.filePath(journals.entryList(QDir::Files).last());
+        QFile cut(journal);
+        QVERIFY(cut.open(QIODevice::Append) && cut.write("{\"path\":\"/tmp/x") > 0);
+        cut.close();
+
+        ran = metascribe({"undo", "--json"});
+        QVERIFY2(ran.status == 0, ran.err.constData());
+        QCOMPARE(jsonLines(ran.out).size(), 2);
+        QVERIFY(QFileInfo::exists(files[0]) && QFileInfo::exists(files[1]));
+        QVERIFY(!QFileInfo::exists(renamed));
     }
 
     // Run by root in place, another user's file keeps its owner, group, access list and
@@ -1573,7 +1834,7 @@ private slots:
         QCOMPARE(process.exitCode(), 2);
         const QByteArray err = process.readAllStandardError();
         QVERIFY2(err.startsWith("metascribe: the window needs a display"), err.constData());
-        QVERIFY2(err.contains("set, strip, show, check and undo"), err.constData());
+        QVERIFY2(err.contains("set, strip, show, check, undo and rename"), err.constData());
         QVERIFY2(err.contains("Try 'metascribe --help'"), err.constData());
         QVERIFY(process.readAllStandardOutput().isEmpty());
         QCOMPARE(TestFiles::bytes(file), before);

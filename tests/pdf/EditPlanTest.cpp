@@ -191,6 +191,66 @@ private slots:
     }
 
     // One of the eight keys is the same as its field, for setting and removing.
+    // A template worked out for a file, and read backwards as a pattern of its name: keys in
+    // any case, braces doubled, the shortest text each placeholder takes.
+    void templates_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("filled"); // or the pattern's values, key=value;...
+        QTest::addColumn<QString>("name");   // matched against the pattern; empty: fill
+        const QString none;
+        QTest::newRow("file, folder, keys in any case")
+            << "{folder}/{name}: {title} {COMPANY} {Author}"
+            << "Reports/Smith - Q3: habibi Acme " << none;
+        QTest::newRow("braces") << "{{name}} }}{{"
+                                << "{name} }{" << none;
+        QTest::newRow("file date, text field") << "{file-date}"
+                                               << "2001-09-09" << none;
+        QTest::newRow("shortest first") << "{Author} - {Title}"
+                                        << "Author=Smith;Title=A - B"
+                                        << "Smith - A - B";
+        QTest::newRow("the whole name") << "{Title} report"
+                                        << ""
+                                        << "Q3 report 2";
+        QTest::newRow("no empty value") << "{Author} - {Title}"
+                                        << ""
+                                        << " - Report";
+    }
+    void templates() {
+        QFETCH(QString, text);
+        QFETCH(QString, filled);
+        QFETCH(QString, name);
+        const FieldTemplate parsed = std::get<FieldTemplate>(FieldTemplate::parse(text));
+        if (name.isEmpty()) {
+            const FieldTemplate::FileFacts facts{"Smith - Q3",
+                                                 "Reports",
+                                                 {{"Title", "habibi"}, {"Company", "Acme"}},
+                                                 {},
+                                                 QDateTime(QDate(2001, 9, 9), QTime(11, 46))};
+            QCOMPARE(parsed.fill(facts, false), filled);
+            return;
+        }
+        const std::optional<QMap<QString, QString>> values = parsed.match(name);
+        QStringList pairs;
+        for (auto value = values.value_or(QMap<QString, QString>()).cbegin();
+             values && value != values->cend(); ++value)
+            pairs << value.key() + "=" + value.value();
+        QCOMPARE(pairs.join(';'), filled);
+    }
+
+    void templatesThatAreNot_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("unclosed") << "{Title";
+        QTest::newRow("opened twice") << "{Ti{tle}";
+        QTest::newRow("lone closing") << "Title}";
+        QTest::newRow("empty") << "{}";
+        QTest::newRow("a space") << "{two words}";
+        QTest::newRow("a delimiter") << "{a/b}";
+    }
+    void templatesThatAreNot() {
+        QFETCH(QString, text);
+        QVERIFY(std::holds_alternative<QString>(FieldTemplate::parse(text)));
+    }
+
     void keysOfTheEightAreFields() {
         EditPlan byKey;
         byKey.setKey("CreationDate", "D:20240101");

@@ -278,6 +278,19 @@ EditPlan Form2::plan() const {
     return plan;
 }
 
+void Form2::showFields(const EditPlan& plan) {
+    for (InfoField field : EditPlan::fields) {
+        const FieldControls& c = controls(field);
+        const FieldChoice& choice = plan.choice(field);
+        if (choice.mode == FieldMode::ChangeTo) {
+            c.text->setText(choice.text);
+            c.changeTo->setChecked(true);
+        } else {
+            c.keep->setChecked(true);
+        }
+    }
+}
+
 void Form2::PushButton3_Click() {
     ErrorTrap trap(backContext);
     trap.step(100, [this] { firstPage_->show(); });

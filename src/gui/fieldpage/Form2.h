@@ -29,6 +29,9 @@ public:
 
     // The plan as the controls show it now.
     EditPlan plan() const;
+    // Shows plan's fields: each it changes as "Change to:" with its text, each other as "Do not
+    // change"; nothing else of the page changes.
+    void showFields(const EditPlan& plan);
 
     void PushButton3_Click();
     // "Start Changing": changes every listed file.

@@ -101,7 +101,8 @@ Form1::Form1(QWidget* parent)
     : QWidget(parent), ListView1(list(QStringLiteral("ListView1"), listHint)), fileList_(ListView1),
       reorder_(fileList_),
       menu_(
-          fileList_, this, [this] { return mayRemoveRows(); }, [this] { ListView2->clear(); }),
+          fileList_, this, [this] { return mayRemoveRows(); }, [this] { ListView2->clear(); },
+          [this](const EditPlan& plan) { secondPageFor().showFields(plan); }),
       drop_(fileList_) {
     setObjectName(QStringLiteral("Form1"));
     buildPage();
@@ -322,13 +323,7 @@ void Form1::PushButton2_Click() {
         });
         return;
     }
-    trap.step(104, [this] {
-        if (!form2_) {
-            form2_ = std::make_unique<Form2>(this, this);
-            form2_->Form_Load();
-        }
-        form2_->show();
-    });
+    trap.step(104, [this] { secondPageFor().show(); });
     trap.step(106, [this] { hide(); });
 }
 
@@ -378,6 +373,14 @@ void Form1::ListView1_DblClick() {
     if (mayRemoveRows() && fileList_.Count() > 0)
         fileList_.RemoveSelected();
     ListView2->clear();
+}
+
+Form2& Form1::secondPageFor() {
+    if (!form2_) {
+        form2_ = std::make_unique<Form2>(this, this);
+        form2_->Form_Load();
+    }
+    return *form2_;
 }
 
 QMenu* Form1::listMenu(int position) {

@@ -34,6 +34,9 @@ public:
     FileList& fileList() { return fileList_; }
     // The second page, once "Next Step >" has created it.
     Form2* secondPage() const { return form2_.get(); }
+    // The second page, created now if "Next Step >" has not yet, so that its fields can be set
+    // before it is shown.
+    Form2& secondPageFor();
 
     // Event handlers, named after their control and event.
     void PushButton1_Click();
@@ -55,8 +58,8 @@ public:
     static QString extensionPrompt();
 
     // The list's context menu for the row at position (0 for none): "Open", "Show in Folder",
-    // "Remove from List" for that row and "Export Values to CSV…" for every listed file. The
-    // caller shows and deletes it.
+    // "Remove from List", "Use Values of This File" for that row and "Export Values to CSV…" for
+    // every listed file. The caller shows and deletes it.
     QMenu* listMenu(int position);
     // Writes the table of every listed file's values (the same as show --csv) to a file the
     // user chooses; the files without a row are named in one message.

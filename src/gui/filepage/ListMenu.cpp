@@ -4,6 +4,8 @@
 #include "Dialogs.h"
 #include "Failure.h"
 #include "FileList.h"
+#include "FilePlan.h"
+#include "FileValues.h"
 #include "ValueTable.h"
 #include "WindowPointer.h"
 
@@ -14,9 +16,9 @@
 #include <QUrl>
 
 ListMenu::ListMenu(FileList& list, QWidget* page, std::function<bool()> mayRemoveRows,
-                   std::function<void()> removed)
+                   std::function<void()> removed, std::function<void(const EditPlan&)> useFields)
     : list_(list), page_(page), mayRemoveRows_(std::move(mayRemoveRows)),
-      removed_(std::move(removed)) {}
+      removed_(std::move(removed)), useFields_(std::move(useFields)) {}
 
 QMenu* ListMenu::create(int position) {
     auto* menu = new QMenu(page_);
@@ -41,13 +43,36 @@ QMenu* ListMenu::create(int position) {
         list_.RemoveSelected();
         removed_();
     });
-    for (QAction* action : {open, show, remove})
+    QAction* use = menu->addAction(QStringLiteral("Use Values of This File"), page_,
+                                   [this, path] { useValuesOf(path); });
+    for (QAction* action : {open, show, remove, use})
         action->setEnabled(!path.isEmpty());
     remove->setEnabled(!path.isEmpty() && mayRemoveRows_());
     menu->addSeparator();
     menu->addAction(QStringLiteral("Export Values to CSV\u2026"), page_, [this] { exportValues(); })
         ->setEnabled(list_.Count() > 0);
     return menu;
+}
+
+void ListMenu::useValuesOf(const QString& path) {
+    std::optional<FileValues> values;
+    QString problem;
+    WindowPointer::set(page_, WindowPointer::State::Wait);
+    try {
+        // A large file takes a while to read: the window stays responsive meanwhile.
+        BackgroundTask::run([&] { values = FileValues::read(path, std::nullopt); });
+    } catch (const Failure& failure) {
+        problem = failure.description();
+    }
+    WindowPointer::set(page_, WindowPointer::State::Default);
+    if (!values) {
+        Dialogs::current().message(QStringLiteral("The values of ") + path +
+                                       QStringLiteral(" could not be read: ") + problem +
+                                       QLatin1Char('.'),
+                                   {}, Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
+        return;
+    }
+    useFields_(FilePlan::ofFields(*values));
 }
 
 void ListMenu::exportValues() {

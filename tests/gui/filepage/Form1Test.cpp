@@ -3,6 +3,7 @@
 #include "Controls.h"
 #include "ErrorReport.h"
 #include "Form2.h"
+#include "PdfDate.h"
 #include "ScriptedDialogs.h"
 #include "SettingsStore.h"
 #include "StartupRoutines.h"
@@ -391,8 +392,8 @@ private slots:
         QStringList texts;
         for (QAction* item : menu->actions())
             texts << item->text();
-        QCOMPARE(texts, (QStringList{"Open", "Show in Folder", "Remove from List", "",
-                                     "Export Values to CSV\u2026"}));
+        QCOMPARE(texts, (QStringList{"Open", "Show in Folder", "Remove from List",
+                                     "Use Values of This File", "", "Export Values to CSV\u2026"}));
         action(menu.get(), "Open")->trigger();
         action(menu.get(), "Show in Folder")->trigger();
         QCOMPARE(dialogs.shown.size(), 2);
@@ -419,6 +420,32 @@ private slots:
         QVERIFY2(lines.value(0).startsWith("\uFEFFpath;Title;"), qPrintable(lines.value(0)));
         QCOMPARE(lines.size(), 4); // the header, two rows and the end of the last
         QVERIFY(lines[1].startsWith(plain + ';') && lines[2].startsWith(latex + ';'));
+
+        // The second page's fields from a file, before the page was ever shown: what the file
+        // has is "Change to:", the rest "Do not change", with the text typed there kept.
+        menu.reset(form.listMenu(3));
+        action(menu.get(), "Use Values of This File")->trigger();
+        Form2* fields = form.secondPage();
+        QVERIFY(fields && !fields->isVisible());
+        control<QLineEdit>(fields, "Text1")->setText("typed");
+        action(menu.get(), "Use Values of This File")->trigger();
+        const EditPlan used = fields->plan();
+        QCOMPARE(used.choice(InfoField::Title).mode, FieldMode::Keep);
+        QCOMPARE(control<QLineEdit>(fields, "Text1")->text(), "typed");
+        QCOMPARE(used.choice(InfoField::Creator), (FieldChoice{FieldMode::ChangeTo, "TeX"}));
+        QCOMPARE(used.choice(InfoField::Producer).text, "pdfTeX-1.40.23");
+        QCOMPARE(PdfDate::parse(used.choice(InfoField::CreationDate).text),
+                 PdfDate::parse("D:20220403195945+02'00'"));
+        // A file that cannot be read: one message with the reason, and the fields as they were.
+        dialogs.messageAnswers.push_back(Dialogs::Answer::Ok);
+        menu.reset(form.listMenu(2));
+        action(menu.get(), "Use Values of This File")->trigger();
+        QCOMPARE(dialogs.shown.size(), 5);
+        QCOMPARE(dialogs.shown[4].icon, Dialogs::Icon::Warning);
+        QVERIFY2(
+            dialogs.shown[4].text.startsWith("The values of " + broken + " could not be read: it "),
+            qPrintable(dialogs.shown[4].text));
+        QCOMPARE(fields->plan(), used);
 
         WindowPointer::set(&form, WindowPointer::State::Wait);
         menu.reset(form.listMenu(1));
