@@ -284,18 +284,25 @@ std::optional<ToolResult> ToolkitHost::collect(quint64 ticket) {
         busy_ = false;
         if (wait == ToolProcess::Wait::Done)
             continue;
-        ToolResult& result = head.result.emplace();
-        switch (wait) {
-        case ToolProcess::Wait::TimedOut:
-            // The request may go on writing its output; only ending the host stops it.
-            result.outcome = ToolResult::Outcome::TimedOut;
-            break;
-        case ToolProcess::Wait::Ended:
-            result.outcome = ToolResult::Outcome::Crashed;
-            break;
-        default:
-            result.outcome = ToolResult::Outcome::Interrupted;
-            break;
+        // The host ends with status 1 only between requests, after answering one that left
+        // Java unfit to go on: then this request never ran, and is lost rather than failed.
+        const bool endedBetween = wait == ToolProcess::Wait::Ended &&
+                                  process_->exitStatus() == QProcess::NormalExit &&
+                                  process_->exitCode() == 1;
+        if (!endedBetween) {
+            ToolResult& result = head.result.emplace();
+            switch (wait) {
+            case ToolProcess::Wait::TimedOut:
+                // The request may go on writing its output; only ending the host stops it.
+                result.outcome = ToolResult::Outcome::TimedOut;
+                break;
+            case ToolProcess::Wait::Ended:
+                result.outcome = ToolResult::Outcome::Crashed;
+                break;
+            default:
+                result.outcome = ToolResult::Outcome::Interrupted;
+                break;
+            }
         }
         discardProcess(wait == ToolProcess::Wait::Interrupted);
     }
