@@ -20,10 +20,9 @@
 #include "RunSteps.h"
 #include "SignedResultCheck.h"
 #include "SignedUpdate.h"
-#include "StripCheck.h"
+#include "StripPhase.h"
 #include "StripResultCheck.h"
 #include "ToolkitPhase.h"
-#include "UnnamedFile.h"
 
 #include <QDateTime>
 #include <QSet>
@@ -40,33 +39,6 @@ namespace {
 PdfSnapshot::Sharing sharingFor(const BatchEngine::Settings& settings) {
     return settings.dryRun || settings.strip ? PdfSnapshot::Sharing::Ignore
                                              : PdfSnapshot::Sharing::Find;
-}
-
-QList<BatchRun::FieldPreview> previewOf(const PdfSnapshot& original, const EditPlan& plan,
-                                        const QString& titleFromName) {
-    // The eight in their order, then the others by name.
-    QList<BatchRun::FieldPreview> preview;
-    QMap<QString, std::optional<QString>> edits = plan.infoEdits(titleFromName);
-    for (InfoField field : EditPlan::fields) {
-        const QString key = EditPlan::toolkitKey(field);
-        if (edits.contains(key))
-            preview.append({key, original.infoValue(key), edits.take(key)});
-    }
-    for (auto edit = edits.cbegin(); edit != edits.cend(); ++edit)
-        preview.append({edit.key(), original.infoValue(edit.key()), edit.value()});
-    // Then the catalog's settings, by their keys there.
-    if (const std::optional<QString>& language = plan.language())
-        preview.append({QStringLiteral("Lang"), original.language(),
-                        language->isEmpty() ? std::nullopt : language});
-    if (plan.displaysTitle()) {
-        const std::optional<bool> shown = original.displaysTitle();
-        preview.append({QStringLiteral("DisplayDocTitle"),
-                        shown ? std::optional<QString>(*shown ? QStringLiteral("true")
-                                                              : QStringLiteral("false"))
-                              : std::nullopt,
-                        QStringLiteral("true")});
-    }
-    return preview;
 }
 
 } // namespace
@@ -351,7 +323,7 @@ Flow BatchEngine::loadOriginal(FileJob& job) {
     if (const Flow named = findNamedKeys(job); named != Flow::Next)
         return named;
     if (settings_.dryRun && !settings_.strip) {
-        job.outcome.preview = previewOf(*job.original, job.plan, job.titleFromName);
+        job.outcome.preview = BatchRun::previewOf(*job.original, job.plan, job.titleFromName);
         readAhead(job.position + 1);
         return Flow::Done;
     }
@@ -455,40 +427,15 @@ Flow BatchEngine::previewStrip(FileJob& job) {
     if (!settings_.dryRun)
         return Flow::Next;
     readAhead(job.position + 1);
-    StripCheck::Verdict verdict;
-    try {
-        BackgroundTask::run([&] {
-            // The run's own check, on a copy that has no name, so that the dry run names the
-            // files the run would turn down and leaves nothing behind, even killed.
-            const UnnamedFile copy = UnnamedFile::create(PrivateTempFolder::ensure());
-            const PdfStripper::Stripped stripped =
-                PdfStripper::strip(job.input(), job.password, *settings_.strip, copy.path(), true);
-            job.outcome.removals = stripped.removals;
-            verdict = StripCheck::verify(*job.original, copy.path(), stripped, job.password);
-            if (verdict.reason.isEmpty())
-                StripResultCheck::report(job.outcome, stripped, verdict.remains);
-        });
-    } catch (const Failure& failure) {
-        return job.fail(failure.description());
-    }
-    if (!verdict.reason.isEmpty())
-        return job.fail(verdict.reason);
-    return Flow::Done;
+    return StripPhase::preview(job, *settings_.strip);
 }
 
 // Writes the stripped copy into the result file where the toolkit would write its result, while
 // the next file is read; its check follows on the commit queue's thread.
 Flow BatchEngine::stripOriginal(FileJob& job) {
     readAhead(job.position + 1);
-    try {
-        BackgroundTask::run([&] {
-            job.stripped = PdfStripper::strip(job.input(), job.password, *settings_.strip,
-                                              job.output->temporaryPath());
-        });
-    } catch (const Failure& failure) {
-        return stopping_ ? Flow::Stop : job.fail(failure.description());
-    }
-    return stopping_ ? Flow::Stop : Flow::Next;
+    const Flow flow = StripPhase::write(job, *settings_.strip);
+    return stopping_ ? Flow::Stop : flow;
 }
 
 Flow BatchEngine::openOutput(FileJob& job) {

@@ -8,6 +8,8 @@
 #include <chrono>
 #include <optional>
 
+class PdfSnapshot;
+
 // The pieces of "Start Changing" that do not need the page: where a result goes, how long the
 // toolkit may take, and what each file's run came to.
 class BatchRun {
@@ -28,6 +30,10 @@ public:
         std::optional<QString> before; // nothing when the file has no such entry
         std::optional<QString> after;  // nothing when the plan removes it
     };
+    // What a dry run shows of the plan's changes to original: the eight fields in their order,
+    // then the other keys by name, then the catalog's settings.
+    static QList<FieldPreview> previewOf(const PdfSnapshot& original, const EditPlan& plan,
+                                         const QString& titleFromName);
 
     struct Outcome {
         QString path;

@@ -240,10 +240,14 @@ std::optional<quint64> ToolkitHost::submit(const ToolInvocation& invocation,
     return nextTicket_++;
 }
 
+std::deque<ToolkitHost::Request>::iterator ToolkitHost::firstWaiting() {
+    return std::ranges::find_if(
+        requests_, [](const Request& request) { return !request.result && !request.lost; });
+}
+
 void ToolkitHost::takeAnswers() {
     received_ += process_->readAllStandardOutput();
-    auto waiting = std::ranges::find_if(
-        requests_, [](const Request& request) { return !request.result && !request.lost; });
+    auto waiting = firstWaiting();
     while (std::optional<Answer> answer = takeAnswer(received_)) {
         // The answers to the warm-up requests come first.
         if (warmUps_ > 0) {
@@ -274,8 +278,7 @@ std::optional<ToolResult> ToolkitHost::collect(quint64 ticket) {
             discardProcess();
             break;
         }
-        Request& head = *std::ranges::find_if(
-            requests_, [](const Request& request) { return !request.result && !request.lost; });
+        Request& head = *firstWaiting();
         busy_ = true;
         const ToolProcess::Wait wait = ToolProcess::waitFor(*process_, head.timeLimit, [&] {
             takeAnswers();

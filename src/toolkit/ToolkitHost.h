@@ -85,6 +85,8 @@ private:
         bool lost = false;
     };
     std::deque<Request> requests_;
+    // The first request sent that has neither an answer nor been lost: the one the host is at.
+    std::deque<Request>::iterator firstWaiting();
     quint64 nextTicket_ = 1;
     // Waiting for an answer: the event loop turns, and whoever asks for the host meanwhile
     // gets a process of its own.
