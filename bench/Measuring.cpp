@@ -32,11 +32,14 @@ QString quoted(const QString& path) {
     return QLatin1Char('\'') + QString(path).replace("'", "'\\''") + QLatin1Char('\'');
 }
 
+QString copyPath(const QString& folder, int index) {
+    return folder + QStringLiteral("/file%1.pdf").arg(index, 5, 10, QLatin1Char('0'));
+}
+
 void fillFolder(const QString& folder, const QStringList& sources, int count) {
     QDir().mkpath(folder);
     for (int i = 0; i < count; ++i)
-        QFile::copy(sources[i % sources.size()],
-                    folder + QStringLiteral("/file%1.pdf").arg(i, 5, 10, QLatin1Char('0')));
+        QFile::copy(sources[i % sources.size()], copyPath(folder, i));
 }
 
 QString freshFolder(const QString& work, const QString& name, const QStringList& sources,

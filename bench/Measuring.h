@@ -17,6 +17,8 @@ double seconds(const std::function<void()>& work);
 double shell(const QString& script);
 // path as one word of a shell script.
 QString quoted(const QString& path);
+// The index-th copy fillFolder makes in folder.
+QString copyPath(const QString& folder, int index);
 // Copies the sources round-robin into a new folder until it holds count files.
 void fillFolder(const QString& folder, const QStringList& sources, int count);
 // A folder under work, emptied and filled anew with count copies of the sources.

@@ -1,5 +1,6 @@
 #include "ToolkitHost.h"
 
+#include "JavaStartup.h"
 #include "PathHelpers.h"
 #include "ToolProcess.h"
 #include "Toolkit.h"
@@ -116,14 +117,23 @@ bool ToolkitHost::launch(const QString& toolkit) {
     // host stays at its small working set however many files it changes. 32 MB holds a scan's
     // 16 MB image streams, which die there; with 16 MB each went to the old generation, and a
     // 1 GB scan took half as much processor time again. Only the starting size is small: the
-    // heap still grows as far as a large file needs.
-    process_->start(java,
-                    {QStringLiteral("-Xshare:auto"), QStringLiteral("-XX:TieredStopAtLevel=1"),
-                     QStringLiteral("-XX:CompileThresholdScaling=0.3"),
-                     QStringLiteral("-XX:-UsePerfData"), QStringLiteral("-XX:+UseSerialGC"),
-                     QStringLiteral("-Xmn32m"), QStringLiteral("-Xms48m"), QStringLiteral("-cp"),
-                     (QStringList{hostJar} + jars).join(QLatin1Char(':')),
-                     QStringLiteral("metascribe.ToolkitHost")});
+    // heap still grows as far as a large file needs. The loaded classes come from an archive
+    // when there is one (a run of a single file took a third less), which the first host writes
+    // as it ends. Java's warnings go to standard error (which nobody reads) rather than to its
+    // standard output, where they would be taken for the start of an answer: one about a class
+    // archive left by another Java, say.
+    const QStringList classPath = QStringList{hostJar} + jars;
+    startup_ = JavaStartup::hostPlan(classPath);
+    process_->start(java, QStringList{QStringLiteral("-Xshare:auto"),
+                                      QStringLiteral("-XX:TieredStopAtLevel=1"),
+                                      QStringLiteral("-XX:CompileThresholdScaling=0.3"),
+                                      QStringLiteral("-XX:-UsePerfData"),
+                                      QStringLiteral("-XX:+UseSerialGC"), QStringLiteral("-Xmn32m"),
+                                      QStringLiteral("-Xms48m"), QStringLiteral("-Xlog:disable"),
+                                      QStringLiteral("-Xlog:all=warning:stderr")} +
+                              startup_.arguments +
+                              QStringList{QStringLiteral("-cp"), classPath.join(QLatin1Char(':')),
+                                          QStringLiteral("metascribe.ToolkitHost")});
     if (!process_->waitForStarted()) {
         discardProcess();
         return false;
@@ -144,7 +154,14 @@ bool ToolkitHost::awaitReady() {
     };
     if (ToolProcess::waitFor(*process_, startLimit, ready) != ToolProcess::Wait::Done ||
         numberAt(received_, 0) != Ready) {
+        const JavaStartup::Plan startup = startup_;
         discardProcess();
+        // A damaged class archive makes Java abort as it starts; without it, it starts again.
+        if (startup.pendingArchive.isEmpty() && !startup.archive.isEmpty()) {
+            JavaStartup::drop(startup);
+            if (!QFileInfo::exists(startup.archive))
+                return launch(toolkit_) && awaitReady();
+        }
         return false;
     }
     received_.remove(0, 4);
@@ -194,6 +211,12 @@ void ToolkitHost::discardProcess(bool interrupted) {
     if (!process_)
         return;
     ToolProcess::killGroup(*process_);
+    // A class archive it was writing as it ended is whole only if it ended on its own, well.
+    process_->waitForFinished(0);
+    JavaStartup::keep(startup_, process_->state() == QProcess::NotRunning &&
+                                    process_->exitStatus() == QProcess::NormalExit &&
+                                    process_->exitCode() == 0);
+    startup_ = {};
     process_->deleteLater();
     process_ = nullptr;
     received_.clear();
@@ -203,7 +226,8 @@ void ToolkitHost::shutDown() {
     if (process_ && process_->state() != QProcess::NotRunning) {
         // Closing its input ends the host between requests; a request still running is cut off.
         process_->closeWriteChannel();
-        process_->waitForFinished(1000);
+        // Java writes its class archive as it ends, the first time: a few tenths of a second.
+        process_->waitForFinished(startup_.pendingArchive.isEmpty() ? 1000 : 10000);
         // What it answered before it ended stands; what it did not is run again if collected.
         takeAnswers();
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "JavaStartup.h"
 #include "ToolInvocation.h"
 #include "ToolResult.h"
 
@@ -75,6 +76,8 @@ private:
     void takeAnswers();
 
     QProcess* process_ = nullptr;
+    // The class archive the host's Java starts with, or writes as it ends.
+    JavaStartup::Plan startup_;
     QString toolkit_;
     QByteArray received_;
     // The requests sent and not yet collected, in the order sent.

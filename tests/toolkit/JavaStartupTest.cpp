@@ -10,6 +10,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -71,6 +73,48 @@ private slots:
         QVERIFY(change("after.pdf").succeeded());
         QVERIFY(change("again.pdf").succeeded());
         QVERIFY(QFile::exists(archive));
+    }
+
+    // The resident host writes an archive of its own as it ends and starts from it next time;
+    // when the archive is damaged, it starts without it and writes a new one.
+    void hostArchive() {
+        ToolkitHost& host = ToolkitHost::instance();
+        host.setEnabled(true);
+        const auto changeInHost = [this, &host](const QString& name) {
+            const QString input =
+                TestFiles::copyCorpusFile("minimal-document.pdf", dir_.path(), name);
+            const std::optional<ToolResult> result = host.run(
+                ToolkitCommand::update(Toolkit::path(), input, {}, info_, input + "2"), 60s);
+            return result && result->succeeded();
+        };
+        const auto hostArchives = [] {
+            return cacheFiles().filter(QRegularExpression("^host-.*\\.jsa$"));
+        };
+        const auto mapped = [&host](const QString& archive) {
+            QFile maps(QStringLiteral("/proc/%1/maps").arg(host.processId()));
+            return maps.open(QIODevice::ReadOnly) && maps.readAll().contains(archive.toUtf8());
+        };
+        QVERIFY(hostArchives().isEmpty());
+        QVERIFY(changeInHost("host-first.pdf"));
+        host.shutDown();
+        QCOMPARE(hostArchives().size(), 1);
+        const QString archive = JavaStartup::archiveFolder() + "/" + hostArchives().first();
+
+        QVERIFY(changeInHost("host-second.pdf"));
+        QVERIFY(mapped(archive));
+        host.shutDown();
+
+        QFile file(archive);
+        QVERIFY(file.setPermissions(file.permissions() | QFile::WriteOwner));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.resize(100000));
+        file.close();
+        QVERIFY(changeInHost("host-damaged.pdf"));
+        host.shutDown();
+        QVERIFY(QFileInfo(archive).size() > 100000);
+        QCOMPARE(hostArchives().size(), 1);
+        QVERIFY(QDir(JavaStartup::archiveFolder()).entryList({"*.part"}, QDir::Files).isEmpty());
+        host.setEnabled(false);
     }
 
     void onlyForAJavaLauncher() {
