@@ -142,6 +142,7 @@ bool ToolkitHost::launch(const QString& toolkit) {
     toolkit_ = toolkit;
     ready_ = false;
     warmUps_ = 0;
+    warmUpsLeft_ = 0;
     return true;
 }
 
@@ -179,23 +180,50 @@ void ToolkitHost::prepare(WarmUp warmUp) {
         return;
     }
     // A host that has just started runs the toolkit's code slowly until Java has compiled it,
-    // about the first few hundred files. Changing a sample file a few dozen times while the
-    // user fills in the page does much of that beforehand; the results go nowhere.
+    // about the first few hundred files, and the compiling itself takes the processor from the
+    // run. Changing sample files a few hundred times while the user fills in the page does
+    // most of that beforehand; the results go nowhere. They are sent a few at a time, as the
+    // answers come, so that a run started meanwhile waits for two of them at most.
     if (warmUp == WarmUp::None)
         return;
     const QDir samples(PathHelpers::ProgramFolder() + QStringLiteral("/Samples"));
-    const QStringList names = samples.entryList({QStringLiteral("*.pdf")}, QDir::Files);
-    if (names.isEmpty())
+    warmUpSamples_.clear();
+    for (const QString& name : samples.entryList({QStringLiteral("*.pdf")}, QDir::Files))
+        warmUpSamples_ << samples.filePath(name);
+    if (warmUpSamples_.isEmpty())
         return;
+    warmUpsLeft_ = warmUpCount;
+    connect(process_, &QProcess::readyReadStandardOutput, this, &ToolkitHost::warmUpAnswered);
+    sendWarmUps();
+}
+
+void ToolkitHost::sendWarmUps() {
+    constexpr int ahead = 2;
     const QByteArray info = QByteArrayLiteral("InfoBegin\nInfoKey: Title\nInfoValue: warm-up\n");
-    constexpr int warmUps = 40;
-    for (int i = 0; i < warmUps; ++i) {
-        const QString sample = samples.filePath(names.at(i % names.size()));
+    while (process_ && warmUpsLeft_ > 0 && warmUps_ < ahead && requests_.empty()) {
+        const QString& sample = warmUpSamples_.at(warmUpsLeft_ % warmUpSamples_.size());
         process_->write(encodeRequest({sample, QStringLiteral("update_info"), QStringLiteral("-"),
                                        QStringLiteral("output"), QStringLiteral("-")},
                                       info));
         ++warmUps_;
+        --warmUpsLeft_;
     }
+}
+
+void ToolkitHost::warmUpAnswered() {
+    // A run's own requests take their answers themselves, warm-up answers before them.
+    if (!process_ || busy_ || !requests_.empty())
+        return;
+    received_ += process_->readAllStandardOutput();
+    if (!ready_) {
+        // Whatever else came first is left for the first request to find.
+        if (received_.size() < 4 || numberAt(received_, 0) != Ready)
+            return;
+        received_.remove(0, 4);
+        ready_ = true;
+    }
+    takeAnswers();
+    sendWarmUps();
 }
 
 void ToolkitHost::discardProcess(bool interrupted) {
@@ -258,6 +286,8 @@ std::optional<quint64> ToolkitHost::submit(const ToolInvocation& invocation,
         unusableFor_ = toolkit;
         return std::nullopt;
     }
+    // The run has begun: no more warm-ups go before its requests.
+    warmUpsLeft_ = 0;
     process_->write(
         encodeRequest(invocation.arguments, invocation.standardInput.value_or(QByteArray())));
     requests_.push_back({nextTicket_, timeLimit, std::nullopt, false});

@@ -74,6 +74,11 @@ private:
     void discardProcess(bool interrupted = false);
     // Gives the answers received so far to their requests, in the order they were sent.
     void takeAnswers();
+    // Keeps two warm-up requests before the host while no run has begun, until warmUpCount
+    // have been sent.
+    void sendWarmUps();
+    void warmUpAnswered();
+    static constexpr int warmUpCount = 200;
 
     QProcess* process_ = nullptr;
     // The class archive the host's Java starts with, or writes as it ends.
@@ -97,6 +102,9 @@ private:
     bool ready_ = false;
     // Warm-up requests whose answers are still to be skipped.
     int warmUps_ = 0;
+    // Warm-up requests still to be sent, and the files they change.
+    int warmUpsLeft_ = 0;
+    QStringList warmUpSamples_;
     bool enabled_ = true;
     // The host could not start for this toolkit; runs go to processes from now on.
     QString unusableFor_;

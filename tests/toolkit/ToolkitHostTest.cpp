@@ -291,6 +291,30 @@ private slots:
         QCOMPARE(TestFiles::pdfInfo(input + "2").value("Title"), QStringLiteral("Hosted Café"));
     }
 
+    // A run started while the host warms up with the sample files gets its own answers, the
+    // warm-ups' skipped however far they have got.
+    void runWhileWarmingUp_data() {
+        QTest::addColumn<int>("waitMs");
+        QTest::newRow("at once") << 0;
+        QTest::newRow("while warming up") << 400;
+    }
+    void runWhileWarmingUp() {
+        QFETCH(int, waitMs);
+        ToolkitHost& host = ToolkitHost::instance();
+        host.shutDown();
+        host.prepare(ToolkitHost::WarmUp::WithSamples);
+        QTest::qWait(waitMs);
+        const QString input = TestFiles::copyCorpusFile("minimal-document.pdf", dir_.path());
+        const ToolResult changed = ToolRunner::run(update(input), 60s);
+        QVERIFY2(changed.succeeded(), changed.standardError.constData());
+        QVERIFY(changed.standardOutput.isEmpty());
+        QCOMPARE(TestFiles::pdfInfo(input + "2").value("Title"), QStringLiteral("Hosted Café"));
+        const QString dump = dir_.filePath("warm.dump");
+        QVERIFY(
+            ToolRunner::run(ToolkitCommand::dump(Toolkit::path(), input, dump), 60s).succeeded());
+        QVERIFY(bytes(dump).contains("NumberOfPages: 1"));
+    }
+
     void shutDownEndsTheHost() {
         const QString good = TestFiles::copyCorpusFile("minimal-document.pdf", dir_.path());
         QVERIFY(ToolRunner::run(update(good), 60s).succeeded());
