@@ -402,6 +402,21 @@ QString roffOption(const Option& option) {
     return text + QLatin1Char('\n') + roff(QLatin1String(option.help)) + QLatin1Char('\n');
 }
 
+// A table of options as --help lists it, and as the manual page does.
+QString helpOptions(std::span<const Option> options) {
+    QString text;
+    for (const Option& option : options)
+        text += helpOption(optionSpelling(option), QLatin1String(option.help));
+    return text;
+}
+
+QString roffOptions(std::span<const Option> options) {
+    QString text;
+    for (const Option& option : options)
+        text += roffOption(option);
+    return text;
+}
+
 } // namespace
 
 std::span<const Option> CommandDescription::fieldOptions() {
@@ -449,37 +464,29 @@ QString CommandDescription::helpText() {
     text += QLatin1Char('\n') + wrapped(QLatin1String(windowText), 0);
     text += QLatin1Char('\n') + wrapped(QLatin1String(setText), 0);
     text += QStringLiteral("\nFields of set:\n");
-    for (const Option& option : fieldOptionTable)
-        text += helpOption(optionSpelling(option), QLatin1String(option.help));
+    text += helpOptions(fieldOptionTable);
     text += wrapped(dateText(), 2);
     text += QStringLiteral("\nOther options of set:\n");
-    for (const Option& option : setOptionTable)
-        text += helpOption(optionSpelling(option), QLatin1String(option.help));
-    for (const Option& option : runOptionTable)
-        text += helpOption(optionSpelling(option), QLatin1String(option.help));
+    text += helpOptions(setOptionTable);
+    text += helpOptions(runOptionTable);
     text += QLatin1Char('\n') + wrapped(QLatin1String(stripText), 0);
     text += QStringLiteral("\nOptions of strip:\n");
-    for (const Option& option : stripOptionTable)
-        text += helpOption(optionSpelling(option), QLatin1String(option.help));
+    text += helpOptions(stripOptionTable);
     text += QLatin1Char('\n') + wrapped(QLatin1String(showText), 0);
     text += QStringLiteral("\nOptions of show:\n");
-    for (const Option& option : showOptionTable)
-        text += helpOption(optionSpelling(option), QLatin1String(option.help));
+    text += helpOptions(showOptionTable);
     text += QLatin1Char('\n') + wrapped(QLatin1String(checkText), 0);
     text += QStringLiteral("\nOptions of check:\n");
-    for (const Option& option : checkOptionTable)
-        text += helpOption(optionSpelling(option), QLatin1String(option.help));
+    text += helpOptions(checkOptionTable);
     text += QStringLiteral("\nKinds of findings:\n");
     for (const auto& [kind, meaning] : checkKinds)
         text += helpOption(QLatin1String(kind), QLatin1String(meaning));
     text += QLatin1Char('\n') + wrapped(QLatin1String(renameText), 0);
     text += QStringLiteral("\nOptions of rename:\n");
-    for (const Option& option : renameOptionTable)
-        text += helpOption(optionSpelling(option), QLatin1String(option.help));
+    text += helpOptions(renameOptionTable);
     text += QLatin1Char('\n') + wrapped(QLatin1String(undoText), 0);
     text += QStringLiteral("\nOptions of undo:\n");
-    for (const Option& option : undoOptionTable)
-        text += helpOption(optionSpelling(option), QLatin1String(option.help));
+    text += helpOptions(undoOptionTable);
     text += QStringLiteral("\nExit status:\n");
     for (const auto& [code, meaning] : exitTexts)
         text += helpOption(QLatin1String(code), QLatin1String(meaning));
@@ -494,46 +501,37 @@ QString CommandDescription::manualPage() {
                                   "metascribe \\- ") +
                    roff(QLatin1String(summary)) + QStringLiteral("\n.SH SYNOPSIS\n") +
                    roffSynopsis() + QStringLiteral(".SH DESCRIPTION\n");
-    page += roff(QLatin1String(description)) + QStringLiteral("\n.PP\n") +
-            roff(QLatin1String(windowText)) + QStringLiteral("\n.PP\n") +
-            roff(QLatin1String(setText)) + QStringLiteral("\n.PP\n") +
-            roff(QLatin1String(stripText)) + QStringLiteral("\n.PP\n") +
-            roff(QLatin1String(showText)) + QStringLiteral("\n.PP\n") +
-            roff(QLatin1String(checkText)) + QStringLiteral("\n.PP\n") +
-            roff(QLatin1String(renameText)) + QStringLiteral("\n.PP\n") +
-            roff(QLatin1String(undoText)) + QLatin1Char('\n');
+    page +=
+        roff(QLatin1String(description)) + QStringLiteral("\n.PP\n") +
+        roff(QLatin1String(windowText)) + QStringLiteral("\n.PP\n") + roff(QLatin1String(setText)) +
+        QStringLiteral("\n.PP\n") + roff(QLatin1String(stripText)) + QStringLiteral("\n.PP\n") +
+        roff(QLatin1String(showText)) + QStringLiteral("\n.PP\n") + roff(QLatin1String(checkText)) +
+        QStringLiteral("\n.PP\n") + roff(QLatin1String(renameText)) + QStringLiteral("\n.PP\n") +
+        roff(QLatin1String(undoText)) + QLatin1Char('\n');
     page += QStringLiteral(".SH FIELDS OF SET\n");
-    for (const Option& option : fieldOptionTable)
-        page += roffOption(option);
+    page += roffOptions(fieldOptionTable);
     // The same page for every build: dates as they are written where no language is set.
     page += QStringLiteral(".PP\n") + roff(dateText(QLocale::c())) +
             roff(QStringLiteral(" The long date is also understood as the language setting "
                                 "writes it.")) +
             QLatin1Char('\n');
     page += QStringLiteral(".SH OTHER OPTIONS OF SET\n");
-    for (const Option& option : setOptionTable)
-        page += roffOption(option);
-    for (const Option& option : runOptionTable)
-        page += roffOption(option);
+    page += roffOptions(setOptionTable);
+    page += roffOptions(runOptionTable);
     page += QStringLiteral(".SH OPTIONS OF STRIP\n");
-    for (const Option& option : stripOptionTable)
-        page += roffOption(option);
+    page += roffOptions(stripOptionTable);
     page += QStringLiteral(".SH OPTIONS OF SHOW\n");
-    for (const Option& option : showOptionTable)
-        page += roffOption(option);
+    page += roffOptions(showOptionTable);
     page += QStringLiteral(".SH OPTIONS OF CHECK\n");
-    for (const Option& option : checkOptionTable)
-        page += roffOption(option);
+    page += roffOptions(checkOptionTable);
     page += QStringLiteral(".SH KINDS OF FINDINGS\n");
     for (const auto& [kind, meaning] : checkKinds)
         page += QStringLiteral(".TP\n\\fB") + roff(QLatin1String(kind)) + QStringLiteral("\\fR\n") +
                 roff(QLatin1String(meaning)) + QLatin1Char('\n');
     page += QStringLiteral(".SH OPTIONS OF RENAME\n");
-    for (const Option& option : renameOptionTable)
-        page += roffOption(option);
+    page += roffOptions(renameOptionTable);
     page += QStringLiteral(".SH OPTIONS OF UNDO\n");
-    for (const Option& option : undoOptionTable)
-        page += roffOption(option);
+    page += roffOptions(undoOptionTable);
     page += QStringLiteral(".SH EXIT STATUS\n");
     for (const auto& [code, meaning] : exitTexts)
         page += QStringLiteral(".TP\n") + QLatin1String(code) + QLatin1Char('\n') +

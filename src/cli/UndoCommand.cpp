@@ -209,8 +209,7 @@ int UndoCommand::takeBack(bool dryRun, bool json) {
     int failed = 0;
     // Last first: a name a later rename took may have been an earlier one's.
     QList<RunJournal::Entry> entries = target.entries;
-    if (target.kind == RunJournal::Kind::Rename ||
-        std::ranges::any_of(entries, &RunJournal::Entry::isRename))
+    if (std::ranges::any_of(entries, &RunJournal::Entry::isRename))
         std::ranges::reverse(entries);
     for (const RunJournal::Entry& entry : std::as_const(entries)) {
         const QString reason = putBack(entry, dryRun, keeper);

@@ -9,6 +9,7 @@
 #include "Failure.h"
 #include "FileJob.h"
 #include "FilePlan.h"
+#include "FileValues.h"
 #include "InfoUpdateFile.h"
 #include "OriginalKeeper.h"
 #include "PathHelpers.h"
@@ -340,12 +341,7 @@ Flow BatchEngine::findNamedKeys(FileJob& job) {
         return Flow::Next;
     std::variant<EditPlan, QString> found;
     if (job.plan.dependsOnFile()) {
-        FilePlan::File file{job.input(), {}, {}, job.password};
-        for (auto entry = job.original->info().cbegin(); entry != job.original->info().cend();
-             ++entry)
-            file.info.insert(entry.key(), !entry->isString && entry->text.startsWith(u'/')
-                                              ? entry->text.mid(1)
-                                              : entry->text);
+        FilePlan::File file{job.input(), FileValues::infoOf(*job.original), {}, job.password};
         if (job.stamp)
             file.modified = QDateTime::fromMSecsSinceEpoch(job.stamp->modified / 1000000);
         // It may read the file's XMP metadata and another file.
@@ -368,12 +364,17 @@ Flow BatchEngine::findNamedKeys(FileJob& job) {
     return writeInfoFile(job);
 }
 
+void BatchEngine::stampInput(FileJob& job) const {
+    // Taken before it is read: a change while it is read is a change since, and reading it may
+    // move its access time.
+    job.stamp = FileStamp::of(job.input());
+    if (job.stamp && settings_.keepFileTime)
+        job.times = OutputFile::timesOf(job.input());
+}
+
 // Throws Failure.
 void BatchEngine::readOriginal(FileJob& job) {
-    // Taken before it is read: a change while it is read is a change since.
-    job.stamp = FileStamp::of(job.input());
-    if (settings_.keepFileTime)
-        job.times = OutputFile::timesOf(job.input());
+    stampInput(job);
     job.original = std::make_shared<PdfSnapshot>();
     const bool shared = job.password.has_value() && job.password == settings_.password;
     BackgroundTask::run([&] {
@@ -526,11 +527,9 @@ void BatchEngine::readAhead(int position) {
     });
     if (!known)
         return;
-    job->stamp = FileStamp::of(job->input());
+    stampInput(*job);
     if (!job->stamp)
         return;
-    if (settings_.keepFileTime)
-        job->times = OutputFile::timesOf(job->input());
     run_->readAhead =
         std::make_unique<ReadAhead>(std::move(job), settings_.password, sharingFor(settings_),
                                     !settings_.dryRun, checksResult());

@@ -104,6 +104,8 @@ private:
     // Whether a result of each file is checked against its original: in every run that writes,
     // and in a dry run that strips, which checks a copy as the run would.
     bool checksResult() const;
+    // The input's stamp, and its times when the results keep them.
+    void stampInput(FileJob& job) const;
     void readOriginal(FileJob& job);
     Flow prepareCopy(FileJob& job);
     Flow openOutput(FileJob& job);

@@ -1,14 +1,12 @@
 #include "FileRenamer.h"
 
 #include "Failure.h"
-#include "FileDescriptor.h"
 #include "OriginalKeeper.h"
 #include "PathHelpers.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <cerrno>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -177,11 +175,6 @@ void FileRenamer::carryOut(QList<Outcome>& planned, OriginalKeeper& keeper,
         report(outcome);
     }
     // The new names last as the journal does.
-    for (const QString& folder : std::as_const(folders)) {
-        const FileDescriptor descriptor(
-            ::open(native(folder.isEmpty() ? QStringLiteral(".") : folder).constData(),
-                   O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (descriptor.isOpen())
-            ::fsync(descriptor.get());
-    }
+    for (const QString& folder : std::as_const(folders))
+        PathHelpers::SyncFolder(folder);
 }

@@ -168,10 +168,7 @@ void RunJournal::open() {
         header.insert(QStringLiteral("undoes"), undoes_);
     writeLine(jsonLine(header), true);
     // The journal's own name must last as long as the lines in it.
-    const FileDescriptor folderDescriptor(
-        ::open(native(folder()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folderDescriptor.isOpen())
-        ::fsync(folderDescriptor.get());
+    PathHelpers::SyncFolder(folder());
 }
 
 void RunJournal::writeLine(const QByteArray& line, bool flush) {

@@ -14,12 +14,18 @@ FileValues FileValues::read(const QString& path, const std::optional<QString>& p
     const PdfSnapshot snapshot =
         PdfSnapshot::read(path, password, PdfSnapshot::Sharing::Ignore,
                           [&packet](QPDF& pdf) { packet = XmpPacket::of(pdf); });
-    for (auto entry = snapshot.info().cbegin(); entry != snapshot.info().cend(); ++entry) {
-        const bool name = !entry->isString && entry->text.startsWith(QLatin1Char('/'));
-        values.info.insert(entry.key(), name ? entry->text.mid(1) : entry->text);
-    }
+    values.info = infoOf(snapshot);
     values.takeRights(packet);
     return values;
+}
+
+QMap<QString, QString> FileValues::infoOf(const PdfSnapshot& snapshot) {
+    QMap<QString, QString> info;
+    for (auto entry = snapshot.info().cbegin(); entry != snapshot.info().cend(); ++entry) {
+        const bool name = !entry->isString && entry->text.startsWith(QLatin1Char('/'));
+        info.insert(entry.key(), name ? entry->text.mid(1) : entry->text);
+    }
+    return info;
 }
 
 void FileValues::takeRights(const std::optional<QByteArray>& packet) {

@@ -1,6 +1,7 @@
 #include "PathHelpers.h"
 
 #include "Failure.h"
+#include "FileDescriptor.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -57,6 +58,14 @@ int RenameWithoutReplacing(const QString& from, const QString& to) {
         return error;
     }
     return 0;
+}
+
+void SyncFolder(const QString& folder) {
+    const FileDescriptor descriptor(
+        ::open(native(folder.isEmpty() ? QStringLiteral(".") : folder).constData(),
+               O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (descriptor.isOpen())
+        ::fsync(descriptor.get());
 }
 
 QString FolderOf(const QString& path) {

@@ -45,6 +45,10 @@ void DiscardFile(const QString& path);
 // is never changed. Throws Failure, with the system's reason, when it cannot be deleted.
 void ForceDeleteFile(const QString& path);
 
+// Puts folder's list of names on the disk, so that names just given there last; quietly, as
+// nothing can be done about a folder that cannot be flushed. An empty folder is the current one.
+void SyncFolder(const QString& folder);
+
 // Renames from to to unless to exists, which is never replaced, not even by a rename racing with
 // another program; where the file system cannot rename so, from gets the second name to and then
 // loses its first. Gives 0, or the system's error number (EEXIST: to exists).

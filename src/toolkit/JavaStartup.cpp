@@ -132,8 +132,10 @@ void JavaStartup::keep(const Plan& plan, bool endedWell) {
     QFile::remove(plan.pendingArchive);
 }
 
-void JavaStartup::drop(const Plan& plan) {
+bool JavaStartup::drop(const Plan& plan) {
     // A damaged archive aborts Java; without it the next start is only slower.
-    if (plan.pendingArchive.isEmpty() && !plan.archive.isEmpty())
-        QFile::remove(plan.archive);
+    if (!plan.pendingArchive.isEmpty() || plan.archive.isEmpty())
+        return false;
+    QFile::remove(plan.archive);
+    return !QFileInfo::exists(plan.archive);
 }

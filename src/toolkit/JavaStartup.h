@@ -30,8 +30,9 @@ public:
     static void finish(const Plan& plan, ToolResult& result);
     // Puts the archive a Java has written into place if it ended well, else throws it away.
     static void keep(const Plan& plan, bool endedWell);
-    // Removes the archive a Java could not start with.
-    static void drop(const Plan& plan);
+    // Removes the archive a Java could not start with; whether the plan started from one that
+    // is gone now.
+    static bool drop(const Plan& plan);
 
     static QString archiveFolder();
 };

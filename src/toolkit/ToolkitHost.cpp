@@ -146,28 +146,30 @@ bool ToolkitHost::launch(const QString& toolkit) {
     return true;
 }
 
-bool ToolkitHost::awaitReady() {
-    if (ready_)
-        return true;
-    const auto ready = [this] {
-        received_ += process_->readAllStandardOutput();
-        return received_.size() >= 4;
-    };
-    if (ToolProcess::waitFor(*process_, startLimit, ready) != ToolProcess::Wait::Done ||
-        numberAt(received_, 0) != Ready) {
-        const JavaStartup::Plan startup = startup_;
-        discardProcess();
-        // A damaged class archive makes Java abort as it starts; without it, it starts again.
-        if (startup.pendingArchive.isEmpty() && !startup.archive.isEmpty()) {
-            JavaStartup::drop(startup);
-            if (!QFileInfo::exists(startup.archive))
-                return launch(toolkit_) && awaitReady();
-        }
-        return false;
+bool ToolkitHost::takeReady() {
+    received_ += process_->readAllStandardOutput();
+    if (!ready_ && received_.size() >= 4 && numberAt(received_, 0) == Ready) {
+        received_.remove(0, 4);
+        ready_ = true;
     }
-    received_.remove(0, 4);
-    ready_ = true;
-    return true;
+    return ready_;
+}
+
+bool ToolkitHost::awaitReady() {
+    // Whatever else comes first is no host ready to work.
+    const auto answered = [this] {
+        return takeReady() || received_.size() >= 4;
+    };
+    if (ready_ ||
+        (ToolProcess::waitFor(*process_, startLimit, answered) == ToolProcess::Wait::Done &&
+         ready_))
+        return true;
+    const JavaStartup::Plan startup = startup_;
+    discardProcess();
+    // A damaged class archive makes Java abort as it starts; without it, it starts again.
+    if (JavaStartup::drop(startup))
+        return launch(toolkit_) && awaitReady();
+    return false;
 }
 
 void ToolkitHost::prepare(WarmUp warmUp) {
@@ -214,14 +216,9 @@ void ToolkitHost::warmUpAnswered() {
     // A run's own requests take their answers themselves, warm-up answers before them.
     if (!process_ || busy_ || !requests_.empty())
         return;
-    received_ += process_->readAllStandardOutput();
-    if (!ready_) {
-        // Whatever else came first is left for the first request to find.
-        if (received_.size() < 4 || numberAt(received_, 0) != Ready)
-            return;
-        received_.remove(0, 4);
-        ready_ = true;
-    }
+    // Whatever else came first is left for the first request to find.
+    if (!takeReady())
+        return;
     takeAnswers();
     sendWarmUps();
 }

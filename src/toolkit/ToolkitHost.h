@@ -40,8 +40,8 @@ public:
 
     // Starts the host ahead of the first request, without waiting for it, so that the first
     // file of a batch does not pay for starting Java. With samples, it also changes the sample
-    // files a few dozen times, into nowhere, so that Java has compiled much of the toolkit's code
-    // by the time the batch starts: for the window, whose user fills in a page meanwhile.
+    // files a few hundred times, into nowhere, so that Java has compiled most of the toolkit's
+    // code by the time the batch starts: for the window, whose user fills in a page meanwhile.
     enum class WarmUp { None, WithSamples };
     void prepare(WarmUp warmUp = WarmUp::WithSamples);
 
@@ -69,6 +69,8 @@ private:
     // Starts the host's process; awaitReady() then waits until it has loaded the toolkit.
     bool launch(const QString& toolkit);
     bool awaitReady();
+    // Takes the host's first word off what it has sent, once it is there; whether it has been.
+    bool takeReady();
     // Ends the process; the requests it had not answered are lost, or, when the program is
     // closing, interrupted.
     void discardProcess(bool interrupted = false);
